@@ -1,0 +1,229 @@
+#include "cli/cliargs.h"
+
+#include "cli/jsonout.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonParseError>
+#include <QRegularExpression>
+#include <cmath>
+#include <cstdio>
+
+void printOut(const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
+}
+
+void printErr(const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
+}
+
+ArgParser::ArgParser(QStringList valueOptions, QStringList flagOptions)
+    : m_valueOptions(std::move(valueOptions)), m_flagOptions(std::move(flagOptions))
+{}
+
+bool ArgParser::parse(const QStringList &args, QString *error, bool allowPositional)
+{
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &arg = args.at(i);
+        if (!arg.startsWith(QLatin1String("--")) || arg.size() == 2) {
+            if (allowPositional) {
+                m_positional << arg;
+                continue;
+            }
+            *error = QStringLiteral("多余的参数：%1").arg(arg);
+            return false;
+        }
+        QString name = arg.mid(2);
+        QString value;
+        bool inlineValue = false;
+        if (const qsizetype eq = name.indexOf(QLatin1Char('=')); eq >= 0) {
+            value = name.mid(eq + 1);
+            name.truncate(eq);
+            inlineValue = true;
+        }
+        if (m_flagOptions.contains(name)) {
+            if (inlineValue) {
+                *error = QStringLiteral("选项 --%1 不带值").arg(name);
+                return false;
+            }
+            if (!m_flags.contains(name))
+                m_flags << name;
+            continue;
+        }
+        if (!m_valueOptions.contains(name)) {
+            *error = QStringLiteral("未知选项：--%1").arg(name);
+            return false;
+        }
+        if (!inlineValue) {
+            if (i + 1 >= args.size()) {
+                *error = QStringLiteral("选项 --%1 缺少值").arg(name);
+                return false;
+            }
+            value = args.at(++i);
+        }
+        if (m_values.contains(name)) {
+            *error = QStringLiteral("选项 --%1 重复出现").arg(name);
+            return false;
+        }
+        m_values.insert(name, value);
+    }
+    return true;
+}
+
+static QString badYuan(const QString &label, const QString &text)
+{
+    return QStringLiteral("%1 的金额“%2”无效：应为 0 到 999999999.99 之间的数，最多两位小数")
+        .arg(label, text);
+}
+
+bool readYuanOption(const ArgParser &p, const QString &name, Amount fallback, Amount *out, QString *error)
+{
+    if (!p.has(name)) {
+        *out = fallback;
+        return true;
+    }
+    if (!parseYuan(p.value(name), out)) {
+        *error = badYuan(QStringLiteral("--") + name, p.value(name));
+        return false;
+    }
+    return true;
+}
+
+static bool thresholdFromYuan(qint64 yuan, Amount *out)
+{
+    if (yuan == 3500)
+        *out = kThresholdLocal;
+    else if (yuan == 4800)
+        *out = kThresholdForeign;
+    else
+        return false;
+    return true;
+}
+
+bool readThresholdOption(const ArgParser &p, Amount *out, QString *error)
+{
+    const QString text =
+        p.has(QStringLiteral("threshold")) ? p.value(QStringLiteral("threshold")) : QStringLiteral("3500");
+    bool ok = false;
+    const qint64 yuan = text.toLongLong(&ok);
+    if (!ok || !thresholdFromYuan(yuan, out)) {
+        *error = QStringLiteral("--threshold 只能是 3500 或 4800（外籍人员），不能是“%1”").arg(text);
+        return false;
+    }
+    return true;
+}
+
+static QString badMonths(const QString &name, const QString &text, int min, int max)
+{
+    return QStringLiteral("--%1 的月数“%2”无效：应为 %3 到 %4 的整数").arg(name, text).arg(min).arg(max);
+}
+
+bool readMonthsOption(const ArgParser &p, const QString &name, int min, int max, int fallback, int *out,
+                      QString *error)
+{
+    if (!p.has(name)) {
+        *out = fallback;
+        return true;
+    }
+    bool ok = false;
+    const int months = p.value(name).toInt(&ok);
+    if (!ok || months < min || months > max) {
+        *error = badMonths(name, p.value(name), min, max);
+        return false;
+    }
+    *out = months;
+    return true;
+}
+
+bool readYuanValue(const QJsonValue &v, const QString &name, Amount *out, QString *error)
+{
+    if (v.isString()) {
+        if (parseYuan(v.toString(), out))
+            return true;
+        *error = badYuan(name, v.toString());
+        return false;
+    }
+    if (v.isDouble()) {
+        const double yuan = v.toDouble();
+        const double cents = yuan * 100.0;
+        // At most two decimals: the value times 100 must be a whole number up to floating noise.
+        if (yuan >= 0 && yuan <= kMaxInputYuan && std::fabs(cents - std::round(cents)) < 1e-6) {
+            *out = fenFromInput(yuan);
+            return true;
+        }
+        *error = badYuan(name, QString::number(yuan, 'g', 17));
+        return false;
+    }
+    *error = QStringLiteral("%1 应为金额（元）").arg(name);
+    return false;
+}
+
+bool readThresholdValue(const QJsonValue &v, Amount *out, QString *error)
+{
+    if (v.isDouble() && thresholdFromYuan(static_cast<qint64>(v.toDouble()), out) &&
+        v.toDouble() == std::trunc(v.toDouble()))
+        return true;
+    if (v.isString() && thresholdFromYuan(v.toString().toLongLong(), out))
+        return true;
+    *error = QStringLiteral("threshold 只能是 3500 或 4800（外籍人员）");
+    return false;
+}
+
+bool readMonthsValue(const QJsonValue &v, const QString &name, int min, int max, int *out, QString *error)
+{
+    if (v.isDouble()) {
+        const double d = v.toDouble();
+        if (d == std::trunc(d) && d >= min && d <= max) {
+            *out = static_cast<int>(d);
+            return true;
+        }
+    }
+    *error = QStringLiteral("%1 应为 %2 到 %3 的整数").arg(name).arg(min).arg(max);
+    return false;
+}
+
+int runJsonLines(JsonLineHandler handle)
+{
+    constexpr qint64 kMaxLine = 64 * 1024;
+    QFile in;
+    if (!in.open(stdin, QIODevice::ReadOnly)) {
+        printErr(QStringLiteral("无法读取标准输入\n"));
+        return 1;
+    }
+    while (!in.atEnd()) {
+        QByteArray line = in.readLine(kMaxLine + 1);
+        if (line.isEmpty() && in.atEnd())
+            break;
+        bool tooLong = false;
+        if (line.size() > kMaxLine && !line.endsWith('\n')) {
+            // Skip the rest of an overlong line without keeping it in memory.
+            tooLong = true;
+            while (!in.atEnd() && !line.endsWith('\n'))
+                line = in.readLine(kMaxLine + 1);
+        }
+        QString outLine;
+        QString error;
+        if (tooLong) {
+            error = QStringLiteral("输入行超过 64 KiB");
+        } else {
+            QJsonParseError parseError;
+            const QJsonDocument doc = QJsonDocument::fromJson(line.trimmed(), &parseError);
+            if (!doc.isObject())
+                error = QStringLiteral("不是 JSON 对象");
+            else if (!handle(doc.object(), &outLine, &error))
+                outLine.clear();
+        }
+        if (!error.isEmpty()) {
+            JsonWriter w;
+            w.field(QStringLiteral("error"), error);
+            outLine = w.finish();
+        }
+        printOut(outLine + QLatin1Char('\n'));
+        std::fflush(stdout);
+    }
+    return 0;
+}

@@ -1,0 +1,13 @@
+// The sub-commands of lumo-cli. Each takes the arguments after its name and returns the exit code:
+// 0 done, 1 the work failed (an unreadable file, say), 2 bad arguments. Results go to stdout,
+// messages to stderr; a command that rejects its arguments prints nothing on stdout.
+#pragma once
+
+#include <QStringList>
+
+int runCalc(const QStringList &args);
+int runPlan(const QStringList &args);
+int runInverse(const QStringList &args);
+int runApportion(const QStringList &args);
+int runSheet(const QStringList &args);
+int runEval(const QStringList &args);
