@@ -665,12 +665,13 @@ using IconPainter = void (*)(QPainter &, QColor);
 
 void makeFunctionIcon(const QString &alias, IconPainter draw)
 {
-    const int s = 48;
-    QImage image = transparentImage(s, s);
+    // Wider than the drawing: the button is as wide as its icon plus 25 pixels and must fit a
+    // six-character bold caption.
+    QImage image = transparentImage(64, 48);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
-    p.translate(1, 1.5);
+    p.translate(9, 1.5);
     draw(p, QColor(0, 0, 0, 90));
     p.translate(-1, -1.5);
     draw(p, kWhite);
