@@ -1,16 +1,23 @@
 #include "pages/single/historypanel.h"
 
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 HistoryPanel::HistoryPanel(const QStringList &headers, const QList<int> &widths, QWidget *parent)
     : QGroupBox(QStringLiteral("计算历史"), parent), m_list(new QTableWidget(0, 3, this))
 {
-    setStyleSheet(QStringLiteral("QGroupBox{color:green;}"));
+    setStyleSheet(QStringLiteral("QGroupBox::title{color:green;}"));
     m_list->setHorizontalHeaderLabels(headers);
-    for (int c = 0; c < widths.size() && c < 3; ++c)
-        m_list->setColumnWidth(c, widths.at(c));
+    // The widths suit a narrow Chinese font; with a wider one, make room for the time text and
+    // the captions rather than cutting them off.
+    const QFontMetrics metrics(m_list->font());
+    for (int c = 0; c < widths.size() && c < 3; ++c) {
+        const QString sample = c == 0 ? QStringLiteral("00-00-00 00:00") : headers.value(c);
+        m_list->setColumnWidth(c, std::max(widths.at(c), metrics.horizontalAdvance(sample) + 14));
+    }
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);

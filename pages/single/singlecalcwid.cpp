@@ -169,7 +169,9 @@ SingleCalcWid::SingleCalcWid(QWidget *parent)
 
     auto *threshold = new QGroupBox(QStringLiteral("个税免征额"), this);
     threshold->setFixedSize(260, 75);
-    threshold->setStyleSheet(QStringLiteral("color:rgb(0, 120, 230); background:transparent;"));
+    // Scoped to the box and its radio texts: a bare style would also strip the radio indicators.
+    threshold->setStyleSheet(QStringLiteral("QGroupBox, QRadioButton{color:rgb(0, 120, 230);}"
+                                            "QGroupBox{background:transparent;}"));
     m_local->setChecked(true);
     auto *thresholdLayout = new QHBoxLayout(threshold);
     thresholdLayout->addWidget(m_local);
