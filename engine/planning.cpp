@@ -108,17 +108,12 @@ bool TaxEngine::plan(Salary &salary, PlanResults &results, PlanGoal goal, bool b
     calculate(salary);
     if (salary.months < 1 || months < 1)
         return false; // no period to spread pay over
-    if (goal == LowerCost) {
-        if (balanced)
-            keepNetBalanced(salary, results, months);
-        else
-            keepNetBonusOnly(salary, results);
-    } else {
-        if (balanced)
-            keepCostBalanced(salary, results);
-        else
-            keepCostBonusOnly(salary, results);
-    }
+    if (balanced)
+        balancedSweeps(salary, results, goal, months);
+    else if (goal == LowerCost)
+        keepNetBonusOnly(salary, results);
+    else
+        keepCostBonusOnly(salary, results);
     for (auto &r : results)
         buildPlanText(salary, *r);
     return !results.empty();
@@ -172,158 +167,110 @@ void TaxEngine::keepNetBonusOnly(const Salary &input, PlanResults &results) cons
     results.push_back(std::move(c));
 }
 
-void TaxEngine::keepNetBalanced(const Salary &input, PlanResults &results, int N) const
+// The four sweeps of balanced planning. Keeping the net (goal 1), what is left of the fixed net
+// after one part is inverted into the gross of the other; keeping the cost (goal 0), what is left
+// of the fixed cost is paid as the other part and taxed forward. Needs at least one month.
+void TaxEngine::balancedSweeps(const Salary &input, PlanResults &results, PlanGoal goal, int N) const
 {
-    if (input.taxTotal == 0)
+    const bool keepNet = goal == LowerCost;
+    if (keepNet && input.taxTotal == 0)
         return;
-    const Amount F = input.netTotal;
+    const Amount fixed = keepNet ? input.netTotal : input.taxableTotal;
     const Amount n = input.months;
+    const Amount monthsOfA = keepNet ? N : n; // equal in every caller; kept apart as the rules state
     const TaxItem *monthly = input.monthly.get();
     const TaxItem *bonus = input.bonus.get();
-    const auto offerIt = [&](std::unique_ptr<TaxItem> m, std::unique_ptr<TaxItem> b) {
-        auto c = candidate(input, std::move(m), std::move(b));
-        settle(input, *c, LowerCost, true);
-        offer(results, std::move(c), LowerCost);
+
+    // What one part uses up of the fixed quantity.
+    const auto used = [keepNet](const TaxItem &item) { return keepNet ? item.afterTax : item.amount; };
+    // The bonus paid with what is left after the monthly wage; null when no such bonus exists.
+    const auto bonusFor = [&](Amount rest, const TaxItem &m) {
+        auto b = std::make_unique<TaxItem>();
+        if (keepNet) {
+            if (!grossFromNetBonus(rest, 0, *b))
+                b.reset();
+        } else {
+            b->amount = rest;
+            calcBonus(b.get(), &m);
+        }
+        return b;
     };
-
-    if (bonus && bonus->tax > 0) {
-        // A: the wage up to the top of each higher row, the bonus inverted from what net is left.
-        for (const TaxBracket *nxt = nextBracket(monthly); nxt; nxt = nextBracket(nxt)) {
-            auto m = std::make_unique<TaxItem>();
-            m->amount = m_threshold + nxt->lowerBound;
-            calcMonthly(m.get());
-            const Amount need = F - m->afterTax * N;
-            if (need < 0)
-                break;
-            auto b = std::make_unique<TaxItem>();
-            if (!grossFromNetBonus(need, 0, *b))
-                continue;
-            offerIt(std::move(m), std::move(b));
-        }
-
-        // B: the bonus down to the top of each lower row, the wage inverted; ends all-wage.
-        const TaxBracket *cur = bonus->bracket;
-        const TaxBracket *q = previousBracket(bonus);
-        while (true) {
-            if (!q) {
-                auto m = std::make_unique<TaxItem>();
-                if (grossFromNetMonthly(roundHalfUp(static_cast<double>(F) / static_cast<double>(n)), *m))
-                    offerIt(std::move(m), nullptr);
-                break;
-            }
-            auto b = bonusAt(twelveTimesBound(cur), q);
-            const Amount need = F - b->afterTax;
-            if (need < 0)
-                break;
-            auto m = std::make_unique<TaxItem>();
-            if (!grossFromNetMonthly(roundHalfUp(static_cast<double>(need) / static_cast<double>(n)), *m))
-                break;
-            offerIt(std::move(m), std::move(b));
-            cur = q;
-            q = previousBracket(q);
-        }
-    }
-
-    if (canRaiseBonus(monthly, bonus)) {
-        // C: the bonus up to the top of each higher row, the wage inverted from what is left.
-        for (const TaxBracket *cur = rowOf(input.bonus) ? rowOf(input.bonus) : &rateTable().front(),
-                              *nxt = nextBracket(cur);
-             nxt; cur = nxt, nxt = nextBracket(nxt)) {
-            auto b = bonusAt(twelveTimesBound(nxt), cur);
-            const Amount need = F - b->afterTax;
-            if (need < 0)
-                break;
-            auto m = std::make_unique<TaxItem>();
-            if (!grossFromNetMonthly(roundHalfUp(static_cast<double>(need) / static_cast<double>(n)), *m))
-                continue;
-            offerIt(std::move(m), std::move(b));
-        }
-
-        // D: the wage down to the top of each lower row, the bonus inverted.
-        for (const TaxBracket *cur = monthly->bracket, *q = previousBracket(monthly); q;
-             cur = q, q = previousBracket(q)) {
-            auto m = monthlyAt(m_threshold + cur->lowerBound, q);
-            const Amount need = F - m->afterTax * n;
-            if (need < 0)
-                break;
-            auto b = std::make_unique<TaxItem>();
-            if (!grossFromNetBonus(need, 0, *b))
-                break;
-            offerIt(std::move(m), std::move(b));
-        }
-    }
-}
-
-void TaxEngine::keepCostBalanced(const Salary &input, PlanResults &results) const
-{
-    const Amount C = input.taxableTotal;
-    const Amount n = input.months;
-    const TaxItem *monthly = input.monthly.get();
-    const TaxItem *bonus = input.bonus.get();
-    const auto offerIt = [&](std::unique_ptr<TaxItem> m, std::unique_ptr<TaxItem> b, bool correct) {
-        auto c = candidate(input, std::move(m), std::move(b));
-        settle(input, *c, RaiseNet, correct);
-        offer(results, std::move(c), RaiseNet);
-    };
-    const auto monthlyOf = [&](Amount rest) {
+    // The monthly wage paid with what is left after the bonus, spread over the months.
+    const auto monthlyFor = [&](Amount rest) {
         auto m = std::make_unique<TaxItem>();
-        m->amount = roundHalfUp(static_cast<double>(rest) / static_cast<double>(n));
-        calcMonthly(m.get());
+        const Amount perMonth = roundHalfUp(static_cast<double>(rest) / static_cast<double>(n));
+        if (keepNet) {
+            if (!grossFromNetMonthly(perMonth, *m))
+                m.reset();
+        } else {
+            m->amount = perMonth;
+            calcMonthly(m.get());
+        }
         return m;
     };
+    const auto offerIt = [&](std::unique_ptr<TaxItem> m, std::unique_ptr<TaxItem> b, bool correct) {
+        auto c = candidate(input, std::move(m), std::move(b));
+        settle(input, *c, goal, correct);
+        offer(results, std::move(c), goal);
+    };
 
     if (bonus && bonus->tax > 0) {
-        // A: the wage up to the top of each higher row, the rest of the cost paid as bonus.
+        // A: the wage up to the top of each higher row, the bonus from what is left. Keeping the
+        // cost, these candidates are offered as they are, without the goal's correction.
         for (const TaxBracket *nxt = nextBracket(monthly); nxt; nxt = nextBracket(nxt)) {
             auto m = std::make_unique<TaxItem>();
             m->amount = m_threshold + nxt->lowerBound;
             calcMonthly(m.get());
-            const Amount rest = C - m->amount * n;
+            const Amount rest = fixed - used(*m) * monthsOfA;
             if (rest < 0)
                 break;
-            auto b = std::make_unique<TaxItem>();
-            b->amount = rest;
-            calcBonus(b.get(), m.get());
-            offerIt(std::move(m), std::move(b), false);
+            auto b = bonusFor(rest, *m);
+            if (b)
+                offerIt(std::move(m), std::move(b), keepNet);
         }
 
-        // B: the bonus down to the top of each lower row, the rest paid as wage; ends all-wage.
+        // B: the bonus down to the top of each lower row, the wage from what is left; the last
+        // step pays everything as wage.
         const TaxBracket *cur = bonus->bracket;
         for (const TaxBracket *q = previousBracket(bonus);; cur = q, q = previousBracket(q)) {
             if (!q) {
-                offerIt(monthlyOf(C), nullptr, true);
+                if (auto m = monthlyFor(fixed))
+                    offerIt(std::move(m), nullptr, true);
                 break;
             }
             auto b = bonusAt(twelveTimesBound(cur), q);
-            const Amount rest = C - b->amount;
+            const Amount rest = fixed - used(*b);
             if (rest < 0)
                 break;
-            offerIt(monthlyOf(rest), std::move(b), true);
+            auto m = monthlyFor(rest);
+            if (!m)
+                break;
+            offerIt(std::move(m), std::move(b), true);
         }
     }
 
     if (canRaiseBonus(monthly, bonus)) {
-        // C: the bonus up to the top of each higher row, the rest paid as wage.
-        for (const TaxBracket *cur = rowOf(input.bonus) ? rowOf(input.bonus) : &rateTable().front(),
-                              *nxt = nextBracket(cur);
-             nxt; cur = nxt, nxt = nextBracket(nxt)) {
+        // C: the bonus up to the top of each higher row, the wage from what is left.
+        const TaxBracket *start = rowOf(input.bonus) ? rowOf(input.bonus) : &rateTable().front();
+        for (const TaxBracket *cur = start, *nxt = nextBracket(cur); nxt; cur = nxt, nxt = nextBracket(nxt)) {
             auto b = bonusAt(twelveTimesBound(nxt), cur);
-            const Amount rest = C - b->amount;
+            const Amount rest = fixed - used(*b);
             if (rest < 0)
                 break;
-            offerIt(monthlyOf(rest), std::move(b), true);
+            if (auto m = monthlyFor(rest))
+                offerIt(std::move(m), std::move(b), true);
         }
 
-        // D: the wage down to the top of each lower row, the rest paid as bonus.
+        // D: the wage down to the top of each lower row, the bonus from what is left.
         for (const TaxBracket *cur = monthly->bracket, *q = previousBracket(monthly); q;
              cur = q, q = previousBracket(q)) {
             auto m = monthlyAt(m_threshold + cur->lowerBound, q);
-            const Amount rest = C - m->amount * n;
+            const Amount rest = fixed - used(*m) * n;
             if (rest < 0)
                 break;
-            auto b = std::make_unique<TaxItem>();
-            b->amount = rest;
-            calcBonus(b.get(), m.get());
+            auto b = bonusFor(rest, *m);
+            if (!b)
+                break;
             offerIt(std::move(m), std::move(b), true);
         }
     }

@@ -94,8 +94,7 @@ public:
 private:
     void keepCostBonusOnly(const Salary &input, PlanResults &results) const;
     void keepNetBonusOnly(const Salary &input, PlanResults &results) const;
-    void keepCostBalanced(const Salary &input, PlanResults &results) const;
-    void keepNetBalanced(const Salary &input, PlanResults &results, int months) const;
+    void balancedSweeps(const Salary &input, PlanResults &results, PlanGoal goal, int months) const;
     std::unique_ptr<PlanResult> candidate(const Salary &input, std::unique_ptr<TaxItem> monthly,
                                           std::unique_ptr<TaxItem> bonus) const;
     void settle(const Salary &input, PlanResult &c, PlanGoal goal, bool correct) const;
