@@ -10,7 +10,7 @@ namespace {
 
 // Runs a command either once from its arguments or once per --jsonl line. `compute` reads the
 // parsed options and returns the JSON object (and, for the single run, the human text).
-struct CommandSpec
+struct CommandDef
 {
     QString name;
     QString usage;
@@ -19,9 +19,9 @@ struct CommandSpec
     std::function<bool(const ArgParser &, QString *json, QString *human, QString *error)> compute;
 };
 
-int runCommand(const CommandSpec &spec, const QStringList &args)
+int runCommand(const CommandDef &def, const QStringList &args)
 {
-    ArgParser p(spec.valueOptions, spec.flags + QStringList{QStringLiteral("json"), QStringLiteral("jsonl")});
+    ArgParser p(def.valueOptions, def.flags + QStringList{QStringLiteral("json"), QStringLiteral("jsonl")});
     QString error;
     QString json;
     QString human;
@@ -31,16 +31,16 @@ int runCommand(const CommandSpec &spec, const QStringList &args)
         ok = false;
     }
     if (ok && !p.flag(QStringLiteral("jsonl")))
-        ok = spec.compute(p, &json, &human, &error);
+        ok = def.compute(p, &json, &human, &error);
     if (!ok) {
-        printErr(QStringLiteral("lumo-cli %1: %2\n用法: %3\n").arg(spec.name, error, spec.usage));
+        printErr(QStringLiteral("lumo-cli %1: %2\n用法: %3\n").arg(def.name, error, def.usage));
         return 2;
     }
     if (p.flag(QStringLiteral("jsonl"))) {
-        return runJsonLines([&spec](const QStringList &lineArgs, QString *out, QString *lineError) {
-            ArgParser lp(spec.valueOptions, {});
+        return runJsonLines([&def](const QStringList &lineArgs, QString *out, QString *lineError) {
+            ArgParser lp(def.valueOptions, {});
             QString unused;
-            return lp.parse(lineArgs, lineError) && spec.compute(lp, out, &unused, lineError);
+            return lp.parse(lineArgs, lineError) && def.compute(lp, out, &unused, lineError);
         });
     }
     printOut(p.flag(QStringLiteral("json")) ? json + QLatin1Char('\n') : human);
@@ -277,7 +277,7 @@ bool computeApportion(const ArgParser &p, QString *json, QString *human, QString
 
 int runPlan(const QStringList &args)
 {
-    static const CommandSpec spec{
+    static const CommandDef def{
         QStringLiteral("plan"),
         QStringLiteral(
             "lumo-cli plan --goal 0|1 --method bonus|balanced [--months N] [--threshold 3500|4800] "
@@ -287,12 +287,12 @@ int runPlan(const QStringList &args)
          QStringLiteral("bonus")},
         {QStringLiteral("process")},
         computePlan};
-    return runCommand(spec, args);
+    return runCommand(def, args);
 }
 
 int runInverse(const QStringList &args)
 {
-    static const CommandSpec spec{
+    static const CommandDef def{
         QStringLiteral("inverse"),
         QStringLiteral("lumo-cli inverse --mode net-annual --amount 元 | --mode gross-annual --amount 元 | "
                        "--mode net-month-bonus --net-monthly 元 --net-bonus 元 [--employer-insurance 元] "
@@ -301,12 +301,12 @@ int runInverse(const QStringList &args)
          QStringLiteral("net-bonus"), QStringLiteral("employer-insurance"), QStringLiteral("threshold")},
         {},
         computeInverse};
-    return runCommand(spec, args);
+    return runCommand(def, args);
 }
 
 int runApportion(const QStringList &args)
 {
-    static const CommandSpec spec{
+    static const CommandDef def{
         QStringLiteral("apportion"),
         QStringLiteral("lumo-cli apportion [--gross 元] [--insurance 元] [--bonus 元] [--months N] "
                        "[--threshold 3500|4800] [--json | --jsonl]"),
@@ -314,5 +314,5 @@ int runApportion(const QStringList &args)
          QStringLiteral("months"), QStringLiteral("threshold")},
         {},
         computeApportion};
-    return runCommand(spec, args);
+    return runCommand(def, args);
 }
