@@ -65,18 +65,13 @@ QString resultsJson(const PlanResults &results, Amount threshold)
     return QLatin1Char('[') + items.join(QLatin1Char(',')) + QLatin1Char(']');
 }
 
-bool readThresholdAndEngine(const ArgParser &p, Amount *threshold, QString *error)
-{
-    return readThresholdOption(p, threshold, error);
-}
-
 // --- plan -------------------------------------------------------------------------------------
 
 bool computePlan(const ArgParser &p, QString *json, QString *human, QString *error)
 {
     Amount threshold = 0, gross = 0, insurance = 0, bonus = 0;
     int months = 6;
-    if (!readThresholdAndEngine(p, &threshold, error) ||
+    if (!readThresholdOption(p, &threshold, error) ||
         !readYuanOption(p, QStringLiteral("gross"), 0, &gross, error) ||
         !readYuanOption(p, QStringLiteral("insurance"), 0, &insurance, error) ||
         !readYuanOption(p, QStringLiteral("bonus"), 0, &bonus, error) ||
@@ -146,7 +141,7 @@ bool computePlan(const ArgParser &p, QString *json, QString *human, QString *err
 bool computeInverse(const ArgParser &p, QString *json, QString *human, QString *error)
 {
     Amount threshold = 0, employerInsurance = 0;
-    if (!readThresholdAndEngine(p, &threshold, error) ||
+    if (!readThresholdOption(p, &threshold, error) ||
         !readYuanOption(p, QStringLiteral("employer-insurance"), 0, &employerInsurance, error))
         return false;
     const QString mode = p.value(QStringLiteral("mode"));
@@ -219,7 +214,7 @@ bool computeApportion(const ArgParser &p, QString *json, QString *human, QString
 {
     Amount threshold = 0, gross = 0, insurance = 0, bonus = 0;
     int months = 3;
-    if (!readThresholdAndEngine(p, &threshold, error) ||
+    if (!readThresholdOption(p, &threshold, error) ||
         !readYuanOption(p, QStringLiteral("gross"), 0, &gross, error) ||
         !readYuanOption(p, QStringLiteral("insurance"), 0, &insurance, error) ||
         !readYuanOption(p, QStringLiteral("bonus"), 0, &bonus, error) ||
