@@ -50,7 +50,8 @@ QString replaceFormulaConstants(const QString &formula)
         QRegularExpression pattern;
         QString value;
     };
-    // The order matters only in principle: no replacement text can form another constant's name.
+    // In this order: a digit put in by one replacement keeps a name just before it from being
+    // replaced ("TrueFalse" becomes "True0"), and saved formulas were computed that way.
     static const Constant constants[] = {
         {QRegularExpression(u"False(?!\\d)(?!\\()"_s, QRegularExpression::CaseInsensitiveOption), u"0"_s},
         {QRegularExpression(u"True(?!\\d)(?!\\()"_s, QRegularExpression::CaseInsensitiveOption), u"1"_s},
