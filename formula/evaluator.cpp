@@ -176,8 +176,11 @@ void Evaluator::setText(const QByteArray &text)
 
 void Evaluator::setText(const char *text)
 {
+    // A new text starts over: an error left from the previous one would point into other text.
     m_root.reset();
     m_pos = 0;
+    m_error = 0;
+    m_errorPos = 0;
     m_text[0] = '\0';
     const size_t length = text ? std::strlen(text) : 0;
     if (length > size_t(kMaxTextBytes)) {

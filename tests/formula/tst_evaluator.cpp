@@ -420,6 +420,11 @@ void TestEvaluator::evaluateWithoutParse()
     e.parse(); // refused: the bracket error stands
     QCOMPARE(e.error(), 3);
     QCOMPARE(e.evaluate(), 0.0);
+    // Without clear in between, the next text is read on its own merits.
+    e.setText("2*4");
+    e.parse();
+    QCOMPARE(e.error(), 0);
+    QCOMPARE(e.evaluate(), 8.0);
 }
 
 void TestEvaluator::sharedInstanceIsOne()
