@@ -4,7 +4,9 @@
 
 #include <QFile>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QJsonParseError>
+#include <QLocale>
 #include <QRegularExpression>
 #include <cmath>
 #include <cstdio>
@@ -139,54 +141,27 @@ bool readMonthsOption(const ArgParser &p, const QString &name, int min, int max,
     return true;
 }
 
-bool readYuanValue(const QJsonValue &v, const QString &name, Amount *out, QString *error)
+// Options for one --jsonl object; numbers are written back in their shortest form so that
+// 18000.12 stays "18000.12" and is checked like a typed amount.
+static bool argsFromObject(const QJsonObject &obj, QStringList *args, QString *error)
 {
-    if (v.isString()) {
-        if (parseYuan(v.toString(), out))
-            return true;
-        *error = badYuan(name, v.toString());
-        return false;
-    }
-    if (v.isDouble()) {
-        const double yuan = v.toDouble();
-        const double cents = yuan * 100.0;
-        // At most two decimals: the value times 100 must be a whole number up to floating noise.
-        if (yuan >= 0 && yuan <= kMaxInputYuan && std::fabs(cents - std::round(cents)) < 1e-6) {
-            *out = fenFromInput(yuan);
-            return true;
+    for (auto it = obj.begin(); it != obj.end(); ++it) {
+        const QJsonValue v = it.value();
+        QString text;
+        if (v.isString())
+            text = v.toString();
+        else if (v.isDouble())
+            text = QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest);
+        else {
+            *error = QStringLiteral("字段 %1 的值应为数字或文本").arg(it.key());
+            return false;
         }
-        *error = badYuan(name, QString::number(yuan, 'g', 17));
-        return false;
+        *args << QStringLiteral("--%1=%2").arg(it.key(), text);
     }
-    *error = QStringLiteral("%1 应为金额（元）").arg(name);
-    return false;
+    return true;
 }
 
-bool readThresholdValue(const QJsonValue &v, Amount *out, QString *error)
-{
-    if (v.isDouble() && thresholdFromYuan(static_cast<qint64>(v.toDouble()), out) &&
-        v.toDouble() == std::trunc(v.toDouble()))
-        return true;
-    if (v.isString() && thresholdFromYuan(v.toString().toLongLong(), out))
-        return true;
-    *error = QStringLiteral("threshold 只能是 3500 或 4800（外籍人员）");
-    return false;
-}
-
-bool readMonthsValue(const QJsonValue &v, const QString &name, int min, int max, int *out, QString *error)
-{
-    if (v.isDouble()) {
-        const double d = v.toDouble();
-        if (d == std::trunc(d) && d >= min && d <= max) {
-            *out = static_cast<int>(d);
-            return true;
-        }
-    }
-    *error = QStringLiteral("%1 应为 %2 到 %3 的整数").arg(name).arg(min).arg(max);
-    return false;
-}
-
-int runJsonLines(JsonLineHandler handle)
+int runJsonLines(const JsonLineHandler &handle)
 {
     constexpr qint64 kMaxLine = 64 * 1024;
     QFile in;
@@ -212,9 +187,10 @@ int runJsonLines(JsonLineHandler handle)
         } else {
             QJsonParseError parseError;
             const QJsonDocument doc = QJsonDocument::fromJson(line.trimmed(), &parseError);
+            QStringList args;
             if (!doc.isObject())
                 error = QStringLiteral("不是 JSON 对象");
-            else if (!handle(doc.object(), &outLine, &error))
+            else if (argsFromObject(doc.object(), &args, &error) && !handle(args, &outLine, &error))
                 outLine.clear();
         }
         if (!error.isEmpty()) {

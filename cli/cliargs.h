@@ -7,8 +7,8 @@
 #include "engine/amount.h"
 
 #include <QHash>
-#include <QJsonObject>
 #include <QStringList>
+#include <functional>
 
 void printOut(const QString &text);
 void printErr(const QString &text);
@@ -43,13 +43,10 @@ bool readThresholdOption(const ArgParser &p, Amount *out, QString *error);
 bool readMonthsOption(const ArgParser &p, const QString &name, int min, int max, int fallback, int *out,
                       QString *error);
 
-// The same checks for a value of a --jsonl object (a JSON number, or a text such as "1234.50").
-bool readYuanValue(const QJsonValue &v, const QString &name, Amount *out, QString *error);
-bool readThresholdValue(const QJsonValue &v, Amount *out, QString *error);
-bool readMonthsValue(const QJsonValue &v, const QString &name, int min, int max, int *out, QString *error);
-
-// Runs `handle` on every line of standard input and prints its result line. A line longer than
-// 64 KiB, or one that is not a JSON object, gets {"error":"…"} without reaching `handle`.
-// `handle` returns the output line, or false with a message for {"error":"…"}.
-using JsonLineHandler = bool (*)(const QJsonObject &in, QString *outLine, QString *error);
-int runJsonLines(JsonLineHandler handle);
+// Reads standard input one JSON object per line and prints one result line per input line. Each
+// object's keys are option names without the leading dashes; its values (numbers or texts) become
+// "--key=value" arguments for `handle`, so a line is checked exactly as a command line is. An
+// overlong line, a line that is not an object, or a value that is neither number nor text gets
+// {"error":"…"} and the run goes on. `handle` returns false with a message for {"error":"…"}.
+using JsonLineHandler = std::function<bool(const QStringList &args, QString *outLine, QString *error)>;
+int runJsonLines(const JsonLineHandler &handle);

@@ -5,8 +5,6 @@
 #include "cli/texttable.h"
 #include "engine/taxengine.h"
 
-#include <QJsonObject>
-
 namespace {
 
 struct CalcInput
@@ -19,7 +17,19 @@ struct CalcInput
     int months = 1;
 };
 
-constexpr int kMaxMonths = 12;
+const QStringList kValueOptions = {QStringLiteral("threshold"), QStringLiteral("gross"),
+                                   QStringLiteral("insurance"), QStringLiteral("bonus"),
+                                   QStringLiteral("annuity"),   QStringLiteral("months")};
+
+bool readInput(const ArgParser &p, CalcInput *in, QString *error)
+{
+    return readThresholdOption(p, &in->threshold, error) &&
+           readYuanOption(p, QStringLiteral("gross"), 0, &in->gross, error) &&
+           readYuanOption(p, QStringLiteral("insurance"), 0, &in->insurance, error) &&
+           readYuanOption(p, QStringLiteral("bonus"), 0, &in->bonus, error) &&
+           readYuanOption(p, QStringLiteral("annuity"), 0, &in->annuity, error) &&
+           readMonthsOption(p, QStringLiteral("months"), 1, 12, 1, &in->months, error);
+}
 
 Salary calculate(const CalcInput &in)
 {
@@ -31,75 +41,24 @@ Salary calculate(const CalcInput &in)
     return salary;
 }
 
-QStringList itemRow(const QString &caption, const std::unique_ptr<TaxItem> &item)
-{
-    if (!item)
-        return {caption, QString(), QString(), QString(), QString(), QString()};
-    const TaxBracket *row = item->bracket;
-    return {caption,
-            formatAmount(item->amount),
-            formatAmount(item->tax),
-            formatAmount(item->afterTax),
-            row ? QString::number(row->rate) + QLatin1Char('%') : QString(),
-            row ? formatAmount(row->quickDeduction) : QString()};
-}
-
 QString resultTable(const Salary &s)
 {
-    TextTable table({QString(), QStringLiteral("应税收入"), QStringLiteral("个人所得税"),
-                     QStringLiteral("实发数"), QStringLiteral("税率"), QStringLiteral("速算扣除数")});
+    TextTable table(itemTableHeader());
     table.addRow(itemRow(QStringLiteral("月应发工资"), s.monthly));
     table.addRow(itemRow(QStringLiteral("年终奖金"), s.bonus));
     table.addRow(itemRow(QStringLiteral("企业年金"), s.annuity));
-    table.addRow({QStringLiteral("总计"), formatAmount(s.taxableTotal), formatAmount(s.taxTotal),
-                  formatAmount(s.netTotal), QString(), QString()});
+    table.addRow(totalsRow(QStringLiteral("总计"), s));
     return table.render();
-}
-
-bool calcLine(const QJsonObject &obj, QString *outLine, QString *error)
-{
-    static const QStringList yuanKeys = {QStringLiteral("gross"), QStringLiteral("insurance"),
-                                         QStringLiteral("bonus"), QStringLiteral("annuity")};
-    CalcInput in;
-    for (auto it = obj.begin(); it != obj.end(); ++it) {
-        const QString key = it.key();
-        bool ok = true;
-        if (key == QLatin1String("threshold")) {
-            ok = readThresholdValue(it.value(), &in.threshold, error);
-        } else if (key == QLatin1String("months")) {
-            ok = readMonthsValue(it.value(), key, 1, kMaxMonths, &in.months, error);
-        } else if (yuanKeys.contains(key)) {
-            Amount *target = key == QLatin1String("gross")       ? &in.gross
-                             : key == QLatin1String("insurance") ? &in.insurance
-                             : key == QLatin1String("bonus")     ? &in.bonus
-                                                                 : &in.annuity;
-            ok = readYuanValue(it.value(), key, target, error);
-        } else {
-            *error = QStringLiteral("未知字段：%1").arg(key);
-            ok = false;
-        }
-        if (!ok)
-            return false;
-    }
-    *outLine = salaryJson(calculate(in), in.threshold);
-    return true;
 }
 
 } // namespace
 
 int runCalc(const QStringList &args)
 {
-    ArgParser p({QStringLiteral("threshold"), QStringLiteral("gross"), QStringLiteral("insurance"),
-                 QStringLiteral("bonus"), QStringLiteral("annuity"), QStringLiteral("months")},
-                {QStringLiteral("process"), QStringLiteral("json"), QStringLiteral("jsonl")});
+    ArgParser p(kValueOptions, {QStringLiteral("process"), QStringLiteral("json"), QStringLiteral("jsonl")});
     QString error;
     CalcInput in;
-    bool ok = p.parse(args, &error) && readThresholdOption(p, &in.threshold, &error) &&
-              readYuanOption(p, QStringLiteral("gross"), 0, &in.gross, &error) &&
-              readYuanOption(p, QStringLiteral("insurance"), 0, &in.insurance, &error) &&
-              readYuanOption(p, QStringLiteral("bonus"), 0, &in.bonus, &error) &&
-              readYuanOption(p, QStringLiteral("annuity"), 0, &in.annuity, &error) &&
-              readMonthsOption(p, QStringLiteral("months"), 1, kMaxMonths, 1, &in.months, &error);
+    bool ok = p.parse(args, &error) && readInput(p, &in, &error);
     if (ok && p.flag(QStringLiteral("jsonl")) && args.size() != 1) {
         error = QStringLiteral("--jsonl 从标准输入读取全部数据，不能与其他选项同用");
         ok = false;
@@ -111,8 +70,16 @@ int runCalc(const QStringList &args)
             "[--annuity 元] [--months N] [--process] [--json | --jsonl]\n"));
         return 2;
     }
-    if (p.flag(QStringLiteral("jsonl")))
-        return runJsonLines(calcLine);
+    if (p.flag(QStringLiteral("jsonl"))) {
+        return runJsonLines([](const QStringList &lineArgs, QString *out, QString *lineError) {
+            ArgParser lp(kValueOptions, {});
+            CalcInput lineIn;
+            if (!lp.parse(lineArgs, lineError) || !readInput(lp, &lineIn, lineError))
+                return false;
+            *out = salaryJson(calculate(lineIn), lineIn.threshold);
+            return true;
+        });
+    }
 
     const Salary salary = calculate(in);
     if (p.flag(QStringLiteral("json"))) {

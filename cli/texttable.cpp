@@ -1,5 +1,7 @@
 #include "cli/texttable.h"
 
+#include "engine/amount.h"
+
 int TextTable::displayWidth(const QString &text)
 {
     int width = 0;
@@ -40,4 +42,34 @@ QString TextTable::render() const
         out += line + QLatin1Char('\n');
     }
     return out;
+}
+
+QStringList itemTableHeader(const QString &corner)
+{
+    return {corner,
+            QStringLiteral("应税收入"),
+            QStringLiteral("个人所得税"),
+            QStringLiteral("实发数"),
+            QStringLiteral("税率"),
+            QStringLiteral("速算扣除数")};
+}
+
+QStringList itemRow(const QString &caption, const std::unique_ptr<TaxItem> &item)
+{
+    if (!item)
+        return {caption, QString(), QString(), QString(), QString(), QString()};
+    const TaxBracket *row = item->bracket;
+    return {caption,
+            formatAmount(item->amount),
+            formatAmount(item->tax),
+            formatAmount(item->afterTax),
+            row ? QString::number(row->rate) + QLatin1Char('%') : QString(),
+            row ? formatAmount(row->quickDeduction) : QString()};
+}
+
+QStringList totalsRow(const QString &caption, const Salary &s)
+{
+    return {
+        caption,  formatAmount(s.taxableTotal), formatAmount(s.taxTotal), formatAmount(s.netTotal), QString(),
+        QString()};
 }

@@ -2,6 +2,8 @@
 // two columns so Chinese captions line up with the figures.
 #pragma once
 
+#include "engine/salary.h"
+
 #include <QList>
 #include <QStringList>
 
@@ -18,3 +20,10 @@ public:
 private:
     QList<QStringList> m_rows;
 };
+
+// The result-table layout of the calculation pages: a caption, then amount, tax, after-tax, rate
+// and quick deduction; empty cells where an item or its row is missing.
+QStringList itemTableHeader(const QString &corner = QString());
+QStringList itemRow(const QString &caption, const std::unique_ptr<TaxItem> &item);
+// taxableTotal, taxTotal and netTotal under the first three figure columns.
+QStringList totalsRow(const QString &caption, const Salary &s);

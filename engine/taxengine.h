@@ -11,6 +11,36 @@
 
 #include "engine/salary.h"
 
+#include <memory>
+#include <vector>
+
+// Planning and inverse results, owned by the list until a page or batch row takes them.
+using PlanResults = std::vector<std::unique_ptr<PlanResult>>;
+
+// What planning keeps fixed and what it improves.
+enum PlanGoal : int
+{
+    RaiseNet = 0,  // 增加员工税后收入（单位不多开支）: employer cost may not rise
+    LowerCost = 1, // 减少单位开支（员工税后收入不变）: employee net stays as it was
+};
+
+// A bonus that is not the annual one-time bonus, paid in one month or spread over N months.
+struct Apportionment
+{
+    int months = 1;            // N
+    Amount share = 0;          // bonus ÷ N, rounded to the fen
+    Amount monthlyTaxable = 0; // wage − insurance, at least 0
+    Amount taxBefore = 0;
+    Amount netBefore = 0;
+    Amount taxAfter = 0;
+    Amount netAfter = 0;
+    Amount taxDecrease = 0;
+    Amount netIncrease = 0;
+    Salary bonusMonth;  // the month the bonus is paid in, wage and bonus together
+    Salary otherMonths; // the other N − 1 months (empty for N = 1)
+    Salary after;       // each of the N months with its share of the bonus, months = N
+};
+
 class TaxEngine
 {
 public:
@@ -34,6 +64,53 @@ public:
     // The step-by-step explanation of the last calculation, written into salary.processText.
     void buildProcessText(Salary &salary) const;
 
+    // Planning: calculates `salary`, then fills `results` with every split that ties for the best
+    // improvement of the goal (in the order found), each with its planning text. Empty when no
+    // better split exists. `balanced` spreads pay over `months` monthly wages and a bonus; otherwise
+    // only the bonus is moved out of its blind zone. Returns !results.empty().
+    bool plan(Salary &salary, PlanResults &results, PlanGoal goal, bool balanced, int months) const;
+
+    // The gross monthly taxable wage whose after-tax wage is `net`. False when net <= 0.
+    bool grossFromNetMonthly(Amount net, TaxItem &item) const;
+    // The gross bonus whose after-tax amount is `net` when the month leaves `shortfall` (<= 0) of
+    // the threshold unused. False when net <= 0.
+    bool grossFromNetBonus(Amount net, Amount shortfall, TaxItem &item) const;
+
+    // Keeps the candidate if it is at least as good as the best so far for the goal.
+    static void offer(PlanResults &results, std::unique_ptr<PlanResult> candidate, PlanGoal goal);
+
+    // The planning text of a result: the input's process text, the result's, and the three effects.
+    void buildPlanText(const Salary &input, PlanResult &result) const;
+
+    // Inverse calculation over a year of 12 monthly wages. Each returns true when it added a result.
+    bool planFromNetAnnual(Amount netAnnual, Amount annualInsurance, PlanResults &results) const;
+    bool planFromGrossAnnual(Amount grossAnnual, Amount annualInsurance, PlanResults &results) const;
+    bool grossFromNetMonthAndBonus(Amount netMonthly, Amount netBonus, Amount annualInsurance,
+                                   PlanResults &results) const;
+
+    // A non-annual bonus paid in the month of `wage` versus spread evenly over `months` months.
+    Apportionment apportion(Amount wage, Amount insurance, Amount bonus, int months) const;
+
 private:
+    void keepCostBonusOnly(const Salary &input, PlanResults &results) const;
+    void keepNetBonusOnly(const Salary &input, PlanResults &results) const;
+    void balancedSweeps(const Salary &input, PlanResults &results, PlanGoal goal, int months) const;
+    std::unique_ptr<PlanResult> candidate(const Salary &input, std::unique_ptr<TaxItem> monthly,
+                                          std::unique_ptr<TaxItem> bonus) const;
+    void settle(const Salary &input, PlanResult &c, PlanGoal goal, bool correct) const;
+    std::unique_ptr<TaxItem> monthlyAt(Amount amount, const TaxBracket *row) const;
+    static std::unique_ptr<TaxItem> bonusAt(Amount amount, const TaxBracket *row);
+
     Amount m_threshold;
 };
+
+// Whether the balanced sweeps that raise the bonus (and lower the wage) can help: the wage is
+// taxed, and the bonus is absent, untaxed, or in a row no dearer than the wage's and not the top.
+bool canRaiseBonus(const TaxItem *monthly, const TaxItem *bonus);
+
+// The sentence that names the chosen goal and method, as the planning pages show it.
+QString planMethodLabel(PlanGoal goal, bool balanced, int months);
+
+// The process text a planning page shows: "筹划方法：" and the method, then the planning text of
+// the first result, or the input's text with the note that the pay is already well split.
+QString planPageProcessText(const QString &methodLabel, const Salary &input, const PlanResults &results);

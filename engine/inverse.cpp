@@ -1,0 +1,90 @@
+// Inverse calculation (from what the employee receives back to what is paid) and bonus
+// apportionment. Both only combine the primitives of the tax and planning code.
+#include "engine/taxengine.h"
+
+namespace {
+
+// A year of 12 monthly wages whose monthly taxable income is `monthlyAmount`.
+Salary yearOfWages(Amount monthlyAmount, Amount annualInsurance)
+{
+    Salary s;
+    const Amount insurance = roundHalfUp(static_cast<double>(annualInsurance) / 12.0);
+    s.setMonthly(monthlyAmount + insurance, insurance, 12);
+    return s;
+}
+
+} // namespace
+
+bool TaxEngine::planFromNetAnnual(Amount netAnnual, Amount annualInsurance, PlanResults &results) const
+{
+    TaxItem monthly;
+    if (!grossFromNetMonthly(roundHalfUp(static_cast<double>(netAnnual) / 12.0), monthly))
+        return false;
+    Salary salary = yearOfWages(monthly.amount, annualInsurance);
+    plan(salary, results, LowerCost, true, 12);
+    if (results.empty())
+        results.push_back(std::make_unique<PlanResult>(salary));
+    return true;
+}
+
+bool TaxEngine::planFromGrossAnnual(Amount grossAnnual, Amount annualInsurance, PlanResults &results) const
+{
+    Salary salary = yearOfWages(roundHalfUp(static_cast<double>(grossAnnual) / 12.0), annualInsurance);
+    plan(salary, results, RaiseNet, true, 12); // calculates the salary first
+    if (results.empty())
+        results.push_back(std::make_unique<PlanResult>(salary));
+    return true;
+}
+
+bool TaxEngine::grossFromNetMonthAndBonus(Amount netMonthly, Amount netBonus, Amount annualInsurance,
+                                          PlanResults &results) const
+{
+    auto monthly = std::make_unique<TaxItem>();
+    const bool monthlyOk = grossFromNetMonthly(netMonthly, *monthly);
+    if (!monthlyOk)
+        *monthly = TaxItem();
+    const Amount shortfall = monthly->amount < m_threshold ? monthly->amount - m_threshold : 0;
+    auto bonus = std::make_unique<TaxItem>();
+    const bool bonusOk = grossFromNetBonus(netBonus, shortfall, *bonus);
+    if (!bonusOk)
+        *bonus = TaxItem();
+    if (!monthlyOk && !bonusOk)
+        return false;
+
+    // The items keep the tax the inversion found; only the totals are computed.
+    auto r = std::make_unique<PlanResult>();
+    r->insurance = roundHalfUp(static_cast<double>(annualInsurance) / 12.0);
+    r->monthlyGross = monthly->amount + r->insurance;
+    r->months = 12;
+    r->monthly = std::move(monthly);
+    r->bonus = std::move(bonus);
+    calcTotals(*r);
+    results.push_back(std::move(r));
+    return true;
+}
+
+Apportionment TaxEngine::apportion(Amount wage, Amount insurance, Amount bonus, int months) const
+{
+    Apportionment a;
+    a.months = months < 1 ? 1 : months;
+    a.monthlyTaxable = wage - insurance < 0 ? 0 : wage - insurance;
+
+    a.bonusMonth.setMonthly(wage + bonus, insurance, 1);
+    calculate(a.bonusMonth);
+    if (a.months > 1) {
+        a.otherMonths.setMonthly(wage, insurance, a.months - 1);
+        calculate(a.otherMonths);
+    }
+    a.taxBefore = a.bonusMonth.taxTotal + a.otherMonths.taxTotal;
+    a.netBefore = a.bonusMonth.netTotal + a.otherMonths.netTotal;
+
+    a.share = roundHalfUp(static_cast<double>(bonus) / a.months);
+    a.after.setMonthly(wage + a.share, insurance, a.months);
+    calculate(a.after);
+    a.taxAfter = a.after.taxTotal;
+    a.netAfter = a.after.netTotal;
+
+    a.taxDecrease = a.taxBefore - a.taxAfter;
+    a.netIncrease = a.netAfter - a.netBefore;
+    return a;
+}

@@ -1,0 +1,201 @@
+#include "clirunner.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTest>
+
+namespace {
+
+QJsonObject runJson(const QStringList &args)
+{
+    const CliRun r = runCli(args + QStringList{QStringLiteral("--json")});
+    if (r.exitCode != 0)
+        qWarning("%s", qPrintable(r.err));
+    return QJsonDocument::fromJson(r.out.toUtf8()).object();
+}
+
+qint64 fen(const QJsonObject &o, const char *key)
+{
+    return o.value(QLatin1String(key)).toInteger(-1);
+}
+
+} // namespace
+
+class TestCliPlan : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void planBonusOnly();
+    void planAlreadyOptimal();
+    void inverseMonthAndBonus();
+    void inverseNothingGiven();
+    void apportion();
+    void humanOutput();
+    void badArguments_data();
+    void badArguments();
+    void jsonLines();
+};
+
+void TestCliPlan::planBonusOnly()
+{
+    const QJsonObject o =
+        runJson({QStringLiteral("plan"), QStringLiteral("--goal"), QStringLiteral("0"),
+                 QStringLiteral("--method"), QStringLiteral("bonus"), QStringLiteral("--gross"),
+                 QStringLiteral("8000"), QStringLiteral("--bonus"), QStringLiteral("18001")});
+    QCOMPARE(o.value(QStringLiteral("method")).toString(),
+             QStringLiteral("调整年终奖金，增加员工税后收入（单位不多开支）。"));
+    QCOMPARE(fen(o.value(QStringLiteral("input")).toObject(), "taxTotal"), 204010);
+    const QJsonArray results = o.value(QStringLiteral("results")).toArray();
+    QCOMPARE(results.size(), 1);
+    const QJsonObject r = results.at(0).toObject();
+    QCOMPARE(fen(r.value(QStringLiteral("bonus")).toObject(), "amount"), 1800000);
+    QCOMPARE(fen(r, "taxDecrease"), 115510);
+    QCOMPARE(fen(r, "costDecrease"), 100);
+    QCOMPARE(fen(r, "netIncrease"), 115410);
+    QVERIFY(o.value(QStringLiteral("processText"))
+                .toString()
+                .startsWith(QStringLiteral("筹划方法：调整年终奖金")));
+}
+
+void TestCliPlan::planAlreadyOptimal()
+{
+    const QJsonObject o =
+        runJson({QStringLiteral("plan"), QStringLiteral("--goal=1"), QStringLiteral("--method=balanced"),
+                 QStringLiteral("--months=12"), QStringLiteral("--gross=3000")});
+    QCOMPARE(o.value(QStringLiteral("results")).toArray().size(), 0);
+    QCOMPARE(fen(o.value(QStringLiteral("input")).toObject(), "months"), 12);
+    QVERIFY(o.value(QStringLiteral("processText"))
+                .toString()
+                .endsWith(QStringLiteral("原有薪资已经是合理发放了。\n")));
+}
+
+void TestCliPlan::inverseMonthAndBonus()
+{
+    const QJsonObject o =
+        runJson({QStringLiteral("inverse"), QStringLiteral("--mode"), QStringLiteral("net-month-bonus"),
+                 QStringLiteral("--net-monthly"), QStringLiteral("5000"), QStringLiteral("--net-bonus"),
+                 QStringLiteral("10000"), QStringLiteral("--employer-insurance"), QStringLiteral("1000")});
+    QVERIFY(o.value(QStringLiteral("ok")).toBool());
+    const QJsonObject r = o.value(QStringLiteral("results")).toArray().at(0).toObject();
+    QCOMPARE(fen(r.value(QStringLiteral("monthly")).toObject(), "amount"), 505000);
+    QCOMPARE(fen(r.value(QStringLiteral("bonus")).toObject(), "amount"), 1030928);
+    QCOMPARE(fen(o, "annualTax"), 90928);
+    QCOMPARE(fen(o, "employerInsurance"), 100000);
+    QCOMPARE(fen(o, "employerExpense"), 7190928);
+}
+
+void TestCliPlan::inverseNothingGiven()
+{
+    const QJsonObject o = runJson({QStringLiteral("inverse"), QStringLiteral("--mode=net-annual"),
+                                   QStringLiteral("--amount=0"), QStringLiteral("--employer-insurance=500")});
+    QVERIFY(!o.value(QStringLiteral("ok")).toBool(true));
+    QCOMPARE(o.value(QStringLiteral("results")).toArray().size(), 0);
+    QCOMPARE(fen(o, "annualTax"), 0);
+    QCOMPARE(fen(o, "employerExpense"), 0);
+}
+
+void TestCliPlan::apportion()
+{
+    const QJsonObject o =
+        runJson({QStringLiteral("apportion"), QStringLiteral("--gross"), QStringLiteral("5800"),
+                 QStringLiteral("--bonus"), QStringLiteral("6000")});
+    QCOMPARE(fen(o, "share"), 200000);
+    QCOMPARE(fen(o, "taxBefore"), 135500);
+    QCOMPARE(fen(o, "netBefore"), 2204500);
+    QCOMPARE(fen(o, "taxAfter"), 97500);
+    QCOMPARE(fen(o, "netAfter"), 2242500);
+    QCOMPARE(fen(o, "taxDecrease"), 38000);
+    QCOMPARE(fen(o, "netIncrease"), 38000);
+    QCOMPARE(fen(o.value(QStringLiteral("bonusMonth")).toObject().value(QStringLiteral("monthly")).toObject(),
+                 "tax"),
+             110500);
+    QCOMPARE(fen(o.value(QStringLiteral("otherMonths")).toObject(), "months"), 2);
+    QCOMPARE(fen(o.value(QStringLiteral("after")).toObject(), "months"), 3);
+}
+
+void TestCliPlan::humanOutput()
+{
+    const CliRun plan = runCli({QStringLiteral("plan"), QStringLiteral("--goal=0"),
+                                QStringLiteral("--method=bonus"), QStringLiteral("--gross=8000"),
+                                QStringLiteral("--bonus=18001"), QStringLiteral("--process")});
+    QCOMPARE(plan.exitCode, 0);
+    QVERIFY(plan.out.contains(
+        QStringLiteral("个人所得税减少：1,155.1\n单位开支减少：1\n税后收入增加：1,154.1\n")));
+    QVERIFY(plan.out.contains(QStringLiteral("筹划方法：")));
+    const CliRun apportion =
+        runCli({QStringLiteral("apportion"), QStringLiteral("--gross=5800"), QStringLiteral("--bonus=6000")});
+    QVERIFY(apportion.out.contains(QStringLiteral("税后收入增加：380")));
+    const QStringList lines = apportion.out.split(QLatin1Char('\n'));
+    QVERIFY(lines.at(2).simplified() == QStringLiteral("1,355 22,045 5,800 6,000 1,105 10,695 20% 555"));
+    QVERIFY(lines.at(4).simplified() == QStringLiteral("975 22,425 5,800 2,000 325 7,475 10% 105"));
+}
+
+void TestCliPlan::badArguments_data()
+{
+    QTest::addColumn<QStringList>("args");
+    const QString plan = QStringLiteral("plan");
+    QTest::newRow("plan without goal") << QStringList{plan, QStringLiteral("--method=bonus")};
+    QTest::newRow("plan goal 2") << QStringList{plan, QStringLiteral("--goal=2"),
+                                                QStringLiteral("--method=bonus")};
+    QTest::newRow("plan unknown method")
+        << QStringList{plan, QStringLiteral("--goal=0"), QStringLiteral("--method=x")};
+    QTest::newRow("plan months 13") << QStringList{
+        plan, QStringLiteral("--goal=0"), QStringLiteral("--method=balanced"), QStringLiteral("--months=13")};
+    QTest::newRow("plan annuity is not planned") << QStringList{
+        plan, QStringLiteral("--goal=0"), QStringLiteral("--method=bonus"), QStringLiteral("--annuity=1")};
+    QTest::newRow("inverse without mode")
+        << QStringList{QStringLiteral("inverse"), QStringLiteral("--amount=1")};
+    QTest::newRow("inverse amount in mode 3") << QStringList{
+        QStringLiteral("inverse"), QStringLiteral("--mode=net-month-bonus"), QStringLiteral("--amount=1")};
+    QTest::newRow("inverse net bonus in mode 1") << QStringList{
+        QStringLiteral("inverse"), QStringLiteral("--mode=net-annual"), QStringLiteral("--net-bonus=1")};
+    QTest::newRow("inverse negative") << QStringList{
+        QStringLiteral("inverse"), QStringLiteral("--mode=gross-annual"), QStringLiteral("--amount=-1")};
+    QTest::newRow("apportion months 0")
+        << QStringList{QStringLiteral("apportion"), QStringLiteral("--months=0")};
+    QTest::newRow("apportion three decimals")
+        << QStringList{QStringLiteral("apportion"), QStringLiteral("--bonus=1.005")};
+    QTest::newRow("apportion threshold")
+        << QStringList{QStringLiteral("apportion"), QStringLiteral("--threshold=0")};
+}
+
+void TestCliPlan::badArguments()
+{
+    QFETCH(QStringList, args);
+    const CliRun r = runCli(args);
+    QCOMPARE(r.exitCode, 2);
+    QVERIFY(r.out.isEmpty());
+    QVERIFY(r.err.startsWith(QStringLiteral("lumo-cli ") + args.first()));
+}
+
+void TestCliPlan::jsonLines()
+{
+    const QByteArray plans =
+        "{\"goal\":1,\"method\":\"balanced\",\"months\":12,\"threshold\":3500,\"gross\":9000,"
+        "\"insurance\":0,\"bonus\":20000}\n"
+        "{\"goal\":1}\n";
+    const CliRun p = runCli({QStringLiteral("plan"), QStringLiteral("--jsonl")}, plans);
+    QCOMPARE(p.exitCode, 0);
+    const QStringList planLines = p.out.trimmed().split(QLatin1Char('\n'));
+    QCOMPARE(planLines.size(), 2);
+    const QJsonObject first = QJsonDocument::fromJson(planLines[0].toUtf8()).object();
+    QVERIFY(first.value(QStringLiteral("results")).toArray().size() >= 1);
+    QVERIFY(QJsonDocument::fromJson(planLines[1].toUtf8()).object().contains(QStringLiteral("error")));
+
+    const QByteArray inverse = "{\"mode\":\"net-month-bonus\",\"net-monthly\":5000,\"net-bonus\":10000}\n"
+                               "{\"mode\":\"net-annual\",\"amount\":true}\n";
+    const CliRun i = runCli({QStringLiteral("inverse"), QStringLiteral("--jsonl")}, inverse);
+    const QStringList inverseLines = i.out.trimmed().split(QLatin1Char('\n'));
+    QCOMPARE(inverseLines.size(), 2);
+    QCOMPARE(QJsonDocument::fromJson(inverseLines[0].toUtf8())
+                 .object()
+                 .value(QStringLiteral("annualTax"))
+                 .toInteger(),
+             90928);
+    QVERIFY(QJsonDocument::fromJson(inverseLines[1].toUtf8()).object().contains(QStringLiteral("error")));
+}
+
+QTEST_GUILESS_MAIN(TestCliPlan)
+#include "tst_cli_plan.moc"
