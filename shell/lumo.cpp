@@ -1,6 +1,9 @@
 #include "shell/lumo.h"
 
+#include "pages/single/apportioncalcwid.h"
+#include "pages/single/inversecalcwid.h"
 #include "pages/single/singlecalcwid.h"
+#include "pages/single/singlesavecalcwid.h"
 #include "shell/aboutusdialog.h"
 #include "shell/config.h"
 #include "shell/mainmenu.h"
@@ -72,6 +75,12 @@ QWidget *Lumo::createPage(int index, QWidget *parent)
     switch (index) {
     case 0:
         return new SingleCalcWid(parent);
+    case 2:
+        return new SingleSaveCalcWid(parent);
+    case 4:
+        return new ApportionCalcWid(parent);
+    case 6:
+        return new InverseCalcWid(parent);
     default:
         // Functions whose pages are not built yet.
         return new PlaceholderPage(functionName(index), parent);

@@ -1,0 +1,229 @@
+#include "pages/single/apportioncalcwid.h"
+
+#include "engine/ratetable.h"
+#include "engine/taxengine.h"
+#include "pages/single/history.h"
+#include "pages/single/historypanel.h"
+#include "pages/single/pagekit.h"
+
+#include <QDoubleSpinBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QSplitter>
+#include <QTableWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kRows = 4;
+constexpr int kColumns = 10;
+constexpr int kMaxMonths = 12;
+constexpr qsizetype kMaxLabelLength = 1024;
+
+// The caption rows 0 ("分摊前") and 2 ("分摊后"), columns 0–8.
+const QStringList &captionRow(bool after)
+{
+    static const QStringList before{
+        QStringLiteral("分摊前"),       QStringLiteral("个人所得税合计"), QStringLiteral("实发数合计"),
+        QStringLiteral("当月应税收入"), QStringLiteral("当月奖金"),       QStringLiteral("当月个人所得税"),
+        QStringLiteral("当月实发数"),   QStringLiteral("税率"),           QStringLiteral("速算扣除数")};
+    static const QStringList spread{
+        QStringLiteral("分摊后"),       QStringLiteral("个人所得税合计"), QStringLiteral("实发数合计"),
+        QStringLiteral("每月应税收入"), QStringLiteral("每月奖金"),       QStringLiteral("每月个人所得税"),
+        QStringLiteral("每月实发数"),   QStringLiteral("税率"),           QStringLiteral("速算扣除数")};
+    return after ? spread : before;
+}
+
+// Columns 1–8 of a value row: the two totals, the month's taxable wage and bonus, then the tax,
+// after-tax, rate and quick deduction of that month's wage.
+QStringList valueRow(Amount tax, Amount net, Amount taxable, Amount bonus, const TaxItem *month)
+{
+    return QStringList{formatAmount(tax), formatAmount(net), formatAmount(taxable), formatAmount(bonus)} +
+           pagekit::itemTexts(month).mid(1);
+}
+
+} // namespace
+
+ApportionCalcWid::ApportionCalcWid(QWidget *parent)
+    : QWidget(parent), m_wage(pagekit::amountInput(this)), m_insurance(pagekit::amountInput(this)),
+      m_bonus(pagekit::amountInput(this)), m_months(new QSpinBox(this)),
+      m_calcButton(pagekit::calcButton(QStringLiteral("分摊"), this)),
+      m_taxDecreaseCaption(pagekit::resultCaption(QStringLiteral("个人所得税减少："), this)),
+      m_taxDecrease(pagekit::resultValue(this)),
+      m_netIncreaseCaption(pagekit::resultCaption(QStringLiteral("税后收入增加："), this)),
+      m_netIncrease(pagekit::resultValue(this)), m_table(new QTableWidget(kRows, kColumns, this)),
+      m_history(new HistoryPanel(
+          {QStringLiteral("时间"), QStringLiteral("税后收入增加"), QStringLiteral("个税减少")}, {85, 82, 82},
+          this))
+{
+    ensureRateTable();
+    pagekit::makeWhite(this);
+
+    m_months->setRange(1, kMaxMonths);
+    m_months->setValue(3);
+    m_months->setAlignment(Qt::AlignRight);
+    m_months->setMinimumWidth(70);
+    auto *inputs = new QGridLayout;
+    inputs->setHorizontalSpacing(12);
+    inputs->setVerticalSpacing(4);
+    const QString captions[] = {QStringLiteral("月应发工资"), QStringLiteral("三险一金"),
+                                QStringLiteral("奖金金额"), QStringLiteral("分摊月数")};
+    QWidget *fields[] = {m_wage, m_insurance, m_bonus, m_months};
+    for (int i = 0; i < 4; ++i) {
+        auto *caption = new QLabel(captions[i], this);
+        caption->setBuddy(fields[i]);
+        inputs->addWidget(caption, 0, i);
+        inputs->addWidget(fields[i], 1, i);
+    }
+    auto *inputRow = new QHBoxLayout;
+    inputRow->addLayout(inputs);
+    inputRow->addSpacing(16);
+    inputRow->addWidget(m_calcButton, 0, Qt::AlignBottom);
+    inputRow->addStretch();
+
+    auto *resultLine = new QHBoxLayout;
+    resultLine->setSpacing(6);
+    resultLine->addWidget(m_taxDecreaseCaption);
+    resultLine->addWidget(m_taxDecrease);
+    resultLine->addWidget(m_netIncreaseCaption);
+    resultLine->addWidget(m_netIncrease);
+    resultLine->addStretch();
+    // Only the after-tax gain is shown; the tax decrease is still set and recorded with it.
+    for (QLabel *label : {m_taxDecreaseCaption, m_taxDecrease, m_netIncreaseCaption, m_netIncrease})
+        label->hide();
+
+    QStringList letters;
+    for (int c = 0; c < kColumns; ++c)
+        letters << QString(QChar(u'A' + c));
+    m_table->setHorizontalHeaderLabels(letters);
+    // The last column only takes up the rest of the row.
+    const int widths[] = {80, 110, 110, 110, 110, 110, 110, 40, 100, 1};
+    for (int c = 0; c < kColumns; ++c)
+        m_table->setColumnWidth(c, widths[c]);
+    pagekit::styleResultTable(m_table);
+    m_table->setMinimumHeight(200);
+    for (int r : {0, 2}) {
+        const QStringList &texts = captionRow(r == 2);
+        for (int c = 0; c < texts.size(); ++c)
+            m_table->setItem(r, c, pagekit::captionItem(texts.at(c)));
+        m_table->setItem(r, kColumns - 1, pagekit::captionItem(QString()));
+        m_table->setItem(r + 1, 0, pagekit::captionItem(QString()));
+        pagekit::setRowTexts(m_table, r + 1, 1, QStringList(kColumns - 1));
+    }
+    pagekit::tintRow(m_table, 2, pagekit::kAfterRowColor);
+    pagekit::tintRow(m_table, 3, pagekit::kAfterRowColor);
+
+    auto *work = new QWidget(this);
+    auto *workLayout = new QVBoxLayout(work);
+    workLayout->setContentsMargins(15, 12, 12, 12);
+    workLayout->setSpacing(10);
+    workLayout->addWidget(pagekit::headline(
+        QStringLiteral("非全年一次性奖金分摊到多个月份发放，以实现为员工减税增收的目的。"), work));
+    workLayout->addLayout(inputRow);
+    workLayout->addLayout(resultLine);
+    workLayout->addWidget(m_table);
+    workLayout->addStretch();
+
+    QWidget *threshold = pagekit::thresholdGroup(this, &m_local, &m_foreign);
+    auto *layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(pagekit::pageSplitter(work, threshold, m_history, true, this));
+
+    connect(m_calcButton, &QPushButton::clicked, this, &ApportionCalcWid::calc);
+    connect(m_history->list(), &QTableWidget::cellDoubleClicked, this, &ApportionCalcWid::openHistory);
+    QTimer::singleShot(10, this, &ApportionCalcWid::searchHistory);
+}
+
+void ApportionCalcWid::showNetIncrease()
+{
+    m_netIncreaseCaption->show();
+    m_netIncrease->show();
+}
+
+void ApportionCalcWid::calc()
+{
+    showNetIncrease();
+    m_taxDecrease->clear();
+    m_netIncrease->clear();
+
+    const Amount bonus = fenFromInput(m_bonus->value());
+    const Apportionment a = TaxEngine(m_local->isChecked() ? kThresholdLocal : kThresholdForeign)
+                                .apportion(fenFromInput(m_wage->value()), fenFromInput(m_insurance->value()),
+                                           bonus, m_months->value());
+    pagekit::setRowTexts(
+        m_table, 1, 1,
+        valueRow(a.taxBefore, a.netBefore, a.monthlyTaxable, bonus, a.bonusMonth.monthly.get()));
+    pagekit::setRowTexts(m_table, 3, 1,
+                         valueRow(a.taxAfter, a.netAfter, a.monthlyTaxable, a.share, a.after.monthly.get()));
+    m_taxDecrease->setText(formatAmount(a.taxDecrease));
+    m_netIncrease->setText(formatAmount(a.netIncrease));
+    m_headNet = a.netIncrease / 100.0;
+    // The list's second column is headed "个税减少", so it gets the tax decrease.
+    m_headTax = a.taxDecrease / 100.0;
+    save();
+}
+
+void ApportionCalcWid::save()
+{
+    HistoryWriter writer(historyDir(), extension(), m_headNet, m_headTax);
+    QDataStream &out = writer.stream();
+    out << m_wage->value() << m_insurance->value() << m_bonus->value() << m_local->isChecked()
+        << qint32(m_months->value()) << m_taxDecrease->text() << m_netIncrease->text();
+    writeTableSnapshot(out, m_table);
+    if (writer.commit())
+        addHistoryRow(m_history->list(), writer.path(), writer.timeText(), m_headNet, m_headTax);
+}
+
+void ApportionCalcWid::load(const QString &fileName)
+{
+    // Everything is read and checked first; the page changes only when the whole record is sound.
+    HistoryReader reader(fileName);
+    if (!reader.ok())
+        return;
+    QDataStream &in = reader.stream();
+    double wage = 0;
+    double insurance = 0;
+    double bonus = 0;
+    bool local = true;
+    qint32 months = 0;
+    QString taxDecrease;
+    QString netIncrease;
+    in >> wage >> insurance >> bonus >> local >> months >> taxDecrease >> netIncrease;
+    TableSnapshot table;
+    if (!reader.finish() || !readTableSnapshot(reader, kRows, kColumns, &table) || !reader.finish())
+        return;
+    if (table.rows != kRows || table.columns != kColumns || !pagekit::isInputValue(wage) ||
+        !pagekit::isInputValue(insurance) || !pagekit::isInputValue(bonus) || months < 1 ||
+        months > kMaxMonths || taxDecrease.size() > kMaxLabelLength || netIncrease.size() > kMaxLabelLength)
+        return;
+
+    showNetIncrease();
+    m_wage->setValue(wage);
+    m_insurance->setValue(insurance);
+    m_bonus->setValue(bonus);
+    (local ? m_local : m_foreign)->setChecked(true);
+    m_months->setValue(months);
+    m_taxDecrease->setText(taxDecrease);
+    m_netIncrease->setText(netIncrease);
+    m_headNet = reader.head().value1;
+    m_headTax = reader.head().value2;
+    applyTableSnapshot(m_table, table);
+}
+
+void ApportionCalcWid::searchHistory()
+{
+    fillHistoryList(m_history->list(), historyDir(), u"*."_qs + extension());
+}
+
+void ApportionCalcWid::openHistory(int row, int /*column*/)
+{
+    const QString path = historyPathAt(m_history->list(), row);
+    if (!path.isEmpty())
+        load(path);
+}

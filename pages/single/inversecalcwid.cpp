@@ -1,0 +1,297 @@
+#include "pages/single/inversecalcwid.h"
+
+#include "engine/ratetable.h"
+#include "engine/taxengine.h"
+#include "pages/single/history.h"
+#include "pages/single/historypanel.h"
+#include "pages/single/pagekit.h"
+
+#include <QButtonGroup>
+#include <QDoubleSpinBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSplitter>
+#include <QTableWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kRows = 3;
+constexpr int kColumns = 7;
+constexpr qsizetype kMaxLabelLength = 1024;
+
+} // namespace
+
+InverseCalcWid::InverseCalcWid(QWidget *parent)
+    : QWidget(parent), m_netAnnualMode(new QRadioButton(QStringLiteral("不含税年收入反算"), this)),
+      m_grossAnnualMode(new QRadioButton(QStringLiteral("含税年收入反算"), this)),
+      m_netMonthMode(new QRadioButton(QStringLiteral("月收入年终奖反算"), this)),
+      m_netAnnualCaption(new QLabel(QStringLiteral("全年税后收入："), this)),
+      m_netAnnual(pagekit::amountInput(this)), m_employer(pagekit::amountInput(this)),
+      m_grossAnnualCaption(new QLabel(QStringLiteral("全年税前计税收入："), this)),
+      m_grossAnnual(pagekit::amountInput(this)),
+      m_netMonthCaption(new QLabel(QStringLiteral("税后月收入："), this)),
+      m_netMonth(pagekit::amountInput(this)),
+      m_netBonusCaption(new QLabel(QStringLiteral("税后年终奖："), this)),
+      m_netBonus(pagekit::amountInput(this)), m_calcButton(pagekit::calcButton(QStringLiteral("计算"), this)),
+      m_results(new QWidget(this)), m_taxTotal(pagekit::resultValue(m_results)),
+      m_employerTotal(pagekit::resultValue(m_results)), m_expenseTotal(pagekit::resultValue(m_results)),
+      m_table(new QTableWidget(kRows, kColumns, this)),
+      m_history(new HistoryPanel(
+          {QStringLiteral("时间"), QStringLiteral("单位支出总额"), QStringLiteral("全年个税总计")},
+          {85, 82, 82}, this))
+{
+    ensureRateTable();
+    pagekit::makeWhite(this);
+
+    auto *modes = new QButtonGroup(this);
+    auto *modeRow = new QHBoxLayout;
+    modeRow->setSpacing(24);
+    for (QRadioButton *mode : {m_netAnnualMode, m_grossAnnualMode, m_netMonthMode}) {
+        modes->addButton(mode);
+        modeRow->addWidget(mode);
+    }
+    modeRow->addStretch();
+    m_netAnnualMode->setChecked(true);
+
+    // The three modes share the first row; only the selected mode's inputs are visible, so they
+    // take each other's place.
+    auto *inputs = new QGridLayout;
+    inputs->setHorizontalSpacing(8);
+    inputs->setVerticalSpacing(8);
+    for (QLabel *caption : {m_netAnnualCaption, m_grossAnnualCaption, m_netMonthCaption})
+        inputs->addWidget(caption, 0, 0, Qt::AlignRight);
+    inputs->addWidget(m_netAnnual, 0, 1);
+    inputs->addWidget(m_grossAnnual, 0, 1);
+    inputs->addWidget(m_netMonth, 0, 1);
+    inputs->addWidget(m_netBonusCaption, 1, 0, Qt::AlignRight);
+    inputs->addWidget(m_netBonus, 1, 1);
+    inputs->setColumnMinimumWidth(2, 16);
+    auto *employerCaption = new QLabel(QStringLiteral("单位年承担三险一金总额："), this);
+    employerCaption->setBuddy(m_employer);
+    inputs->addWidget(employerCaption, 0, 3, Qt::AlignRight);
+    inputs->addWidget(m_employer, 0, 4);
+    m_netAnnualCaption->setBuddy(m_netAnnual);
+    m_grossAnnualCaption->setBuddy(m_grossAnnual);
+    m_netMonthCaption->setBuddy(m_netMonth);
+    m_netBonusCaption->setBuddy(m_netBonus);
+
+    auto *calcRow = new QHBoxLayout;
+    calcRow->addLayout(inputs);
+    calcRow->addSpacing(16);
+    calcRow->addWidget(m_calcButton, 0, Qt::AlignTop);
+    calcRow->addStretch();
+
+    auto *resultLine = new QHBoxLayout(m_results);
+    resultLine->setContentsMargins(0, 0, 0, 0);
+    resultLine->setSpacing(6);
+    const QString captions[] = {QStringLiteral("全年个税总计："), QStringLiteral("单位年承担三险一金总额："),
+                                QStringLiteral("单位支出总额：")};
+    QLabel *values[] = {m_taxTotal, m_employerTotal, m_expenseTotal};
+    for (int i = 0; i < 3; ++i) {
+        if (i > 0)
+            resultLine->addSpacing(24);
+        resultLine->addWidget(pagekit::resultCaption(captions[i], m_results));
+        resultLine->addWidget(values[i]);
+    }
+    resultLine->addStretch();
+    m_results->hide();
+
+    m_table->setHorizontalHeaderLabels({QStringLiteral(" "), QStringLiteral("应税收入"),
+                                        QStringLiteral("个人所得税"), QStringLiteral("实发数"),
+                                        QStringLiteral("税率"), QStringLiteral("速算扣除数"), QString()});
+    // The last column only takes up the rest of the row.
+    const int widths[] = {100, 110, 100, 110, 40, 100, 1};
+    for (int c = 0; c < kColumns; ++c)
+        m_table->setColumnWidth(c, widths[c]);
+    pagekit::styleResultTable(m_table);
+    m_table->setAlternatingRowColors(true);
+    m_table->setMinimumHeight(155);
+    const QString rowCaptions[] = {QStringLiteral("月应发工资"), QStringLiteral("年终奖金"),
+                                   QStringLiteral("总计")};
+    for (int r = 0; r < kRows; ++r) {
+        auto *caption = new QTableWidgetItem(rowCaptions[r]);
+        caption->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        m_table->setItem(r, 0, caption);
+        pagekit::setRowTexts(m_table, r, 1, QStringList(kColumns - 1));
+    }
+
+    auto *work = new QWidget(this);
+    auto *workLayout = new QVBoxLayout(work);
+    workLayout->setContentsMargins(15, 12, 12, 12);
+    workLayout->setSpacing(12);
+    workLayout->addWidget(pagekit::headline(
+        QStringLiteral("由税后收入推算含税的月收入和年终奖金，确保单位支出最小化。"), work));
+    workLayout->addLayout(modeRow);
+    workLayout->addLayout(calcRow);
+    workLayout->addWidget(m_results);
+    workLayout->addWidget(m_table);
+    workLayout->addStretch();
+
+    QWidget *threshold = pagekit::thresholdGroup(this, &m_local, &m_foreign);
+    auto *layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(pagekit::pageSplitter(work, threshold, m_history, true, this));
+
+    inverseNetAnnualIncome(true);
+    inverseAnnualIncome(false);
+    inverseNetMonthYearEndBonus(false);
+    connect(m_netAnnualMode, &QRadioButton::toggled, this, &InverseCalcWid::inverseNetAnnualIncome);
+    connect(m_grossAnnualMode, &QRadioButton::toggled, this, &InverseCalcWid::inverseAnnualIncome);
+    connect(m_netMonthMode, &QRadioButton::toggled, this, &InverseCalcWid::inverseNetMonthYearEndBonus);
+    connect(m_calcButton, &QPushButton::clicked, this, &InverseCalcWid::calc);
+    connect(m_history->list(), &QTableWidget::cellDoubleClicked, this, &InverseCalcWid::openHistory);
+    QTimer::singleShot(10, this, &InverseCalcWid::searchHistory);
+}
+
+void InverseCalcWid::inverseNetAnnualIncome(bool shown)
+{
+    m_netAnnualCaption->setVisible(shown);
+    m_netAnnual->setVisible(shown);
+}
+
+void InverseCalcWid::inverseAnnualIncome(bool shown)
+{
+    m_grossAnnualCaption->setVisible(shown);
+    m_grossAnnual->setVisible(shown);
+}
+
+void InverseCalcWid::inverseNetMonthYearEndBonus(bool shown)
+{
+    m_netMonthCaption->setVisible(shown);
+    m_netMonth->setVisible(shown);
+    m_netBonusCaption->setVisible(shown);
+    m_netBonus->setVisible(shown);
+}
+
+void InverseCalcWid::showResultLabels()
+{
+    m_results->show();
+}
+
+void InverseCalcWid::calc()
+{
+    showResultLabels();
+    m_taxTotal->clear();
+    m_employerTotal->clear();
+    m_expenseTotal->clear();
+
+    const TaxEngine engine(m_local->isChecked() ? kThresholdLocal : kThresholdForeign);
+    PlanResults results;
+    if (m_netAnnualMode->isChecked())
+        engine.planFromNetAnnual(fenFromInput(m_netAnnual->value()), 0, results);
+    else if (m_grossAnnualMode->isChecked())
+        engine.planFromGrossAnnual(fenFromInput(m_grossAnnual->value()), 0, results);
+    else
+        engine.grossFromNetMonthAndBonus(fenFromInput(m_netMonth->value()), fenFromInput(m_netBonus->value()),
+                                         0, results);
+    // When several splits tie, the first one found is shown.
+    showResult(results.empty() ? nullptr : results.front().get());
+    save();
+}
+
+void InverseCalcWid::showResult(const PlanResult *result)
+{
+    // The employer's own contributions are part of its expense even when nothing could be inverted.
+    const Amount employer = fenFromInput(m_employer->value());
+    const Amount gross = result ? result->grossTotal : 0;
+    const Amount tax = result ? result->taxTotal : 0;
+    m_taxTotal->setText(formatAmount(tax));
+    m_employerTotal->setText(formatAmount(employer));
+    m_expenseTotal->setText(formatAmount(employer + gross));
+    m_headExpense = (employer + gross) / 100.0;
+    m_headTax = tax / 100.0;
+
+    pagekit::setRowTexts(m_table, 0, 1, pagekit::itemTexts(result ? result->monthly.get() : nullptr));
+    pagekit::setRowTexts(m_table, 1, 1, pagekit::itemTexts(result ? result->bonus.get() : nullptr));
+    const QStringList totals =
+        result ? pagekit::totalTexts(result->taxableTotal, result->taxTotal, result->netTotal)
+               : pagekit::totalTexts(0, 0, 0);
+    pagekit::setRowTexts(m_table, 2, 1, totals + QStringList(2));
+}
+
+void InverseCalcWid::save()
+{
+    HistoryWriter writer(historyDir(), extension(), m_headExpense, m_headTax);
+    QDataStream &out = writer.stream();
+    out << m_netAnnualMode->isChecked() << m_netAnnual->value() << m_employer->value()
+        << m_grossAnnualMode->isChecked() << m_grossAnnual->value() << m_netMonthMode->isChecked()
+        << m_netMonth->value() << m_netBonus->value() << m_local->isChecked() << m_taxTotal->text()
+        << m_employerTotal->text() << m_expenseTotal->text();
+    writeTableSnapshot(out, m_table);
+    if (writer.commit())
+        addHistoryRow(m_history->list(), writer.path(), writer.timeText(), m_headExpense, m_headTax);
+}
+
+void InverseCalcWid::load(const QString &fileName)
+{
+    // Everything is read and checked first; the page changes only when the whole record is sound.
+    HistoryReader reader(fileName);
+    if (!reader.ok())
+        return;
+    QDataStream &in = reader.stream();
+    bool netAnnualMode = false;
+    double netAnnual = 0;
+    double employer = 0;
+    bool grossAnnualMode = false;
+    double grossAnnual = 0;
+    bool netMonthMode = false;
+    double netMonth = 0;
+    double netBonus = 0;
+    bool local = true;
+    QString taxTotal;
+    QString employerTotal;
+    QString expenseTotal;
+    in >> netAnnualMode >> netAnnual >> employer >> grossAnnualMode >> grossAnnual >> netMonthMode >>
+        netMonth >> netBonus >> local >> taxTotal >> employerTotal >> expenseTotal;
+    TableSnapshot table;
+    if (!reader.finish() || !readTableSnapshot(reader, kRows, kColumns, &table) || !reader.finish())
+        return;
+    // Exactly one mode was selected when the record was written.
+    if (int(netAnnualMode) + int(grossAnnualMode) + int(netMonthMode) != 1)
+        return;
+    for (double yuan : {netAnnual, employer, grossAnnual, netMonth, netBonus}) {
+        if (!pagekit::isInputValue(yuan))
+            return;
+    }
+    for (const QString *text : {&taxTotal, &employerTotal, &expenseTotal}) {
+        if (text->size() > kMaxLabelLength)
+            return;
+    }
+    if (table.rows != kRows || table.columns != kColumns)
+        return;
+
+    showResultLabels();
+    (netAnnualMode     ? m_netAnnualMode
+     : grossAnnualMode ? m_grossAnnualMode
+                       : m_netMonthMode)
+        ->setChecked(true);
+    m_netAnnual->setValue(netAnnual);
+    m_employer->setValue(employer);
+    m_grossAnnual->setValue(grossAnnual);
+    m_netMonth->setValue(netMonth);
+    m_netBonus->setValue(netBonus);
+    (local ? m_local : m_foreign)->setChecked(true);
+    m_taxTotal->setText(taxTotal);
+    m_employerTotal->setText(employerTotal);
+    m_expenseTotal->setText(expenseTotal);
+    m_headExpense = reader.head().value1;
+    m_headTax = reader.head().value2;
+    applyTableSnapshot(m_table, table);
+}
+
+void InverseCalcWid::searchHistory()
+{
+    fillHistoryList(m_history->list(), historyDir(), u"*."_qs + extension());
+}
+
+void InverseCalcWid::openHistory(int row, int /*column*/)
+{
+    const QString path = historyPathAt(m_history->list(), row);
+    if (!path.isEmpty())
+        load(path);
+}

@@ -1,0 +1,80 @@
+// Building blocks shared by the planning, apportionment and inverse pages: the white page, the
+// amount inputs, the green action buttons, the threshold box, the right-hand column with the
+// history list, and the texts of a tax item in a result table. Layout and formatting only; the
+// figures themselves always come from the TaxEngine.
+#pragma once
+
+#include "engine/amount.h"
+
+#include <QColor>
+#include <QString>
+#include <QStringList>
+
+class QDoubleSpinBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+class QSplitter;
+class QTableWidget;
+class QTableWidgetItem;
+class QWidget;
+class HistoryPanel;
+struct TaxItem;
+
+namespace pagekit {
+
+// The rows a page tints to set "after" apart from "before".
+inline const QColor kAfterRowColor{255, 204, 51};
+
+// Paints the page white, so its gray and blue texts read the same on every skin.
+void makeWhite(QWidget *page);
+
+// A yuan input: 2 decimals, 0 to 999999999.99, starting at 0, right-aligned.
+QDoubleSpinBox *amountInput(QWidget *parent);
+
+// A gray bold headline in 12 pt.
+QLabel *headline(const QString &text, QWidget *parent);
+
+// The big green button (icon, 120 × 50, 12 pt) and the small one (110 × 30 unless sized).
+QPushButton *calcButton(const QString &text, QWidget *parent);
+QPushButton *actionButton(const QString &text, QWidget *parent);
+void styleAsAction(QPushButton *button);
+
+// A caption in the blue of the result lines, and a value label (12 pt bold, right-aligned).
+QLabel *resultCaption(const QString &text, QWidget *parent);
+QLabel *resultValue(QWidget *parent);
+
+// The "个税免征额" box with "3500元" (checked) and "4800元(外籍人员)", fixed 260 × 75.
+QGroupBox *thresholdGroup(QWidget *parent, QRadioButton **local, QRadioButton **foreign);
+
+// The page body: the work area on the left; on the right the threshold box above the history box.
+// Both splitters have the 1-pixel light-gray handles; with `fixed` the handles do not move. The
+// right column is made wide enough for the whole history list.
+QSplitter *pageSplitter(QWidget *work, QWidget *threshold, HistoryPanel *history, bool fixed,
+                        QWidget *parent);
+
+// The common look of a result table: no grid, rows of 35 pixels, whole-row single selection, not
+// editable, the blue selection.
+void styleResultTable(QTableWidget *table);
+
+// A value cell (right-aligned, vertically centred) and a caption cell (centred).
+QTableWidgetItem *valueItem(const QString &text);
+QTableWidgetItem *captionItem(const QString &text);
+// Sets the texts of row `row` from column `first` on, creating right-aligned cells where missing
+// and keeping each cell's background.
+void setRowTexts(QTableWidget *table, int row, int first, const QStringList &texts);
+// Gives the cells of the row from column `first` on the background colour, creating empty value
+// cells where missing.
+void tintRow(QTableWidget *table, int row, const QColor &color, int first = 0);
+
+// The five texts of a tax item in a result table: amount, tax, after-tax, rate with "%", quick
+// deduction. Empty texts without an item; empty rate and deduction without a row.
+QStringList itemTexts(const TaxItem *item);
+// The three totals: taxable, tax, after-tax.
+QStringList totalTexts(Amount taxable, Amount tax, Amount net);
+
+// Whether a stored yuan value could have come from an input: finite, 0 to 999999999.99.
+bool isInputValue(double yuan);
+
+} // namespace pagekit
