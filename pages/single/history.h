@@ -10,6 +10,17 @@
 // (HistoryReader, readTableSnapshot): a truncated or hostile file is rejected before anything on a
 // page changes, and no stored count is trusted before it is checked against what is left of the
 // file. This module knows table widgets but no page.
+//
+// A page uses it like this (HistoryPanel gives the "计算历史" box and its list):
+//   save():   HistoryWriter w(historyDir(), ext, figure1, figure2);
+//             w.stream() << …page fields…;  writeTableSnapshot(w.stream(), table);
+//             if (w.commit()) addHistoryRow(list, w.path(), w.timeText(), figure1, figure2);
+//   load(p):  HistoryReader r(p);  if (!r.ok()) return;
+//             r.stream() >> …page fields…;  TableSnapshot t;
+//             if (!r.finish() || !readTableSnapshot(r, maxRows, maxColumns, &t) || !r.finish()) return;
+//             …check the values, then set the widgets and applyTableSnapshot(table, t)…
+//   searchHistory(): fillHistoryList(list, historyDir(), "*." + ext);
+//   openHistory(row, column): load(historyPathAt(list, row)) when the path is not empty.
 #pragma once
 
 #include <QBuffer>

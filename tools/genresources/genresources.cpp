@@ -6,6 +6,7 @@
 // lumo.qrc; HELP_SOURCE_DIR holds the two HTML texts of the help documents.
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QImageWriter>
@@ -19,7 +20,6 @@
 #include <QRandomGenerator>
 #include <QTextDocument>
 #include <QtMath>
-#include <QFileInfo>
 #include <cstdio>
 #include <functional>
 
@@ -32,7 +32,8 @@ const QColor kWhite(255, 255, 255);
 
 void save(const QImage &image, const QString &alias, const char *format, int quality = -1)
 {
-    const QString suffix = QString::fromLatin1(format).toLower() == u"jpeg" ? u"jpg"_qs : QString::fromLatin1(format).toLower();
+    const QString suffix =
+        QString::fromLatin1(format).toLower() == u"jpeg" ? u"jpg"_qs : QString::fromLatin1(format).toLower();
     const QString file = alias.contains(u'.') ? alias : alias + u'.' + suffix;
     const QString path = g_out + u'/' + file;
     QDir().mkpath(QFileInfo(path).absolutePath());
@@ -67,9 +68,31 @@ QFont cjkFont(int pixelSize, bool bold = true)
 // Skins: a background gradient, a motif, and a darker band at the top so the white title text
 // stays legible whatever the motif is.
 
-enum class Motif {
-    Leaves, Waves, Hearts, Bokeh, Drops, Flowers, Rays, NightMoon, Aurora, Hexagons, Stones, Bolts,
-    Swirls, Bursts, Clouds, Birds, Notes, Balloons, Summer, Beams, Wood, Rings, Festive
+enum class Motif
+{
+    Leaves,
+    Waves,
+    Hearts,
+    Bokeh,
+    Drops,
+    Flowers,
+    Rays,
+    NightMoon,
+    Aurora,
+    Hexagons,
+    Stones,
+    Bolts,
+    Swirls,
+    Bursts,
+    Clouds,
+    Birds,
+    Notes,
+    Balloons,
+    Summer,
+    Beams,
+    Wood,
+    Rings,
+    Festive
 };
 
 struct SkinDef
@@ -475,7 +498,8 @@ void drawMotif(QPainter &p, const SkinDef &d, int w, int h, QRandomGenerator &rn
         p.setBrush(d.accent);
         p.drawPath(starPath(QPointF(w * 0.1, h * 0.28), 42, 17));
         for (int k = 0; k < 4; ++k)
-            p.drawPath(starPath(QPointF(w * 0.1 + 70 + (k % 2) * 22, h * 0.17 + k * 32), 12, 5, -90 + k * 20));
+            p.drawPath(
+                starPath(QPointF(w * 0.1 + 70 + (k % 2) * 22, h * 0.17 + k * 32), 12, 5, -90 + k * 20));
         for (int i = 0; i < 5; ++i) {
             const QPointF c(w * (0.35 + i * 0.14), h * 0.45 + (i % 2) * 50);
             p.setPen(QPen(d.accent, 2));
@@ -521,8 +545,8 @@ void makeSkins()
         p.fillRect(QRectF(0, 0, w, h * 0.2), shade);
         p.end();
         save(image, QStringLiteral("skin/%1_big").arg(n), "jpeg", 80);
-        save(image.scaled(100, 65, Qt::IgnoreAspectRatio, Qt::SmoothTransformation), QStringLiteral("skin/%1").arg(n),
-             "jpeg", 85);
+        save(image.scaled(100, 65, Qt::IgnoreAspectRatio, Qt::SmoothTransformation),
+             QStringLiteral("skin/%1").arg(n), "jpeg", 85);
     }
 }
 
@@ -533,13 +557,15 @@ using GlyphPainter = void (*)(QPainter &, const QRectF &);
 
 void glyphMin(QPainter &p, const QRectF &r)
 {
-    p.drawLine(QPointF(r.center().x() - 5, r.center().y() + 3), QPointF(r.center().x() + 5, r.center().y() + 3));
+    p.drawLine(QPointF(r.center().x() - 5, r.center().y() + 3),
+               QPointF(r.center().x() + 5, r.center().y() + 3));
 }
 
 void glyphMax(QPainter &p, const QRectF &r)
 {
     p.drawRect(QRectF(r.center().x() - 5, r.center().y() - 4, 10, 8));
-    p.drawLine(QPointF(r.center().x() - 5, r.center().y() - 3), QPointF(r.center().x() + 5, r.center().y() - 3));
+    p.drawLine(QPointF(r.center().x() - 5, r.center().y() - 3),
+               QPointF(r.center().x() + 5, r.center().y() - 3));
 }
 
 void glyphClose(QPainter &p, const QRectF &r)
@@ -589,7 +615,8 @@ void makeStrip(const QString &alias, int fw, int fh, GlyphPainter glyph, bool da
         p.setPen(QPen(QColor(0, 0, 0, k == 3 ? 30 : 80), 2.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         p.setBrush(Qt::NoBrush);
         glyph(p, frame.translated(0, 1));
-        p.setPen(QPen(QColor(255, 255, 255, k == 3 ? 120 : 255), 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setPen(
+            QPen(QColor(255, 255, 255, k == 3 ? 120 : 255), 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         glyph(p, frame);
     }
     p.end();
@@ -610,13 +637,15 @@ void drawCalculator(QPainter &p, QRectF r, QColor c, qreal pen)
     p.setPen(iconPen(c, pen));
     p.setBrush(Qt::NoBrush);
     p.drawRoundedRect(r, r.width() * 0.12, r.width() * 0.12);
-    const QRectF screen(r.left() + r.width() * 0.18, r.top() + r.height() * 0.12, r.width() * 0.64, r.height() * 0.2);
+    const QRectF screen(r.left() + r.width() * 0.18, r.top() + r.height() * 0.12, r.width() * 0.64,
+                        r.height() * 0.2);
     p.drawRect(screen);
     p.setPen(Qt::NoPen);
     p.setBrush(c);
     for (int row = 0; row < 3; ++row) {
         for (int col = 0; col < 3; ++col) {
-            const QPointF k(r.left() + r.width() * (0.28 + col * 0.22), r.top() + r.height() * (0.5 + row * 0.16));
+            const QPointF k(r.left() + r.width() * (0.28 + col * 0.22),
+                            r.top() + r.height() * (0.5 + row * 0.16));
             p.drawEllipse(k, r.width() * 0.065, r.width() * 0.065);
         }
     }
@@ -628,8 +657,10 @@ void drawSheet(QPainter &p, QRectF r, QColor c, qreal pen)
     p.setBrush(Qt::NoBrush);
     p.drawRect(r);
     for (int k = 1; k < 4; ++k)
-        p.drawLine(QPointF(r.left(), r.top() + r.height() * k / 4), QPointF(r.right(), r.top() + r.height() * k / 4));
-    p.drawLine(QPointF(r.left() + r.width() * 0.35, r.top()), QPointF(r.left() + r.width() * 0.35, r.bottom()));
+        p.drawLine(QPointF(r.left(), r.top() + r.height() * k / 4),
+                   QPointF(r.right(), r.top() + r.height() * k / 4));
+    p.drawLine(QPointF(r.left() + r.width() * 0.35, r.top()),
+               QPointF(r.left() + r.width() * 0.35, r.bottom()));
 }
 
 void drawCoin(QPainter &p, QPointF c, qreal r, QColor col, qreal pen)
@@ -760,9 +791,8 @@ void drawSymbol(QPainter &p, int s, const QString &text, QColor fg, QColor bg)
 
 void makeContentIcons()
 {
-    makeSmallIcon(QStringLiteral("contentWidget/calc"), 48, [](QPainter &p) {
-        drawCalculator(p, QRectF(12, 5, 24, 38), kWhite, 2.6);
-    });
+    makeSmallIcon(QStringLiteral("contentWidget/calc"), 48,
+                  [](QPainter &p) { drawCalculator(p, QRectF(12, 5, 24, 38), kWhite, 2.6); });
     makeSmallIcon(QStringLiteral("contentWidget/import"), 32, [](QPainter &p) {
         p.setPen(iconPen(kWhite, 2.4));
         p.drawPolyline(QPolygonF{QPointF(5, 18), QPointF(5, 27), QPointF(27, 27), QPointF(27, 18)});
@@ -804,12 +834,10 @@ void makeContentIcons()
         p.drawLine(QPointF(4, 6), QPointF(4, 18));
         p.drawLine(QPointF(20, 6), QPointF(20, 18));
     });
-    makeSmallIcon(QStringLiteral("contentWidget/constant"), 24, [](QPainter &p) {
-        drawSymbol(p, 24, QStringLiteral("π"), kWhite, QColor(230, 140, 20));
-    });
-    makeSmallIcon(QStringLiteral("contentWidget/math"), 24, [](QPainter &p) {
-        drawSymbol(p, 24, QStringLiteral("±"), kWhite, QColor(110, 190, 10));
-    });
+    makeSmallIcon(QStringLiteral("contentWidget/constant"), 24,
+                  [](QPainter &p) { drawSymbol(p, 24, QStringLiteral("π"), kWhite, QColor(230, 140, 20)); });
+    makeSmallIcon(QStringLiteral("contentWidget/math"), 24,
+                  [](QPainter &p) { drawSymbol(p, 24, QStringLiteral("±"), kWhite, QColor(110, 190, 10)); });
     makeSmallIcon(QStringLiteral("contentWidget/function"), 24, [](QPainter &p) {
         p.setPen(Qt::NoPen);
         p.setBrush(QColor(130, 80, 200));
@@ -839,20 +867,17 @@ void makeToolAndMenuIcons()
         p.drawPolyline(QPolygonF{QPointF(17, 12), QPointF(12, 12), QPointF(12, 17)});
         p.drawPolyline(QPolygonF{QPointF(8, 17), QPointF(8, 12), QPointF(3, 12)});
     });
-    makeSmallIcon(QStringLiteral("mainMenu/help"), 16, [](QPainter &p) {
-        drawSymbol(p, 16, QStringLiteral("?"), kWhite, QColor(0, 120, 230));
-    });
-    makeSmallIcon(QStringLiteral("mainMenu/about"), 16, [](QPainter &p) {
-        drawSymbol(p, 16, QStringLiteral("i"), kWhite, QColor(110, 190, 10));
-    });
+    makeSmallIcon(QStringLiteral("mainMenu/help"), 16,
+                  [](QPainter &p) { drawSymbol(p, 16, QStringLiteral("?"), kWhite, QColor(0, 120, 230)); });
+    makeSmallIcon(QStringLiteral("mainMenu/about"), 16,
+                  [](QPainter &p) { drawSymbol(p, 16, QStringLiteral("i"), kWhite, QColor(110, 190, 10)); });
     // Formula builder toolbar and the mapping header's remove and add marks.
     const struct
     {
         const char *name;
         const char *text;
-    } symbols[] = {{"plus", "+"},  {"subtract", "−"}, {"star", "×"},     {"divide", "÷"},
-                   {"equal", "="}, {"great", ">"},    {"little", "<"},   {"unequal", "≠"},
-                   {"lblacket", "("}, {"rblacket", ")"}};
+    } symbols[] = {{"plus", "+"},  {"subtract", "−"}, {"star", "×"},    {"divide", "÷"},   {"equal", "="},
+                   {"great", ">"}, {"little", "<"},   {"unequal", "≠"}, {"lblacket", "("}, {"rblacket", ")"}};
     for (const auto &sym : symbols) {
         const QString text = QString::fromUtf8(sym.text);
         makeSmallIcon(u"sysButton/"_qs + QString::fromLatin1(sym.name), 24, [text](QPainter &p) {
@@ -1021,8 +1046,9 @@ void makePdf(const QString &htmlFile, const QString &pdfAlias, const QString &ti
 void writeQrc()
 {
     g_qrcEntries.sort();
-    QString qrc = QStringLiteral("<!DOCTYPE RCC>\n<!-- Written by tools/gen-resources; do not edit by hand. -->\n"
-                                 "<RCC version=\"1.0\">\n<qresource prefix=\"/\">\n");
+    QString qrc =
+        QStringLiteral("<!DOCTYPE RCC>\n<!-- Written by tools/gen-resources; do not edit by hand. -->\n"
+                       "<RCC version=\"1.0\">\n<qresource prefix=\"/\">\n");
     for (const QString &entry : std::as_const(g_qrcEntries)) {
         const QStringList parts = entry.split(u'|');
         qrc += QStringLiteral("    <file alias=\"%1\">%2</file>\n").arg(parts[0], parts[1]);
@@ -1066,7 +1092,9 @@ int main(int argc, char **argv)
     makeToolAndMenuIcons();
     makeBrandImages();
     writeQrc();
-    makePdf(helpSource + u"/guide.html"_qs, QStringLiteral("使用帮助.pdf"), QStringLiteral("岚舟个税节税筹划 使用帮助"));
-    makePdf(helpSource + u"/laws.html"_qs, QStringLiteral("相关法规.pdf"), QStringLiteral("岚舟个税节税筹划 相关法规"));
+    makePdf(helpSource + u"/guide.html"_qs, QStringLiteral("使用帮助.pdf"),
+            QStringLiteral("岚舟个税节税筹划 使用帮助"));
+    makePdf(helpSource + u"/laws.html"_qs, QStringLiteral("相关法规.pdf"),
+            QStringLiteral("岚舟个税节税筹划 相关法规"));
     return 0;
 }
