@@ -1,18 +1,40 @@
-// Start-up of the desktop program. The full main window arrives with the shell; until then a plain
-// window shows the name and version so the run command has something to open.
-#include "engine/ratetable.h"
+// Start-up of the desktop program: translation, font, the main window, and "--page N" to open on
+// function N (used by desktop shortcuts and the screenshot tool), and "--screenshot FILE" to save a
+// picture of the window once it has settled and quit (used by tools/screenshot).
+#include "shell/lumo.h"
+#include "shell/startup.h"
 
 #include <QApplication>
-#include <QLabel>
+#include <QTimer>
+#include <QTranslator>
+#include <cstdio>
 
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    ensureRateTable();
-    QLabel window(QStringLiteral("岚舟个税节税筹划 2.1.2"));
-    window.setAlignment(Qt::AlignCenter);
-    window.setWindowTitle(QStringLiteral("岚舟个税节税筹划"));
-    window.resize(900, 600);
-    window.show();
+    QCoreApplication::addLibraryPath(QCoreApplication::applicationDirPath() + QStringLiteral("/codecs"));
+    QTranslator translator;
+    installChineseTranslation(&app, &translator);
+    QApplication::setFont(applicationFont());
+
+    QString error;
+    const int page = pageFromArguments(QCoreApplication::arguments(), &error);
+    if (!error.isEmpty())
+        std::fprintf(stderr, "%s\n", error.toLocal8Bit().constData());
+
+    Lumo window;
+    window.showWidget();
+    if (page != 0)
+        window.selectFunction(page);
+    const QString shot = screenshotFromArguments(QCoreApplication::arguments());
+    if (!shot.isEmpty()) {
+        // Long enough for the pages' delayed history fill and the first paints.
+        QTimer::singleShot(1500, &window, [&window, shot] {
+            const bool saved = window.grab().save(shot, "PNG");
+            if (!saved)
+                std::fprintf(stderr, "无法保存截图 %s\n", shot.toLocal8Bit().constData());
+            QCoreApplication::exit(saved ? 0 : 1);
+        });
+    }
     return app.exec();
 }

@@ -1,0 +1,53 @@
+// Function 0, "单人个税计算": one person's monthly wage, annual one-time bonus and employer annuity
+// taxed on the user-interface thread, a four-row result table, the process dialog and the "*.sc"
+// calculation history. The page fills a Salary and hands it to the TaxEngine; it computes nothing
+// itself.
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+class QDoubleSpinBox;
+class QPushButton;
+class QRadioButton;
+class QTableWidget;
+class HistoryPanel;
+
+class SingleCalcWid : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit SingleCalcWid(QWidget *parent = nullptr);
+
+    // The history file extension of this page.
+    static QString extension() { return QStringLiteral("sc"); }
+
+    const QString &processText() const { return m_processText; }
+
+public slots:
+    void calc();
+    void browseCalculateMemo();
+    void save();
+    void load();
+    void load(const QString &fileName);
+    void searchHistory();
+    void openHistory(int row, int column);
+
+private:
+    QDoubleSpinBox *makeAmountInput();
+    void setCell(int row, int column, const QString &text);
+
+    QDoubleSpinBox *m_gross;
+    QDoubleSpinBox *m_insurance;
+    QDoubleSpinBox *m_bonus;
+    QDoubleSpinBox *m_annuity;
+    QPushButton *m_calcButton;
+    QPushButton *m_memoButton;
+    QPushButton *m_saveButton;
+    QPushButton *m_loadButton;
+    QTableWidget *m_table;
+    QRadioButton *m_local;
+    QRadioButton *m_foreign;
+    HistoryPanel *m_history;
+    QString m_processText;
+};

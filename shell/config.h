@@ -1,0 +1,20 @@
+// The tiny settings file of the shell: "./user.ini" in the working directory, group "config",
+// holding the chosen skin.
+#pragma once
+
+#include <QString>
+
+inline const QString kUserIni = QStringLiteral("./user.ini");
+inline const QString kDefaultSkin = QStringLiteral(":/skin/19_big");
+inline const QString kDefaultAboutSkin = QStringLiteral(":/skin/17_big");
+
+// Writes config/key = value into the INI file. False, writing nothing, when the file name or the
+// key is empty.
+bool writeConfigValue(const QString &fileName, const QString &key, const QString &value);
+
+// Sets value to config/key of the INI file, or to the empty text when absent. False (value empty)
+// when the file name or the key is empty; true otherwise, even when the key is absent.
+bool readConfigValue(const QString &fileName, const QString &key, QString &value);
+
+// The skin stored in "./user.ini", or fallback when none is stored.
+QString configuredSkin(const QString &fallback);

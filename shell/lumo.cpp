@@ -1,0 +1,187 @@
+#include "shell/lumo.h"
+
+#include "pages/single/singlecalcwid.h"
+#include "shell/aboutusdialog.h"
+#include "shell/config.h"
+#include "shell/mainmenu.h"
+#include "shell/placeholderpage.h"
+#include "shell/skinwidget.h"
+#include "shell/startup.h"
+#include "shell/titlewidget.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QMessageBox>
+#include <QPainter>
+#include <QScreen>
+#include <QUrl>
+#include <QVBoxLayout>
+
+Lumo::Lumo(QWidget *parent) : QWidget(parent)
+{
+    setWindowIcon(QIcon(QStringLiteral(":/img/lumo.ico")));
+    setWindowFlags(Qt::FramelessWindowHint | Qt::WindowSystemMenuHint);
+    m_normalGeometry = geometry();
+    m_skin = configuredSkin(kDefaultSkin);
+    m_skinPixmap = QPixmap(m_skin);
+    m_title = new TitleWidget(this);
+    m_pages = QList<QWidget *>(kFunctionCount, nullptr);
+
+    m_mainMenu = new MainMenu(nullptr);
+    m_skinWidget = new SkinWidget(this);
+    m_skinWidget->hide();
+
+    connect(m_title, &TitleWidget::functionClicked, this, &Lumo::actFunction);
+    connect(m_title, &TitleWidget::showSkin, this, &Lumo::showSkinWidget);
+    connect(m_title, &TitleWidget::showMainMenu, this, &Lumo::showMainMenu);
+    connect(m_title, &TitleWidget::showMax, this, &Lumo::showMax);
+    connect(m_title, &TitleWidget::showMin, this, &Lumo::showMinimized);
+    connect(m_title, &TitleWidget::closeWidget, qApp, &QApplication::quit);
+    connect(m_mainMenu, &MainMenu::showHelp, this, &Lumo::showHelp);
+    connect(m_mainMenu, &MainMenu::showLaws, this, &Lumo::showLaws);
+    connect(m_mainMenu, &MainMenu::showAboutUs, this, &Lumo::showAboutUs);
+    connect(m_skinWidget, &SkinWidget::changeSkin, this, &Lumo::changeSkin);
+
+    m_pageArea = new QVBoxLayout;
+    m_pageArea->setSpacing(0);
+    m_pageArea->setContentsMargins(1, 0, 1, 1);
+    auto *layout = new QVBoxLayout(this);
+    layout->setSpacing(0);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_title);
+    layout->addLayout(m_pageArea);
+
+    setMinimumSize(900, 600);
+    resize(980, 680);
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect desktop = screen->geometry();
+        move(desktop.left() + (desktop.width() - width()) / 2,
+             desktop.top() + (desktop.height() - height()) / 2);
+    }
+    setWindowTitle(QStringLiteral("岚舟个税节税筹划"));
+}
+
+Lumo::~Lumo()
+{
+    // The menu pops up on its own and has no parent widget.
+    delete m_mainMenu;
+}
+
+QWidget *Lumo::createPage(int index, QWidget *parent)
+{
+    switch (index) {
+    case 0:
+        return new SingleCalcWid(parent);
+    default:
+        // Functions whose pages are not built yet.
+        return new PlaceholderPage(functionName(index), parent);
+    }
+}
+
+void Lumo::actFunction(int index)
+{
+    if (index < 0 || index >= m_pages.size())
+        return;
+    if (!m_pages[index])
+        m_pages[index] = createPage(index, this);
+    while (QLayoutItem *item = m_pageArea->takeAt(0))
+        delete item; // the layout item only; the page widget stays
+    QWidget *page = m_pages[index];
+    m_pageArea->addWidget(page);
+    page->show();
+    for (int i = 0; i < m_pages.size(); ++i) {
+        if (i != index && m_pages[i])
+            m_pages[i]->hide();
+    }
+}
+
+void Lumo::showWidget()
+{
+    showNormal();
+    raise();
+    activateWindow();
+    m_title->turnPage(QString());
+}
+
+void Lumo::selectFunction(int index)
+{
+    m_title->turnPage(QString::number(index));
+}
+
+void Lumo::showMax()
+{
+    if (m_maximised) {
+        setGeometry(m_normalGeometry);
+    } else {
+        m_normalGeometry = geometry();
+        if (const QScreen *s = screen() ? screen() : QGuiApplication::primaryScreen())
+            setGeometry(s->availableGeometry());
+    }
+    m_maximised = !m_maximised;
+}
+
+void Lumo::showSkinWidget()
+{
+    m_skinWidget->show();
+    m_skinWidget->raise();
+    m_skinWidget->activateWindow();
+}
+
+void Lumo::showMainMenu()
+{
+    m_mainMenu->exec(mapToGlobal(QPoint(width() - 150, 22)));
+}
+
+void Lumo::showAboutUs()
+{
+    AboutUsDialog dialog(this);
+    dialog.exec();
+}
+
+void Lumo::changeSkin(const QString &skin)
+{
+    writeConfigValue(kUserIni, QStringLiteral("skin"), skin);
+    m_skin = skin;
+    m_skinPixmap = QPixmap(skin);
+    update();
+}
+
+void Lumo::showHelp()
+{
+    openHelpDocument(QStringLiteral("使用帮助.pdf"));
+}
+
+void Lumo::showLaws()
+{
+    openHelpDocument(QStringLiteral("相关法规.pdf"));
+}
+
+void Lumo::openHelpDocument(const QString &name)
+{
+    const QString path = helpDocumentPath(name);
+    if (path.isEmpty()) {
+        QMessageBox::warning(
+            this, QStringLiteral("信息提示"),
+            QStringLiteral("找不到帮助文档“help/%1”，请确认程序目录中的 help 文件夹完整。").arg(name),
+            QMessageBox::Ok);
+        return;
+    }
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
+        QMessageBox::warning(this, QStringLiteral("信息提示"),
+                             QStringLiteral("无法打开“%1”，请先安装 PDF 阅读器。").arg(path),
+                             QMessageBox::Ok);
+    }
+}
+
+void Lumo::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    if (!m_skinPixmap.isNull())
+        painter.drawPixmap(rect(), m_skinPixmap);
+    painter.setPen(Qt::gray);
+    const int w = width();
+    const int h = height();
+    const QPoint outline[] = {{0, 100}, {0, h - 1}, {w - 1, h - 1}, {w - 1, 100}};
+    painter.drawPolyline(outline, 4);
+}

@@ -1,0 +1,90 @@
+#include "shell/startup.h"
+
+#include "shell/titlewidget.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QLibraryInfo>
+#include <QTranslator>
+
+bool installChineseTranslation(QCoreApplication *app, QTranslator *translator)
+{
+    bool loaded = translator->load(QStringLiteral("qt_zh_CN"));
+    if (!loaded)
+        loaded =
+            translator->load(QStringLiteral("qt_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+    app->installTranslator(translator);
+    return loaded;
+}
+
+QFont applicationFont()
+{
+    const QString wanted = QStringLiteral("微软雅黑");
+    const QStringList installed = QFontDatabase::families();
+    if (!installed.contains(wanted)) {
+        // Substitutes apply to every font that asks for the family, the dialogs' fonts included.
+        const QStringList fallbacks = {
+            QStringLiteral("Microsoft YaHei"),   QStringLiteral("WenQuanYi Micro Hei"),
+            QStringLiteral("Noto Sans CJK SC"),  QStringLiteral("Source Han Sans SC"),
+            QStringLiteral("WenQuanYi Zen Hei"), QStringLiteral("AR PL UMing CN")};
+        QStringList present;
+        for (const QString &f : fallbacks) {
+            if (installed.contains(f))
+                present.append(f);
+        }
+        if (!present.isEmpty())
+            QFont::insertSubstitutions(wanted, present);
+    }
+    QFont font(wanted, 9);
+    font.setWeight(QFont::Normal);
+    font.setItalic(false);
+    return font;
+}
+
+int pageFromArguments(const QStringList &arguments, QString *error)
+{
+    QString value;
+    bool given = false;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &arg = arguments.at(i);
+        if (arg == u"--page") {
+            given = true;
+            value = i + 1 < arguments.size() ? arguments.at(i + 1) : QString();
+            ++i;
+        } else if (arg.startsWith(u"--page=")) {
+            given = true;
+            value = arg.mid(7);
+        }
+    }
+    if (!given)
+        return 0;
+    bool ok = false;
+    const int page = value.toInt(&ok);
+    if (ok && page >= 0 && page < kFunctionCount)
+        return page;
+    if (error) {
+        *error = QStringLiteral("--page 需要 0 到 %1 之间的功能编号（收到“%2”），改为从功能 0 开始。")
+                     .arg(kFunctionCount - 1)
+                     .arg(value);
+    }
+    return 0;
+}
+
+QString screenshotFromArguments(const QStringList &arguments)
+{
+    const qsizetype at = arguments.indexOf(QStringLiteral("--screenshot"));
+    return at >= 1 && at + 1 < arguments.size() ? arguments.at(at + 1) : QString();
+}
+
+QString helpDocumentPath(const QString &name)
+{
+    const QString candidates[] = {QDir::currentPath() + QStringLiteral("/help/") + name,
+                                  QCoreApplication::applicationDirPath() + QStringLiteral("/help/") + name};
+    for (const QString &path : candidates) {
+        if (QFileInfo(path).isFile())
+            return path;
+    }
+    return QString();
+}

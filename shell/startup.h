@@ -1,0 +1,28 @@
+// Start-up helpers kept out of main so they can be tested: the Chinese translation of the
+// toolkit's own texts, the application font, the --page option and where the help documents are.
+#pragma once
+
+#include <QFont>
+#include <QString>
+#include <QStringList>
+
+class QCoreApplication;
+class QTranslator;
+
+// Loads "qt_zh_CN" from the working directory, else from the toolkit's installed translations,
+// and installs it either way. True when a translation was loaded.
+bool installChineseTranslation(QCoreApplication *app, QTranslator *translator);
+
+// "微软雅黑" 9 pt; where that family is not installed it stands for an installed CJK font.
+QFont applicationFont();
+
+// The function given by "--page N" or "--page=N" (0–6). No option gives 0; a bad value gives 0 and
+// sets *error to a message for stderr.
+int pageFromArguments(const QStringList &arguments, QString *error);
+
+// The file given by "--screenshot FILE", or empty.
+QString screenshotFromArguments(const QStringList &arguments);
+
+// The help document "help/<name>" in the working directory, or beside the executable when the
+// working directory has none; empty when neither exists.
+QString helpDocumentPath(const QString &name);

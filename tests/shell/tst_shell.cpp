@@ -1,0 +1,391 @@
+#include "pages/single/singlecalcwid.h"
+#include "shell/changeskinwidget.h"
+#include "shell/config.h"
+#include "shell/lumo.h"
+#include "shell/pushbutton.h"
+#include "shell/skinwidget.h"
+#include "shell/startup.h"
+#include "shell/titlewidget.h"
+#include "shell/toolbutton.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QDoubleSpinBox>
+#include <QFile>
+#include <QFontInfo>
+#include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTranslator>
+
+namespace {
+
+void sendMouse(QWidget *w, QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt::MouseButtons buttons)
+{
+    QMouseEvent event(type, pos, w->mapToGlobal(pos), button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(w, &event);
+}
+
+QStringList tileNames(const SkinWidget &skins)
+{
+    QStringList names;
+    for (int k = 0; k < kSkinsPerPage; ++k)
+        names << skins.tile(k)->skinName();
+    return names;
+}
+
+} // namespace
+
+class TestShell : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void startsOnFunctionZero();
+    void pagesAreKept();
+    void everyFunctionHasAPage();
+    void maximiseRestoresGeometry();
+    void drag_data();
+    void drag();
+    void skinChoiceIsStored();
+    void skinPages_data();
+    void skinPages();
+    void skinLinks();
+    void skinNameRule();
+    void readConfig_data();
+    void readConfig();
+    void writeConfigRejectsEmptyNames();
+    void pushButtonClicksOnReleaseAnywhere();
+    void pageOption_data();
+    void pageOption();
+    void helpDocumentsAreFound();
+    void chineseTranslationAndFont();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_oldCwd;
+};
+
+void TestShell::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    qputenv("HOME", m_dir->path().toLocal8Bit());
+    m_oldCwd = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(m_dir->path()));
+}
+
+void TestShell::cleanup()
+{
+    QDir::setCurrent(m_oldCwd);
+}
+
+void TestShell::startsOnFunctionZero()
+{
+    Lumo w;
+    QSignalSpy spy(w.titleWidget(), &TitleWidget::functionClicked);
+    w.showWidget();
+    QCOMPARE(spy.count(), 1);
+    QVERIFY(qobject_cast<SingleCalcWid *>(w.page(0)));
+    QVERIFY(w.page(0)->isVisible());
+    QVERIFY(w.titleWidget()->functionButton(0)->isMousePress());
+    for (int i = 1; i < kFunctionCount; ++i) {
+        QVERIFY(!w.page(i));
+        QVERIFY(!w.titleWidget()->functionButton(i)->isMousePress());
+    }
+    QTest::mouseClick(w.titleWidget()->functionButton(0), Qt::LeftButton);
+    w.titleWidget()->turnPage(QStringLiteral("0"));
+    QCOMPARE(spy.count(), 1);
+}
+
+void TestShell::pagesAreKept()
+{
+    Lumo w;
+    w.showWidget();
+    TitleWidget *title = w.titleWidget();
+    auto *single = w.page(0);
+    single->findChild<QDoubleSpinBox *>()->setValue(4321);
+    QTest::mousePress(title->functionButton(4), Qt::LeftButton);
+    QWidget *apportion = w.page(4);
+    QVERIFY(apportion && apportion->isVisible());
+    QVERIFY(!single->isVisible());
+    QVERIFY(title->functionButton(4)->isMousePress());
+    QVERIFY(!title->functionButton(0)->isMousePress());
+    QTest::mousePress(title->functionButton(0), Qt::LeftButton);
+    QTest::mousePress(title->functionButton(4), Qt::LeftButton);
+    QCOMPARE(w.page(4), apportion);
+    QTest::mousePress(title->functionButton(0), Qt::LeftButton);
+    QCOMPARE(w.page(0), single);
+    QVERIFY(single->isVisible());
+    QCOMPARE(single->findChild<QDoubleSpinBox *>()->value(), 4321.0);
+}
+
+void TestShell::everyFunctionHasAPage()
+{
+    Lumo w;
+    w.showWidget();
+    for (int i = 0; i < kFunctionCount; ++i) {
+        w.selectFunction(i);
+        QVERIFY(w.page(i));
+        QVERIFY(w.page(i)->isVisible());
+        QCOMPARE(w.page(i)->parentWidget(), &w);
+    }
+    // Out of range: nothing changes.
+    w.actFunction(7);
+    w.actFunction(-1);
+    QVERIFY(w.page(6)->isVisible());
+}
+
+void TestShell::maximiseRestoresGeometry()
+{
+    Lumo w;
+    w.showWidget();
+    const QRect before(40, 30, 950, 650);
+    w.setGeometry(before);
+    const QRect placed = w.geometry();
+    w.showMax();
+    QVERIFY(w.isMaximised());
+    w.showMax();
+    QVERIFY(!w.isMaximised());
+    QCOMPARE(w.geometry(), placed);
+    // A double click on the title bar does the same as the button.
+    QSignalSpy spy(w.titleWidget(), &TitleWidget::showMax);
+    QTest::mouseDClick(w.titleWidget(), Qt::LeftButton, Qt::NoModifier, QPoint(300, 10));
+    QCOMPARE(spy.count(), 1);
+    QVERIFY(w.isMaximised());
+    QTest::mouseDClick(w.titleWidget(), Qt::LeftButton, Qt::NoModifier, QPoint(300, 10));
+    QCOMPARE(w.geometry(), placed);
+}
+
+void TestShell::drag_data()
+{
+    QTest::addColumn<int>("button");
+    QTest::addColumn<int>("held");
+    QTest::addColumn<bool>("moves");
+    QTest::newRow("left button moves") << int(Qt::LeftButton) << int(Qt::LeftButton) << true;
+    QTest::newRow("right button does not") << int(Qt::RightButton) << int(Qt::RightButton) << false;
+    QTest::newRow("left and right together do not")
+        << int(Qt::LeftButton) << int(Qt::LeftButton | Qt::RightButton) << false;
+}
+
+void TestShell::drag()
+{
+    QFETCH(int, button);
+    QFETCH(int, held);
+    QFETCH(bool, moves);
+    Lumo w;
+    w.showWidget();
+    w.move(100, 100);
+    const QPoint start = w.pos();
+    TitleWidget *title = w.titleWidget();
+    sendMouse(title, QEvent::MouseButtonPress, QPoint(300, 10), Qt::MouseButton(button),
+              Qt::MouseButtons(held));
+    sendMouse(title, QEvent::MouseMove, QPoint(340, 30), Qt::NoButton, Qt::MouseButtons(held));
+    sendMouse(title, QEvent::MouseButtonRelease, QPoint(340, 30), Qt::MouseButton(button), Qt::NoButton);
+    QCOMPARE(w.pos(), moves ? start + QPoint(40, 20) : start);
+    // After the release a move with the button held no longer drags.
+    const QPoint after = w.pos();
+    sendMouse(title, QEvent::MouseMove, QPoint(400, 60), Qt::NoButton, Qt::LeftButton);
+    QCOMPARE(w.pos(), after);
+}
+
+void TestShell::skinChoiceIsStored()
+{
+    QVERIFY(!QFile::exists(QStringLiteral("user.ini")));
+    {
+        Lumo w;
+        QCOMPARE(w.skin(), QStringLiteral(":/skin/19_big"));
+        QVERIFY(!QFile::exists(QStringLiteral("user.ini")));
+        QSignalSpy spy(w.skinWidget(), &SkinWidget::changeSkin);
+        QTest::mouseClick(w.skinWidget()->tile(5)->useButton(), Qt::LeftButton);
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(spy.at(0).at(0).toString(), QStringLiteral(":/skin/5_big"));
+        QCOMPARE(w.skin(), QStringLiteral(":/skin/5_big"));
+        // Clicking the tile itself chooses too.
+        QTest::mousePress(w.skinWidget()->tile(2), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+        QCOMPARE(w.skin(), QStringLiteral(":/skin/2_big"));
+    }
+    QSettings ini(QStringLiteral("user.ini"), QSettings::IniFormat);
+    QCOMPARE(ini.value(QStringLiteral("config/skin")).toString(), QStringLiteral(":/skin/2_big"));
+    Lumo again;
+    QCOMPARE(again.skin(), QStringLiteral(":/skin/2_big"));
+}
+
+void TestShell::skinPages_data()
+{
+    QTest::addColumn<QString>("request");
+    QTest::addColumn<int>("page");
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("last");
+    QTest::newRow("page 1") << QStringLiteral("1") << 1 << QStringLiteral("绽放生命")
+                            << QStringLiteral("神秘夜空");
+    QTest::newRow("page 2 starts with the repeated name")
+        << QStringLiteral("2") << 2 << QStringLiteral("神秘夜空") << QStringLiteral("愤怒的小鸟");
+    QTest::newRow("page 3") << QStringLiteral("3") << 3 << QStringLiteral("优雅爵士")
+                            << QStringLiteral("欢度国庆");
+    QTest::newRow("last") << QStringLiteral("last") << 3 << QStringLiteral("优雅爵士")
+                          << QStringLiteral("欢度国庆");
+    QTest::newRow("page 9 is ignored")
+        << QStringLiteral("9") << 1 << QStringLiteral("绽放生命") << QStringLiteral("神秘夜空");
+}
+
+void TestShell::skinPages()
+{
+    QFETCH(QString, request);
+    QFETCH(int, page);
+    QFETCH(QString, first);
+    QFETCH(QString, last);
+    SkinWidget skins;
+    skins.showSkin(request);
+    QCOMPARE(skins.currentPage(), page);
+    const QStringList names = tileNames(skins);
+    QCOMPARE(names.first(), first);
+    QCOMPARE(names.last(), last);
+    QCOMPARE(skins.tile(0)->bigPath(), QStringLiteral(":/skin/%1_big").arg((page - 1) * 8));
+}
+
+void TestShell::skinLinks()
+{
+    SkinWidget skins;
+    skins.show();
+    auto visible = [&] {
+        return QList<bool>{skins.firstLink()->isVisible(), skins.previousLink()->isVisible(),
+                           skins.nextLink()->isVisible(), skins.lastLink()->isVisible()};
+    };
+    QCOMPARE(visible(), (QList<bool>{false, false, true, true}));
+    QTest::mouseClick(skins.nextLink(), Qt::LeftButton);
+    QCOMPARE(skins.currentPage(), 2);
+    QCOMPARE(visible(), (QList<bool>{false, true, true, false}));
+    QTest::mouseClick(skins.pageButton(3), Qt::LeftButton);
+    QCOMPARE(skins.currentPage(), 3);
+    QCOMPARE(visible(), (QList<bool>{true, true, false, false}));
+    skins.showSkin(QStringLiteral("next"));
+    QCOMPARE(skins.currentPage(), 3);
+    QTest::mouseClick(skins.firstLink(), Qt::LeftButton);
+    QCOMPARE(skins.currentPage(), 1);
+    skins.showSkin(QStringLiteral("previous"));
+    QCOMPARE(skins.currentPage(), 1);
+}
+
+void TestShell::skinNameRule()
+{
+    QCOMPARE(skinNames().size(), 23);
+    QCOMPARE(skinName(7), QStringLiteral("神秘夜空"));
+    QCOMPARE(skinName(8), QStringLiteral("神秘夜空"));
+    QCOMPARE(skinName(9), QStringLiteral("360安仔"));
+    QCOMPARE(skinName(19), QStringLiteral("蓝色经典"));
+    QCOMPARE(skinName(23), QStringLiteral("欢度国庆"));
+    QCOMPARE(skinName(24), QString());
+}
+
+void TestShell::readConfig_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<bool>("result");
+    QTest::addColumn<QString>("value");
+    QTest::newRow("stored key") << QStringLiteral("./user.ini") << QStringLiteral("skin") << true
+                                << QStringLiteral(":/skin/3_big");
+    QTest::newRow("key the file lacks")
+        << QStringLiteral("./user.ini") << QStringLiteral("colour") << true << QString();
+    QTest::newRow("missing file") << QStringLiteral("./none.ini") << QStringLiteral("skin") << true
+                                  << QString();
+    QTest::newRow("empty key") << QStringLiteral("./user.ini") << QString() << false << QString();
+    QTest::newRow("empty file name") << QString() << QStringLiteral("skin") << false << QString();
+}
+
+void TestShell::readConfig()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, key);
+    QFETCH(bool, result);
+    QFETCH(QString, value);
+    QVERIFY(writeConfigValue(QStringLiteral("./user.ini"), QStringLiteral("skin"),
+                             QStringLiteral(":/skin/3_big")));
+    QString read = QStringLiteral("left over");
+    QCOMPARE(readConfigValue(file, key, read), result);
+    QCOMPARE(read, value);
+}
+
+void TestShell::writeConfigRejectsEmptyNames()
+{
+    QVERIFY(!writeConfigValue(QString(), QStringLiteral("skin"), QStringLiteral("x")));
+    QVERIFY(!writeConfigValue(QStringLiteral("./user.ini"), QString(), QStringLiteral("x")));
+    QVERIFY(!QFile::exists(QStringLiteral("user.ini")));
+}
+
+void TestShell::pushButtonClicksOnReleaseAnywhere()
+{
+    QWidget parent;
+    parent.resize(200, 100);
+    auto *button = new PushButton(&parent);
+    button->setImageStrip(QStringLiteral(":/sysButton/close_button"));
+    QCOMPARE(button->width(), QPixmap(QStringLiteral(":/sysButton/close_button")).width() / 4);
+    parent.show();
+    QSignalSpy clicked(button, &PushButton::clicked);
+    QTest::mousePress(button, Qt::LeftButton, Qt::NoModifier, QPoint(3, 3));
+    QCOMPARE(button->state(), 2);
+    QTest::mouseRelease(button, Qt::LeftButton, Qt::NoModifier, QPoint(150, 80));
+    QCOMPARE(clicked.count(), 1);
+    // A right press is not a press.
+    QTest::mousePress(button, Qt::RightButton, Qt::NoModifier, QPoint(3, 3));
+    QTest::mouseRelease(button, Qt::RightButton, Qt::NoModifier, QPoint(3, 3));
+    QCOMPARE(clicked.count(), 1);
+}
+
+void TestShell::pageOption_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("page");
+    QTest::addColumn<bool>("error");
+    QTest::newRow("no option") << QStringList{"lumo"} << 0 << false;
+    QTest::newRow("--page 2") << QStringList{"lumo", "--page", "2"} << 2 << false;
+    QTest::newRow("--page=6") << QStringList{"lumo", "--page=6"} << 6 << false;
+    QTest::newRow("--page 0") << QStringList{"lumo", "--page", "0"} << 0 << false;
+    QTest::newRow("--page 7 is out of range") << QStringList{"lumo", "--page", "7"} << 0 << true;
+    QTest::newRow("--page -1") << QStringList{"lumo", "--page", "-1"} << 0 << true;
+    QTest::newRow("--page abc") << QStringList{"lumo", "--page", "abc"} << 0 << true;
+    QTest::newRow("--page without a value") << QStringList{"lumo", "--page"} << 0 << true;
+}
+
+void TestShell::pageOption()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, page);
+    QFETCH(bool, error);
+    QString message;
+    QCOMPARE(pageFromArguments(args, &message), page);
+    QCOMPARE(!message.isEmpty(), error);
+}
+
+void TestShell::helpDocumentsAreFound()
+{
+    const QString name = QStringLiteral("使用帮助.pdf");
+    // The test executable has no help folder beside it, and the working directory has none yet.
+    QCOMPARE(helpDocumentPath(name), QString());
+    QVERIFY(QDir().mkpath(QStringLiteral("help")));
+    QFile f(QStringLiteral("help/") + name);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.close();
+    QCOMPARE(helpDocumentPath(name), QDir::currentPath() + QStringLiteral("/help/") + name);
+}
+
+void TestShell::chineseTranslationAndFont()
+{
+    QTranslator translator;
+    QVERIFY(installChineseTranslation(qApp, &translator));
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("取消"));
+    QCoreApplication::removeTranslator(&translator);
+    const QFont font = applicationFont();
+    QCOMPARE(font.family(), QStringLiteral("微软雅黑"));
+    QCOMPARE(font.pointSize(), 9);
+    // Whatever the family resolves to must draw Chinese.
+    QVERIFY(QFontMetrics(font).inFont(QChar(u'税')));
+}
+
+QTEST_MAIN(TestShell)
+#include "tst_shell.moc"
