@@ -2,6 +2,7 @@
 
 #include "shell/config.h"
 #include "shell/pushbutton.h"
+#include "shell/skinnedframe.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -16,25 +17,9 @@ AboutUsDialog::AboutUsDialog(QWidget *parent) : QDialog(parent, Qt::FramelessWin
     setFixedSize(520, 290);
     setWindowTitle(QStringLiteral("岚舟个税节税筹划"));
 
-    auto *smallLogo = new QLabel(this);
-    smallLogo->setPixmap(
-        QPixmap(QStringLiteral(":/img/lumo")).scaled(16, 16, Qt::KeepAspectRatio, Qt::SmoothTransformation));
-    auto *title = new QLabel(QStringLiteral("岚舟个税节税筹划"), this);
-    title->setStyleSheet(QStringLiteral("color:white;"));
-    auto *close = new PushButton(this);
-    close->setImageStrip(QStringLiteral(":/sysButton/close"));
-    close->setToolTip(QStringLiteral("关闭"));
+    PushButton *close = nullptr;
+    QWidget *titleBar = makeSkinnedTitleBar(this, &close);
     connect(close, &PushButton::clicked, this, &AboutUsDialog::reject);
-    auto *titleRow = new QHBoxLayout;
-    titleRow->setContentsMargins(8, 0, 4, 0);
-    titleRow->setSpacing(6);
-    titleRow->addWidget(smallLogo);
-    titleRow->addWidget(title);
-    titleRow->addStretch();
-    titleRow->addWidget(close, 0, Qt::AlignTop);
-    auto *titleBar = new QWidget(this);
-    titleBar->setFixedHeight(30);
-    titleBar->setLayout(titleRow);
 
     auto *bigLogo = new QLabel(this);
     bigLogo->setPixmap(QPixmap(QStringLiteral(":/img/lumo")));
@@ -80,30 +65,20 @@ AboutUsDialog::AboutUsDialog(QWidget *parent) : QDialog(parent, Qt::FramelessWin
 
 void AboutUsDialog::paintEvent(QPaintEvent *)
 {
-    QPainter painter(this);
-    painter.drawPixmap(rect(), QPixmap(configuredSkin(kDefaultAboutSkin)));
-    painter.setPen(Qt::white);
-    painter.setBrush(Qt::white);
-    painter.drawRect(QRect(0, 30, width(), height() - 30));
-    painter.setPen(Qt::gray);
-    const QPoint outline[] = {{0, 30}, {0, height() - 1}, {width() - 1, height() - 1}, {width() - 1, 30}};
-    painter.drawPolyline(outline, 4);
+    paintSkinnedFrame(this, configuredSkin(kDefaultAboutSkin));
 }
 
 void AboutUsDialog::mousePressEvent(QMouseEvent *event)
 {
-    if (event->button() == Qt::LeftButton)
-        m_pressed = true;
-    m_dragOffset = event->globalPosition().toPoint() - pos();
+    m_drag.press(this, event);
 }
 
 void AboutUsDialog::mouseMoveEvent(QMouseEvent *event)
 {
-    if (m_pressed)
-        move(event->globalPosition().toPoint() - m_dragOffset);
+    m_drag.move(this, event);
 }
 
 void AboutUsDialog::mouseReleaseEvent(QMouseEvent *)
 {
-    m_pressed = false;
+    m_drag.release();
 }

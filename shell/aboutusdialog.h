@@ -1,8 +1,9 @@
 // The about box: product, line of functions and version under the skin's title bar.
 #pragma once
 
+#include "shell/skinnedframe.h"
+
 #include <QDialog>
-#include <QPoint>
 
 class AboutUsDialog : public QDialog
 {
@@ -17,6 +18,5 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
-    QPoint m_dragOffset;
-    bool m_pressed = false;
+    FrameDrag m_drag;
 };

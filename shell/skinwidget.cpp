@@ -3,6 +3,7 @@
 #include "shell/changeskinwidget.h"
 #include "shell/config.h"
 #include "shell/pushbutton.h"
+#include "shell/skinnedframe.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -38,25 +39,9 @@ SkinWidget::SkinWidget(QWidget *parent) : QWidget(parent, Qt::FramelessWindowHin
     resize(620, 445);
     setWindowTitle(QStringLiteral("岚舟个税节税筹划"));
 
-    auto *logo = new QLabel(this);
-    logo->setPixmap(
-        QPixmap(QStringLiteral(":/img/lumo")).scaled(16, 16, Qt::KeepAspectRatio, Qt::SmoothTransformation));
-    auto *title = new QLabel(QStringLiteral("岚舟个税节税筹划"), this);
-    title->setStyleSheet(QStringLiteral("color:white;"));
-    auto *close = new PushButton(this);
-    close->setImageStrip(QStringLiteral(":/sysButton/close"));
-    close->setToolTip(QStringLiteral("关闭"));
+    PushButton *close = nullptr;
+    QWidget *titleBar = makeSkinnedTitleBar(this, &close);
     connect(close, &PushButton::clicked, this, &SkinWidget::hide);
-    auto *titleRow = new QHBoxLayout;
-    titleRow->setContentsMargins(8, 0, 4, 0);
-    titleRow->setSpacing(6);
-    titleRow->addWidget(logo);
-    titleRow->addWidget(title);
-    titleRow->addStretch();
-    titleRow->addWidget(close, 0, Qt::AlignTop);
-    auto *titleBar = new QWidget(this);
-    titleBar->setFixedHeight(30);
-    titleBar->setLayout(titleRow);
 
     auto *grid = new QGridLayout;
     grid->setSpacing(6);
@@ -156,30 +141,20 @@ void SkinWidget::paintEvent(QPaintEvent *)
 {
     if (!m_skinLoaded)
         m_skin = configuredSkin(kDefaultSkin);
-    QPainter painter(this);
-    painter.drawPixmap(rect(), QPixmap(m_skin));
-    painter.setPen(Qt::white);
-    painter.setBrush(Qt::white);
-    painter.drawRect(QRect(0, 30, width(), height() - 30));
-    painter.setPen(Qt::gray);
-    const QPoint outline[] = {{0, 30}, {0, height() - 1}, {width() - 1, height() - 1}, {width() - 1, 30}};
-    painter.drawPolyline(outline, 4);
+    paintSkinnedFrame(this, m_skin);
 }
 
 void SkinWidget::mousePressEvent(QMouseEvent *event)
 {
-    if (event->button() == Qt::LeftButton)
-        m_pressed = true;
-    m_dragOffset = event->globalPosition().toPoint() - pos();
+    m_drag.press(this, event);
 }
 
 void SkinWidget::mouseMoveEvent(QMouseEvent *event)
 {
-    if (m_pressed)
-        move(event->globalPosition().toPoint() - m_dragOffset);
+    m_drag.move(this, event);
 }
 
 void SkinWidget::mouseReleaseEvent(QMouseEvent *)
 {
-    m_pressed = false;
+    m_drag.release();
 }

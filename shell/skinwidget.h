@@ -2,8 +2,9 @@
 // links "首页", "上一页", "下一页", "末页". Choosing a tile applies the skin at once.
 #pragma once
 
+#include "shell/skinnedframe.h"
+
 #include <QList>
-#include <QPoint>
 #include <QStringList>
 #include <QWidget>
 
@@ -61,6 +62,5 @@ private:
     QPushButton *m_previous = nullptr;
     QPushButton *m_next = nullptr;
     QPushButton *m_last = nullptr;
-    QPoint m_dragOffset;
-    bool m_pressed = false;
+    FrameDrag m_drag;
 };
