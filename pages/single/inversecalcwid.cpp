@@ -196,8 +196,8 @@ void InverseCalcWid::calc()
 
 void InverseCalcWid::showResult(const PlanResult *result)
 {
-    // The employer's own contributions are part of its expense even when nothing could be inverted.
-    const Amount employer = fenFromInput(m_employer->value());
+    // Without a result (no income given) every figure reads 0, as the command line reports it too.
+    const Amount employer = result ? fenFromInput(m_employer->value()) : 0;
     const Amount gross = result ? result->grossTotal : 0;
     const Amount tax = result ? result->taxTotal : 0;
     m_taxTotal->setText(formatAmount(tax));

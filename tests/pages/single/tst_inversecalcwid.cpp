@@ -260,11 +260,12 @@ void TestInverseCalcWid::employerContributionsOnlyAddToExpense()
     QCOMPARE(v.row(0), (QStringList{"5,050", "50", "5,000", "10%", "105"}));
     QCOMPARE(rowTexts(v.history, 0, 1, 2), (QStringList{"82,909.28", "909.28"}));
 
-    // With nothing to invert the employer still pays its own contributions.
+    // With nothing to invert there is no result: every figure reads 0 and the zero entry is saved.
     v.netMonth->setValue(0);
     v.netBonus->setValue(0);
     page.calc();
-    QCOMPARE(v.labels(), (QStringList{"0", "12,000", "12,000"}));
+    QCOMPARE(v.labels(), (QStringList{"0", "0", "0"}));
+    QCOMPARE(rowTexts(v.history, 0, 1, 2), (QStringList{"0", "0"}));
     QCOMPARE(v.row(0), QStringList(5));
 }
 
