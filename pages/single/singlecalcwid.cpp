@@ -5,12 +5,12 @@
 #include "pages/single/displaymemodlg.h"
 #include "pages/single/history.h"
 #include "pages/single/historypanel.h"
+#include "pages/single/pagekit.h"
 
 #include <QDoubleSpinBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -19,61 +19,30 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <cmath>
 
 namespace {
 
-const QString kActionStyle = QStringLiteral("QPushButton{border-radius:5px; background:rgb(110, 190, 10); "
-                                            "color:white;}QPushButton:hover{background:rgb(140, 220, 35);}");
-const QString kSelectionStyle = QStringLiteral(
-    "QTableWidget::item{selection-background-color:rgb(23,165,230);selection-color: rgb(255,255,255);}");
 constexpr int kRows = 4;
 constexpr int kColumns = 7;
-
-QString rateText(const TaxItem &item)
-{
-    return QString::number(item.bracket ? item.bracket->rate : 0) + u'%';
-}
-
-QString deductionText(const TaxItem &item)
-{
-    return formatAmount(item.bracket ? item.bracket->quickDeduction : 0);
-}
-
-bool isInputValue(double yuan)
-{
-    return std::isfinite(yuan) && yuan >= 0 && yuan <= kMaxInputYuan;
-}
 
 } // namespace
 
 SingleCalcWid::SingleCalcWid(QWidget *parent)
-    : QWidget(parent), m_gross(makeAmountInput()), m_insurance(makeAmountInput()), m_bonus(makeAmountInput()),
-      m_annuity(makeAmountInput()), m_calcButton(new QPushButton(QStringLiteral("计算"), this)),
-      m_memoButton(new QPushButton(QStringLiteral("查看计算过程"), this)),
+    : QWidget(parent), m_gross(pagekit::amountInput(this)), m_insurance(pagekit::amountInput(this)),
+      m_bonus(pagekit::amountInput(this)), m_annuity(pagekit::amountInput(this)),
+      m_calcButton(pagekit::calcButton(QStringLiteral("计算"), this)),
+      m_memoButton(pagekit::actionButton(QStringLiteral("查看计算过程"), this)),
       m_saveButton(new QPushButton(QStringLiteral("Save"), this)),
       m_loadButton(new QPushButton(QStringLiteral("Load"), this)),
       m_table(new QTableWidget(kRows, kColumns, this)),
-      m_local(new QRadioButton(QStringLiteral("3500元"), this)),
-      m_foreign(new QRadioButton(QStringLiteral("4800元(外籍人员)"), this)),
       m_history(
           new HistoryPanel({QStringLiteral("时间"), QStringLiteral("月应发工资"), QStringLiteral("年终奖金")},
                            {85, 68, 68}, this))
 {
     ensureRateTable();
-    // The skin is painted behind the pages; a white page keeps the gray texts readable on any skin.
-    setAutoFillBackground(true);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, Qt::white);
-    setPalette(pal);
-
-    auto *description =
-        new QLabel(QStringLiteral("用于计算月工资、年终一次性奖金、年金的个人所得税。"), this);
-    QFont descriptionFont = description->font();
-    descriptionFont.setPointSize(12);
-    descriptionFont.setBold(true);
-    description->setFont(descriptionFont);
-    description->setStyleSheet(QStringLiteral("color:gray;"));
+    pagekit::makeWhite(this);
+    QLabel *description =
+        pagekit::headline(QStringLiteral("用于计算月工资、年终一次性奖金、年金的个人所得税。"), this);
 
     auto *inputs = new QGridLayout;
     inputs->setHorizontalSpacing(12);
@@ -87,18 +56,6 @@ SingleCalcWid::SingleCalcWid(QWidget *parent)
         inputs->addWidget(caption, 0, i);
         inputs->addWidget(fields[i], 1, i);
     }
-
-    m_calcButton->setIcon(QIcon(QStringLiteral(":/contentWidget/calc")));
-    m_calcButton->setIconSize(QSize(45, 45));
-    m_calcButton->setFixedSize(120, 50);
-    QFont calcFont = m_calcButton->font();
-    calcFont.setPointSize(12);
-    m_calcButton->setFont(calcFont);
-    m_calcButton->setStyleSheet(kActionStyle);
-    m_calcButton->setCursor(Qt::PointingHandCursor);
-    m_memoButton->setFixedSize(110, 30);
-    m_memoButton->setStyleSheet(kActionStyle);
-    m_memoButton->setCursor(Qt::PointingHandCursor);
     m_saveButton->hide();
     m_loadButton->hide();
 
@@ -114,22 +71,13 @@ SingleCalcWid::SingleCalcWid(QWidget *parent)
     const int widths[kColumns] = {100, 110, 100, 110, 40, 100, 1};
     for (int c = 0; c < kColumns; ++c)
         m_table->setColumnWidth(c, widths[c]);
-    m_table->verticalHeader()->setVisible(false);
-    m_table->verticalHeader()->setDefaultSectionSize(35);
-    m_table->horizontalHeader()->setMinimumHeight(35);
-    m_table->horizontalHeader()->setStretchLastSection(true);
-    m_table->setShowGrid(false);
+    pagekit::styleResultTable(m_table);
     m_table->setMinimumHeight(190);
-    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_table->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_table->setStyleSheet(kSelectionStyle);
     const QString rowCaptions[kRows] = {QStringLiteral("月应发工资"), QStringLiteral("年终奖金"),
                                         QStringLiteral("企业年金"), QStringLiteral("总计")};
     for (int r = 0; r < kRows; ++r) {
         m_table->setItem(r, 0, new QTableWidgetItem(rowCaptions[r]));
-        for (int c = 1; c < kColumns; ++c)
-            setCell(r, c, QString());
+        pagekit::setRowTexts(m_table, r, 1, QStringList(kColumns - 1));
     }
 
     auto *notes = new QLabel(
@@ -167,34 +115,10 @@ SingleCalcWid::SingleCalcWid(QWidget *parent)
     workLayout->addWidget(notes);
     workLayout->addStretch();
 
-    auto *threshold = new QGroupBox(QStringLiteral("个税免征额"), this);
-    threshold->setFixedSize(260, 75);
-    // Scoped to the box and its radio texts: a bare style would also strip the radio indicators.
-    threshold->setStyleSheet(QStringLiteral("QGroupBox, QRadioButton{color:rgb(0, 120, 230);}"
-                                            "QGroupBox{background:transparent;}"));
-    m_local->setChecked(true);
-    auto *thresholdLayout = new QHBoxLayout(threshold);
-    thresholdLayout->addWidget(m_local);
-    thresholdLayout->addWidget(m_foreign);
-
-    const QString handleStyle = QStringLiteral("QSplitter::handle{background:lightgray;}");
-    auto *right = new QSplitter(Qt::Vertical, this);
-    right->setHandleWidth(1);
-    right->setStyleSheet(handleStyle);
-    right->addWidget(threshold);
-    right->addWidget(m_history);
-    right->setStretchFactor(1, 1);
-    auto *main = new QSplitter(Qt::Horizontal, this);
-    main->setHandleWidth(1);
-    main->setStyleSheet(handleStyle);
-    main->addWidget(work);
-    main->addWidget(right);
-    main->setStretchFactor(0, 1);
-    main->setCollapsible(0, false);
-    main->setCollapsible(1, false);
+    QGroupBox *threshold = pagekit::thresholdGroup(this, &m_local, &m_foreign);
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(main);
+    layout->addWidget(pagekit::pageSplitter(work, threshold, m_history, false, this));
 
     connect(m_calcButton, &QPushButton::clicked, this, &SingleCalcWid::calc);
     connect(m_memoButton, &QPushButton::clicked, this, &SingleCalcWid::browseCalculateMemo);
@@ -202,25 +126,6 @@ SingleCalcWid::SingleCalcWid(QWidget *parent)
     connect(m_loadButton, &QPushButton::clicked, this, qOverload<>(&SingleCalcWid::load));
     connect(m_history->list(), &QTableWidget::cellDoubleClicked, this, &SingleCalcWid::openHistory);
     QTimer::singleShot(10, this, &SingleCalcWid::searchHistory);
-}
-
-QDoubleSpinBox *SingleCalcWid::makeAmountInput()
-{
-    auto *box = new QDoubleSpinBox(this);
-    box->setDecimals(2);
-    box->setRange(0, kMaxInputYuan);
-    box->setValue(0);
-    box->setPrefix(QString());
-    box->setMinimumWidth(120);
-    box->setAlignment(Qt::AlignRight);
-    return box;
-}
-
-void SingleCalcWid::setCell(int row, int column, const QString &text)
-{
-    auto *item = new QTableWidgetItem(text);
-    item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    m_table->setItem(row, column, item);
 }
 
 void SingleCalcWid::calc()
@@ -232,20 +137,13 @@ void SingleCalcWid::calc()
     const TaxEngine engine(m_local->isChecked() ? kThresholdLocal : kThresholdForeign);
     engine.calculate(salary);
 
+    // Empty cells where an item or its row is missing.
     const TaxItem *items[] = {salary.monthly.get(), salary.bonus.get(), salary.annuity.get()};
-    for (int r = 0; r < 3; ++r) {
-        const TaxItem *item = items[r];
-        setCell(r, 1, item ? formatAmount(item->amount) : QString());
-        setCell(r, 2, item ? formatAmount(item->tax) : QString());
-        setCell(r, 3, item ? formatAmount(item->afterTax) : QString());
-        setCell(r, 4, item ? rateText(*item) : QString());
-        setCell(r, 5, item ? deductionText(*item) : QString());
-    }
-    setCell(3, 1, formatAmount(salary.taxableTotal));
-    setCell(3, 2, formatAmount(salary.taxTotal));
-    setCell(3, 3, formatAmount(salary.netTotal));
-    setCell(3, 4, QString());
-    setCell(3, 5, QString());
+    for (int r = 0; r < 3; ++r)
+        pagekit::setRowTexts(m_table, r, 1, pagekit::itemTexts(items[r]));
+    pagekit::setRowTexts(m_table, 3, 1,
+                         pagekit::totalTexts(salary.taxableTotal, salary.taxTotal, salary.netTotal) +
+                             QStringList(2));
     m_processText = salary.processText;
     save();
 }
@@ -292,8 +190,8 @@ void SingleCalcWid::load(const QString &fileName)
         return;
     const double gross = reader.head().value1;
     const double bonus = reader.head().value2;
-    if (table.rows != kRows || table.columns != kColumns || !isInputValue(gross) || !isInputValue(bonus) ||
-        !isInputValue(insurance) || !isInputValue(annuity))
+    if (table.rows != kRows || table.columns != kColumns || !pagekit::isInputValue(gross) ||
+        !pagekit::isInputValue(bonus) || !pagekit::isInputValue(insurance) || !pagekit::isInputValue(annuity))
         return;
 
     m_gross->setValue(gross);

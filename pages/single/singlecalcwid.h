@@ -34,9 +34,6 @@ public slots:
     void openHistory(int row, int column);
 
 private:
-    QDoubleSpinBox *makeAmountInput();
-    void setCell(int row, int column, const QString &text);
-
     QDoubleSpinBox *m_gross;
     QDoubleSpinBox *m_insurance;
     QDoubleSpinBox *m_bonus;
@@ -46,8 +43,8 @@ private:
     QPushButton *m_saveButton;
     QPushButton *m_loadButton;
     QTableWidget *m_table;
-    QRadioButton *m_local;
-    QRadioButton *m_foreign;
+    QRadioButton *m_local = nullptr;
+    QRadioButton *m_foreign = nullptr;
     HistoryPanel *m_history;
     QString m_processText;
 };

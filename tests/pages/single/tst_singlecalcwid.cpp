@@ -149,6 +149,11 @@ void TestSingleCalcWid::results_data()
         << 5000.0 << 0.0 << 18001.0 << 0.0 << false << QStringList{"5,000", "45", "4,955", "3%", "0"}
         << QStringList{"18,001", "1,695.1", "16,305.9", "10%", "105"} << empty
         << QStringList{"23,001", "1,740.1", "21,260.9"};
+    // An item in no row of the table shows its figures but leaves rate and deduction empty.
+    QTest::newRow("wage below the threshold, bonus absorbed")
+        << 3000.0 << 0.0 << 400.0 << 1000.0 << false << QStringList{"3,000", "0", "3,000", "", ""}
+        << QStringList{"400", "0", "400", "", ""} << QStringList{"1,000", "27", "973", "3%", "0"}
+        << QStringList{"3,400", "27", "3,400"};
 }
 
 void TestSingleCalcWid::results()
