@@ -2,10 +2,8 @@
 #include "excel/formats.h"
 #include "excel/workbook.h"
 
-#include <quazip/quazip.h>
-#include <quazip/quazipfile.h>
+#include "excel/zipreader.h"
 
-#include <QBuffer>
 #include <QDateTime>
 #include <QDir>
 #include <QHash>
@@ -29,57 +27,34 @@ struct Rel
 class Package
 {
 public:
-    explicit Package(const QByteArray &bytes) : m_bytes(bytes), m_buffer(&m_bytes), m_zip(&m_buffer) {}
+    explicit Package(const QByteArray &bytes) : m_bytes(bytes) {}
 
-    bool open() { return m_zip.open(QuaZip::mdUnzip); }
+    bool open(QString *error)
+    {
+        if (!m_zip.open(m_bytes)) {
+            *error = m_zip.error();
+            return false;
+        }
+        return true;
+    }
 
-    // The part's bytes; false when it is missing, unreadable or inflates beyond the cap.
     bool read(const QString &name, QByteArray *out, QString *error)
     {
         QString path = name;
         while (path.startsWith(QLatin1Char('/')))
             path.remove(0, 1);
-        if (!m_zip.setCurrentFile(path, QuaZip::csSensitive) &&
-            !m_zip.setCurrentFile(path, QuaZip::csInsensitive)) {
-            *error = QStringLiteral("工作簿缺少部件：%1").arg(path);
+        if (!m_zip.read(path, kMaxPartSize, out)) {
+            *error = m_zip.error();
             return false;
-        }
-        QuaZipFile file(&m_zip);
-        if (!file.open(QIODevice::ReadOnly)) {
-            *error = QStringLiteral("无法解压工作簿部件：%1").arg(path);
-            return false;
-        }
-        out->clear();
-        char chunk[65536];
-        for (;;) {
-            const qint64 n = file.read(chunk, sizeof chunk);
-            if (n < 0) {
-                *error = QStringLiteral("工作簿部件已损坏：%1").arg(path);
-                return false;
-            }
-            if (n == 0)
-                break;
-            if (out->size() + n > kMaxPartSize) {
-                *error = QStringLiteral("工作簿部件解压后过大（超过 256 MB）：%1").arg(path);
-                return false;
-            }
-            out->append(chunk, n);
         }
         return true;
     }
 
-    bool exists(const QString &name)
-    {
-        QString path = name;
-        while (path.startsWith(QLatin1Char('/')))
-            path.remove(0, 1);
-        return m_zip.setCurrentFile(path, QuaZip::csInsensitive);
-    }
+    bool exists(const QString &name) const { return m_zip.exists(name); }
 
 private:
-    QByteArray m_bytes;
-    QBuffer m_buffer;
-    QuaZip m_zip;
+    const QByteArray &m_bytes;
+    ZipReader m_zip;
 };
 
 QString dirOf(const QString &part)
@@ -629,8 +604,8 @@ bool readXlsx(const QByteArray &bytes, Workbook *book)
         return fail(QStringLiteral("文件不是 Excel 2007 及以后版本的 .xlsx 工作簿（不是 zip 包）。"));
     }
     Package pkg(bytes);
-    if (!pkg.open())
-        return fail(QStringLiteral("无法打开 .xlsx 工作簿：zip 包已损坏。"));
+    if (!pkg.open(&error))
+        return fail(QStringLiteral("无法打开 .xlsx 工作簿：%1").arg(error));
     if (pkg.exists(QStringLiteral("EncryptionInfo")))
         return fail(QStringLiteral("工作簿已加密，请在 Excel 中取消密码后再试。"));
 
