@@ -1,4 +1,5 @@
 // Reads .xlsx workbooks: a zip package of XML parts, found through their relationships.
+#include "excel/biff.h"
 #include "excel/formats.h"
 #include "excel/workbook.h"
 
@@ -598,9 +599,14 @@ bool readXlsx(const QByteArray &bytes, Workbook *book)
         return false;
     };
     if (!bytes.startsWith("PK")) {
-        if (bytes.startsWith("\xD0\xCF\x11\xE0"))
+        if (bytes.startsWith("\xD0\xCF\x11\xE0")) {
+            // A password-protected .xlsx is a compound file holding the encrypted package.
+            QByteArray stream;
+            if (!biff::readWorkbookStream(bytes, &stream, &error) && error.contains(QStringLiteral("加密")))
+                return fail(error);
             return fail(QStringLiteral(
                 "这是一个 Excel 97-2003 (.xls) 文件，但文件名后缀是 .xlsx，请改正后缀后再试。"));
+        }
         return fail(QStringLiteral("文件不是 Excel 2007 及以后版本的 .xlsx 工作簿（不是 zip 包）。"));
     }
     Package pkg(bytes);
