@@ -2,6 +2,7 @@
 // Workbook::save can replace the user's file in one step.
 #include <xlsxwriter.h>
 
+#include "excel/celldisplay.h"
 #include "excel/formats.h"
 #include "excel/workbook.h"
 
@@ -63,6 +64,17 @@ lxw_format *makeFormat(lxw_workbook *wb, const Workbook &book, const Format &f)
     return x;
 }
 
+// libxlsxwriter always writes the 1900 date system; a 1904 workbook's dates move by the 1462 days
+// between the two epochs so that they show the same dates. Other numbers stay as they are.
+double storedNumber(const Workbook &book, double value, const Format *format)
+{
+    if (!book.isDate1904() || !format)
+        return value;
+    const int id = effectiveNumFormat(format->numFormat(), book.numFormatCode(format->numFormat()));
+    const bool date = (id >= 14 && id <= 17) || id == 22;
+    return date ? value + 1462 : value;
+}
+
 } // namespace
 
 bool writeXlsx(const Workbook &book, QByteArray *out, QString *error)
@@ -116,8 +128,9 @@ bool writeXlsx(const Workbook &book, QByteArray *out, QString *error)
                 lxw_error e = LXW_NO_ERROR;
                 switch (sheet.cellType(row, col)) {
                 case CellType::Number:
-                    e = worksheet_write_number(ws, lxw_row_t(row), lxw_col_t(col), sheet.readNum(row, col),
-                                               f);
+                    e = worksheet_write_number(
+                        ws, lxw_row_t(row), lxw_col_t(col),
+                        storedNumber(book, sheet.readNum(row, col), sheet.cellFormat(row, col)), f);
                     break;
                 case CellType::String: {
                     const QString text = sheet.readStr(row, col);
