@@ -269,8 +269,13 @@ int convert(const QString &in, const QString &outPath)
             for (const int c : from.colIndexes(r)) {
                 if (from.cellType(r, c) == CellType::Empty)
                     continue;
-                const CellDisplay d = displayCell(*source, from, r, c);
-                if (!to->writeStr(r, c, d.text, d.hasFont ? formatFor(d) : nullptr)) {
+                CellDisplay d = displayCell(*source, from, r, c);
+                if (!d.hasFont) { // the source's default font, which may not be the target's
+                    const Font *f = source->defaultFont();
+                    d.font = CellFontSpec{f->name(),   f->size(),           f->bold(),
+                                          f->italic(), f->underline() != 0, f->strikeOut()};
+                }
+                if (!to->writeStr(r, c, d.text, formatFor(d))) {
                     printErr(
                         QStringLiteral("无法写入工作簿 %1：工作表【%2】的单元格 %3 超出了这种格式的范围。\n")
                             .arg(outPath, from.name(), cellName(r, c)));

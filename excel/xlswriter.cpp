@@ -105,7 +105,8 @@ QByteArray fontRecord(const Font &f)
     const bool cjk = isWide(f.name());
     Bytes b;
     b.u16(int(std::lround(std::clamp(f.size(), 1.0, 409.0) * 20)))
-        .u16((f.italic() ? 0x02 : 0) | (f.strikeOut() ? 0x08 : 0))
+        // Bit 0 is bold for BIFF2–4 readers (xlrd among them); BIFF8 readers use the weight.
+        .u16((f.bold() ? 0x01 : 0) | (f.italic() ? 0x02 : 0) | (f.strikeOut() ? 0x08 : 0))
         .u16(0x7FFF) // automatic colour
         .u16(f.bold() ? 700 : 400)
         .u16(0)
