@@ -24,6 +24,8 @@ inline double widthFromStored(double stored)
 
 bool readXlsx(const QByteArray &bytes, Workbook *book);
 bool readXls(const QByteArray &bytes, Workbook *book);
+// The BIFF8 records of a workbook stream, without the compound file around them.
+bool readXlsStream(const QByteArray &stream, Workbook *book);
 bool writeXlsx(const Workbook &book, QByteArray *out, QString *error);
 bool writeXls(const Workbook &book, QByteArray *out, QString *error);
 

@@ -623,5 +623,10 @@ bool readXls(const QByteArray &bytes, Workbook *book)
         book->setError(error);
         return false;
     }
+    return readXlsStream(stream, book);
+}
+
+bool readXlsStream(const QByteArray &stream, Workbook *book)
+{
     return XlsReader(stream, book).read();
 }
