@@ -17,7 +17,14 @@ namespace {
 void initGsf()
 {
     static std::once_flag once;
-    std::call_once(once, [] { gsf_init(); });
+    std::call_once(once, [] {
+        gsf_init();
+        // A damaged file makes libgsf log assertion failures; the caller reports the damage itself.
+        const auto quiet = [](const gchar *, GLogLevelFlags, const gchar *, gpointer) {};
+        for (const char *domain : {"libgsf", "libgsf:msole", "libgsf:utils"})
+            g_log_set_handler(domain, GLogLevelFlags(G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING), quiet,
+                              nullptr);
+    });
 }
 
 // Releases a GObject when it goes out of scope.

@@ -40,6 +40,10 @@ double rkValue(quint32 rk)
     return rk & 1 ? v / 100.0 : v;
 }
 
+constexpr quint16 kSharedFormula = 0x04BC;
+constexpr quint16 kArrayFormula = 0x0221;
+constexpr quint16 kTableFormula = 0x0236;
+
 struct Rec
 {
     quint16 id = 0;
@@ -599,7 +603,9 @@ private:
             default:
                 break;
             }
-            formulaString = false;
+            // A shared or array formula's record may stand between a formula and its text.
+            if (r.id != kSharedFormula && r.id != kArrayFormula && r.id != kTableFormula)
+                formulaString = false;
             if (m_book->kMaxCells < sheet->cellCount())
                 return fail(QStringLiteral("工作表【%1】的单元格过多，无法读取。").arg(sheet->name()));
         }

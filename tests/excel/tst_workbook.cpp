@@ -404,6 +404,13 @@ void TestWorkbook::hostileButReadable_data()
                                   record(biff::MulRk, le16(8) + le16(254) + le16(0) + le32(0x3FF00000) +
                                                           le16(0) + le32(0x3FF00000) + le16(255))))
         << 8 << 255 << QString();
+    const QByteArray textFormula = le16(0) + le16(0) + le16(0) + QByteArray(1, '\0') + QByteArray(5, '\0') +
+                                   le16(0xFFFF) + le16(0) + le32(0) + le16(0);
+    QTest::newRow("xls: formula text after a shared formula record")
+        << false
+        << xlsFile(biffStream({}, record(biff::Formula, textFormula) + record(0x04BC, QByteArray(10, '\0')) +
+                                      record(biff::String, le16(2) + QByteArray(1, '\0') + "ok")))
+        << 0 << 0 << QStringLiteral("ok");
     QTest::newRow("xls: sheet record is not a worksheet BOF")
         << false << xlsFile(biffStream({}, {}, false)) << -1 << -1 << QString();
 
