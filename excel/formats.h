@@ -8,7 +8,12 @@
 
 #include <cmath>
 
+class Sheet;
 class Workbook;
+
+// A sheet of a file being read, under its own name when Excel allows it, else under the nearest
+// name it allows (characters replaced, cut to 31, numbered when taken).
+Sheet *addSheetForReading(Workbook *book, const QString &name);
 
 // Every merge is checked against the others, so a hostile file's merges are capped.
 constexpr size_t kMaxMergesRead = 20000;

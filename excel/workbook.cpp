@@ -381,6 +381,27 @@ Sheet *Workbook::addSheet(const QString &name)
     return m_sheets.back().get();
 }
 
+Sheet *addSheetForReading(Workbook *book, const QString &name)
+{
+    const QString keepError = book->errorMessage();
+    Sheet *sheet = book->addSheet(name);
+    if (!sheet) {
+        QString fixed = name.isEmpty() ? QStringLiteral("Sheet") : name;
+        for (QChar &c : fixed) {
+            if (QStringLiteral("[]:*?/\\").contains(c))
+                c = QLatin1Char('_');
+        }
+        fixed.truncate(31);
+        sheet = book->addSheet(fixed);
+        for (int n = 2; !sheet && n < 100000; ++n) {
+            const QString suffix = QStringLiteral("(%1)").arg(n);
+            sheet = book->addSheet(fixed.left(31 - suffix.size()) + suffix);
+        }
+    }
+    book->setError(keepError);
+    return sheet;
+}
+
 Font *Workbook::addFont()
 {
     m_fonts.push_back(std::make_unique<Font>(m_defaultFont));

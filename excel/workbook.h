@@ -301,8 +301,10 @@ public:
     bool dateUnpack(double value, DateParts *parts) const;
     static bool dateUnpack(double value, bool date1904, DateParts *parts);
 
-    // Used by the readers: the whole workbook, or one sheet, may hold no more cells than this.
-    static constexpr qsizetype kMaxCells = 20'000'000;
+    // Used by the readers: a workbook may hold no more cells than this (five times the largest
+    // .xlsx salary sheet anyone sends), so a hostile file cannot take unbounded memory.
+    static constexpr qsizetype kMaxCells = 10'000'000;
+    qsizetype cellCount() const { return m_cellCount; }
     // Used by the readers and the writers when they reach a limit.
     void setError(const QString &message) { m_error = message; }
     void clear();

@@ -269,9 +269,7 @@ public:
             return false;
         std::unordered_set<quint32> seen;
         for (const SheetEntry &entry : m_g.sheets) {
-            Sheet *sheet = m_book->addSheet(entry.name);
-            if (!sheet)
-                sheet = m_book->addSheet(QStringLiteral("Sheet%1").arg(m_book->sheetCount() + 1));
+            Sheet *sheet = addSheetForReading(m_book, entry.name);
             if (!sheet)
                 return fail(QStringLiteral("工作表名称无效：%1").arg(entry.name));
             // Two sheets claiming the same records would double the work for nothing.
@@ -340,7 +338,7 @@ private:
             case biff::BoundSheet:
                 if (r.size >= 8 && r.data[5] == 0) { // worksheets only; charts and macros hold no cells
                     QString name;
-                    if (readString8(r.data, r.size, 6, &name))
+                    if (readString8(r.data, r.size, 6, &name) && m_g.sheets.size() < 10000)
                         m_g.sheets.push_back({u32(r.data), name});
                 }
                 break;
@@ -606,8 +604,8 @@ private:
             // A shared or array formula's record may stand between a formula and its text.
             if (r.id != kSharedFormula && r.id != kArrayFormula && r.id != kTableFormula)
                 formulaString = false;
-            if (m_book->kMaxCells < sheet->cellCount())
-                return fail(QStringLiteral("工作表【%1】的单元格过多，无法读取。").arg(sheet->name()));
+            if (m_book->cellCount() > Workbook::kMaxCells)
+                return fail(QStringLiteral("工作簿的单元格过多（超过一千万个），无法读取。"));
         }
         return in.truncated() ? damaged() : true;
     }

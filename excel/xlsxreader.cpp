@@ -537,8 +537,8 @@ bool readSheet(Package &pkg, const QString &part, Workbook *book, Sheet *sheet,
                 else
                     sheet->writeBlank(r, c, format);
             }
-            if (sheet->cellCount() > Workbook::kMaxCells) {
-                *error = QStringLiteral("工作表【%1】的单元格过多，无法读取。").arg(sheet->name());
+            if (book->cellCount() > Workbook::kMaxCells) {
+                *error = QStringLiteral("工作簿的单元格过多（超过一千万个），无法读取。");
                 return false;
             }
         } else if (n == u"row") {
@@ -676,13 +676,11 @@ bool readXlsx(const QByteArray &bytes, Workbook *book)
         return fail(error);
 
     for (const SheetRef &ref : sheetRefs) {
-        Sheet *sheet = book->addSheet(ref.name);
-        if (!sheet) {
-            // A name Excel itself would not write; keep the sheet under a name it would.
-            sheet = book->addSheet(QStringLiteral("Sheet%1").arg(book->sheetCount() + 1));
-            if (!sheet)
-                return fail(QStringLiteral("工作表名称无效：%1").arg(ref.name));
-        }
+        if (book->sheetCount() >= 10000)
+            return fail(QStringLiteral("工作簿中的工作表过多。"));
+        Sheet *sheet = addSheetForReading(book, ref.name);
+        if (!sheet)
+            return fail(QStringLiteral("工作表名称无效：%1").arg(ref.name));
         if (!readSheet(pkg, ref.part, book, sheet, strings, formats, &error))
             return fail(error);
     }

@@ -30,6 +30,7 @@ private slots:
     void hostileButReadable();
     void positionsAndValuesOfHandBuiltXlsx();
     void sstStringsAcrossContinueRecords();
+    void sheetNamesExcelWouldRefuseAreKept();
     void zipBombIsCapped();
 
 private:
@@ -510,6 +511,25 @@ void TestWorkbook::sstStringsAcrossContinueRecords()
     QVERIFY2(book.loadFromData(xlsFile(biffStream(globals, cells))), qPrintable(book.errorMessage()));
     QCOMPARE(book.getSheet(0)->readStr(0, 0), QStringLiteral("abc中文字"));
     QCOMPARE(book.getSheet(0)->readStr(0, 1), QStringLiteral("xy"));
+}
+
+// Other writers use names Excel refuses; the sheet is kept under the nearest name Excel allows, so
+// the workbook can still be written again.
+void TestWorkbook::sheetNamesExcelWouldRefuseAreKept()
+{
+    QList<ZipPart> parts = xlsxParts("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>");
+    parts[2].data.replace("<sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/>",
+                          "<sheet name=\"工资/2013\" sheetId=\"1\" r:id=\"rId1\"/>"
+                          "<sheet name=\"工资_2013\" sheetId=\"2\" r:id=\"rId1\"/>"
+                          "<sheet name=\"\" sheetId=\"3\" r:id=\"rId1\"/>");
+    Workbook book(Workbook::Kind::Xlsx);
+    QVERIFY2(book.loadFromData(zip(parts)), qPrintable(book.errorMessage()));
+    QCOMPARE(book.sheetCount(), 3);
+    QCOMPARE(book.getSheet(0)->name(), QStringLiteral("工资_2013"));
+    QCOMPARE(book.getSheet(1)->name(), QStringLiteral("工资_2013(2)"));
+    QCOMPARE(book.getSheet(2)->name(), QStringLiteral("Sheet"));
+    QCOMPARE(book.getSheet(1)->readNum(0, 0), 1.0);
+    QVERIFY(book.errorMessage().isEmpty());
 }
 
 // A sheet part of 300 MB of spaces deflates to a few hundred kilobytes; reading stops at the cap.
