@@ -357,6 +357,10 @@ bool writeXls(const Workbook &book, QByteArray *out, QString *error)
             stream[boundSheetAt[i] + k] = char((at >> (8 * k)) & 0xFF);
         stream.append(sheets[i]);
     }
+    // Excel does not read a workbook stream kept in the compound file's mini stream (under
+    // 4096 bytes); the padding lies after the last EOF, where no reader looks.
+    if (stream.size() < 4096)
+        stream.append(QByteArray(4096 - stream.size(), '\0'));
     return biff::writeWorkbookStream(stream, out, error);
 }
 

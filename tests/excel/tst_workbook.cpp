@@ -31,6 +31,7 @@ private slots:
     void positionsAndValuesOfHandBuiltXlsx();
     void sstStringsAcrossContinueRecords();
     void sheetNamesExcelWouldRefuseAreKept();
+    void smallXlsStreamIsNotInTheMiniStream();
     void zipBombIsCapped();
 
 private:
@@ -530,6 +531,23 @@ void TestWorkbook::sheetNamesExcelWouldRefuseAreKept()
     QCOMPARE(book.getSheet(2)->name(), QStringLiteral("Sheet"));
     QCOMPARE(book.getSheet(1)->readNum(0, 0), 1.0);
     QVERIFY(book.errorMessage().isEmpty());
+}
+
+void TestWorkbook::smallXlsStreamIsNotInTheMiniStream()
+{
+    const QString path = m_dir.filePath(QStringLiteral("tiny.xls"));
+    Workbook book(Workbook::Kind::Xls);
+    book.addSheet(QStringLiteral("S"))->writeStr(0, 0, QStringLiteral("x"));
+    QVERIFY(book.save(path));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QByteArray stream;
+    QString error;
+    QVERIFY(biff::readWorkbookStream(file.readAll(), &stream, &error));
+    QVERIFY(stream.size() >= 4096);
+    Workbook back(Workbook::Kind::Xls);
+    QVERIFY(back.load(path));
+    QCOMPARE(back.getSheet(0)->readStr(0, 0), QStringLiteral("x"));
 }
 
 // A sheet part of 300 MB of spaces deflates to a few hundred kilobytes; reading stops at the cap.
