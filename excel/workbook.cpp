@@ -332,6 +332,10 @@ bool Workbook::loadFromData(const QByteArray &bytes)
 
 bool Workbook::save(const QString &path)
 {
+    if (m_sheets.empty()) { // Excel does not open a workbook without a sheet
+        m_error = QStringLiteral("工作簿中没有工作表，无法保存。");
+        return false;
+    }
     QByteArray bytes;
     QString error;
     const bool ok = m_kind == Kind::Xlsx ? writeXlsx(*this, &bytes, &error) : writeXls(*this, &bytes, &error);

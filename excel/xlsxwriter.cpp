@@ -156,8 +156,6 @@ bool writeXlsx(const Workbook &book, QByteArray *out, QString *error)
                 break;
         }
     }
-    if (book.sheetCount() == 0 && failure.isEmpty())
-        workbook_add_worksheet(wb, nullptr); // a workbook needs at least one sheet
     const lxw_error closed = workbook_close(wb);
     if (!failure.isEmpty()) {
         *error = failure;

@@ -279,6 +279,11 @@ void TestWorkbook::failedSaveKeepsTheOldFile()
     QVERIFY(old.open(QIODevice::ReadOnly));
     QCOMPARE(old.readAll(), QByteArray("the user's earlier export"));
     QVERIFY(!book.save(m_dir.filePath(QStringLiteral("no/such/folder/out.xls"))));
+    Workbook empty(Workbook::Kind::Xlsx);
+    QVERIFY(!empty.save(path));
+    QVERIFY(empty.errorMessage().contains(QStringLiteral("没有工作表")));
+    QVERIFY(old.seek(0));
+    QCOMPARE(old.readAll(), QByteArray("the user's earlier export"));
 }
 
 void TestWorkbook::loadReplacesEarlierContents()
