@@ -1,0 +1,48 @@
+// How a worksheet cell appears in a salary table: its text, its cell kind, its alignment and its
+// font. This is the one place that turns Excel's number formats into text, so the import wizard's
+// tables, the formula checks and lumo-cli sheet dump always agree.
+#pragma once
+
+#include "excel/cellkind.h"
+
+#include <QString>
+
+class Workbook;
+class Sheet;
+
+struct CellFontSpec
+{
+    QString family;
+    double pointSize = 0;
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+    bool strikeOut = false;
+};
+
+struct CellDisplay
+{
+    QString text;
+    CellKind kind = NumberCell;
+    // Qt::Alignment flags: AlignLeft, AlignHCenter, AlignRight or AlignJustify with AlignTop,
+    // AlignVCenter or AlignBottom.
+    int alignment = 0;
+    bool hasFont = false; // the cell has a format, whose font the table shows
+    CellFontSpec font;
+};
+
+CellDisplay displayCell(const Workbook &book, const Sheet &sheet, int row, int col);
+
+// The text and kind of a number under a number format id, as the table of display rules gives
+// them. `code` is the format code of a custom id (164 on), used to recognise dates and times.
+QString numberText(double value, int numFormat, const QString &code, bool date1904, CellKind *kind);
+
+// The built-in id whose display a number format resembles: built-in ids are themselves (Chinese
+// built-in dates and times are mapped to their international twins); a custom id whose code is a
+// date or time pattern becomes 14, 16, 17, 22 or one of 18–21, 45–47; any other custom id stays.
+int effectiveNumFormat(int numFormat, const QString &code);
+
+// round(v) of the display rules: half toward positive infinity, as digits with an optional "-".
+QString roundedText(double value);
+// Inserts "," between groups of three digits of the integer part.
+QString groupDigits(const QString &number);

@@ -1,0 +1,39 @@
+// The file formats behind Workbook::load and Workbook::save: one reader and one writer per format,
+// each over the whole file in memory. Readers fill the workbook through its public interface and
+// set its error message; writers produce the complete file's bytes or a Chinese message.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <cmath>
+
+class Sheet;
+class Workbook;
+
+// A sheet of a file being read, under its own name when Excel allows it, else under the nearest
+// name it allows (characters replaced, cut to 31, numbered when taken).
+Sheet *addSheetForReading(Workbook *book, const QString &name);
+
+// Every merge is checked against the others, so a hostile file's merges are capped.
+constexpr size_t kMaxMergesRead = 20000;
+
+// Widths are stored with the cell padding of the default font (7-pixel digits, 5 pixels of
+// padding); what Excel shows, and what Sheet::setCol takes, is the number of digit characters.
+inline double widthFromStored(double stored)
+{
+    const double pixels = std::round(stored * 7.0);
+    const double chars = pixels >= 12 ? (pixels - 5) / 7.0 : pixels / 12.0;
+    return std::round(chars * 100.0) / 100.0;
+}
+
+bool readXlsx(const QByteArray &bytes, Workbook *book);
+bool readXls(const QByteArray &bytes, Workbook *book);
+// The BIFF8 records of a workbook stream, without the compound file around them.
+bool readXlsStream(const QByteArray &stream, Workbook *book);
+bool writeXlsx(const Workbook &book, QByteArray *out, QString *error);
+bool writeXls(const Workbook &book, QByteArray *out, QString *error);
+
+// Excel's default colour palette, indexes 0–63 (0–7 repeat 8–15; 64 and above are the system's
+// window colours, answered with white), as 0xRRGGBB.
+quint32 paletteColor(int index);

@@ -1,0 +1,381 @@
+// Writes .xls workbooks: the BIFF8 records Excel, LibreOffice and xlrd need, in a compound file.
+#include "excel/biff.h"
+#include "excel/formats.h"
+#include "excel/workbook.h"
+
+#include <QHash>
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+constexpr int kMaxRecordData = 8224;
+constexpr int kDefaultCellXf = 15; // the sixteen XFs every workbook starts with: 15 styles, 1 cell
+constexpr int kFirstUserXf = 16;
+constexpr int kFirstUserFont = 5; // font index 4 is never used
+
+class Bytes
+{
+public:
+    Bytes &u8(int v)
+    {
+        m_b.append(char(v & 0xFF));
+        return *this;
+    }
+    Bytes &u16(int v) { return u8(v).u8(v >> 8); }
+    Bytes &u32(quint32 v) { return u16(int(v & 0xFFFF)).u16(int(v >> 16)); }
+    Bytes &f64(double d)
+    {
+        quint64 bits;
+        std::memcpy(&bits, &d, sizeof d);
+        return u32(quint32(bits)).u32(quint32(bits >> 32));
+    }
+    Bytes &raw(const QByteArray &b)
+    {
+        m_b.append(b);
+        return *this;
+    }
+    const QByteArray &data() const { return m_b; }
+
+private:
+    QByteArray m_b;
+};
+
+bool isWide(const QString &s)
+{
+    for (const QChar c : s) {
+        if (c.unicode() > 0xFF)
+            return true;
+    }
+    return false;
+}
+
+QByteArray chars(const QString &s, bool wide)
+{
+    Bytes b;
+    for (const QChar c : s) {
+        if (wide)
+            b.u16(c.unicode());
+        else
+            b.u8(c.unicode());
+    }
+    return b.data();
+}
+
+// ShortXLUnicodeString: 8-bit length.
+QByteArray string8(const QString &text)
+{
+    const QString s = text.left(255);
+    const bool wide = isWide(s);
+    return Bytes().u8(int(s.size())).u8(wide ? 1 : 0).raw(chars(s, wide)).data();
+}
+
+// XLUnicodeString: 16-bit length.
+QByteArray string16(const QString &text)
+{
+    const bool wide = isWide(text);
+    return Bytes().u16(int(text.size())).u8(wide ? 1 : 0).raw(chars(text, wide)).data();
+}
+
+class Stream
+{
+public:
+    void record(quint16 id, const QByteArray &data)
+    {
+        Bytes head;
+        head.u16(id).u16(int(data.size()));
+        m_b.append(head.data());
+        m_b.append(data);
+    }
+    qsizetype size() const { return m_b.size(); }
+    QByteArray &bytes() { return m_b; }
+
+private:
+    QByteArray m_b;
+};
+
+QByteArray bof(int type)
+{
+    return Bytes().u16(0x0600).u16(type).u16(0x0DBB).u16(0x07CC).u32(0).u32(6).data();
+}
+
+QByteArray fontRecord(const Font &f)
+{
+    const bool cjk = isWide(f.name());
+    Bytes b;
+    b.u16(int(std::lround(std::clamp(f.size(), 1.0, 409.0) * 20)))
+        // Bit 0 is bold for BIFF2–4 readers (xlrd among them); BIFF8 readers use the weight.
+        .u16((f.bold() ? 0x01 : 0) | (f.italic() ? 0x02 : 0) | (f.strikeOut() ? 0x08 : 0))
+        .u16(0x7FFF) // automatic colour
+        .u16(f.bold() ? 700 : 400)
+        .u16(0)
+        .u8(std::clamp(f.underline(), 0, 0x22))
+        .u8(0)
+        .u8(cjk ? 0x86 : 0) // GB2312 for Chinese font names, so Excel picks the font it names
+        .u8(0)
+        .raw(string8(f.name()));
+    return b.data();
+}
+
+QByteArray xfRecord(int font, int numFormat, bool style, const Format *f)
+{
+    Bytes b;
+    b.u16(font).u16(numFormat);
+    b.u16(style ? (0x0001 | 0x0004 | 0xFFF0) : 0x0001); // locked; a style XF has no parent
+    const int alignH = f ? std::clamp(f->alignH(), 0, 7) : 0;
+    const int alignV = f ? std::clamp(f->alignV(), 0, 4) : AlignBottom;
+    b.u8(alignH | alignV << 4).u8(0).u8(0);
+    b.u8(style ? 0x00 : 0xFC); // a cell XF sets every attribute itself
+    auto border = [](int s) { return std::clamp(s, 0, 13); };
+    const int left = f ? border(f->borderLeft()) : 0;
+    const int right = f ? border(f->borderRight()) : 0;
+    const int top = f ? border(f->borderTop()) : 0;
+    const int bottom = f ? border(f->borderBottom()) : 0;
+    b.u16(left | right << 4 | top << 8 | bottom << 12);
+    const int black = 8;
+    b.u16((left ? black : 0) | (right ? black : 0) << 7);
+    const int pattern = f ? std::clamp(f->fillPattern(), 0, 18) : 0;
+    b.u32(quint32((top ? black : 0) | (bottom ? black : 0) << 7) | quint32(pattern) << 26);
+    const int fore = pattern && f ? std::clamp(f->patternForegroundColor(), 0, 0x7F) : 0x40;
+    b.u16(fore | 0x41 << 7);
+    return b.data();
+}
+
+// The shared string table with its CONTINUE records, split where Excel expects: a string's
+// header never splits, and characters continuing in a new record start with a flags byte.
+class SstBuilder
+{
+public:
+    int add(const QString &s)
+    {
+        ++m_total;
+        const auto it = m_index.constFind(s);
+        if (it != m_index.constEnd())
+            return it.value();
+        const int index = int(m_strings.size());
+        m_index.insert(s, index);
+        m_strings.push_back(s);
+        return index;
+    }
+    bool empty() const { return m_strings.empty(); }
+
+    // Appends SST, CONTINUE and EXTSST to the stream.
+    void write(Stream &out)
+    {
+        std::vector<QByteArray> records(1);
+        records[0] = Bytes().u32(quint32(m_total)).u32(quint32(m_strings.size())).data();
+        const int bucket = std::max<int>(8, int(m_strings.size() / 128 + 1));
+        struct Mark
+        {
+            size_t record;
+            int offset;
+        };
+        std::vector<Mark> marks;
+        for (size_t i = 0; i < m_strings.size(); ++i) {
+            const QString &s = m_strings[i];
+            const bool wide = isWide(s);
+            const int per = wide ? 2 : 1;
+            if (kMaxRecordData - records.back().size() < 3 + per)
+                records.emplace_back();
+            if (i % size_t(bucket) == 0)
+                marks.push_back({records.size() - 1, int(records.back().size())});
+            records.back().append(Bytes().u16(int(s.size())).u8(wide ? 1 : 0).data());
+            qsizetype done = 0;
+            while (done < s.size()) {
+                const qsizetype room = (kMaxRecordData - records.back().size()) / per;
+                if (room <= 0) {
+                    records.emplace_back();
+                    records.back().append(char(wide ? 1 : 0));
+                    continue;
+                }
+                const qsizetype n = std::min(room, s.size() - done);
+                records.back().append(chars(s.mid(done, n), wide));
+                done += n;
+            }
+        }
+        std::vector<qsizetype> starts;
+        for (size_t r = 0; r < records.size(); ++r) {
+            starts.push_back(out.size());
+            out.record(r == 0 ? biff::Sst : biff::Continue, records[r]);
+        }
+        Bytes ext;
+        ext.u16(bucket);
+        for (const Mark &m : marks)
+            ext.u32(quint32(starts[m.record] + 4 + m.offset)).u16(4 + m.offset).u16(0);
+        out.record(biff::ExtSst, ext.data());
+    }
+
+private:
+    QHash<QString, int> m_index;
+    std::vector<QString> m_strings;
+    qint64 m_total = 0;
+};
+
+QByteArray storedWidth(double chars)
+{
+    // What libxlsxwriter writes for the same width, so both formats agree on every column.
+    const double pixels = chars < 1 ? std::floor(chars * 12 + 0.5) : std::floor(chars * 7 + 0.5) + 5;
+    return Bytes().u16(int(std::clamp(std::floor(pixels / 7.0 * 256.0), 0.0, 65535.0))).data();
+}
+
+QByteArray sheetStream(const Sheet &sheet, int sheetIndex, const QHash<const Format *, int> &xfs,
+                       SstBuilder &sst)
+{
+    Stream s;
+    s.record(biff::Bof, bof(0x0010));
+    const int lastRow = sheet.lastRow();
+    const int lastCol = sheet.lastCol();
+    s.record(biff::Dimensions,
+             Bytes().u32(0).u32(quint32(lastRow + 1)).u16(0).u16(lastCol + 1).u16(0).data());
+    const auto widths = sheet.colWidths();
+    for (size_t i = 0; i < widths.size();) {
+        size_t j = i;
+        while (j + 1 < widths.size() && widths[j + 1].first == widths[j].first + 1 &&
+               widths[j + 1].second == widths[i].second)
+            ++j;
+        s.record(biff::ColInfo, Bytes()
+                                    .u16(widths[i].first)
+                                    .u16(widths[j].first)
+                                    .raw(storedWidth(widths[i].second))
+                                    .u16(kDefaultCellXf)
+                                    .u16(0)
+                                    .u16(0)
+                                    .data());
+        i = j + 1;
+    }
+    for (const auto &[row, height] : sheet.rowHeights()) {
+        const std::vector<int> cols = sheet.colIndexes(row);
+        s.record(biff::Row, Bytes()
+                                .u16(row)
+                                .u16(cols.empty() ? 0 : cols.front())
+                                .u16(cols.empty() ? 0 : cols.back() + 1)
+                                .u16(int(std::lround(height * 20)) & 0x7FFF)
+                                .u16(0)
+                                .u16(0)
+                                .u32(0x0100 | 0x0040 | quint32(kDefaultCellXf) << 16)
+                                .data());
+    }
+    for (const int row : sheet.rowIndexes()) {
+        for (const int col : sheet.colIndexes(row)) {
+            const Format *f = sheet.cellFormat(row, col);
+            const int xf = f ? xfs.value(f, kDefaultCellXf) : kDefaultCellXf;
+            Bytes cell;
+            cell.u16(row).u16(col).u16(xf);
+            switch (sheet.cellType(row, col)) {
+            case CellType::Number:
+                s.record(biff::Number, cell.f64(sheet.readNum(row, col)).data());
+                break;
+            case CellType::String:
+                s.record(biff::LabelSst, cell.u32(quint32(sst.add(sheet.readStr(row, col)))).data());
+                break;
+            case CellType::Boolean:
+                s.record(biff::BoolErr, cell.u8(sheet.readBool(row, col) ? 1 : 0).u8(0).data());
+                break;
+            default:
+                s.record(biff::Blank, cell.data());
+                break;
+            }
+        }
+    }
+    s.record(
+        biff::Window2,
+        Bytes().u16(sheetIndex == 0 ? 0x06B6 : 0x00B6).u16(0).u16(0).u32(0x40).u16(0).u16(0).u32(0).data());
+    const auto &merges = sheet.merges();
+    for (size_t i = 0; i < merges.size(); i += 1026) {
+        const size_t n = std::min<size_t>(1026, merges.size() - i);
+        Bytes m;
+        m.u16(int(n));
+        for (size_t k = i; k < i + n; ++k)
+            m.u16(merges[k].firstRow).u16(merges[k].lastRow).u16(merges[k].firstCol).u16(merges[k].lastCol);
+        s.record(biff::MergedCells, m.data());
+    }
+    s.record(biff::Eof, QByteArray());
+    return s.bytes();
+}
+
+} // namespace
+
+bool writeXls(const Workbook &book, QByteArray *out, QString *error)
+{
+    // Fonts: the default four, then the workbook's own from index 5.
+    QHash<const Font *, int> fontIndex;
+    fontIndex.insert(book.defaultFont(), 0);
+    for (int i = 0; i < book.fontCount(); ++i)
+        fontIndex.insert(book.font(i), kFirstUserFont + i);
+    QHash<const Format *, int> xfs;
+    for (int i = 0; i < book.formatCount(); ++i)
+        xfs.insert(book.format(i), kFirstUserXf + i);
+    if (kFirstUserXf + book.formatCount() > 4050) {
+        *error = QStringLiteral("单元格格式过多（.xls 最多约 4000 种）。");
+        return false;
+    }
+
+    SstBuilder sst;
+    std::vector<QByteArray> sheets;
+    for (int i = 0; i < book.sheetCount(); ++i)
+        sheets.push_back(sheetStream(*book.getSheet(i), i, xfs, sst));
+
+    Stream g;
+    g.record(biff::Bof, bof(0x0005));
+    g.record(biff::CodePage, Bytes().u16(1200).data());
+    g.record(
+        biff::Window1,
+        Bytes().u16(0).u16(0).u16(0x4000).u16(0x2000).u16(0x0038).u16(0).u16(0).u16(1).u16(0x0258).data());
+    g.record(biff::DateMode, Bytes().u16(book.isDate1904() ? 1 : 0).data());
+    for (int i = 0; i < 4; ++i)
+        g.record(biff::Font, fontRecord(*book.defaultFont()));
+    for (int i = 0; i < book.fontCount(); ++i)
+        g.record(biff::Font, fontRecord(*book.font(i)));
+    for (const auto &[id, code] : book.numFormatCodes()) {
+        if (id >= 164 && id < 65536)
+            g.record(biff::Format, Bytes().u16(id).raw(string16(code.left(255))).data());
+    }
+    for (int i = 0; i < 15; ++i)
+        g.record(biff::Xf, xfRecord(0, 0, true, nullptr));
+    g.record(biff::Xf, xfRecord(0, 0, false, nullptr));
+    for (int i = 0; i < book.formatCount(); ++i) {
+        const Format *f = book.format(i);
+        const int font = fontIndex.value(f->font(), 0);
+        g.record(biff::Xf, xfRecord(font, std::clamp(f->numFormat(), 0, 65535), false, f));
+    }
+    g.record(biff::Style, Bytes().u16(0x8000).u8(0).u8(0xFF).data());
+
+    std::vector<qsizetype> boundSheetAt;
+    for (int i = 0; i < book.sheetCount(); ++i) {
+        boundSheetAt.push_back(g.size() + 4);
+        g.record(biff::BoundSheet, Bytes().u32(0).u8(0).u8(0).raw(string8(book.getSheet(i)->name())).data());
+    }
+    if (!sst.empty())
+        sst.write(g);
+    g.record(biff::Eof, QByteArray());
+
+    QByteArray stream = g.bytes();
+    for (size_t i = 0; i < sheets.size(); ++i) {
+        const quint32 at = quint32(stream.size());
+        for (int k = 0; k < 4; ++k)
+            stream[boundSheetAt[i] + k] = char((at >> (8 * k)) & 0xFF);
+        stream.append(sheets[i]);
+    }
+    // Excel does not read a workbook stream kept in the compound file's mini stream (under
+    // 4096 bytes); the padding lies after the last EOF, where no reader looks.
+    if (stream.size() < 4096)
+        stream.append(QByteArray(4096 - stream.size(), '\0'));
+    return biff::writeWorkbookStream(stream, out, error);
+}
+
+quint32 paletteColor(int index)
+{
+    static const quint32 palette[56] = {
+        0x000000, 0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0xFF00FF, 0x00FFFF, 0x800000, 0x008000,
+        0x000080, 0x808000, 0x800080, 0x008080, 0xC0C0C0, 0x808080, 0x9999FF, 0x993366, 0xFFFFCC, 0xCCFFFF,
+        0x660066, 0xFF8080, 0x0066CC, 0xCCCCFF, 0x000080, 0xFF00FF, 0xFFFF00, 0x00FFFF, 0x800080, 0x800000,
+        0x008080, 0x0000FF, 0x00CCFF, 0xCCFFFF, 0xCCFFCC, 0xFFFF99, 0x99CCFF, 0xFF99CC, 0xCC99FF, 0xFFCC99,
+        0x3366FF, 0x33CCCC, 0x99CC00, 0xFFCC00, 0xFF9900, 0xFF6600, 0x666699, 0x969696, 0x003366, 0x339966,
+        0x003300, 0x333300, 0x993300, 0x993366, 0x333399, 0x333333};
+    if (index >= 0 && index < 8)
+        index += 8;
+    if (index >= 8 && index < 64)
+        return palette[index - 8];
+    return 0xFFFFFF;
+}

@@ -1,0 +1,175 @@
+// Writes .xlsx workbooks through libxlsxwriter, which writes a file; the bytes are read back so
+// Workbook::save can replace the user's file in one step.
+#include <xlsxwriter.h>
+
+#include "excel/celldisplay.h"
+#include "excel/formats.h"
+#include "excel/workbook.h"
+
+#include <QFile>
+#include <QHash>
+#include <QTemporaryDir>
+
+namespace {
+
+lxw_format *makeFormat(lxw_workbook *wb, const Workbook &book, const Format &f)
+{
+    lxw_format *x = workbook_add_format(wb);
+    const Font *font = f.font();
+    format_set_font_name(x, font->name().toUtf8().constData());
+    format_set_font_size(x, font->size());
+    if (font->bold())
+        format_set_bold(x);
+    if (font->italic())
+        format_set_italic(x);
+    if (font->underline())
+        format_set_underline(x, font->underline() == 2 ? LXW_UNDERLINE_DOUBLE : LXW_UNDERLINE_SINGLE);
+    if (font->strikeOut())
+        format_set_font_strikeout(x);
+    if (f.numFormat() > 0 && f.numFormat() < 164 && book.numFormatCode(f.numFormat()).isEmpty())
+        format_set_num_format_index(x, uint8_t(f.numFormat()));
+    else if (f.numFormat() > 0 && !book.numFormatCode(f.numFormat()).isEmpty())
+        format_set_num_format(x, book.numFormatCode(f.numFormat()).toUtf8().constData());
+    if (f.alignH() >= AlignLeft && f.alignH() <= AlignHDistributed)
+        format_set_align(x, uint8_t(f.alignH())); // libxlsxwriter numbers them as Excel does
+    switch (f.alignV()) {
+    case AlignTop:
+        format_set_align(x, LXW_ALIGN_VERTICAL_TOP);
+        break;
+    case AlignVCenter:
+        format_set_align(x, LXW_ALIGN_VERTICAL_CENTER);
+        break;
+    case AlignVJustify:
+        format_set_align(x, LXW_ALIGN_VERTICAL_JUSTIFY);
+        break;
+    case AlignVDistributed:
+        format_set_align(x, LXW_ALIGN_VERTICAL_DISTRIBUTED);
+        break;
+    default:
+        break; // bottom is the default
+    }
+    auto border = [](int style) { return uint8_t(std::clamp(style, 0, 13)); };
+    if (f.borderLeft())
+        format_set_left(x, border(f.borderLeft()));
+    if (f.borderRight())
+        format_set_right(x, border(f.borderRight()));
+    if (f.borderTop())
+        format_set_top(x, border(f.borderTop()));
+    if (f.borderBottom())
+        format_set_bottom(x, border(f.borderBottom()));
+    if (f.fillPattern() > 0) {
+        format_set_pattern(x, uint8_t(std::clamp(f.fillPattern(), 1, 18)));
+        format_set_fg_color(x, paletteColor(f.patternForegroundColor()));
+    }
+    return x;
+}
+
+// libxlsxwriter always writes the 1900 date system; a 1904 workbook's dates move by the 1462 days
+// between the two epochs so that they show the same dates. Other numbers stay as they are.
+double storedNumber(const Workbook &book, double value, const Format *format)
+{
+    if (!book.isDate1904() || !format)
+        return value;
+    const int id = effectiveNumFormat(format->numFormat(), book.numFormatCode(format->numFormat()));
+    const bool date = (id >= 14 && id <= 17) || id == 22;
+    return date ? value + 1462 : value;
+}
+
+} // namespace
+
+bool writeXlsx(const Workbook &book, QByteArray *out, QString *error)
+{
+    QTemporaryDir dir;
+    if (!dir.isValid()) {
+        *error = QStringLiteral("无法创建临时文件夹来生成工作簿。");
+        return false;
+    }
+    const QByteArray path = QFile::encodeName(dir.filePath(QStringLiteral("book.xlsx")));
+    QByteArray tmp = QFile::encodeName(dir.path());
+    lxw_workbook_options options = {};
+    options.tmpdir = tmp.data();
+    lxw_workbook *wb = workbook_new_opt(path.constData(), &options);
+    if (!wb) {
+        *error = QStringLiteral("无法创建 .xlsx 工作簿。");
+        return false;
+    }
+    QHash<const Format *, lxw_format *> formats;
+    for (int i = 0; i < book.formatCount(); ++i)
+        formats.insert(book.format(i), makeFormat(wb, book, *book.format(i)));
+    auto fmt = [&](const Format *f) { return f ? formats.value(f) : nullptr; };
+
+    QString failure;
+    for (int s = 0; s < book.sheetCount() && failure.isEmpty(); ++s) {
+        const Sheet &sheet = *book.getSheet(s);
+        lxw_worksheet *ws = workbook_add_worksheet(wb, sheet.name().toUtf8().constData());
+        if (!ws) {
+            failure = QStringLiteral("工作表名称无效：%1").arg(sheet.name());
+            break;
+        }
+        for (const auto &[col, width] : sheet.colWidths())
+            worksheet_set_column(ws, lxw_col_t(col), lxw_col_t(col), width, nullptr);
+        for (const auto &[row, height] : sheet.rowHeights())
+            worksheet_set_row(ws, lxw_row_t(row), height, nullptr);
+        // Merges first: merging blanks the range, and the cells written next fill it again.
+        for (const CellRange &m : sheet.merges()) {
+            if (m.firstRow == m.lastRow && m.firstCol == m.lastCol)
+                continue;
+            const lxw_error e =
+                worksheet_merge_range(ws, lxw_row_t(m.firstRow), lxw_col_t(m.firstCol), lxw_row_t(m.lastRow),
+                                      lxw_col_t(m.lastCol), "", nullptr);
+            if (e != LXW_NO_ERROR) {
+                failure = QStringLiteral("无法合并单元格：%1").arg(QString::fromUtf8(lxw_strerror(e)));
+                break;
+            }
+        }
+        for (const int row : sheet.rowIndexes()) {
+            for (const int col : sheet.colIndexes(row)) {
+                lxw_format *f = fmt(sheet.cellFormat(row, col));
+                lxw_error e = LXW_NO_ERROR;
+                switch (sheet.cellType(row, col)) {
+                case CellType::Number:
+                    e = worksheet_write_number(
+                        ws, lxw_row_t(row), lxw_col_t(col),
+                        storedNumber(book, sheet.readNum(row, col), sheet.cellFormat(row, col)), f);
+                    break;
+                case CellType::String: {
+                    const QString text = sheet.readStr(row, col);
+                    e = text.isEmpty() ? worksheet_write_blank(ws, lxw_row_t(row), lxw_col_t(col), f)
+                                       : worksheet_write_string(ws, lxw_row_t(row), lxw_col_t(col),
+                                                                text.toUtf8().constData(), f);
+                    break;
+                }
+                case CellType::Boolean:
+                    e = worksheet_write_boolean(ws, lxw_row_t(row), lxw_col_t(col), sheet.readBool(row, col),
+                                                f);
+                    break;
+                default:
+                    e = worksheet_write_blank(ws, lxw_row_t(row), lxw_col_t(col), f);
+                    break;
+                }
+                if (e != LXW_NO_ERROR) {
+                    failure = QStringLiteral("无法写入单元格：%1").arg(QString::fromUtf8(lxw_strerror(e)));
+                    break;
+                }
+            }
+            if (!failure.isEmpty())
+                break;
+        }
+    }
+    const lxw_error closed = workbook_close(wb);
+    if (!failure.isEmpty()) {
+        *error = failure;
+        return false;
+    }
+    if (closed != LXW_NO_ERROR) {
+        *error = QStringLiteral("生成 .xlsx 工作簿失败：%1").arg(QString::fromUtf8(lxw_strerror(closed)));
+        return false;
+    }
+    QFile file(QFile::decodeName(path));
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("生成 .xlsx 工作簿失败：%1").arg(file.errorString());
+        return false;
+    }
+    *out = file.readAll();
+    return true;
+}

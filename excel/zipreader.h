@@ -1,0 +1,38 @@
+// The zip package of an .xlsx workbook, read from memory. Not QuaZip: its bundled copy of
+// minizip exports the same zip* functions as the minizip libxlsxwriter is linked against, and in
+// one process libxlsxwriter's calls then land in QuaZip's incompatible copy and crash.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <vector>
+
+class ZipReader
+{
+public:
+    // False, with error(), for anything but a readable zip directory.
+    bool open(const QByteArray &bytes);
+    bool exists(const QString &name) const;
+    // The entry's bytes, inflated and checked against its CRC; false for a missing, damaged or
+    // encrypted entry, or one inflating beyond `maxSize` bytes.
+    bool read(const QString &name, qint64 maxSize, QByteArray *out);
+    QString error() const { return m_error; }
+
+private:
+    struct Entry
+    {
+        QString name;
+        int flags = 0;
+        int method = 0;
+        quint32 crc = 0;
+        quint64 compressedSize = 0;
+        quint64 size = 0;
+        quint64 localOffset = 0;
+    };
+    const Entry *find(const QString &name) const;
+
+    QByteArray m_bytes;
+    std::vector<Entry> m_entries;
+    QString m_error;
+};
