@@ -126,4 +126,24 @@ inline QString modalText(const std::function<void()> &action, const std::functio
     return text;
 }
 
+// Writes a result table into a history record with the row and column counts as given (they may
+// lie), followed by the cells of a table of at most maxRows × maxColumns, or half of those bytes.
+inline void writeTableClaiming(QDataStream &out, qint32 rows, qint32 columns, int maxRows, int maxColumns,
+                               bool truncate = false)
+{
+    QTableWidget table(qBound(0, rows, maxRows), qBound(0, columns, maxColumns));
+    for (int r = 0; r < table.rowCount(); ++r)
+        for (int c = 0; c < table.columnCount(); ++c)
+            table.setItem(r, c, new QTableWidgetItem(QStringLiteral("r%1c%2").arg(r).arg(c)));
+    QByteArray cells;
+    {
+        QDataStream s(&cells, QIODevice::WriteOnly);
+        s.setVersion(kHistoryStreamVersion);
+        writeTableSnapshot(s, &table);
+    }
+    out << rows << columns;
+    const QByteArray body = cells.mid(8); // past the true counts
+    out.writeRawData(body.constData(), int(truncate ? body.size() / 2 : body.size()));
+}
+
 } // namespace pagetest

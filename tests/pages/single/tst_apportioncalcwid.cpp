@@ -70,18 +70,7 @@ struct Record
     {
         HistoryWriter w(historyDir(), ApportionCalcWid::extension(), 3, 4);
         w.stream() << wage << insurance << bonus << local << months << taxDecrease << netIncrease;
-        QTableWidget table(qBound(0, rows, 4), qBound(0, columns, 10));
-        for (int r = 0; r < table.rowCount(); ++r)
-            for (int c = 0; c < table.columnCount(); ++c)
-                table.setItem(r, c, new QTableWidgetItem(QStringLiteral("r%1c%2").arg(r).arg(c)));
-        QByteArray cells;
-        {
-            QDataStream s(&cells, QIODevice::WriteOnly);
-            s.setVersion(kHistoryStreamVersion);
-            writeTableSnapshot(s, &table);
-        }
-        w.stream() << rows << columns;
-        w.stream().writeRawData(cells.constData() + 8, int(cells.size() - 8));
+        writeTableClaiming(w.stream(), rows, columns, 4, 10);
         return w.commit() ? w.path() : QString();
     }
 };

@@ -78,18 +78,7 @@ struct Record
         HistoryWriter w(historyDir(), InverseCalcWid::extension(), 6, 7);
         w.stream() << modes[0] << inputs[0] << inputs[1] << modes[1] << inputs[2] << modes[2] << inputs[3]
                    << inputs[4] << local << labels[0] << labels[1] << labels[2];
-        QTableWidget table(qBound(0, rows, 3), qBound(0, columns, 7));
-        for (int r = 0; r < table.rowCount(); ++r)
-            for (int c = 0; c < table.columnCount(); ++c)
-                table.setItem(r, c, new QTableWidgetItem(QStringLiteral("r%1c%2").arg(r).arg(c)));
-        QByteArray cells;
-        {
-            QDataStream s(&cells, QIODevice::WriteOnly);
-            s.setVersion(kHistoryStreamVersion);
-            writeTableSnapshot(s, &table);
-        }
-        w.stream() << rows << columns;
-        w.stream().writeRawData(cells.constData() + 8, int(cells.size() - 8));
+        writeTableClaiming(w.stream(), rows, columns, 3, 7);
         return w.commit() ? w.path() : QString();
     }
 };

@@ -111,20 +111,7 @@ struct Record
         HistoryWriter w(historyDir(), SingleSaveCalcWid::extension(), 1.5, 2.5);
         w.stream() << method << figures[0] << figures[1] << figures[2] << gross << insurance << bonus << local
                    << raiseNet << bonusOnly << months << process;
-        QTableWidget table(qBound(0, rows, 6), qBound(0, columns, 8));
-        for (int r = 0; r < table.rowCount(); ++r)
-            for (int c = 0; c < table.columnCount(); ++c)
-                table.setItem(r, c, new QTableWidgetItem(QStringLiteral("r%1c%2").arg(r).arg(c)));
-        QByteArray cells;
-        {
-            QDataStream s(&cells, QIODevice::WriteOnly);
-            s.setVersion(kHistoryStreamVersion);
-            writeTableSnapshot(s, &table);
-        }
-        // The counts as given, then the cells (or half of them).
-        w.stream() << rows << columns;
-        const QByteArray body = cells.mid(8);
-        w.stream().writeRawData(body.constData(), int(truncateTable ? body.size() / 2 : body.size()));
+        writeTableClaiming(w.stream(), rows, columns, 6, 8, truncateTable);
         return w.commit() ? w.path() : QString();
     }
 };
