@@ -1,8 +1,8 @@
 // The XML parts of an .xlsx package wrapped in a valid zip, so mutations reach the XML readers
 // instead of failing the zip checksums. The input is the sheet XML, optionally followed by a NUL
 // and the shared strings, and another NUL and the styles.
-#include "excel/celldisplay.h"
 #include "excel/workbook.h"
+#include "fuzz/workbookwalk.h"
 #include "tests/excel/testbooks.h"
 
 #include <cstddef>
@@ -17,14 +17,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     Workbook book(Workbook::Kind::Xlsx);
     if (!book.loadFromData(testbooks::zip(zip)))
         return 0;
-    for (int i = 0; i < book.sheetCount(); ++i) {
-        const Sheet &sheet = *book.getSheet(i);
-        for (const int r : sheet.rowIndexes()) {
-            for (const int c : sheet.colIndexes(r)) {
-                (void)displayCell(book, sheet, r, c);
-                (void)sheet.getMerge(r, c, nullptr, nullptr, nullptr, nullptr);
-            }
-        }
-    }
+    walkWorkbook(book);
     return 0;
 }
