@@ -4,12 +4,15 @@
 
 namespace {
 
-// A year of 12 monthly wages whose monthly taxable income is `monthlyAmount`.
+// A year of 12 monthly wages whose monthly taxable income is `monthlyAmount`. The monthly item
+// exists even for an amount of 0, so the result shows a wage row of zeros rather than none.
 Salary yearOfWages(Amount monthlyAmount, Amount annualInsurance)
 {
     Salary s;
     const Amount insurance = roundHalfUp(static_cast<double>(annualInsurance) / 12.0);
     s.setMonthly(monthlyAmount + insurance, insurance, 12);
+    if (!s.monthly)
+        s.monthly = std::make_unique<TaxItem>();
     return s;
 }
 

@@ -55,11 +55,17 @@ Lumo::Lumo(QWidget *parent) : QWidget(parent)
     layout->addLayout(m_pageArea);
 
     setMinimumSize(900, 600);
-    resize(980, 680);
+    // Wide enough for the widest result table (the apportionment comparison) beside the history
+    // column, where the screen allows it.
+    QSize size(1220, 700);
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        const QRect desktop = screen->geometry();
+        const QRect desktop = screen->availableGeometry();
+        size = size.boundedTo(desktop.size()).expandedTo(minimumSize());
+        resize(size);
         move(desktop.left() + (desktop.width() - width()) / 2,
              desktop.top() + (desktop.height() - height()) / 2);
+    } else {
+        resize(size);
     }
     setWindowTitle(QStringLiteral("岚舟个税节税筹划"));
 }

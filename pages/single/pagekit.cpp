@@ -110,7 +110,7 @@ QLabel *resultCaption(const QString &text, QWidget *parent)
     return label;
 }
 
-QLabel *resultValue(QWidget *parent)
+QLabel *resultValue(QWidget *parent, bool blue)
 {
     auto *label = new QLabel(parent);
     QFont font = label->font();
@@ -118,7 +118,7 @@ QLabel *resultValue(QWidget *parent)
     font.setBold(true);
     label->setFont(font);
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    label->setStyleSheet(kResultStyle);
+    label->setStyleSheet(blue ? kResultStyle : QStringLiteral("background:transparent;"));
     return label;
 }
 

@@ -41,9 +41,10 @@ QPushButton *calcButton(const QString &text, QWidget *parent);
 QPushButton *actionButton(const QString &text, QWidget *parent);
 void styleAsAction(QPushButton *button);
 
-// A caption in the blue of the result lines, and a value label (12 pt bold, right-aligned).
+// A caption in the blue of the result lines, and a value label (12 pt bold, right-aligned; in the
+// same blue where the page asks for it, else in the text colour).
 QLabel *resultCaption(const QString &text, QWidget *parent);
-QLabel *resultValue(QWidget *parent);
+QLabel *resultValue(QWidget *parent, bool blue = false);
 
 // The "个税免征额" box with "3500元" (checked) and "4800元(外籍人员)", fixed 260 × 75.
 QGroupBox *thresholdGroup(QWidget *parent, QRadioButton **local, QRadioButton **foreign);

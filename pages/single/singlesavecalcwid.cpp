@@ -40,8 +40,9 @@ SingleSaveCalcWid::SingleSaveCalcWid(QWidget *parent)
       m_saveButton(new QPushButton(QStringLiteral("Save"), this)),
       m_loadButton(new QPushButton(QStringLiteral("Load"), this)),
       m_table(new QTableWidget(kRows, kColumns, this)), m_method(new QLabel(this)),
-      m_figures(new QWidget(this)), m_taxDecrease(pagekit::resultValue(m_figures)),
-      m_costDecrease(pagekit::resultValue(m_figures)), m_netIncrease(pagekit::resultValue(m_figures)),
+      m_figures(new QWidget(this)), m_taxDecrease(pagekit::resultValue(m_figures, true)),
+      m_costDecrease(pagekit::resultValue(m_figures, true)),
+      m_netIncrease(pagekit::resultValue(m_figures, true)),
       m_history(new HistoryPanel(
           {QStringLiteral("时间"), QStringLiteral("税后收入增加"), QStringLiteral("单位开支减少")},
           {85, 82, 82}, this))

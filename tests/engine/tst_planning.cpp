@@ -332,6 +332,11 @@ void TestPlanning::inverseOperations()
         QVERIFY(r.empty());
         QVERIFY(!engine.planFromNetAnnual(0, 0, r));
         QVERIFY(r.empty());
+        // A pre-tax year too small for a fen a month still shows a wage of 0, not no wage.
+        QVERIFY(engine.planFromGrossAnnual(5, 0, r));
+        QVERIFY(r[0]->monthly);
+        QCOMPARE(r[0]->monthly->amount, Amount(0));
+        QCOMPARE(r[0]->taxTotal, Amount(0));
     }
     {
         // 12 × 3500 net: nothing to plan, the plain year of wages comes back.
