@@ -59,7 +59,7 @@ bool ZipReader::open(const QByteArray &bytes)
     if ((count == 0xFFFF || dirSize == 0xFFFFFFFF || dirOffset == 0xFFFFFFFF) && end >= 20 &&
         u32(d + end - 20) == kZip64EndLocator) {
         const quint64 at = u64(d + end - 20 + 8);
-        if (at > quint64(size) - 56 || u32(d + at) != kZip64End) {
+        if (size < 56 || at > quint64(size) - 56 || u32(d + at) != kZip64End) {
             m_error = QStringLiteral("zip 包已损坏：目录位置有误。");
             return false;
         }

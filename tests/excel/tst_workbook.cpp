@@ -358,6 +358,20 @@ void TestWorkbook::malformed_data()
     QList<ZipPart> encrypted = xlsxParts({});
     encrypted[1].flags = 1;
     QTest::newRow("xlsx: encrypted entry") << true << zip(encrypted) << QStringLiteral("加密");
+    // A zip64 locator in a file too short to hold the zip64 end record it points at.
+    const QByteArray tinyZip64 = QByteArray::fromHex("504b0607"
+                                                     "00000000"
+                                                     "0000ff7f00000000"
+                                                     "01000000"
+                                                     "504b0506"
+                                                     "0000"
+                                                     "0000"
+                                                     "ffff"
+                                                     "ffff"
+                                                     "00000000"
+                                                     "00000000"
+                                                     "0000");
+    QTest::newRow("xlsx: zip64 locator in a 42-byte file") << true << tinyZip64 << QStringLiteral("zip");
 }
 
 void TestWorkbook::malformed()
