@@ -4,9 +4,10 @@
 #include "excel/formats.h"
 #include "excel/workbook.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <unordered_set>
+#include <numeric>
 
 namespace {
 
@@ -80,6 +81,7 @@ public:
         return ok;
     }
     bool truncated() const { return m_truncated; }
+    qsizetype pos() const { return m_pos; }
 
 private:
     const QByteArray &m_s;
@@ -267,16 +269,28 @@ public:
     {
         if (!readGlobals())
             return false;
-        std::unordered_set<quint32> seen;
+        std::vector<Sheet *> sheets;
         for (const SheetEntry &entry : m_g.sheets) {
             Sheet *sheet = addSheetForReading(m_book, entry.name);
             if (!sheet)
                 return fail(QStringLiteral("工作表名称无效：%1").arg(entry.name));
-            // Two sheets claiming the same records would double the work for nothing.
-            if (!seen.insert(entry.offset).second)
+            sheets.push_back(sheet);
+        }
+        // Sheets are read in the order of their records. A sheet whose records start inside those
+        // already read (a damaged or hostile directory pointing into another sheet) stays empty:
+        // reading the same records again for every such entry could take hours.
+        std::vector<size_t> order(sheets.size());
+        std::iota(order.begin(), order.end(), size_t(0));
+        std::stable_sort(order.begin(), order.end(),
+                         [&](size_t a, size_t b) { return m_g.sheets[a].offset < m_g.sheets[b].offset; });
+        qsizetype readUpTo = -1;
+        for (const size_t i : order) {
+            const quint32 offset = m_g.sheets[i].offset;
+            if (qsizetype(offset) < readUpTo)
                 continue;
-            if (!readSheet(entry.offset, sheet))
+            if (!readSheet(offset, sheets[i]))
                 return false;
+            readUpTo = std::max(readUpTo, m_sheetEnd);
         }
         return true;
     }
@@ -432,6 +446,13 @@ private:
         if (offset >= quint32(m_s.size()))
             return damaged();
         RecordReader in(m_s, offset);
+        // Where this sheet's records ended, however reading stops.
+        struct EndMark
+        {
+            qsizetype *end;
+            const RecordReader &in;
+            ~EndMark() { *end = in.pos(); }
+        } mark{&m_sheetEnd, in};
         Rec r;
         if (!in.next(&r))
             return damaged();
@@ -615,6 +636,7 @@ private:
     const QByteArray &m_s;
     Workbook *m_book;
     Globals m_g;
+    qsizetype m_sheetEnd = 0;
 };
 
 } // namespace

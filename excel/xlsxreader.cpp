@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QHash>
+#include <QSet>
 #include <QXmlStreamReader>
 
 #include <cmath>
@@ -16,8 +17,15 @@ namespace {
 
 // No part of a salary workbook inflates beyond this; a zip bomb stops here instead of filling memory.
 constexpr qint64 kMaxPartSize = 256 * 1024 * 1024;
+// All parts of one workbook together; a file whose parts inflate beyond this is refused, so no
+// small file can make the reader work through gigabytes.
+constexpr qint64 kMaxPackageSize = 1024LL * 1024 * 1024;
 // Column width entries may each name thousands of columns; past this many the rest are ignored.
 constexpr qint64 kMaxColWidthEntries = 1'000'000;
+// Row heights of the whole workbook; past this many the rest are ignored (they only shape the look).
+constexpr qint64 kMaxRowHeightEntries = 2'000'000;
+// Styles and fonts of a workbook: far beyond what Excel itself allows (64,000 cell formats).
+constexpr size_t kMaxStyleItems = 200'000;
 
 struct Rel
 {
@@ -48,14 +56,23 @@ public:
             *error = m_zip.error();
             return false;
         }
+        m_inflated += out->size();
+        if (m_inflated > kMaxPackageSize) {
+            *error = QStringLiteral("工作簿解压后过大（超过 1 GB），无法读取。");
+            return false;
+        }
         return true;
     }
+
+    // Row heights read so far in the whole workbook.
+    qint64 rowHeightEntries = 0;
 
     bool exists(const QString &name) const { return m_zip.exists(name); }
 
 private:
     const QByteArray &m_bytes;
     ZipReader m_zip;
+    qint64 m_inflated = 0;
 };
 
 QString dirOf(const QString &part)
@@ -212,6 +229,10 @@ bool readSharedStrings(Package &pkg, const QString &part, std::vector<QString> *
         if (!nextToken(xml, error))
             return false;
         if (xml.isStartElement() && xml.name() == u"si") {
+            if (strings->size() >= size_t(Workbook::kMaxCells)) {
+                *error = QStringLiteral("工作簿的共享字符串过多（超过一千万个），无法读取。");
+                return false;
+            }
             bool ok = true;
             strings->push_back(readStringItem(xml, error, &ok));
             if (!ok)
@@ -305,6 +326,10 @@ bool readStyles(Package &pkg, const QString &part, Workbook *book, std::vector<F
             section = Other;
         } else if (section == Fonts) {
             if (n == u"font") {
+                if (fonts.size() >= kMaxStyleItems) {
+                    *error = QStringLiteral("工作簿的字体过多，无法读取。");
+                    return false;
+                }
                 font = book->addFont();
                 fonts.push_back(font);
             } else if (font) {
@@ -355,6 +380,10 @@ bool readStyles(Package &pkg, const QString &part, Workbook *book, std::vector<F
             }
         } else if (section == CellXfs) {
             if (n == u"xf") {
+                if (cellFormats->size() >= kMaxStyleItems) {
+                    *error = QStringLiteral("工作簿的单元格格式过多，无法读取。");
+                    return false;
+                }
                 format = book->addFormat();
                 cellFormats->push_back(format);
                 bool ok = false;
@@ -548,8 +577,10 @@ bool readSheet(Package &pkg, const QString &part, Workbook *book, Sheet *sheet,
             row = ok && index >= 1 && index <= kXlsxMaxRows ? int(index - 1) : row + 1;
             col = -1;
             const QStringView ht = xml.attributes().value(QLatin1String("ht"));
-            if (!ht.isEmpty())
+            if (!ht.isEmpty() && pkg.rowHeightEntries < kMaxRowHeightEntries) {
+                ++pkg.rowHeightEntries;
                 sheet->setRow(row, ht.toDouble());
+            }
         } else if (n == u"col") {
             const int first = xml.attributes().value(QLatin1String("min")).toInt();
             const int last = std::min(xml.attributes().value(QLatin1String("max")).toInt(), kXlsxMaxCols);
@@ -675,9 +706,14 @@ bool readXlsx(const QByteArray &bytes, Workbook *book)
     if (!stringsPart.isEmpty() && !readSharedStrings(pkg, stringsPart, &strings, &error))
         return fail(error);
 
+    QSet<QString> sheetParts;
     for (const SheetRef &ref : sheetRefs) {
         if (book->sheetCount() >= 10000)
             return fail(QStringLiteral("工作簿中的工作表过多。"));
+        // Each sheet has its own part; a package naming one part for several sheets is not sound.
+        if (sheetParts.contains(ref.part))
+            return fail(QStringLiteral("工作簿已损坏：多个工作表指向同一部件 %1。").arg(ref.part));
+        sheetParts.insert(ref.part);
         Sheet *sheet = addSheetForReading(book, ref.name);
         if (!sheet)
             return fail(QStringLiteral("工作表名称无效：%1").arg(ref.name));

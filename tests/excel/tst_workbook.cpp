@@ -371,6 +371,10 @@ void TestWorkbook::malformed_data()
                                                      "00000000"
                                                      "00000000"
                                                      "0000");
+    // Every sheet naming the same large part would make the reader parse it once per sheet.
+    QList<ZipPart> sharedPart = xlsxParts("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>");
+    sharedPart[2].data.replace("</sheets>", "<sheet name=\"T\" sheetId=\"2\" r:id=\"rId1\"/></sheets>");
+    QTest::newRow("xlsx: two sheets on one part") << true << zip(sharedPart) << QStringLiteral("同一部件");
     QTest::newRow("xlsx: zip64 locator in a 42-byte file") << true << tinyZip64 << QStringLiteral("zip");
 }
 
@@ -540,8 +544,19 @@ void TestWorkbook::sheetNamesExcelWouldRefuseAreKept()
     QList<ZipPart> parts = xlsxParts("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>");
     parts[2].data.replace("<sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/>",
                           "<sheet name=\"工资/2013\" sheetId=\"1\" r:id=\"rId1\"/>"
-                          "<sheet name=\"工资_2013\" sheetId=\"2\" r:id=\"rId1\"/>"
-                          "<sheet name=\"\" sheetId=\"3\" r:id=\"rId1\"/>");
+                          "<sheet name=\"工资_2013\" sheetId=\"2\" r:id=\"rId8\"/>"
+                          "<sheet name=\"\" sheetId=\"3\" r:id=\"rId9\"/>");
+    // Each sheet has its own part, holding the same cells.
+    const QByteArray sheetRel =
+        "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/"
+        "officeDocument/2006/relationships/worksheet\" Target=\"worksheets/sheet1.xml\"/>";
+    QByteArray moreRels = sheetRel;
+    moreRels.replace("rId1", "rId8").replace("sheet1.xml", "sheet2.xml");
+    QByteArray third = sheetRel;
+    third.replace("rId1", "rId9").replace("sheet1.xml", "sheet3.xml");
+    parts[3].data.replace(sheetRel, sheetRel + moreRels + third);
+    parts.append({QStringLiteral("xl/worksheets/sheet2.xml"), parts[4].data, {}});
+    parts.append({QStringLiteral("xl/worksheets/sheet3.xml"), parts[4].data, {}});
     Workbook book(Workbook::Kind::Xlsx);
     QVERIFY2(book.loadFromData(zip(parts)), qPrintable(book.errorMessage()));
     QCOMPARE(book.sheetCount(), 3);
