@@ -184,17 +184,27 @@ int classifyCode(const QString &code)
                 break;
             const QString inner = code.mid(i + 1, end - i - 1).toLower();
             if (!inner.isEmpty() && inner.count(inner.at(0)) == inner.size()) {
-                if (inner.at(0) == QLatin1Char('h'))
+                // An elapsed hour, like a plain one, makes the "mm" after it minutes.
+                if (inner.at(0) == QLatin1Char('h')) {
                     elapsedHour = hour = true;
-                else if (inner.at(0) == QLatin1Char('m'))
+                    lastWasHour = true;
+                } else if (inner.at(0) == QLatin1Char('m')) {
                     minute = true;
-                else if (inner.at(0) == QLatin1Char('s'))
+                    lastWasHour = false;
+                } else if (inner.at(0) == QLatin1Char('s')) {
                     second = true;
+                    lastWasHour = false;
+                }
             }
             i = end;
             continue;
         }
         if (code.mid(i, 5).compare(QLatin1String("AM/PM"), Qt::CaseInsensitive) == 0) {
+            ampmSeen = true;
+            i += 4;
+            continue;
+        }
+        if (code.mid(i, 5) == QStringLiteral("上午/下午")) {
             ampmSeen = true;
             i += 4;
             continue;

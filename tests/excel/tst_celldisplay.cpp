@@ -94,6 +94,11 @@ void TestCellDisplay::numberText_data()
     row("custom hh:mm is minutes, not months", 0.75, 166, QStringLiteral("hh:mm"), "18:00", TimeCell);
     row("custom mm:ss", 125 / 86400.0, 166, QStringLiteral("mm:ss"), "02:05", TimeCell);
     row("custom elapsed hours", 0.25, 167, QStringLiteral("[h]:mm:ss"), "06:00:00", TimeCell);
+    // Elapsed-hour codes show as the built-in elapsed time, and stay time cells, not dates.
+    row("custom elapsed hours and minutes", 8.5 / 24, 167, QStringLiteral("[h]:mm"), "08:30:00", TimeCell);
+    row("custom elapsed two-digit hours", 8.5 / 24, 167, QStringLiteral("[hh]:mm"), "08:30:00", TimeCell);
+    row("custom Chinese AM/PM", 14.5 / 24, 169, QStringLiteral("上午/下午h\"时\"mm\"分\""), "2:30 PM",
+        TimeCell);
     row("custom tenths of seconds", 1.5 / 86400.0, 168, QStringLiteral("mm:ss.0"), "00:00:01.5", TimeCell);
     row("custom with AM/PM", 0.75, 169, QStringLiteral("h:mm AM/PM"), "6:00 PM", TimeCell);
     row("custom date and time", 41275.5, 170, QStringLiteral("yyyy/m/d h:mm"), "2013-01-01 12:00",
