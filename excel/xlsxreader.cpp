@@ -460,6 +460,12 @@ bool parseRef(QStringView ref, int *row, int *col)
 // An ISO 8601 date or time of a t="d" cell, as a serial number.
 bool isoToSerial(const QString &text, bool date1904, double *serial)
 {
+    // A time of day alone ("08:30:00") is the fraction of a day, as Excel stores times.
+    if (const QTime t = QTime::fromString(text, Qt::ISODateWithMs);
+        t.isValid() && !text.contains(QLatin1Char('-'))) {
+        *serial = t.msecsSinceStartOfDay() / 86400000.0;
+        return true;
+    }
     QDateTime dt = QDateTime::fromString(text, Qt::ISODateWithMs);
     if (!dt.isValid()) {
         const QDate d = QDate::fromString(text, Qt::ISODate);
@@ -471,6 +477,10 @@ bool isoToSerial(const QString &text, bool date1904, double *serial)
     double days = double(epoch.daysTo(dt.date()));
     if (!date1904 && days < 61)
         days -= 1; // before Excel's phantom 1900-02-29
+    // Other programs write a time of day on the day before 1900-01-01 (1899-12-30 or -31): it is the
+    // time alone, serial 0 plus the fraction.
+    if (!date1904 && days < 0 && dt.date() >= QDate(1899, 12, 30))
+        days = 0;
     *serial = days + dt.time().msecsSinceStartOfDay() / 86400000.0;
     return days >= 0;
 }

@@ -492,7 +492,8 @@ void TestWorkbook::positionsAndValuesOfHandBuiltXlsx()
         "<row><c t=\"s\"><v>0</v></c><c t=\"s\"><v>1</v></c><c t=\"s\"><v>2</v></c></row>"
         "<row r=\"5\"><c r=\"C5\" s=\"1\"><v>41275</v></c><c><f>A1</f></c>"
         "<c t=\"e\"><v>#N/A</v></c><c t=\"b\"><v>0</v></c><c t=\"d\"><v>2013-01-01T12:00:00</v></c></row>"
-        "<row><c t=\"str\"><f>A1</f><v>公式</v></c></row>";
+        "<row><c t=\"str\"><f>A1</f><v>公式</v></c></row>"
+        "<row r=\"7\"><c t=\"d\"><v>08:30:00</v></c><c t=\"d\"><v>1899-12-30T12:00:00</v></c></row>";
     Workbook book(Workbook::Kind::Xlsx);
     QVERIFY2(book.loadFromData(zip(xlsxParts(data, strings, styles))), qPrintable(book.errorMessage()));
     const Sheet *s = book.getSheet(0);
@@ -515,7 +516,10 @@ void TestWorkbook::positionsAndValuesOfHandBuiltXlsx()
     QCOMPARE(s->cellType(4, 5), CellType::Boolean);
     QCOMPARE(s->readNum(4, 6), 41275.5);
     QCOMPARE(s->readStr(5, 0), QStringLiteral("公式"));
-    QCOMPARE(s->lastRow(), 5);
+    // Times of day alone, as other writers put them in date cells.
+    QCOMPARE(s->readNum(6, 0), 8.5 / 24);
+    QCOMPARE(s->readNum(6, 1), 0.5);
+    QCOMPARE(s->lastRow(), 6);
     QCOMPARE(s->lastCol(), 6);
 }
 
