@@ -8,9 +8,22 @@
 
 #include <QFile>
 #include <QHash>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 namespace {
+
+// Readers of .xlsx decode "_xHHHH_" in cell text as the character HHHH; a cell whose text holds
+// such a sequence literally must have its "_" written as "_x005F_" to read back unchanged.
+QString escapeXmlCharRefs(const QString &text)
+{
+    if (!text.contains(QLatin1String("_x")))
+        return text;
+    static const QRegularExpression ref(QStringLiteral("_(?=x[0-9A-Fa-f]{4}_)"));
+    QString out = text;
+    out.replace(ref, QStringLiteral("_x005F_"));
+    return out;
+}
 
 lxw_format *makeFormat(lxw_workbook *wb, const Workbook &book, const Format &f)
 {
@@ -133,7 +146,7 @@ bool writeXlsx(const Workbook &book, QByteArray *out, QString *error)
                         storedNumber(book, sheet.readNum(row, col), sheet.cellFormat(row, col)), f);
                     break;
                 case CellType::String: {
-                    const QString text = sheet.readStr(row, col);
+                    const QString text = escapeXmlCharRefs(sheet.readStr(row, col));
                     e = text.isEmpty() ? worksheet_write_blank(ws, lxw_row_t(row), lxw_col_t(col), f)
                                        : worksheet_write_string(ws, lxw_row_t(row), lxw_col_t(col),
                                                                 text.toUtf8().constData(), f);

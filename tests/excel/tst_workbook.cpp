@@ -116,6 +116,8 @@ void TestWorkbook::roundTrip()
         QVERIFY(s->writeBool(5, 1, false));
         QVERIFY(s->writeBlank(5, 2, total));
         QVERIFY(s->writeStr(6, 0, QStringLiteral("ASCII"), total));
+        // Text that looks like an escaped character must come back as written.
+        QVERIFY(s->writeStr(6, 2, QStringLiteral("编号_x0041_与_x005F_")));
         QVERIFY(s->setCol(0, 0, 20));
         QVERIFY(s->setCol(1, 2, 12.57));
         QVERIFY(s->setRow(1, 30));
@@ -137,6 +139,7 @@ void TestWorkbook::roundTrip()
     QCOMPARE(s->cellType(1, 0), CellType::String);
     QCOMPARE(s->readStr(1, 0), QStringLiteral("二〇一三年工资表"));
     QCOMPARE(s->readStr(3, 1), longMixed);
+    QCOMPARE(s->readStr(6, 2), QStringLiteral("编号_x0041_与_x005F_"));
     QCOMPARE(s->cellType(4, 0), CellType::Number);
     QCOMPARE(s->readNum(4, 0), 1234.5);
     QCOMPARE(s->readNum(4, 1), -0.125);
