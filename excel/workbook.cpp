@@ -456,6 +456,8 @@ bool Workbook::dateUnpack(double value, bool date1904, DateParts *parts)
         ms -= 86400000;
         ++days;
     }
+    if (double(days) >= limit)
+        return false; // rounded up past the last day
     DateParts p;
     p.hour = int(ms / 3600000);
     p.minute = int(ms / 60000 % 60);

@@ -163,6 +163,7 @@ void TestCellDisplay::dateUnpack_data()
         << 41275.9999999999 << false << true << QList<int>{2013, 1, 2, 0, 0, 0, 0};
     QTest::newRow("negative") << -0.5 << false << false << QList<int>{};
     QTest::newRow("year 10000") << 2958466.0 << false << false << QList<int>{};
+    QTest::newRow("rounds up into year 10000") << 2958465.999999999 << false << false << QList<int>{};
     QTest::newRow("not a number") << qQNaN() << false << false << QList<int>{};
 }
 
