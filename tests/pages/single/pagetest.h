@@ -11,11 +11,31 @@
 #include <QLayout>
 #include <QMessageBox>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <functional>
+#include <memory>
 
 namespace pagetest {
+
+// A fresh, empty home directory for each test function, so no test sees another's history files.
+class TemporaryHome
+{
+public:
+    bool renew()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        if (!m_dir->isValid())
+            return false;
+        qputenv("HOME", m_dir->path().toLocal8Bit());
+        return true;
+    }
+    QString path() const { return m_dir ? m_dir->path() : QString(); }
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
 
 // The input a caption label names (its buddy).
 template<typename Field> Field *inputFor(const QWidget *page, const QString &caption)

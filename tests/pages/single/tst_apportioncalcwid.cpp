@@ -7,7 +7,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
-#include <QTemporaryDir>
 
 using namespace pagetest;
 
@@ -94,14 +93,12 @@ private slots:
     void badFilesChangeNothing();
 
 private:
-    std::unique_ptr<QTemporaryDir> m_home;
+    pagetest::TemporaryHome m_home;
 };
 
 void TestApportionCalcWid::init()
 {
-    m_home = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_home->isValid());
-    qputenv("HOME", m_home->path().toLocal8Bit());
+    QVERIFY(m_home.renew());
 }
 
 void TestApportionCalcWid::initialLook()
@@ -313,7 +310,7 @@ void TestApportionCalcWid::badFilesChangeNothing()
     page.calc();
     const QStringList cells = allCells(v.result);
 
-    const QString path = m_home->path() + QStringLiteral("/bad.ac");
+    const QString path = m_home.path() + QStringLiteral("/bad.ac");
     QVERIFY(writeBytes(path, bytes));
     page.load(path);
     QCOMPARE(allCells(v.result), cells);

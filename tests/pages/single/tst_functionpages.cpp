@@ -1,11 +1,11 @@
 #include "pages/single/apportioncalcwid.h"
 #include "pages/single/inversecalcwid.h"
 #include "pages/single/singlesavecalcwid.h"
+#include "pagetest.h"
 #include "shell/lumo.h"
 
 #include <QDir>
 #include <QDoubleSpinBox>
-#include <QTemporaryDir>
 #include <QTest>
 
 // The main window opens the single-person pages behind their function buttons and keeps them.
@@ -19,16 +19,14 @@ private slots:
     void pageBehindButton();
 
 private:
-    std::unique_ptr<QTemporaryDir> m_home;
+    pagetest::TemporaryHome m_home;
 };
 
 void TestFunctionPages::init()
 {
-    m_home = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_home->isValid());
-    qputenv("HOME", m_home->path().toLocal8Bit());
+    QVERIFY(m_home.renew());
     // The skin setting is read from the working directory.
-    QVERIFY(QDir::setCurrent(m_home->path()));
+    QVERIFY(QDir::setCurrent(m_home.path()));
 }
 
 void TestFunctionPages::pageBehindButton_data()

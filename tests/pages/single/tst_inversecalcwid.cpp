@@ -5,7 +5,6 @@
 #include <QDoubleSpinBox>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTemporaryDir>
 
 using namespace pagetest;
 
@@ -104,14 +103,12 @@ private slots:
     void badFilesChangeNothing();
 
 private:
-    std::unique_ptr<QTemporaryDir> m_home;
+    pagetest::TemporaryHome m_home;
 };
 
 void TestInverseCalcWid::init()
 {
-    m_home = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_home->isValid());
-    qputenv("HOME", m_home->path().toLocal8Bit());
+    QVERIFY(m_home.renew());
 }
 
 void TestInverseCalcWid::initialLook()
@@ -376,7 +373,7 @@ void TestInverseCalcWid::badFilesChangeNothing()
     const QStringList cells = allCells(v.result);
     const QStringList labels = v.labels();
 
-    const QString path = m_home->path() + QStringLiteral("/bad.ic");
+    const QString path = m_home.path() + QStringLiteral("/bad.ic");
     QVERIFY(writeBytes(path, bytes));
     page.load(path);
     QCOMPARE(allCells(v.result), cells);

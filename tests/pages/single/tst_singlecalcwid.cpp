@@ -1,6 +1,7 @@
 #include "pages/single/displaymemodlg.h"
 #include "pages/single/history.h"
 #include "pages/single/singlecalcwid.h"
+#include "pagetest.h"
 
 #include <QApplication>
 #include <QDoubleSpinBox>
@@ -10,7 +11,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -113,14 +113,12 @@ private slots:
     void badFilesChangeNothing();
 
 private:
-    std::unique_ptr<QTemporaryDir> m_home;
+    pagetest::TemporaryHome m_home;
 };
 
 void TestSingleCalcWid::init()
 {
-    m_home = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_home->isValid());
-    qputenv("HOME", m_home->path().toLocal8Bit());
+    QVERIFY(m_home.renew());
 }
 
 void TestSingleCalcWid::results_data()
@@ -380,7 +378,7 @@ void TestSingleCalcWid::badFilesChangeNothing()
     const QStringList cells = v.allCells();
     const QString process = page.processText();
 
-    const QString path = m_home->path() + QStringLiteral("/bad.sc");
+    const QString path = m_home.path() + QStringLiteral("/bad.sc");
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write(bytes);

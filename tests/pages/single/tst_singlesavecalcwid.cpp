@@ -7,7 +7,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
-#include <QTemporaryDir>
 
 using namespace pagetest;
 
@@ -139,14 +138,12 @@ private slots:
     void badFilesChangeNothing();
 
 private:
-    std::unique_ptr<QTemporaryDir> m_home;
+    pagetest::TemporaryHome m_home;
 };
 
 void TestSingleSaveCalcWid::init()
 {
-    m_home = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_home->isValid());
-    qputenv("HOME", m_home->path().toLocal8Bit());
+    QVERIFY(m_home.renew());
 }
 
 void TestSingleSaveCalcWid::initialLook()
@@ -454,7 +451,7 @@ void TestSingleSaveCalcWid::badFilesChangeNothing()
     const QString process = page.processText();
     const QStringList figures = v.figures();
 
-    const QString path = m_home->path() + QStringLiteral("/bad.ssc");
+    const QString path = m_home.path() + QStringLiteral("/bad.ssc");
     QVERIFY(writeBytes(path, bytes));
     page.load(path);
     QCOMPARE(allCells(v.result), cells);
