@@ -151,7 +151,7 @@ static bool argsFromObject(const QJsonObject &obj, QStringList *args, QString *e
         if (v.isString())
             text = v.toString();
         else if (v.isDouble())
-            text = QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest);
+            text = QString::number(v.toDouble(), 'f', QLocale::FloatingPointShortest);
         else {
             *error = QStringLiteral("字段 %1 的值应为数字或文本").arg(it.key());
             return false;
@@ -201,5 +201,33 @@ int runJsonLines(const JsonLineHandler &handle)
         printOut(outLine + QLatin1Char('\n'));
         std::fflush(stdout);
     }
+    return 0;
+}
+
+int runCommand(const CommandDef &def, const QStringList &args)
+{
+    ArgParser p(def.valueOptions, def.flags + QStringList{QStringLiteral("json"), QStringLiteral("jsonl")});
+    QString error;
+    QString json;
+    QString human;
+    bool ok = p.parse(args, &error);
+    if (ok && p.flag(QStringLiteral("jsonl")) && args.size() != 1) {
+        error = QStringLiteral("--jsonl 从标准输入读取全部数据，不能与其他选项同用");
+        ok = false;
+    }
+    if (ok && !p.flag(QStringLiteral("jsonl")))
+        ok = def.compute(p, &json, &human, &error);
+    if (!ok) {
+        printErr(QStringLiteral("lumo-cli %1: %2\n用法: %3\n").arg(def.name, error, def.usage));
+        return 2;
+    }
+    if (p.flag(QStringLiteral("jsonl"))) {
+        return runJsonLines([&def](const QStringList &lineArgs, QString *out, QString *lineError) {
+            ArgParser lp(def.valueOptions, {});
+            QString unused;
+            return lp.parse(lineArgs, lineError) && def.compute(lp, out, &unused, lineError);
+        });
+    }
+    printOut(p.flag(QStringLiteral("json")) ? json + QLatin1Char('\n') : human);
     return 0;
 }

@@ -50,3 +50,15 @@ bool readMonthsOption(const ArgParser &p, const QString &name, int min, int max,
 // {"error":"…"} and the run goes on. `handle` returns false with a message for {"error":"…"}.
 using JsonLineHandler = std::function<bool(const QStringList &args, QString *outLine, QString *error)>;
 int runJsonLines(const JsonLineHandler &handle);
+
+// Runs a command either once from its arguments or once per --jsonl line. `compute` reads the
+// parsed options and returns the JSON object (and, for the single run, the human text).
+struct CommandDef
+{
+    QString name;
+    QString usage;
+    QStringList valueOptions;
+    QStringList flags; // besides json and jsonl
+    std::function<bool(const ArgParser &, QString *json, QString *human, QString *error)> compute;
+};
+int runCommand(const CommandDef &def, const QStringList &args);

@@ -8,45 +8,6 @@
 
 namespace {
 
-// Runs a command either once from its arguments or once per --jsonl line. `compute` reads the
-// parsed options and returns the JSON object (and, for the single run, the human text).
-struct CommandDef
-{
-    QString name;
-    QString usage;
-    QStringList valueOptions;
-    QStringList flags; // besides json and jsonl
-    std::function<bool(const ArgParser &, QString *json, QString *human, QString *error)> compute;
-};
-
-int runCommand(const CommandDef &def, const QStringList &args)
-{
-    ArgParser p(def.valueOptions, def.flags + QStringList{QStringLiteral("json"), QStringLiteral("jsonl")});
-    QString error;
-    QString json;
-    QString human;
-    bool ok = p.parse(args, &error);
-    if (ok && p.flag(QStringLiteral("jsonl")) && args.size() != 1) {
-        error = QStringLiteral("--jsonl 从标准输入读取全部数据，不能与其他选项同用");
-        ok = false;
-    }
-    if (ok && !p.flag(QStringLiteral("jsonl")))
-        ok = def.compute(p, &json, &human, &error);
-    if (!ok) {
-        printErr(QStringLiteral("lumo-cli %1: %2\n用法: %3\n").arg(def.name, error, def.usage));
-        return 2;
-    }
-    if (p.flag(QStringLiteral("jsonl"))) {
-        return runJsonLines([&def](const QStringList &lineArgs, QString *out, QString *lineError) {
-            ArgParser lp(def.valueOptions, {});
-            QString unused;
-            return lp.parse(lineArgs, lineError) && def.compute(lp, out, &unused, lineError);
-        });
-    }
-    printOut(p.flag(QStringLiteral("json")) ? json + QLatin1Char('\n') : human);
-    return 0;
-}
-
 QString resultJson(const PlanResult &r, Amount threshold)
 {
     JsonWriter w;
@@ -272,11 +233,15 @@ bool computeApportion(const ArgParser &p, QString *json, QString *human, QString
 
 int runPlan(const QStringList &args)
 {
+    if (wantsCurrentRules(args))
+        return runPlanCurrentRules(args);
     static const CommandDef def{
         QStringLiteral("plan"),
         QStringLiteral(
             "lumo-cli plan --goal 0|1 --method bonus|balanced [--months N] [--threshold 3500|4800] "
-            "[--gross 元] [--insurance 元] [--bonus 元] [--process] [--json | --jsonl]"),
+            "[--gross 元] [--insurance 元] [--bonus 元] [--process] [--json | --jsonl]\n"
+            "      lumo-cli plan --rules 2019 --annual 元 [--insurance-annual 元] [--deductions-annual 元] "
+            "…"),
         {QStringLiteral("goal"), QStringLiteral("method"), QStringLiteral("months"),
          QStringLiteral("threshold"), QStringLiteral("gross"), QStringLiteral("insurance"),
          QStringLiteral("bonus")},

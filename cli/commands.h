@@ -11,3 +11,7 @@ int runInverse(const QStringList &args);
 int runApportion(const QStringList &args);
 int runSheet(const QStringList &args);
 int runEval(const QStringList &args);
+// The rules in force since 2019: the year month by month, and plan --rules 2019.
+int runYear(const QStringList &args);
+int runPlanCurrentRules(const QStringList &args);
+bool wantsCurrentRules(const QStringList &args);

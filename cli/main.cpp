@@ -18,6 +18,7 @@ const Command kCommands[] = {
     {"calc", runCalc, "计算月工资、年终奖金、企业年金的个人所得税"},
     {"plan", runPlan, "节税筹划：在月工资与年终奖金之间重新分配"},
     {"inverse", runInverse, "年薪反算：由税后或税前年收入求应发工资与奖金"},
+    {"year", runYear, "按 2019 年起施行的规定：逐月累计预扣、年终奖金计税与年度汇算"},
     {"apportion", runApportion, "奖金分摊：把一次性奖金分摊到多个月"},
     {"sheet", runSheet, "读写 Excel 工作簿（dump / convert）"},
     {"eval", runEval, "计算一个导入公式表达式"},
