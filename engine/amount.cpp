@@ -17,43 +17,46 @@ Amount fenFromInput(double yuan)
     return roundHalfUp(yuan * 100.0);
 }
 
-static QString formatMagnitude(quint64 fen)
+void appendAmount(QString &out, Amount amount)
 {
-    const QString digits = QString::number(fen);
-    QString text;
-    if (digits.size() == 1) {
-        text = QStringLiteral("0.0") + digits;
-    } else if (digits.size() == 2) {
-        text = QStringLiteral("0.") + digits;
-    } else {
-        const qsizetype intLength = digits.size() - 2;
-        text.reserve(digits.size() + intLength / 3 + 1);
-        for (qsizetype i = 0; i < intLength; ++i) {
-            if (i > 0 && (intLength - i) % 3 == 0)
-                text += QLatin1Char(',');
-            text += digits.at(i);
-        }
-        text += QLatin1Char('.');
-        text += QStringView(digits).right(2);
+    // The magnitude's digits, least significant first, then written out in reading order with
+    // the grouping commas and the fraction's trailing zeros left off.
+    quint64 fen = amount < 0 ? 0 - static_cast<quint64>(amount) : static_cast<quint64>(amount);
+    char digits[24];
+    int count = 0;
+    do {
+        digits[count++] = char('0' + fen % 10);
+        fen /= 10;
+    } while (fen > 0);
+    while (count < 3)
+        digits[count++] = '0'; // at least one yuan digit and two fraction digits
+
+    char16_t text[40];
+    int length = 0;
+    if (amount < 0)
+        text[length++] = u'-';
+    const int intLength = count - 2;
+    for (int i = 0; i < intLength; ++i) {
+        if (i > 0 && (intLength - i) % 3 == 0)
+            text[length++] = u',';
+        text[length++] = char16_t(digits[count - 1 - i]);
     }
-    while (text.contains(QLatin1Char('.'))) {
-        const QChar last = text.back();
-        if (last == QLatin1Char('0')) {
-            text.chop(1);
-            continue;
-        }
-        if (last == QLatin1Char('.'))
-            text.chop(1);
-        break;
+    const char tenths = digits[1];
+    const char hundredths = digits[0];
+    if (tenths != '0' || hundredths != '0') {
+        text[length++] = u'.';
+        text[length++] = char16_t(tenths);
+        if (hundredths != '0')
+            text[length++] = char16_t(hundredths);
     }
-    return text;
+    out.append(reinterpret_cast<const QChar *>(text), length);
 }
 
 QString formatAmount(Amount amount)
 {
-    if (amount < 0)
-        return QLatin1Char('-') + formatMagnitude(0 - static_cast<quint64>(amount));
-    return formatMagnitude(static_cast<quint64>(amount));
+    QString text;
+    appendAmount(text, amount);
+    return text;
 }
 
 bool parseYuan(const QString &text, Amount *fen)

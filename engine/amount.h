@@ -31,6 +31,8 @@ Amount fenFromInput(double yuan);
 // no unit ("123456" fen → "1,234.56", "350000" → "3,500", "5" → "0.05").
 // A negative amount is written as "-" followed by the text of its magnitude.
 QString formatAmount(Amount amount);
+// The same text appended to `out`, for texts built from many figures without a string for each.
+void appendAmount(QString &out, Amount amount);
 
 // Parses a yuan text the way an amount field accepts it: optional surrounding blanks, digits with
 // an optional "." and at most two decimals, 0 to 999999999.99. Returns false for anything else.

@@ -5,24 +5,45 @@
 
 namespace {
 
-QString rateText(const TaxBracket *row)
+// Appends the pieces of the text to one buffer: literals as they stand, amounts through the one
+// amount formatting, rates as whole percent. No intermediate string per figure.
+class TextOut
 {
-    return QString::number(row ? row->rate : 0);
+public:
+    explicit TextOut(QString &text) : m_text(text) {}
+    TextOut &operator<<(QStringView piece)
+    {
+        m_text.append(piece);
+        return *this;
+    }
+    TextOut &operator<<(Amount v)
+    {
+        appendAmount(m_text, v);
+        return *this;
+    }
+
+private:
+    QString &m_text;
+};
+
+// The rate is a whole percent (0 for no row); as a count of fen it would print as yuan, so it is
+// written apart.
+void appendRate(QString &text, const TaxBracket *row)
+{
+    const int rate = row ? row->rate : 0;
+    if (rate >= 10)
+        text.append(QChar(char16_t(u'0' + rate / 10)));
+    text.append(QChar(char16_t(u'0' + rate % 10)));
 }
 
-QString deductionText(const TaxBracket *row)
+Amount deductionOf(const TaxBracket *row)
 {
-    return formatAmount(row ? row->quickDeduction : 0);
+    return row ? row->quickDeduction : 0;
 }
 
-QString a(Amount v)
+Amount nonNegative(Amount v)
 {
-    return formatAmount(v);
-}
-
-QString nonNegative(Amount v)
-{
-    return formatAmount(v < 0 ? 0 : v);
+    return v < 0 ? 0 : v;
 }
 
 const TaxBracket *rowOf(const std::unique_ptr<TaxItem> &item)
@@ -30,81 +51,99 @@ const TaxBracket *rowOf(const std::unique_ptr<TaxItem> &item)
     return item ? item->bracket : nullptr;
 }
 
+// "适用税率r% 速算扣除数d\n" after the given indent text.
+void appendRow(QString &text, const TaxBracket *row)
+{
+    TextOut(text) << u"适用税率";
+    appendRate(text, row);
+    TextOut(text) << u"% 速算扣除数" << deductionOf(row) << u"\n";
+}
+
+// "    【缴纳个税】=应纳税所得额×税率-速算扣除数=v×r%-d=t元\n"
+void appendTaxLine(QString &text, Amount taxable, const TaxBracket *row, Amount tax)
+{
+    TextOut(text) << u"    【缴纳个税】=应纳税所得额×税率-速算扣除数=" << taxable << u"×";
+    appendRate(text, row);
+    TextOut(text) << u"%-" << deductionOf(row) << u"=" << tax << u"元\n";
+}
+
 } // namespace
 
 void TaxEngine::buildProcessText(Salary &s) const
 {
-    const Amount T = m_threshold;
-    const Amount M = Salary::amountOf(s.monthly);
-    const Amount B = Salary::amountOf(s.bonus);
-    const Amount A = Salary::amountOf(s.annuity);
-    const Amount E = M - T;
-    const Amount S = M - T < 0 ? M - T : 0;
-    const Amount Tb = S < 0 ? B + S : B;
-    const Amount S2 = S + ((s.bonus && B > 0) ? B : 0);
-    const Amount Ta = S2 < 0 ? A + S2 : A;
+    const Amount threshold = m_threshold;
+    const Amount monthlyTaxable = Salary::amountOf(s.monthly);
+    const Amount bonus = Salary::amountOf(s.bonus);
+    const Amount annuity = Salary::amountOf(s.annuity);
+    const Amount aboveThreshold = monthlyTaxable - threshold;
+    // The part of the threshold the wage leaves unused (negative), absorbed by the bonus first,
+    // then by the annuity.
+    const Amount shortfall = aboveThreshold < 0 ? aboveThreshold : 0;
+    const Amount bonusTaxable = shortfall < 0 ? bonus + shortfall : bonus;
+    const Amount shortfallAfterBonus = shortfall + ((s.bonus && bonus > 0) ? bonus : 0);
+    const Amount annuityTaxable = shortfallAfterBonus < 0 ? annuity + shortfallAfterBonus : annuity;
 
     QString text;
-    const TaxBracket *mRow = rowOf(s.monthly);
-    text += QStringLiteral("1、月应发工资\n");
-    text += QStringLiteral("    【月应税收入】=月应发工资-三险一金=%1-%2=%3元\n")
-                .arg(a(s.monthlyGross), a(s.insurance), a(M));
-    text +=
-        QStringLiteral("    【应纳税所得额】=月应税收入-免征额=%1-%2=%3元\n").arg(a(M), a(T), nonNegative(E));
-    text += QStringLiteral("        适用税率%1% 速算扣除数%2\n").arg(rateText(mRow), deductionText(mRow));
-    text += QStringLiteral("    【缴纳个税】=应纳税所得额×税率-速算扣除数=%1×%2%-%3=%4元\n")
-                .arg(nonNegative(E), rateText(mRow), deductionText(mRow), a(Salary::taxOf(s.monthly)));
+    text.reserve(s.annuity ? 1024 : 512);
+    TextOut out(text);
+    const TaxBracket *monthlyRow = rowOf(s.monthly);
+    out << u"1、月应发工资\n";
+    out << u"    【月应税收入】=月应发工资-三险一金=" << s.monthlyGross << u"-" << s.insurance << u"="
+        << monthlyTaxable << u"元\n";
+    out << u"    【应纳税所得额】=月应税收入-免征额=" << monthlyTaxable << u"-" << threshold << u"="
+        << nonNegative(aboveThreshold) << u"元\n";
+    out << u"        ";
+    appendRow(text, monthlyRow);
+    appendTaxLine(text, nonNegative(aboveThreshold), monthlyRow, Salary::taxOf(s.monthly));
 
     if (s.bonus) {
-        const TaxBracket *bRow = rowOf(s.bonus);
-        text += QStringLiteral("2、年终奖金\n");
-        if (S < 0)
-            text += QStringLiteral("    【应纳税所得额】=年终奖金-(免征额-月应税收入)=%1-(%2-%3)=%4元\n")
-                        .arg(a(B), a(T), a(M), nonNegative(Tb));
+        const TaxBracket *bonusRow = rowOf(s.bonus);
+        out << u"2、年终奖金\n";
+        if (shortfall < 0)
+            out << u"    【应纳税所得额】=年终奖金-(免征额-月应税收入)=" << bonus << u"-(" << threshold
+                << u"-" << monthlyTaxable << u")=" << nonNegative(bonusTaxable) << u"元\n";
         else
-            text += QStringLiteral("    【应纳税所得额】=年终奖金=%1=%2元\n").arg(a(B), nonNegative(Tb));
+            out << u"    【应纳税所得额】=年终奖金=" << bonus << u"=" << nonNegative(bonusTaxable) << u"元\n";
         // The twelfth shown is rounded; the row was chosen with the truncated twelfth.
-        const Amount twelfth = roundHalfUp(static_cast<double>(Tb < 0 ? 0 : Tb) / 12.0);
-        text += QStringLiteral("        应纳税所得额÷12=%1÷12=%2元 适用税率%3% 速算扣除数%4\n")
-                    .arg(nonNegative(Tb), a(twelfth), rateText(bRow), deductionText(bRow));
-        text += QStringLiteral("    【缴纳个税】=应纳税所得额×税率-速算扣除数=%1×%2%-%3=%4元\n")
-                    .arg(nonNegative(Tb), rateText(bRow), deductionText(bRow), a(s.bonus->tax));
+        const Amount twelfth = roundHalfUp(static_cast<double>(nonNegative(bonusTaxable)) / 12.0);
+        out << u"        应纳税所得额÷12=" << nonNegative(bonusTaxable) << u"÷12=" << twelfth << u"元 ";
+        appendRow(text, bonusRow);
+        appendTaxLine(text, nonNegative(bonusTaxable), bonusRow, s.bonus->tax);
     }
 
     if (s.annuity) {
-        const TaxBracket *aRow = rowOf(s.annuity);
-        text +=
-            s.bonus ? QStringLiteral("3、年金(企业缴费部分)\n") : QStringLiteral("2、年金(企业缴费部分)\n");
-        if (S2 < 0)
-            text += QStringLiteral(
-                        "    【应纳税所得额】=企业年金-(免征额-月应税收入-年终奖金)=%1-(%2-%3-%4)=%5元\n")
-                        .arg(a(A), a(T), nonNegative(M), (s.bonus && B > 0) ? a(B) : a(0), nonNegative(Ta));
+        const TaxBracket *annuityRow = rowOf(s.annuity);
+        out << (s.bonus ? u"3、年金(企业缴费部分)\n" : u"2、年金(企业缴费部分)\n");
+        if (shortfallAfterBonus < 0)
+            out << u"    【应纳税所得额】=企业年金-(免征额-月应税收入-年终奖金)=" << annuity << u"-("
+                << threshold << u"-" << nonNegative(monthlyTaxable) << u"-"
+                << ((s.bonus && bonus > 0) ? bonus : Amount(0)) << u")=" << nonNegative(annuityTaxable)
+                << u"元\n";
         else
-            text += QStringLiteral("    【应纳税所得额】=企业年金=%1元\n").arg(nonNegative(Ta));
-        text += QStringLiteral("        适用税率%1% 速算扣除数%2\n").arg(rateText(aRow), deductionText(aRow));
-        text += QStringLiteral("    【缴纳个税】=应纳税所得额×税率-速算扣除数=%1×%2%-%3=%4元\n")
-                    .arg(nonNegative(Ta), rateText(aRow), deductionText(aRow), a(s.annuity->tax));
+            out << u"    【应纳税所得额】=企业年金=" << nonNegative(annuityTaxable) << u"元\n";
+        out << u"        ";
+        appendRow(text, annuityRow);
+        appendTaxLine(text, nonNegative(annuityTaxable), annuityRow, s.annuity->tax);
     }
 
-    text += QStringLiteral("合计\n");
-    text += QStringLiteral("    【应发数合计】=%1元\n").arg(a(s.grossTotal));
-    text += QStringLiteral("    【缴纳个税合计】=%1元\n").arg(a(s.taxTotal));
-    text += QStringLiteral("    【实发数合计】=%1元\n").arg(a(s.netTotal));
+    out << u"合计\n";
+    out << u"    【应发数合计】=" << s.grossTotal << u"元\n";
+    out << u"    【缴纳个税合计】=" << s.taxTotal << u"元\n";
+    out << u"    【实发数合计】=" << s.netTotal << u"元\n";
 
     if (s.annuity) {
-        text += QStringLiteral("\n说明：\n");
-        text += QStringLiteral(
-            "    1、国税函[2009]694号第六条规定：企业年金是指企业及其职工按照《企业年金试行办法》的规定，"
-            "在依法参加基本养老保险的基础上，自愿建立的补充养老保险。对个人取得本通知 "
-            "规定之外的其他补充养老保险收"
-            "入，应全额并入当月工资、薪金所得依法征收个人所得税。 \n\n");
-        text += QStringLiteral(
-            "    2、在雇员当月工资薪金所得低于税法规定的费用扣除额时，若同时存在年金和全年一次性奖金的情况，"
-            "我们先用“全年一次性奖金”补差额，不足部分再考虑用年金方式计算。 \n\n");
-        text += QStringLiteral(
-            "    "
-            "3、由于年金的缴费部分不计算在雇员的应发工资中，所以应发数合计和实发数合计中均不包括年金。\n\n");
+        out << u"\n说明：\n";
+        out << u"    1、国税函[2009]694号第六条规定：企业年金是指企业及其职工按照《企业年金试行办法》的规定，"
+               u"在依法参加基本养老保险的基础上，自愿建立的补充养老保险。对个人取得本通知 "
+               u"规定之外的其他补充养老保险收"
+               u"入，应全额并入当月工资、薪金所得依法征收个人所得税。 \n\n";
+        out << u"    "
+               u"2、在雇员当月工资薪金所得低于税法规定的费用扣除额时，若同时存在年金和全年一次性奖金的情况，"
+               u"我们先用“全年一次性奖金”补差额，不足部分再考虑用年金方式计算。 \n\n";
+        out << u"    "
+               u"3、由于年金的缴费部分不计算在雇员的应发工资中，所以应发数合计和实发数合计中均不包括年金。\n"
+               u"\n";
     }
 
-    s.processText = text;
+    s.processText = std::move(text);
 }
