@@ -27,7 +27,9 @@ inline double widthFromStored(double stored)
     return std::round(chars * 100.0) / 100.0;
 }
 
-bool readXlsx(const QByteArray &bytes, Workbook *book);
+// The sheet and shared-string parts are parsed as they inflate, `chunkSize` bytes at a time.
+constexpr qsizetype kXlsxChunkSize = 64 * 1024;
+bool readXlsx(const QByteArray &bytes, Workbook *book, qsizetype chunkSize = kXlsxChunkSize);
 bool readXls(const QByteArray &bytes, Workbook *book);
 // The BIFF8 records of a workbook stream, without the compound file around them.
 bool readXlsStream(const QByteArray &stream, Workbook *book);

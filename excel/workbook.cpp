@@ -52,35 +52,86 @@ bool Sheet::hasRowHeight(int row) const
     return m_rowHeights.count(row) != 0;
 }
 
+const Sheet::Row *Sheet::findRow(int row) const
+{
+    if (m_lastFound >= 0 && m_rows[size_t(m_lastFound)].index == row)
+        return &m_rows[size_t(m_lastFound)];
+    qsizetype slot = -1;
+    if (m_rowsAscending) {
+        const auto it = std::lower_bound(m_rows.begin(), m_rows.end(), row,
+                                         [](const Row &r, int wanted) { return r.index < wanted; });
+        if (it != m_rows.end() && it->index == row)
+            slot = it - m_rows.begin();
+    } else {
+        const auto it = m_rowSlot.find(row);
+        if (it != m_rowSlot.end())
+            slot = qsizetype(it->second);
+    }
+    if (slot < 0)
+        return nullptr;
+    m_lastFound = slot;
+    return &m_rows[size_t(slot)];
+}
+
 const Sheet::Cell *Sheet::find(int row, int col) const
 {
-    const auto it = m_rows.find(row);
-    if (it == m_rows.end())
+    const Row *r = findRow(row);
+    if (!r)
         return nullptr;
-    const std::vector<Cell> &cells = it->second;
+    const std::vector<Cell> &cells = r->cells;
+    // Mostly a row holds every column from 0 on, so the column is its own position.
+    if (size_t(col) < cells.size() && cells[size_t(col)].col == col)
+        return &cells[size_t(col)];
     const auto c = std::lower_bound(cells.begin(), cells.end(), col,
                                     [](const Cell &cell, int wanted) { return cell.col < wanted; });
     return c != cells.end() && c->col == col ? &*c : nullptr;
 }
 
-bool Sheet::put(int row, int col, Cell &&cell)
+bool Sheet::put(int row, int col, Cell cell, const QString *text)
 {
     if (row < 0 || col < 0 || row >= m_maxRows || col >= m_maxCols)
         return false;
     cell.col = col;
-    std::vector<Cell> &cells = m_rows[row];
-    if (cells.empty() || cells.back().col < col) {
-        cells.push_back(std::move(cell));
-    } else {
-        const auto c =
-            std::lower_bound(cells.begin(), cells.end(), col,
-                             [](const Cell &existing, int wanted) { return existing.col < wanted; });
-        if (c != cells.end() && c->col == col) {
-            *c = std::move(cell);
-            return true;
+    Row *r = const_cast<Row *>(findRow(row));
+    if (!r) {
+        if (m_rowsAscending && !m_rows.empty() && m_rows.back().index > row) {
+            m_rowsAscending = false;
+            m_rowSlot.reserve(m_rows.size() + 1);
+            for (size_t i = 0; i < m_rows.size(); ++i)
+                m_rowSlot.emplace(m_rows[i].index, quint32(i));
         }
-        cells.insert(c, std::move(cell));
+        if (!m_rowsAscending)
+            m_rowSlot.emplace(row, quint32(m_rows.size()));
+        m_rows.push_back(Row{row, {}});
+        m_lastFound = qsizetype(m_rows.size()) - 1;
+        r = &m_rows.back();
     }
+    std::vector<Cell> &cells = r->cells;
+    Cell *existing = nullptr;
+    auto at = cells.end();
+    if (cells.empty() || cells.back().col < col) {
+        at = cells.end();
+    } else {
+        at = std::lower_bound(cells.begin(), cells.end(), col,
+                              [](const Cell &c, int wanted) { return c.col < wanted; });
+        if (at != cells.end() && at->col == col)
+            existing = &*at;
+    }
+    if (text) {
+        // A string cell written again keeps its slot for the new text.
+        if (existing && existing->type == CellType::String) {
+            cell.str = existing->str;
+            m_strings[cell.str] = *text;
+        } else {
+            cell.str = quint32(m_strings.size());
+            m_strings.push_back(*text);
+        }
+    }
+    if (existing) {
+        *existing = cell;
+        return true;
+    }
+    cells.insert(at, cell);
     ++m_cellCount;
     ++m_book->m_cellCount;
     m_lastRow = std::max(m_lastRow, row);
@@ -109,7 +160,7 @@ double Sheet::readNum(int row, int col) const
 QString Sheet::readStr(int row, int col) const
 {
     const Cell *c = find(row, col);
-    return c && c->type == CellType::String ? c->str : QString();
+    return c && c->type == CellType::String ? m_strings[c->str] : QString();
 }
 
 bool Sheet::readBool(int row, int col) const
@@ -122,24 +173,26 @@ bool Sheet::writeStr(int row, int col, const QString &text, const Format *format
 {
     if (text.size() > kMaxCellTextLength)
         return false;
-    return put(row, col, Cell{0, CellType::String, format, 0.0, text});
+    Cell cell{0, CellType::String, format, {}};
+    cell.str = 0;
+    return put(row, col, cell, &text);
 }
 
 bool Sheet::writeNum(int row, int col, double value, const Format *format)
 {
     if (!std::isfinite(value)) // Excel has no NaN or infinity
         return false;
-    return put(row, col, Cell{0, CellType::Number, format, value, QString()});
+    return put(row, col, Cell{0, CellType::Number, format, {value}});
 }
 
 bool Sheet::writeBool(int row, int col, bool value, const Format *format)
 {
-    return put(row, col, Cell{0, CellType::Boolean, format, value ? 1.0 : 0.0, QString()});
+    return put(row, col, Cell{0, CellType::Boolean, format, {value ? 1.0 : 0.0}});
 }
 
 bool Sheet::writeBlank(int row, int col, const Format *format)
 {
-    return put(row, col, Cell{0, CellType::Empty, format, 0.0, QString()});
+    return put(row, col, Cell{0, CellType::Empty, format, {0.0}});
 }
 
 bool Sheet::setMerge(int firstRow, int lastRow, int firstCol, int lastCol)
@@ -223,21 +276,21 @@ std::vector<int> Sheet::rowIndexes() const
 {
     std::vector<int> rows;
     rows.reserve(m_rows.size());
-    for (const auto &[row, cells] : m_rows) {
-        if (!cells.empty())
-            rows.push_back(row);
+    for (const Row &r : m_rows) {
+        if (!r.cells.empty())
+            rows.push_back(r.index);
     }
-    std::sort(rows.begin(), rows.end());
+    if (!m_rowsAscending)
+        std::sort(rows.begin(), rows.end());
     return rows;
 }
 
 std::vector<int> Sheet::colIndexes(int row) const
 {
     std::vector<int> cols;
-    const auto it = m_rows.find(row);
-    if (it != m_rows.end()) {
-        cols.reserve(it->second.size());
-        for (const Cell &c : it->second)
+    if (const Row *r = findRow(row)) {
+        cols.reserve(r->cells.size());
+        for (const Cell &c : r->cells)
             cols.push_back(c.col);
     }
     return cols;

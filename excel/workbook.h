@@ -3,9 +3,9 @@
 // A Workbook owns its sheets, formats and fonts; callers hold plain pointers to them only while the
 // workbook lives. Reading and writing share one in-memory model: a loaded workbook is exactly what
 // the same sequence of addSheet/addFormat/write calls would have built, so a file read and written
-// again keeps its contents. Cells are stored sparsely, so a sheet whose only cell sits at row one
-// million costs one cell. The file-format libraries (zip, compound file, xlsx writer) stay inside
-// the .cpp files: nothing here may include them, and nothing here may depend on widgets.
+// again keeps its contents. Cells are stored sparsely, row by row in contiguous arrays, so a sheet
+// whose only cell sits at row one million costs one cell. The file-format libraries (zip, compound file, xlsx
+// writer) stay inside the .cpp files: nothing here may include them, and nothing here may depend on widgets.
 #pragma once
 
 #include <QList>
@@ -213,16 +213,26 @@ private:
     friend class Workbook;
     Sheet(Workbook *book, const QString &name, int maxRows, int maxCols);
 
+    // 24 bytes a cell: a string cell holds the index of its text in m_strings, so a text shared by
+    // many cells (a workbook's shared strings) is kept once.
     struct Cell
     {
         int col;
         CellType type;
         const Format *format;
-        double num;
-        QString str;
+        union {
+            double num;
+            quint32 str;
+        };
     };
+    struct Row
+    {
+        int index;
+        std::vector<Cell> cells; // sorted by column
+    };
+    const Row *findRow(int row) const;
     const Cell *find(int row, int col) const;
-    bool put(int row, int col, Cell &&cell);
+    bool put(int row, int col, Cell cell, const QString *text = nullptr);
     const CellRange *mergeAt(int row, int col) const;
 
     Workbook *m_book;
@@ -232,7 +242,14 @@ private:
     int m_lastRow = -1;
     int m_lastCol = -1;
     qsizetype m_cellCount = 0;
-    std::unordered_map<int, std::vector<Cell>> m_rows; // each row's cells sorted by column
+    // Rows in the order first written. While they come in ascending order (as every reader and
+    // writer gives them) a row is found by binary search; after the first one out of order, through
+    // m_rowSlot. The last row found is remembered, as cells are mostly asked for row by row.
+    std::vector<Row> m_rows;
+    bool m_rowsAscending = true;
+    std::unordered_map<int, quint32> m_rowSlot;
+    mutable qsizetype m_lastFound = -1;
+    std::vector<QString> m_strings;
     std::unordered_map<int, double> m_colWidths;
     std::unordered_map<int, double> m_rowHeights;
     double m_defaultColWidth = 8.43;

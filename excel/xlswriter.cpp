@@ -51,16 +51,16 @@ bool isWide(const QString &s)
     return false;
 }
 
-QByteArray chars(const QString &s, bool wide)
+QByteArray chars(QStringView s, bool wide)
 {
-    Bytes b;
+    QByteArray b(s.size() * (wide ? 2 : 1), Qt::Uninitialized);
+    char *p = b.data();
     for (const QChar c : s) {
+        *p++ = char(c.unicode() & 0xFF);
         if (wide)
-            b.u16(c.unicode());
-        else
-            b.u8(c.unicode());
+            *p++ = char(c.unicode() >> 8);
     }
-    return b.data();
+    return b;
 }
 
 // ShortXLUnicodeString: 8-bit length.
@@ -88,6 +88,22 @@ public:
         m_b.append(head.data());
         m_b.append(data);
     }
+    // A cell record (NUMBER, LABELSST, BOOLERR, BLANK) written in place: row, column, XF and the
+    // value's `size` bytes.
+    void cell(quint16 id, int row, int col, int xf, const void *value, int size)
+    {
+        char head[10];
+        const int length = 6 + size;
+        const int fields[5] = {id, length, row, col, xf};
+        for (int i = 0; i < 5; ++i) {
+            head[2 * i] = char(fields[i] & 0xFF);
+            head[2 * i + 1] = char((fields[i] >> 8) & 0xFF);
+        }
+        m_b.append(head, sizeof head);
+        if (size > 0)
+            m_b.append(static_cast<const char *>(value), size);
+    }
+    void reserve(qsizetype bytes) { m_b.reserve(bytes); }
     qsizetype size() const { return m_b.size(); }
     QByteArray &bytes() { return m_b; }
 
@@ -190,7 +206,7 @@ public:
                     continue;
                 }
                 const qsizetype n = std::min(room, s.size() - done);
-                records.back().append(chars(s.mid(done, n), wide));
+                records.back().append(chars(QStringView(s).mid(done, n), wide));
                 done += n;
             }
         }
@@ -256,24 +272,41 @@ QByteArray sheetStream(const Sheet &sheet, int sheetIndex, const QHash<const For
                                 .u32(0x0100 | 0x0040 | quint32(kDefaultCellXf) << 16)
                                 .data());
     }
+    s.reserve(s.size() + sheet.cellCount() * 18 + 4096);
+    const Format *lastFormat = nullptr;
+    int lastXf = kDefaultCellXf;
     for (const int row : sheet.rowIndexes()) {
         for (const int col : sheet.colIndexes(row)) {
             const Format *f = sheet.cellFormat(row, col);
-            const int xf = f ? xfs.value(f, kDefaultCellXf) : kDefaultCellXf;
-            Bytes cell;
-            cell.u16(row).u16(col).u16(xf);
+            if (f != lastFormat) {
+                lastFormat = f;
+                lastXf = f ? xfs.value(f, kDefaultCellXf) : kDefaultCellXf;
+            }
             switch (sheet.cellType(row, col)) {
-            case CellType::Number:
-                s.record(biff::Number, cell.f64(sheet.readNum(row, col)).data());
+            case CellType::Number: {
+                const double v = sheet.readNum(row, col);
+                quint64 bits;
+                std::memcpy(&bits, &v, sizeof v);
+                char le[8];
+                for (int k = 0; k < 8; ++k)
+                    le[k] = char((bits >> (8 * k)) & 0xFF);
+                s.cell(biff::Number, row, col, lastXf, le, 8);
                 break;
-            case CellType::String:
-                s.record(biff::LabelSst, cell.u32(quint32(sst.add(sheet.readStr(row, col)))).data());
+            }
+            case CellType::String: {
+                const quint32 index = quint32(sst.add(sheet.readStr(row, col)));
+                const char le[4] = {char(index & 0xFF), char((index >> 8) & 0xFF), char((index >> 16) & 0xFF),
+                                    char(index >> 24)};
+                s.cell(biff::LabelSst, row, col, lastXf, le, 4);
                 break;
-            case CellType::Boolean:
-                s.record(biff::BoolErr, cell.u8(sheet.readBool(row, col) ? 1 : 0).u8(0).data());
+            }
+            case CellType::Boolean: {
+                const char value[2] = {char(sheet.readBool(row, col) ? 1 : 0), 0};
+                s.cell(biff::BoolErr, row, col, lastXf, value, 2);
                 break;
+            }
             default:
-                s.record(biff::Blank, cell.data());
+                s.cell(biff::Blank, row, col, lastXf, nullptr, 0);
                 break;
             }
         }

@@ -1,9 +1,12 @@
 // Reads .xlsx workbooks: a zip package of XML parts, found through their relationships.
 #include "excel/biff.h"
+#include "excel/columnletters.h"
 #include "excel/formats.h"
 #include "excel/workbook.h"
 
 #include "excel/zipreader.h"
+
+#include <expat.h>
 
 #include <QDateTime>
 #include <QDir>
@@ -12,6 +15,9 @@
 #include <QXmlStreamReader>
 
 #include <cmath>
+#include <cstring>
+#include <string>
+#include <string_view>
 
 namespace {
 
@@ -36,7 +42,7 @@ struct Rel
 class Package
 {
 public:
-    explicit Package(const QByteArray &bytes) : m_bytes(bytes) {}
+    Package(const QByteArray &bytes, qsizetype chunkSize) : m_bytes(bytes), m_chunkSize(chunkSize) {}
 
     bool open(QString *error)
     {
@@ -64,6 +70,30 @@ public:
         return true;
     }
 
+    // The part in pieces as it inflates; false, with `error` set, when it cannot be read or the sink
+    // refuses a piece (the sink then says why).
+    bool stream(const QString &name, const ZipReader::Sink &sink, QString *error)
+    {
+        QString path = name;
+        while (path.startsWith(QLatin1Char('/')))
+            path.remove(0, 1);
+        bool overflow = false;
+        const bool ok =
+            m_zip.readChunks(path, kMaxPartSize, m_chunkSize, [&](const char *data, qsizetype size) {
+                m_inflated += size;
+                if (m_inflated > kMaxPackageSize) {
+                    overflow = true;
+                    return false;
+                }
+                return sink(data, size);
+            });
+        if (overflow)
+            *error = QStringLiteral("工作簿解压后过大（超过 1 GB），无法读取。");
+        else if (!ok && !m_zip.sinkStopped())
+            *error = m_zip.error();
+        return ok;
+    }
+
     // Row heights read so far in the whole workbook.
     qint64 rowHeightEntries = 0;
 
@@ -71,6 +101,7 @@ public:
 
 private:
     const QByteArray &m_bytes;
+    qsizetype m_chunkSize;
     ZipReader m_zip;
     qint64 m_inflated = 0;
 };
@@ -172,30 +203,10 @@ QString relId(const QXmlStreamReader &xml)
     return QString();
 }
 
-// The text of a string item (<si> or <is>) up to its end tag: runs joined, phonetic runs left out.
-QString readStringItem(QXmlStreamReader &xml, QString *error, bool *ok)
+// Characters XML cannot hold are written as _xHHHH_; the text of a string item with them decoded,
+// cut to what a cell holds.
+QString decodeItemText(QString text)
 {
-    const QString endName = xml.name().toString();
-    QString text;
-    int phonetic = 0;
-    while (!xml.atEnd()) {
-        if (!nextToken(xml, error)) {
-            *ok = false;
-            return text;
-        }
-        if (xml.isStartElement()) {
-            if (xml.name() == u"rPh")
-                ++phonetic;
-            else if (xml.name() == u"t" && phonetic == 0)
-                text += xml.readElementText(QXmlStreamReader::IncludeChildElements);
-        } else if (xml.isEndElement()) {
-            if (xml.name() == u"rPh")
-                --phonetic;
-            else if (xml.name() == endName)
-                break;
-        }
-    }
-    // Characters XML cannot hold are written as _xHHHH_.
     if (text.contains(u"_x")) {
         QString out;
         out.reserve(text.size());
@@ -219,27 +230,226 @@ QString readStringItem(QXmlStreamReader &xml, QString *error, bool *ok)
     return text;
 }
 
-bool readSharedStrings(Package &pkg, const QString &part, std::vector<QString> *strings, QString *error)
+// An element's name without its namespace prefix.
+std::string_view localName(const char *name)
 {
-    QByteArray bytes;
-    if (!pkg.read(part, &bytes, error))
+    const char *colon = std::strrchr(name, ':');
+    return colon ? std::string_view(colon + 1) : std::string_view(name);
+}
+
+// An attribute's value by its (unprefixed) name; empty when absent.
+std::string_view attrOf(const char **atts, std::string_view name)
+{
+    for (; atts[0]; atts += 2) {
+        if (name == atts[0])
+            return atts[1];
+    }
+    return {};
+}
+
+QByteArrayView view(std::string_view s)
+{
+    return QByteArrayView(s.data(), qsizetype(s.size()));
+}
+
+// What a part's elements are handed to as the part inflates. A handler stops the reading by
+// setting `error`.
+class XmlHandler
+{
+public:
+    virtual ~XmlHandler() = default;
+    virtual void start(std::string_view name, const char **atts) = 0;
+    virtual void end(std::string_view name) = 0;
+    virtual void text(const char *s, int len) = 0;
+    QString error;
+};
+
+struct ExpatContext
+{
+    XML_Parser parser;
+    XmlHandler *handler;
+    bool doctype = false;
+};
+
+void XMLCALL onStart(void *user, const XML_Char *name, const XML_Char **atts)
+{
+    auto *ctx = static_cast<ExpatContext *>(user);
+    ctx->handler->start(localName(name), atts);
+    if (!ctx->handler->error.isEmpty())
+        XML_StopParser(ctx->parser, XML_FALSE);
+}
+
+void XMLCALL onEnd(void *user, const XML_Char *name)
+{
+    auto *ctx = static_cast<ExpatContext *>(user);
+    ctx->handler->end(localName(name));
+    if (!ctx->handler->error.isEmpty())
+        XML_StopParser(ctx->parser, XML_FALSE);
+}
+
+void XMLCALL onText(void *user, const XML_Char *s, int len)
+{
+    auto *ctx = static_cast<ExpatContext *>(user);
+    ctx->handler->text(s, len);
+    if (!ctx->handler->error.isEmpty())
+        XML_StopParser(ctx->parser, XML_FALSE);
+}
+
+// Workbooks never need a document type declaration, and its entities are how XML bombs get in.
+void XMLCALL onDoctype(void *user, const XML_Char *, const XML_Char *, const XML_Char *, int)
+{
+    auto *ctx = static_cast<ExpatContext *>(user);
+    ctx->doctype = true;
+    XML_StopParser(ctx->parser, XML_FALSE);
+}
+
+// Parses a part while it inflates, never holding more of it than one inflated piece.
+bool parsePart(Package &pkg, const QString &part, XmlHandler &handler, QString *error)
+{
+    std::unique_ptr<std::remove_pointer_t<XML_Parser>, decltype(&XML_ParserFree)> parser(
+        XML_ParserCreate(nullptr), &XML_ParserFree);
+    if (!parser) {
+        *error = QStringLiteral("内存不足，无法读取工作簿部件 %1。").arg(part);
         return false;
-    QXmlStreamReader xml(bytes);
-    while (!xml.atEnd()) {
-        if (!nextToken(xml, error))
+    }
+    ExpatContext ctx{parser.get(), &handler};
+    XML_SetUserData(parser.get(), &ctx);
+    XML_SetElementHandler(parser.get(), onStart, onEnd);
+    XML_SetCharacterDataHandler(parser.get(), onText);
+    XML_SetStartDoctypeDeclHandler(parser.get(), onDoctype);
+    XML_SetParamEntityParsing(parser.get(), XML_PARAM_ENTITY_PARSING_NEVER);
+    auto failed = [&](bool final) {
+        if (ctx.doctype) {
+            *error = QStringLiteral("工作簿含有不允许的 XML 文档类型声明（DTD）。");
+            return true;
+        }
+        if (!handler.error.isEmpty()) {
+            *error = handler.error;
+            return true;
+        }
+        const XML_Error code = XML_GetErrorCode(parser.get());
+        if (code == XML_ERROR_UNDEFINED_ENTITY) {
+            *error = QStringLiteral("工作簿含有未定义的 XML 实体。");
+        } else if (final && (code == XML_ERROR_NO_ELEMENTS || code == XML_ERROR_UNCLOSED_TOKEN ||
+                             code == XML_ERROR_PARTIAL_CHAR || code == XML_ERROR_UNCLOSED_CDATA_SECTION)) {
+            *error = QStringLiteral("工作簿部件 %1 不完整。").arg(part);
+        } else {
+            *error = QStringLiteral("工作簿部件 %1 的 XML 有误（第 %2 行）：%3")
+                         .arg(part)
+                         .arg(qulonglong(XML_GetCurrentLineNumber(parser.get())))
+                         .arg(QString::fromUtf8(XML_ErrorString(code)));
+        }
+        return true;
+    };
+    bool parseFailed = false;
+    const bool read = pkg.stream(
+        part,
+        [&](const char *data, qsizetype size) {
+            if (XML_Parse(parser.get(), data, int(size), XML_FALSE) == XML_STATUS_OK)
+                return true;
+            parseFailed = failed(false);
             return false;
-        if (xml.isStartElement() && xml.name() == u"si") {
-            if (strings->size() >= size_t(Workbook::kMaxCells)) {
-                *error = QStringLiteral("工作簿的共享字符串过多（超过一千万个），无法读取。");
-                return false;
+        },
+        error);
+    if (parseFailed)
+        return false;
+    if (!read)
+        return false;
+    if (XML_Parse(parser.get(), nullptr, 0, XML_TRUE) != XML_STATUS_OK)
+        return !failed(true);
+    return true;
+}
+
+// The text of a string item (<si> or <is>) up to its end tag: runs joined, phonetic runs left out.
+class StringItem
+{
+public:
+    void begin(std::string_view endName)
+    {
+        m_endName = endName;
+        m_text.clear();
+        m_tDepth = 0;
+        m_phonetic = 0;
+        m_open = true;
+    }
+    bool open() const { return m_open; }
+    void start(std::string_view name)
+    {
+        if (m_tDepth > 0)
+            ++m_tDepth;
+        else if (name == "rPh")
+            ++m_phonetic;
+        else if (name == "t" && m_phonetic == 0)
+            m_tDepth = 1;
+    }
+    // True when the item ends here.
+    bool end(std::string_view name)
+    {
+        if (m_tDepth > 0) {
+            --m_tDepth;
+        } else if (name == "rPh") {
+            --m_phonetic;
+        } else if (name == m_endName) {
+            m_open = false;
+            return true;
+        }
+        return false;
+    }
+    void text(const char *s, int len)
+    {
+        // Nothing a cell can show is longer; a hostile run is not collected without end.
+        if (m_tDepth > 0 && m_text.size() < size_t(kMaxCellTextLength) * 4 + 64)
+            m_text.append(s, size_t(len));
+    }
+    QString take() const
+    {
+        return decodeItemText(QString::fromUtf8(m_text.data(), qsizetype(m_text.size())));
+    }
+
+private:
+    std::string_view m_endName;
+    std::string m_text;
+    int m_tDepth = 0;
+    int m_phonetic = 0;
+    bool m_open = false;
+};
+
+class SharedStringsHandler : public XmlHandler
+{
+public:
+    explicit SharedStringsHandler(std::vector<QString> *strings) : m_strings(strings) {}
+    void start(std::string_view name, const char **) override
+    {
+        if (m_item.open()) {
+            m_item.start(name);
+        } else if (name == "si") {
+            if (m_strings->size() >= size_t(Workbook::kMaxCells)) {
+                error = QStringLiteral("工作簿的共享字符串过多（超过一千万个），无法读取。");
+                return;
             }
-            bool ok = true;
-            strings->push_back(readStringItem(xml, error, &ok));
-            if (!ok)
-                return false;
+            m_item.begin("si");
         }
     }
-    return !xmlFailed(xml, part, error);
+    void end(std::string_view name) override
+    {
+        if (m_item.open() && m_item.end(name))
+            m_strings->push_back(m_item.take());
+    }
+    void text(const char *s, int len) override
+    {
+        if (m_item.open())
+            m_item.text(s, len);
+    }
+
+private:
+    std::vector<QString> *m_strings;
+    StringItem m_item;
+};
+
+bool readSharedStrings(Package &pkg, const QString &part, std::vector<QString> *strings, QString *error)
+{
+    SharedStringsHandler handler(strings);
+    return parsePart(pkg, part, handler, error);
 }
 
 int paletteIndexOf(const QString &argb)
@@ -430,30 +640,33 @@ bool readStyles(Package &pkg, const QString &part, Workbook *book, std::vector<F
 }
 
 // "AB12" to 0-based row 11, column 27; false for anything else or beyond the format's limits.
-bool parseRef(QStringView ref, int *row, int *col)
+bool parseRef(std::string_view ref, int *row, int *col)
 {
-    qsizetype i = 0;
-    qint64 c = 0;
-    while (i < ref.size() && ref[i].isLetter() && ref[i].unicode() < 128) {
-        c = c * 26 + (ref[i].toUpper().unicode() - 'A' + 1);
-        if (c > kXlsxMaxCols)
-            return false;
+    char16_t letters[3];
+    size_t i = 0;
+    while (i < ref.size() && ((ref[i] >= 'A' && ref[i] <= 'Z') || (ref[i] >= 'a' && ref[i] <= 'z'))) {
+        if (i == 3)
+            return false; // four letters are past the last column
+        letters[i] = char16_t(ref[i] & ~0x20);
         ++i;
     }
     if (i == 0 || i == ref.size())
         return false;
+    const int c = columnIndex(QStringView(letters, qsizetype(i)));
+    if (c < 0 || c >= kXlsxMaxCols)
+        return false;
     qint64 r = 0;
     for (; i < ref.size(); ++i) {
-        if (!ref[i].isDigit() || ref[i].unicode() >= 128)
+        if (ref[i] < '0' || ref[i] > '9')
             return false;
-        r = r * 10 + (ref[i].unicode() - '0');
+        r = r * 10 + (ref[i] - '0');
         if (r > kXlsxMaxRows)
             return false;
     }
     if (r < 1)
         return false;
     *row = int(r - 1);
-    *col = int(c - 1);
+    *col = c;
     return true;
 }
 
@@ -485,154 +698,235 @@ bool isoToSerial(const QString &text, bool date1904, double *serial)
     return days >= 0;
 }
 
+class SheetHandler : public XmlHandler
+{
+public:
+    SheetHandler(Package &pkg, Workbook *book, Sheet *sheet, const std::vector<QString> &strings,
+                 const std::vector<Format *> &formats)
+        : m_pkg(pkg), m_book(book), m_sheet(sheet), m_strings(strings), m_formats(formats)
+    {}
+
+    void start(std::string_view n, const char **atts) override
+    {
+        if (m_skip > 0) {
+            ++m_skip;
+            return;
+        }
+        if (m_inCell) {
+            if (m_item.open()) {
+                m_item.start(n);
+            } else if (m_inV) {
+                error = QStringLiteral("工作簿部件的 XML 有误：单元格的值中不应有元素 <%1>。")
+                            .arg(QString::fromUtf8(n.data(), qsizetype(n.size())));
+            } else if (n == "v") {
+                m_inV = true;
+                m_value.clear();
+                m_valueIsItem = false;
+                m_hasValue = true;
+            } else if (n == "is") {
+                m_item.begin("is");
+            } else {
+                m_skip = 1;
+            }
+            return;
+        }
+        if (n == "c") {
+            startCell(atts);
+        } else if (n == "row") {
+            bool ok = false;
+            const qint64 index = view(attrOf(atts, "r")).toLongLong(&ok);
+            m_row = ok && index >= 1 && index <= kXlsxMaxRows ? int(index - 1) : m_row + 1;
+            m_col = -1;
+            const std::string_view ht = attrOf(atts, "ht");
+            if (!ht.empty() && m_pkg.rowHeightEntries < kMaxRowHeightEntries) {
+                ++m_pkg.rowHeightEntries;
+                m_sheet->setRow(m_row, view(ht).toDouble());
+            }
+        } else if (n == "col") {
+            const int first = view(attrOf(atts, "min")).toInt();
+            const int last = std::min(view(attrOf(atts, "max")).toInt(), kXlsxMaxCols);
+            const std::string_view width = attrOf(atts, "width");
+            if (!width.empty() && first >= 1 && last >= first && m_colEntries < kMaxColWidthEntries) {
+                m_colEntries += last - first + 1;
+                m_sheet->setCol(first - 1, last - 1, widthFromStored(view(width).toDouble()));
+            }
+        } else if (n == "sheetFormatPr") {
+            bool ok = false;
+            const double h = view(attrOf(atts, "defaultRowHeight")).toDouble(&ok);
+            if (ok && h >= 0 && h <= 409)
+                m_sheet->setDefaultRowHeight(h);
+            const double w = view(attrOf(atts, "defaultColWidth")).toDouble(&ok);
+            if (ok && w >= 0 && w <= 255)
+                m_sheet->setDefaultColWidth(widthFromStored(w));
+        } else if (n == "mergeCell") {
+            const std::string_view ref = attrOf(atts, "ref");
+            const size_t colon = ref.find(':');
+            int r1, c1, r2, c2;
+            const int maxRows = m_book->maxRows();
+            const int maxCols = m_book->maxCols();
+            if (colon != std::string_view::npos && colon > 0 && parseRef(ref.substr(0, colon), &r1, &c1) &&
+                parseRef(ref.substr(colon + 1), &r2, &c2) && r1 < maxRows && c1 < maxCols &&
+                m_sheet->merges().size() < kMaxMergesRead) {
+                // A merge overlapping an earlier one is dropped, as Excel would refuse it.
+                m_sheet->setMerge(std::min(r1, r2), std::min(std::max(r1, r2), maxRows - 1), std::min(c1, c2),
+                                  std::min(std::max(c1, c2), maxCols - 1));
+            }
+        } else if (n == "sheetData" || n == "worksheet" || n == "cols" || n == "mergeCells") {
+            // their children are read
+        } else {
+            // Everything else (views, conditional formats, drawings) is not ours to read.
+            m_skip = 1;
+        }
+    }
+
+    void end(std::string_view n) override
+    {
+        if (m_skip > 0) {
+            --m_skip;
+            return;
+        }
+        if (!m_inCell)
+            return;
+        if (m_item.open()) {
+            if (m_item.end(n)) {
+                m_itemText = m_item.take();
+                m_valueIsItem = true;
+                m_hasValue = true;
+            }
+        } else if (m_inV) {
+            m_inV = false;
+        } else if (n == "c") {
+            m_inCell = false;
+            commitCell();
+        }
+    }
+
+    void text(const char *s, int len) override
+    {
+        if (m_skip > 0 || !m_inCell)
+            return;
+        if (m_item.open())
+            m_item.text(s, len);
+        else if (m_inV && m_value.size() < 1024 * 1024)
+            m_value.append(s, size_t(len));
+    }
+
+private:
+    void startCell(const char **atts)
+    {
+        const std::string_view ref = attrOf(atts, "r");
+        int r = m_row < 0 ? 0 : m_row;
+        int c = m_col + 1;
+        if (!ref.empty() && !parseRef(ref, &r, &c)) {
+            m_skip = 1;
+            return;
+        }
+        if (m_row < 0)
+            m_row = r;
+        m_col = c;
+        m_r = r;
+        m_c = c;
+        m_format = nullptr;
+        const std::string_view s = attrOf(atts, "s");
+        if (!s.empty()) {
+            bool ok = false;
+            const int xf = view(s).toInt(&ok);
+            if (ok && xf >= 0 && size_t(xf) < m_formats.size())
+                m_format = m_formats[size_t(xf)];
+        }
+        m_type = attrOf(atts, "t");
+        m_value.clear();
+        m_itemText.clear();
+        m_valueIsItem = false;
+        m_hasValue = false;
+        m_inV = false;
+        m_inCell = true;
+    }
+
+    QString valueText() const
+    {
+        return m_valueIsItem ? m_itemText : QString::fromUtf8(m_value.data(), qsizetype(m_value.size()));
+    }
+
+    void commitCell()
+    {
+        const int r = m_r;
+        const int c = m_c;
+        if (r >= m_book->maxRows() || c >= m_book->maxCols())
+            return;
+        Sheet *sheet = m_sheet;
+        const Format *format = m_format;
+        const std::string_view type = m_type;
+        if (!m_hasValue) {
+            if (format)
+                sheet->writeBlank(r, c, format);
+        } else if (type == "s") {
+            bool isIndex = false;
+            const qint64 index =
+                m_valueIsItem ? m_itemText.toLongLong(&isIndex) : view(m_value).toLongLong(&isIndex);
+            if (isIndex && index >= 0 && index < qint64(m_strings.size()))
+                sheet->writeStr(r, c, m_strings[size_t(index)], format);
+            else if (format)
+                sheet->writeBlank(r, c, format);
+        } else if (type == "str" || type == "inlineStr") {
+            sheet->writeStr(r, c, valueText().left(kMaxCellTextLength), format);
+        } else if (type == "b") {
+            const QString v = valueText().trimmed();
+            sheet->writeBool(r, c, v == u"1" || v == u"true", format);
+        } else if (type == "e") {
+            sheet->writeBlank(r, c, format);
+        } else if (type == "d") {
+            double serial = 0;
+            if (isoToSerial(valueText().trimmed(), m_book->isDate1904(), &serial))
+                sheet->writeNum(r, c, serial, format);
+            else
+                sheet->writeBlank(r, c, format);
+        } else {
+            bool isNumber = false;
+            const double v = m_valueIsItem ? m_itemText.trimmed().toDouble(&isNumber)
+                                           : view(m_value).trimmed().toDouble(&isNumber);
+            if (isNumber && std::isfinite(v))
+                sheet->writeNum(r, c, v, format);
+            else
+                sheet->writeBlank(r, c, format);
+        }
+        if (m_book->cellCount() > Workbook::kMaxCells)
+            error = QStringLiteral("工作簿的单元格过多（超过一千万个），无法读取。");
+    }
+
+    Package &m_pkg;
+    Workbook *m_book;
+    Sheet *m_sheet;
+    const std::vector<QString> &m_strings;
+    const std::vector<Format *> &m_formats;
+    int m_skip = 0; // depth inside an element being skipped
+    int m_row = -1;
+    int m_col = -1;
+    qint64 m_colEntries = 0;
+    // The cell being read.
+    bool m_inCell = false;
+    bool m_inV = false;
+    int m_r = 0;
+    int m_c = 0;
+    const Format *m_format = nullptr;
+    std::string m_type;
+    std::string m_value;
+    QString m_itemText;
+    bool m_valueIsItem = false;
+    bool m_hasValue = false;
+    StringItem m_item;
+};
+
 bool readSheet(Package &pkg, const QString &part, Workbook *book, Sheet *sheet,
                const std::vector<QString> &strings, const std::vector<Format *> &formats, QString *error)
 {
-    QByteArray bytes;
-    if (!pkg.read(part, &bytes, error))
-        return false;
-    QXmlStreamReader xml(bytes);
-    int row = -1;
-    int col = -1;
-    qint64 colEntries = 0;
-    while (!xml.atEnd()) {
-        if (!nextToken(xml, error))
-            return false;
-        if (!xml.isStartElement())
-            continue;
-        const QStringView n = xml.name();
-        if (n == u"c") {
-            const QXmlStreamAttributes attrs = xml.attributes();
-            const QStringView ref = attrs.value(QLatin1String("r"));
-            int r = row < 0 ? 0 : row;
-            int c = col + 1;
-            if (!ref.isEmpty() && !parseRef(ref, &r, &c)) {
-                xml.skipCurrentElement();
-                continue;
-            }
-            if (row < 0)
-                row = r;
-            col = c;
-            const Format *format = nullptr;
-            const QStringView s = attrs.value(QLatin1String("s"));
-            if (!s.isEmpty()) {
-                bool ok = false;
-                const int xf = s.toInt(&ok);
-                if (ok && xf >= 0 && size_t(xf) < formats.size())
-                    format = formats[size_t(xf)];
-            }
-            const QString type = attrs.value(QLatin1String("t")).toString();
-            QString value;
-            bool hasValue = false;
-            bool ok = true;
-            while (!xml.atEnd()) {
-                if (!nextToken(xml, error))
-                    return false;
-                if (xml.isEndElement() && xml.name() == u"c")
-                    break;
-                if (!xml.isStartElement())
-                    continue;
-                if (xml.name() == u"v") {
-                    value = xml.readElementText();
-                    hasValue = true;
-                } else if (xml.name() == u"is") {
-                    value = readStringItem(xml, error, &ok);
-                    if (!ok)
-                        return false;
-                    hasValue = true;
-                } else {
-                    xml.skipCurrentElement();
-                }
-            }
-            if (r >= book->maxRows() || c >= book->maxCols())
-                continue;
-            if (!hasValue) {
-                if (format)
-                    sheet->writeBlank(r, c, format);
-            } else if (type == u"s") {
-                bool isIndex = false;
-                const qint64 index = value.toLongLong(&isIndex);
-                if (isIndex && index >= 0 && index < qint64(strings.size()))
-                    sheet->writeStr(r, c, strings[size_t(index)], format);
-                else if (format)
-                    sheet->writeBlank(r, c, format);
-            } else if (type == u"str" || type == u"inlineStr") {
-                sheet->writeStr(r, c, value.left(kMaxCellTextLength), format);
-            } else if (type == u"b") {
-                sheet->writeBool(r, c, value.trimmed() == u"1" || value.trimmed() == u"true", format);
-            } else if (type == u"e") {
-                sheet->writeBlank(r, c, format);
-            } else if (type == u"d") {
-                double serial = 0;
-                if (isoToSerial(value.trimmed(), book->isDate1904(), &serial))
-                    sheet->writeNum(r, c, serial, format);
-                else
-                    sheet->writeBlank(r, c, format);
-            } else {
-                bool isNumber = false;
-                const double v = value.trimmed().toDouble(&isNumber);
-                if (isNumber && std::isfinite(v))
-                    sheet->writeNum(r, c, v, format);
-                else
-                    sheet->writeBlank(r, c, format);
-            }
-            if (book->cellCount() > Workbook::kMaxCells) {
-                *error = QStringLiteral("工作簿的单元格过多（超过一千万个），无法读取。");
-                return false;
-            }
-        } else if (n == u"row") {
-            const QStringView r = xml.attributes().value(QLatin1String("r"));
-            bool ok = false;
-            const qint64 index = r.toLongLong(&ok);
-            row = ok && index >= 1 && index <= kXlsxMaxRows ? int(index - 1) : row + 1;
-            col = -1;
-            const QStringView ht = xml.attributes().value(QLatin1String("ht"));
-            if (!ht.isEmpty() && pkg.rowHeightEntries < kMaxRowHeightEntries) {
-                ++pkg.rowHeightEntries;
-                sheet->setRow(row, ht.toDouble());
-            }
-        } else if (n == u"col") {
-            const int first = xml.attributes().value(QLatin1String("min")).toInt();
-            const int last = std::min(xml.attributes().value(QLatin1String("max")).toInt(), kXlsxMaxCols);
-            const QStringView width = xml.attributes().value(QLatin1String("width"));
-            if (!width.isEmpty() && first >= 1 && last >= first && colEntries < kMaxColWidthEntries) {
-                colEntries += last - first + 1;
-                sheet->setCol(first - 1, last - 1, widthFromStored(width.toDouble()));
-            }
-        } else if (n == u"sheetFormatPr") {
-            const QStringView height = xml.attributes().value(QLatin1String("defaultRowHeight"));
-            bool ok = false;
-            const double h = height.toDouble(&ok);
-            if (ok && h >= 0 && h <= 409)
-                sheet->setDefaultRowHeight(h);
-            const double w = xml.attributes().value(QLatin1String("defaultColWidth")).toDouble(&ok);
-            if (ok && w >= 0 && w <= 255)
-                sheet->setDefaultColWidth(widthFromStored(w));
-        } else if (n == u"mergeCell") {
-            const QString ref = attr(xml, QLatin1String("ref"));
-            const qsizetype colon = ref.indexOf(QLatin1Char(':'));
-            int r1, c1, r2, c2;
-            if (colon > 0 && parseRef(QStringView(ref).left(colon), &r1, &c1) &&
-                parseRef(QStringView(ref).mid(colon + 1), &r2, &c2) && r1 < book->maxRows() &&
-                c1 < book->maxCols() && sheet->merges().size() < kMaxMergesRead) {
-                // A merge overlapping an earlier one is dropped, as Excel would refuse it.
-                sheet->setMerge(std::min(r1, r2), std::min(std::max(r1, r2), book->maxRows() - 1),
-                                std::min(c1, c2), std::min(std::max(c1, c2), book->maxCols() - 1));
-            }
-        } else if (n == u"sheetData" || n == u"worksheet" || n == u"cols" || n == u"mergeCells" ||
-                   n == u"sheetFormatPr") {
-            continue;
-        } else if (n != u"sheetData") {
-            // Everything else (views, conditional formats, drawings) is not ours to read.
-            xml.skipCurrentElement();
-        }
-    }
-    return !xmlFailed(xml, part, error);
+    SheetHandler handler(pkg, book, sheet, strings, formats);
+    return parsePart(pkg, part, handler, error);
 }
 
 } // namespace
 
-bool readXlsx(const QByteArray &bytes, Workbook *book)
+bool readXlsx(const QByteArray &bytes, Workbook *book, qsizetype chunkSize)
 {
     QString error;
     auto fail = [&](const QString &message) {
@@ -650,7 +944,7 @@ bool readXlsx(const QByteArray &bytes, Workbook *book)
         }
         return fail(QStringLiteral("文件不是 Excel 2007 及以后版本的 .xlsx 工作簿（不是 zip 包）。"));
     }
-    Package pkg(bytes);
+    Package pkg(bytes, chunkSize);
     if (!pkg.open(&error))
         return fail(QStringLiteral("无法打开 .xlsx 工作簿：%1").arg(error));
     if (pkg.exists(QStringLiteral("EncryptionInfo")))

@@ -11,6 +11,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include <climits>
+
 namespace {
 
 // Readers of .xlsx decode "_xHHHH_" in cell text as the character HHHH; a cell whose text holds
@@ -101,6 +103,9 @@ bool writeXlsx(const Workbook &book, QByteArray *out, QString *error)
     QByteArray tmp = QFile::encodeName(dir.path());
     lxw_workbook_options options = {};
     options.tmpdir = tmp.data();
+    // Rows go out in ascending order, each written to the temporary file when the next one begins,
+    // with its text inline: memory stays flat however large the sheet.
+    options.constant_memory = LXW_TRUE;
     lxw_workbook *wb = workbook_new_opt(path.constData(), &options);
     if (!wb) {
         *error = QStringLiteral("无法创建 .xlsx 工作簿。");
@@ -121,9 +126,8 @@ bool writeXlsx(const Workbook &book, QByteArray *out, QString *error)
         }
         for (const auto &[col, width] : sheet.colWidths())
             worksheet_set_column(ws, lxw_col_t(col), lxw_col_t(col), width, nullptr);
-        for (const auto &[row, height] : sheet.rowHeights())
-            worksheet_set_row(ws, lxw_row_t(row), height, nullptr);
-        // Merges first: merging blanks the range, and the cells written next fill it again.
+        // Merges first, before any row: only the ranges are recorded (no format, so no cell is
+        // written), and the cells written next fill them.
         for (const CellRange &m : sheet.merges()) {
             if (m.firstRow == m.lastRow && m.firstCol == m.lastCol)
                 continue;
@@ -135,21 +139,35 @@ bool writeXlsx(const Workbook &book, QByteArray *out, QString *error)
                 break;
             }
         }
-        for (const int row : sheet.rowIndexes()) {
+        // Rows with cells and rows with a height of their own, in one ascending walk: a row left
+        // behind cannot be written again.
+        const std::vector<int> rows = sheet.rowIndexes();
+        const std::vector<std::pair<int, double>> heights = sheet.rowHeights();
+        size_t h = 0;
+        QByteArray utf8;
+        for (size_t i = 0; i <= rows.size() && failure.isEmpty(); ++i) {
+            const int row = i < rows.size() ? rows[i] : INT_MAX;
+            for (; h < heights.size() && heights[h].first <= row; ++h)
+                worksheet_set_row(ws, lxw_row_t(heights[h].first), heights[h].second, nullptr);
+            if (i == rows.size())
+                break;
             for (const int col : sheet.colIndexes(row)) {
-                lxw_format *f = fmt(sheet.cellFormat(row, col));
+                const Format *cellFormat = sheet.cellFormat(row, col);
+                lxw_format *f = fmt(cellFormat);
                 lxw_error e = LXW_NO_ERROR;
                 switch (sheet.cellType(row, col)) {
                 case CellType::Number:
-                    e = worksheet_write_number(
-                        ws, lxw_row_t(row), lxw_col_t(col),
-                        storedNumber(book, sheet.readNum(row, col), sheet.cellFormat(row, col)), f);
+                    e = worksheet_write_number(ws, lxw_row_t(row), lxw_col_t(col),
+                                               storedNumber(book, sheet.readNum(row, col), cellFormat), f);
                     break;
                 case CellType::String: {
                     const QString text = escapeXmlCharRefs(sheet.readStr(row, col));
-                    e = text.isEmpty() ? worksheet_write_blank(ws, lxw_row_t(row), lxw_col_t(col), f)
-                                       : worksheet_write_string(ws, lxw_row_t(row), lxw_col_t(col),
-                                                                text.toUtf8().constData(), f);
+                    if (text.isEmpty()) {
+                        e = worksheet_write_blank(ws, lxw_row_t(row), lxw_col_t(col), f);
+                    } else {
+                        utf8 = text.toUtf8();
+                        e = worksheet_write_string(ws, lxw_row_t(row), lxw_col_t(col), utf8.constData(), f);
+                    }
                     break;
                 }
                 case CellType::Boolean:
@@ -165,8 +183,6 @@ bool writeXlsx(const Workbook &book, QByteArray *out, QString *error)
                     break;
                 }
             }
-            if (!failure.isEmpty())
-                break;
         }
     }
     const lxw_error closed = workbook_close(wb);

@@ -5,6 +5,8 @@
 
 #include <zlib.h>
 
+#include <algorithm>
+
 namespace {
 
 constexpr quint32 kEndOfCentralDir = 0x06054b50;
@@ -145,6 +147,18 @@ bool ZipReader::exists(const QString &name) const
 bool ZipReader::read(const QString &name, qint64 maxSize, QByteArray *out)
 {
     out->clear();
+    if (const Entry *e = find(name))
+        out->reserve(qsizetype(std::min<quint64>(e->size, std::min<quint64>(quint64(maxSize), 64u << 20))));
+    return readChunks(name, maxSize, 65536, [out](const char *data, qsizetype size) {
+        out->append(data, size);
+        return true;
+    });
+}
+
+bool ZipReader::readChunks(const QString &name, qint64 maxSize, qsizetype chunkSize, const Sink &sink)
+{
+    m_sinkStopped = false;
+    chunkSize = std::clamp<qsizetype>(chunkSize, 1, 1 << 20);
     const Entry *e = find(name);
     if (!e) {
         m_error = QStringLiteral("工作簿缺少部件：%1").arg(name);
@@ -167,24 +181,36 @@ bool ZipReader::read(const QString &name, qint64 maxSize, QByteArray *out)
     }
     const char *data = d + dataAt;
     const qint64 compressed = qint64(e->compressedSize);
+    uLong crc = crc32(0, nullptr, 0);
+    auto give = [&](const char *p, qsizetype n) {
+        crc = crc32(crc, reinterpret_cast<const Bytef *>(p), uInt(n));
+        if (!sink(p, n)) {
+            m_sinkStopped = true;
+            m_error.clear();
+            return false;
+        }
+        return true;
+    };
     if (e->method == 0) {
         if (compressed > maxSize) {
             m_error = QStringLiteral("工作簿部件过大：%1").arg(name);
             return false;
         }
-        *out = QByteArray(data, compressed);
+        for (qint64 at = 0; at < compressed; at += chunkSize) {
+            if (!give(data + at, qsizetype(std::min<qint64>(chunkSize, compressed - at))))
+                return false;
+        }
     } else if (e->method == 8) {
         z_stream z = {};
         if (inflateInit2(&z, -MAX_WBITS) != Z_OK) {
             m_error = QStringLiteral("无法解压工作簿部件：%1").arg(name);
             return false;
         }
-        // The size in the header only guides the first allocation; the cap is what holds.
-        out->reserve(qsizetype(std::min<quint64>(e->size, std::min<quint64>(quint64(maxSize), 64u << 20))));
         z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data));
         z.avail_in = 0;
         qint64 fed = 0;
-        char chunk[65536];
+        qint64 total = 0;
+        std::vector<char> chunk(static_cast<size_t>(chunkSize));
         int rc = Z_OK;
         while (rc != Z_STREAM_END) {
             if (z.avail_in == 0 && fed < compressed) {
@@ -193,22 +219,26 @@ bool ZipReader::read(const QString &name, qint64 maxSize, QByteArray *out)
                 z.avail_in = uInt(n);
                 fed += n;
             }
-            z.next_out = reinterpret_cast<Bytef *>(chunk);
-            z.avail_out = sizeof chunk;
+            z.next_out = reinterpret_cast<Bytef *>(chunk.data());
+            z.avail_out = uInt(chunk.size());
             rc = inflate(&z, Z_NO_FLUSH);
-            const qint64 produced = qint64(sizeof chunk - z.avail_out);
+            const qint64 produced = qint64(chunk.size() - z.avail_out);
             if (rc != Z_OK && rc != Z_STREAM_END && !(rc == Z_BUF_ERROR && produced > 0)) {
                 inflateEnd(&z);
                 m_error = QStringLiteral("工作簿部件已损坏，无法解压：%1").arg(name);
                 return false;
             }
-            if (out->size() + produced > maxSize) {
+            if (total + produced > maxSize) {
                 inflateEnd(&z);
                 m_error =
                     QStringLiteral("工作簿部件解压后过大（超过 %1 MB）：%2").arg(maxSize >> 20).arg(name);
                 return false;
             }
-            out->append(chunk, produced);
+            total += produced;
+            if (produced > 0 && !give(chunk.data(), qsizetype(produced))) {
+                inflateEnd(&z);
+                return false;
+            }
             if (rc != Z_STREAM_END && produced == 0 && z.avail_in == 0 && fed >= compressed) {
                 inflateEnd(&z);
                 m_error = QStringLiteral("工作簿部件不完整：%1").arg(name);
@@ -220,7 +250,7 @@ bool ZipReader::read(const QString &name, qint64 maxSize, QByteArray *out)
         m_error = QStringLiteral("工作簿部件 %1 使用了不支持的压缩方式（%2）。").arg(name).arg(e->method);
         return false;
     }
-    if (crc32(0, reinterpret_cast<const Bytef *>(out->constData()), uInt(out->size())) != e->crc) {
+    if (crc != e->crc) {
         m_error = QStringLiteral("工作簿部件已损坏（校验和不符）：%1").arg(name);
         return false;
     }

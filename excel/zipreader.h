@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 class ZipReader
@@ -17,6 +18,13 @@ public:
     // The entry's bytes, inflated and checked against its CRC; false for a missing, damaged or
     // encrypted entry, or one inflating beyond `maxSize` bytes.
     bool read(const QString &name, qint64 maxSize, QByteArray *out);
+    // The same, handing the inflated bytes to `sink` in pieces of at most `chunkSize` bytes as they
+    // come, so a large part is never held whole. The checksum is checked after the last piece;
+    // `sink` returning false stops the reading (and the caller says why).
+    using Sink = std::function<bool(const char *data, qsizetype size)>;
+    bool readChunks(const QString &name, qint64 maxSize, qsizetype chunkSize, const Sink &sink);
+    // Whether the last failed readChunks stopped because its sink said so.
+    bool sinkStopped() const { return m_sinkStopped; }
     QString error() const { return m_error; }
 
 private:
@@ -35,4 +43,5 @@ private:
     QByteArray m_bytes;
     std::vector<Entry> m_entries;
     QString m_error;
+    bool m_sinkStopped = false;
 };

@@ -1,0 +1,205 @@
+// The .xlsx reader parses sheet and shared-string parts while they inflate. Whatever the size of
+// the inflated pieces, a workbook must read exactly as it does in one piece: a text, a cell or a
+// UTF-8 character split across two pieces must come through whole, and a part cut short must fail.
+#include "excel/formats.h"
+#include "excel/workbook.h"
+#include "tests/excel/testbooks.h"
+
+#include <QTest>
+
+#include <zlib.h>
+
+using namespace testbooks;
+
+namespace {
+
+QByteArray rawDeflate(const QByteArray &data)
+{
+    z_stream z = {};
+    deflateInit2(&z, 9, Z_DEFLATED, -MAX_WBITS, 9, Z_DEFAULT_STRATEGY);
+    QByteArray out(int(deflateBound(&z, uLong(data.size()))) + 64, '\0');
+    z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.constData()));
+    z.avail_in = uInt(data.size());
+    z.next_out = reinterpret_cast<Bytef *>(out.data());
+    z.avail_out = uInt(out.size());
+    deflate(&z, Z_FINISH);
+    out.truncate(qsizetype(z.total_out));
+    deflateEnd(&z);
+    return out;
+}
+
+QList<ZipPart> deflated(QList<ZipPart> parts)
+{
+    for (ZipPart &p : parts)
+        p.compressed = rawDeflate(p.data);
+    return parts;
+}
+
+const QByteArray kStrings = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+                            "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+                            "<si><t>应发工资合计（元）</t></si>"
+                            "<si><r><t>张</t></r><r><rPr><b/></rPr><t xml:space=\"preserve\">三 </t></r>"
+                            "<rPh sb=\"0\" eb=\"1\"><t>ちょう</t></rPh></si>"
+                            "<si><t>line&amp;&lt;1&gt;_x000A_end</t></si>"
+                            "<si><t></t></si></sst>";
+
+const QByteArray kSheet =
+    "<row r=\"1\" ht=\"20\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" t=\"s\"><v>1</v></c>"
+    "<c r=\"C1\" t=\"s\"><v>2</v></c><c r=\"D1\" t=\"s\"><v>3</v></c></row>"
+    "<row r=\"2\"><c r=\"A2\"><v>12345.678</v></c><c r=\"B2\" t=\"b\"><v>1</v></c>"
+    "<c r=\"C2\" t=\"inlineStr\"><is><t>内联文字</t></is></c>"
+    "<c r=\"D2\" t=\"str\"><f>A2</f><v>公式结果</v></c></row>"
+    "<row r=\"40\"><c r=\"AB40\"><v>-0.5</v></c></row>";
+
+const QByteArray kExtra = "<mergeCells count=\"1\"><mergeCell ref=\"A3:C4\"/></mergeCells>";
+
+// Every cell of every sheet, as text, to compare two reads of one file.
+QString contents(const Workbook &book)
+{
+    QString out;
+    for (int i = 0; i < book.sheetCount(); ++i) {
+        const Sheet &s = *book.getSheet(i);
+        out += QStringLiteral("[%1 %2 %3 %4]\n")
+                   .arg(s.name())
+                   .arg(s.lastRow())
+                   .arg(s.lastCol())
+                   .arg(s.cellCount());
+        for (const int r : s.rowIndexes()) {
+            out += QStringLiteral("row %1 height %2\n").arg(r).arg(s.rowHeight(r));
+            for (const int c : s.colIndexes(r))
+                out += QStringLiteral("%1,%2 %3 %4 %5\n")
+                           .arg(r)
+                           .arg(c)
+                           .arg(int(s.cellType(r, c)))
+                           .arg(s.readNum(r, c), 0, 'g', 17)
+                           .arg(s.readStr(r, c));
+        }
+        for (const CellRange &m : s.merges())
+            out += QStringLiteral("merge %1 %2 %3 %4\n")
+                       .arg(m.firstRow)
+                       .arg(m.lastRow)
+                       .arg(m.firstCol)
+                       .arg(m.lastCol);
+    }
+    return out;
+}
+
+} // namespace
+
+class TestXlsxStream : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void anyPieceSizeReadsTheSame_data();
+    void anyPieceSizeReadsTheSame();
+    void partCutShortFails_data();
+    void partCutShortFails();
+    void oneCellAtTheLastRow();
+};
+
+void TestXlsxStream::anyPieceSizeReadsTheSame_data()
+{
+    QTest::addColumn<bool>("compressed");
+    QTest::addColumn<int>("chunk");
+    for (const bool compressed : {false, true}) {
+        for (const int chunk : {1, 2, 3, 5, 7, 13, 64, 4096}) {
+            QTest::addRow("%s, %d-byte pieces", compressed ? "deflated" : "stored", chunk)
+                << compressed << chunk;
+        }
+    }
+}
+
+void TestXlsxStream::anyPieceSizeReadsTheSame()
+{
+    QFETCH(bool, compressed);
+    QFETCH(int, chunk);
+    QList<ZipPart> parts = xlsxParts(kSheet, kStrings, {}, kExtra);
+    if (compressed)
+        parts = deflated(parts);
+    const QByteArray file = zip(parts);
+
+    Workbook whole(Workbook::Kind::Xlsx);
+    QVERIFY2(readXlsx(file, &whole, 1 << 20), qPrintable(whole.errorMessage()));
+    Workbook pieces(Workbook::Kind::Xlsx);
+    QVERIFY2(readXlsx(file, &pieces, chunk), qPrintable(pieces.errorMessage()));
+    QCOMPARE(contents(pieces), contents(whole));
+
+    // And what it reads is the file's content, not merely the same mistake twice.
+    const Sheet &s = *pieces.getSheet(0);
+    QCOMPARE(s.readStr(0, 0), QStringLiteral("应发工资合计（元）"));
+    QCOMPARE(s.readStr(0, 1), QStringLiteral("张三 "));
+    QCOMPARE(s.readStr(0, 2), QStringLiteral("line&<1>\nend"));
+    QCOMPARE(s.cellType(0, 3), CellType::String);
+    QCOMPARE(s.readStr(0, 3), QString());
+    QCOMPARE(s.readNum(1, 0), 12345.678);
+    QVERIFY(s.readBool(1, 1));
+    QCOMPARE(s.readStr(1, 2), QStringLiteral("内联文字"));
+    QCOMPARE(s.readStr(1, 3), QStringLiteral("公式结果"));
+    QCOMPARE(s.readNum(39, 27), -0.5);
+    QCOMPARE(s.rowHeight(0), 20.0);
+    QCOMPARE(s.merges().size(), size_t(1));
+    QCOMPARE(s.cellCount(), qsizetype(9));
+}
+
+void TestXlsxStream::partCutShortFails_data()
+{
+    QTest::addColumn<QByteArray>("sheet");
+    QTest::addColumn<QByteArray>("strings");
+    QTest::addColumn<int>("chunk");
+    const QByteArray head = "<?xml version=\"1.0\"?><worksheet><sheetData>";
+    const QByteArray strings = "<sst><si><t>工资</t></si></sst>";
+    for (const int chunk : {1, 4, 65536}) {
+        QTest::addRow("sheet ends inside a value, %d-byte pieces", chunk)
+            << QByteArray(head + "<row r=\"1\"><c r=\"A1\"><v>12") << QByteArray() << chunk;
+        QTest::addRow("sheet ends inside a start tag, %d-byte pieces", chunk)
+            << QByteArray(head + "<row r=\"1\"><c r=\"A") << QByteArray() << chunk;
+        QTest::addRow("sheet ends after a whole cell, %d-byte pieces", chunk)
+            << QByteArray(head + "<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>") << QByteArray() << chunk;
+        QTest::addRow("shared strings end inside a character, %d-byte pieces", chunk)
+            << QByteArray(head + "</sheetData></worksheet>") << strings.left(strings.indexOf("资") + 1)
+            << chunk;
+        QTest::addRow("empty sheet part, %d-byte pieces", chunk) << QByteArray() << QByteArray() << chunk;
+    }
+}
+
+void TestXlsxStream::partCutShortFails()
+{
+    QFETCH(QByteArray, sheet);
+    QFETCH(QByteArray, strings);
+    QFETCH(int, chunk);
+    QList<ZipPart> parts = xlsxParts({}, strings.isEmpty() ? QByteArray("<sst/>") : strings);
+    parts[4].data = sheet;
+    for (const bool compressed : {false, true}) {
+        Workbook book(Workbook::Kind::Xlsx);
+        QVERIFY(!readXlsx(zip(compressed ? deflated(parts) : parts), &book, chunk));
+        QVERIFY2(book.errorMessage().contains(QStringLiteral("不完整")), qPrintable(book.errorMessage()));
+    }
+}
+
+void TestXlsxStream::oneCellAtTheLastRow()
+{
+    Workbook book(Workbook::Kind::Xlsx);
+    QVERIFY(book.loadFromData(
+        zip(deflated(xlsxParts("<row r=\"1048576\"><c r=\"XFD1048576\"><v>7</v></c></row>")))));
+    const Sheet &s = *book.getSheet(0);
+    QCOMPARE(s.lastRow(), 1048575);
+    QCOMPARE(s.lastCol(), 16383);
+    QCOMPARE(s.cellCount(), qsizetype(1));
+    QCOMPARE(s.rowIndexes(), std::vector<int>{1048575});
+    QCOMPARE(s.readNum(1048575, 16383), 7.0);
+    QCOMPARE(s.cellType(1048574, 16383), CellType::Empty);
+    QCOMPARE(s.cellType(0, 0), CellType::Empty);
+
+    // Written back and read again, it is still one cell.
+    QByteArray bytes;
+    QString error;
+    QVERIFY2(writeXlsx(book, &bytes, &error), qPrintable(error));
+    Workbook again(Workbook::Kind::Xlsx);
+    QVERIFY2(again.loadFromData(bytes), qPrintable(again.errorMessage()));
+    QCOMPARE(again.getSheet(0)->cellCount(), qsizetype(1));
+    QCOMPARE(again.getSheet(0)->readNum(1048575, 16383), 7.0);
+}
+
+QTEST_GUILESS_MAIN(TestXlsxStream)
+#include "tst_xlsxstream.moc"
