@@ -7,6 +7,7 @@
 
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -18,7 +19,7 @@ const QStringList &skinNames()
     static const QStringList names = {
         QStringLiteral("绽放生命"), QStringLiteral("蓝色海洋"), QStringLiteral("红色心情"),
         QStringLiteral("可爱女孩"), QStringLiteral("清澈水珠"), QStringLiteral("盛开花朵"),
-        QStringLiteral("一缕阳光"), QStringLiteral("神秘夜空"), QStringLiteral("360安仔"),
+        QStringLiteral("一缕阳光"), QStringLiteral("神秘夜空"), QStringLiteral("蓝衣卫士"),
         QStringLiteral("美丽石头"), QStringLiteral("黄色力量"), QStringLiteral("魔幻世界"),
         QStringLiteral("热情活力"), QStringLiteral("梦幻天空"), QStringLiteral("愤怒的小鸟"),
         QStringLiteral("优雅爵士"), QStringLiteral("卡通"),     QStringLiteral("清凉夏日"),
@@ -135,6 +136,16 @@ void SkinWidget::varyfySkin(const QString &skin)
     m_skinLoaded = true;
     update();
     emit changeSkin(m_skin);
+}
+
+// Escape closes the chooser, as it closes every other dialog of the program.
+void SkinWidget::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void SkinWidget::paintEvent(QPaintEvent *)

@@ -14,6 +14,7 @@
 #include <QScrollBar>
 #include <QSplitter>
 #include <QTableWidget>
+#include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
 
@@ -53,9 +54,31 @@ void makeWhite(QWidget *page)
     page->setPalette(pal);
 }
 
+namespace {
+
+// A wheel turned over a box the user is not editing scrolls the page instead of changing the amount.
+class AmountBox : public QDoubleSpinBox
+{
+public:
+    using QDoubleSpinBox::QDoubleSpinBox;
+
+protected:
+    void wheelEvent(QWheelEvent *event) override
+    {
+        if (!hasFocus()) {
+            event->ignore();
+            return;
+        }
+        QDoubleSpinBox::wheelEvent(event);
+    }
+};
+
+} // namespace
+
 QDoubleSpinBox *amountInput(QWidget *parent)
 {
-    auto *box = new QDoubleSpinBox(parent);
+    auto *box = new AmountBox(parent);
+    box->setFocusPolicy(Qt::StrongFocus);
     box->setDecimals(2);
     box->setRange(0, kMaxInputYuan);
     box->setValue(0);

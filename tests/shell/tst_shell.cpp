@@ -56,6 +56,7 @@ private slots:
     void skinPages();
     void skinLinks();
     void skinNameRule();
+    void escapeClosesSkinDialog();
     void readConfig_data();
     void readConfig();
     void writeConfigRejectsEmptyNames();
@@ -271,12 +272,23 @@ void TestShell::skinLinks()
     QCOMPARE(skins.currentPage(), 1);
 }
 
+void TestShell::escapeClosesSkinDialog()
+{
+    SkinWidget skins;
+    skins.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&skins));
+    QTest::keyClick(&skins, Qt::Key_Escape);
+    QVERIFY(!skins.isVisible());
+}
+
 void TestShell::skinNameRule()
 {
     QCOMPARE(skinNames().size(), 23);
     QCOMPARE(skinName(7), QStringLiteral("神秘夜空"));
     QCOMPARE(skinName(8), QStringLiteral("神秘夜空"));
-    QCOMPARE(skinName(9), QStringLiteral("360安仔"));
+    QCOMPARE(skinName(9), QStringLiteral("蓝衣卫士"));
+    for (const QString &name : skinNames())
+        QVERIFY2(!name.contains(QStringLiteral("360")), qPrintable(name));
     QCOMPARE(skinName(19), QStringLiteral("蓝色经典"));
     QCOMPARE(skinName(23), QStringLiteral("欢度国庆"));
     QCOMPARE(skinName(24), QString());

@@ -1,12 +1,15 @@
 #include "pages/single/apportioncalcwid.h"
 #include "pages/single/inversecalcwid.h"
+#include "pages/single/pagekit.h"
 #include "pages/single/singlesavecalcwid.h"
 #include "pagetest.h"
 #include "shell/lumo.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QTest>
+#include <QWheelEvent>
 
 // The main window opens the single-person pages behind their function buttons and keeps them.
 class TestFunctionPages : public QObject
@@ -17,6 +20,8 @@ private slots:
     void init();
     void pageBehindButton_data();
     void pageBehindButton();
+    void wheelChangesOnlyFocusedAmount_data();
+    void wheelChangesOnlyFocusedAmount();
 
 private:
     pagetest::TemporaryHome m_home;
@@ -56,6 +61,34 @@ void TestFunctionPages::pageBehindButton()
     QCOMPARE(window.page(function), page);
     QVERIFY(!page->isHidden());
     QCOMPARE(page->findChild<QDoubleSpinBox *>()->value(), 1234.5);
+}
+
+void TestFunctionPages::wheelChangesOnlyFocusedAmount_data()
+{
+    QTest::addColumn<bool>("focused");
+    QTest::addColumn<double>("expected");
+    QTest::newRow("not focused: unchanged") << false << 0.0;
+    QTest::newRow("focused: one step up") << true << 1.0;
+}
+
+void TestFunctionPages::wheelChangesOnlyFocusedAmount()
+{
+    QFETCH(bool, focused);
+    QFETCH(double, expected);
+    QWidget window;
+    QDoubleSpinBox *box = pagekit::amountInput(&window);
+    auto *other = pagekit::amountInput(&window);
+    other->move(0, 40);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.activateWindow();
+    (focused ? box : other)->setFocus();
+    QTRY_VERIFY(box->hasFocus() == focused);
+    const QPointF at(box->width() / 2.0, box->height() / 2.0);
+    QWheelEvent wheel(at, box->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(box, &wheel);
+    QCOMPARE(box->value(), expected);
 }
 
 QTEST_MAIN(TestFunctionPages)
