@@ -1,0 +1,310 @@
+#include "batch/sheetlayout.h"
+
+#include "excel/workbook.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace {
+
+// Excel's built-in number format "#,##0.00".
+constexpr int kAmountNumFormat = 4;
+constexpr int kHeadingFill = 23;
+constexpr int kTotalFill = 54;
+constexpr double kBodyFontSize = 10;
+
+int rowWidth(const SheetRow &row)
+{
+    int width = 0;
+    for (size_t c = 0; c < row.cells.size(); ++c) {
+        if (row.cells[c].present)
+            width = std::max(width, int(c) + std::max(1, row.cells[c].colSpan));
+    }
+    return width;
+}
+
+QString cellText(const QString &text)
+{
+    if (text.size() <= kMaxCellTextLength)
+        return text;
+    const QString marker = sheetCellMarker();
+    return text.left(kMaxCellTextLength - marker.size()) + marker;
+}
+
+struct Formats
+{
+    const Format *title;
+    const Format *heading;
+    const Format *body[3][2]; // left, centre, right × text, number
+    const Format *total[2];
+};
+
+Formats makeFormats(Workbook &book)
+{
+    const auto font = [&book](double size, bool bold) {
+        Font *f = book.addFont();
+        f->setName(QStringLiteral("微软雅黑"));
+        f->setSize(size);
+        f->setBold(bold);
+        return f;
+    };
+    const Font *titleFont = font(20, false);
+    const Font *headingFont = font(11, true);
+    const Font *bodyFont = font(kBodyFontSize, false);
+
+    Formats f;
+    Format *title = book.addFormat();
+    title->setFont(titleFont);
+    title->setAlignH(AlignHCenter);
+    title->setAlignV(AlignVCenter);
+    f.title = title;
+
+    Format *heading = book.addFormat();
+    heading->setFont(headingFont);
+    heading->setAlignH(AlignHCenter);
+    heading->setAlignV(AlignVCenter);
+    heading->setBorder(BorderThin);
+    heading->setFillPattern(FillSolid);
+    heading->setPatternForegroundColor(kHeadingFill);
+    f.heading = heading;
+
+    const int aligns[3] = {AlignLeft, AlignHCenter, AlignRight};
+    for (int a = 0; a < 3; ++a) {
+        for (int n = 0; n < 2; ++n) {
+            Format *body = book.addFormat();
+            body->setFont(bodyFont);
+            body->setAlignH(aligns[a]);
+            body->setAlignV(AlignVCenter);
+            body->setNumFormat(n ? kAmountNumFormat : 0);
+            body->setBorder(BorderThin);
+            f.body[a][n] = body;
+        }
+    }
+    for (int n = 0; n < 2; ++n) {
+        Format *total = book.addFormat();
+        total->setFont(headingFont);
+        total->setAlignH(AlignRight);
+        total->setAlignV(AlignVCenter);
+        total->setNumFormat(n ? kAmountNumFormat : 0);
+        total->setBorder(BorderThin);
+        total->setFillPattern(FillSolid);
+        total->setPatternForegroundColor(kTotalFill);
+        f.total[n] = total;
+    }
+    return f;
+}
+
+const Format *formatFor(const Formats &f, SheetCellStyle style, bool number)
+{
+    switch (style) {
+    case SheetCellStyle::BodyLeft:
+        return f.body[0][number];
+    case SheetCellStyle::BodyRight:
+        return f.body[2][number];
+    case SheetCellStyle::Heading:
+        return f.heading;
+    case SheetCellStyle::Total:
+        return f.total[number];
+    case SheetCellStyle::BodyCenter:
+        break;
+    }
+    return f.body[1][number];
+}
+
+// Writes one row; false with the workbook's limits or an overlapping span as the reason.
+bool writeRow(Sheet *sheet, const Formats &f, int r, const SheetRow &row, int columns, bool heading)
+{
+    int c = 0;
+    while (c < columns) {
+        const SheetCell *cell = size_t(c) < row.cells.size() ? &row.cells[size_t(c)] : nullptr;
+        if (!cell || !cell->present) {
+            const SheetCellStyle style = heading     ? SheetCellStyle::Heading
+                                         : row.total ? SheetCellStyle::Total
+                                                     : SheetCellStyle::BodyCenter;
+            if (!sheet->writeBlank(r, c, formatFor(f, style, false)))
+                return false;
+            ++c;
+            continue;
+        }
+        const SheetCellStyle style = heading     ? SheetCellStyle::Heading
+                                     : row.total ? SheetCellStyle::Total
+                                                 : cell->style;
+        double value = 0;
+        bool ok;
+        if (cell->numeric && amountFromText(cell->text, &value))
+            ok = sheet->writeNum(r, c, value, formatFor(f, style, true));
+        else
+            ok = sheet->writeStr(r, c, cellText(cell->text), formatFor(f, style, false));
+        if (!ok)
+            return false;
+        const int span = std::clamp(cell->colSpan, 1, columns - c);
+        if (span > 1) {
+            // The covered cells keep the borders and fill of the merged cell.
+            for (int k = c + 1; k < c + span; ++k) {
+                if (!sheet->writeBlank(r, k, formatFor(f, style, false)))
+                    return false;
+            }
+            if (!sheet->setMerge(r, r, c, c + span - 1))
+                return false;
+        }
+        c += span;
+    }
+    return true;
+}
+
+} // namespace
+
+int SheetLayout::columnCount() const
+{
+    int n = int(columnWidths.size());
+    for (const SheetRow &row : headings)
+        n = std::max(n, rowWidth(row));
+    for (const SheetRow &row : rows)
+        n = std::max(n, rowWidth(row));
+    return n;
+}
+
+int SheetLayout::sheetRowCount() const
+{
+    return (title.isEmpty() ? 0 : 3) + int(headings.size()) + int(rows.size());
+}
+
+bool amountFromText(const QString &text, double *yuan)
+{
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    bool negative = false;
+    if (i < n && text[i] == u'-') {
+        negative = true;
+        ++i;
+    }
+    QString digits;
+    int group = 0; // digits since the last comma
+    bool comma = false;
+    const qsizetype start = i;
+    for (; i < n && text[i] != u'.'; ++i) {
+        const QChar ch = text[i];
+        if (ch == u',') {
+            if (group == 0 || (comma && group != 3) || (!comma && group > 3))
+                return false;
+            comma = true;
+            group = 0;
+        } else if (ch >= u'0' && ch <= u'9') {
+            digits += ch;
+            ++group;
+        } else {
+            return false;
+        }
+    }
+    if (i == start || group == 0 || (comma && group != 3) || digits.size() > 15)
+        return false;
+    if (i < n) { // the fraction
+        ++i;
+        const qsizetype fraction = n - i;
+        if (fraction < 1 || fraction > 2)
+            return false;
+        digits += u'.';
+        for (; i < n; ++i) {
+            if (text[i] < u'0' || text[i] > u'9')
+                return false;
+            digits += text[i];
+        }
+    }
+    bool ok = false;
+    const double v = digits.toDouble(&ok);
+    if (!ok)
+        return false;
+    *yuan = negative ? -v : v;
+    return true;
+}
+
+QString exportFileName(const QString &fileName)
+{
+    const QString suffix = QFileInfo(fileName).suffix().toLower();
+    if (suffix == u"xls" || suffix == u"xlsx")
+        return fileName;
+    return fileName + QStringLiteral(".xlsx");
+}
+
+QString sheetCellMarker()
+{
+    return QStringLiteral("…（内容过长，已截断）");
+}
+
+bool sheetLayoutFits(const SheetLayout &layout, const QString &fileName, QString *error)
+{
+    const Workbook::Kind kind = QFileInfo(fileName).suffix().compare(u"xlsx", Qt::CaseInsensitive) == 0
+                                    ? Workbook::Kind::Xlsx
+                                    : Workbook::Kind::Xls;
+    const int maxRows = kind == Workbook::Kind::Xls ? kXlsMaxRows : kXlsxMaxRows;
+    const int maxCols = kind == Workbook::Kind::Xls ? kXlsMaxCols : kXlsxMaxCols;
+    const int rows = layout.sheetRowCount();
+    const int cols = layout.columnCount();
+    if (rows <= maxRows && cols <= maxCols)
+        return true;
+    if (error) {
+        *error = kind == Workbook::Kind::Xls
+                     ? QStringLiteral("导出的表格共 %1 行、%2 列，超出了 .xls 文件最多 65,536 行、256 列"
+                                      "的限制。请把文件名的后缀改为 .xlsx 后重新导出。")
+                           .arg(rows)
+                           .arg(cols)
+                     : QStringLiteral("导出的表格共 %1 行、%2 列，超出了 .xlsx 文件最多 1,048,576 行、"
+                                      "16,384 列的限制。")
+                           .arg(rows)
+                           .arg(cols);
+    }
+    return false;
+}
+
+bool writeSheetLayout(const SheetLayout &layout, const QString &fileName, QString *error)
+{
+    QString message;
+    const auto fail = [&](const QString &why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    if (!sheetLayoutFits(layout, fileName, &message))
+        return fail(message);
+    const QFileInfo target(fileName);
+    if (target.isDir())
+        return fail(QStringLiteral("“%1”是一个文件夹，不能作为导出文件。").arg(fileName));
+    // Root may write anywhere, so the file's own permission bits are what a user set on it.
+    if (target.exists() &&
+        !(target.permissions() & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther)))
+        return fail(QStringLiteral("文件“%1”是只读的，未被覆盖。").arg(fileName));
+
+    const std::unique_ptr<Workbook> book = Workbook::create(fileName);
+    Sheet *sheet = book->addSheet(layout.sheetName);
+    if (!sheet)
+        return fail(book->errorMessage());
+    const Formats formats = makeFormats(*book);
+    const int columns = layout.columnCount();
+    const QString limit = QStringLiteral("导出的数据超出了工作表的限制。");
+
+    int r = 0;
+    if (!layout.title.isEmpty()) {
+        r = 1;
+        const int span = std::clamp(layout.titleSpan, 1, std::max(1, columns));
+        if (!sheet->writeStr(r, 0, cellText(layout.title), formats.title) ||
+            (span > 1 && !sheet->setMerge(r, r, 0, span - 1)))
+            return fail(limit);
+        r = 3;
+    }
+    for (const SheetRow &row : layout.headings) {
+        if (!writeRow(sheet, formats, r++, row, columns, true))
+            return fail(limit);
+    }
+    for (const SheetRow &row : layout.rows) {
+        if (!writeRow(sheet, formats, r++, row, columns, false))
+            return fail(limit);
+    }
+    for (size_t c = 0; c < layout.columnWidths.size(); ++c) {
+        if (layout.columnWidths[c] > 0)
+            sheet->setCol(int(c), int(c), layout.columnWidths[c] / kBodyFontSize);
+    }
+    if (!book->save(fileName))
+        return fail(book->errorMessage());
+    return true;
+}

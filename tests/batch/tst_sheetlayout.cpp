@@ -1,0 +1,262 @@
+// The result-sheet writer: amount texts become numbers, texts stay texts, the .xls limits are
+// checked before anything is written, and a failed save never touches an existing file.
+#include "batch/sheetlayout.h"
+#include "excel/workbook.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestSheetLayout : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void amountText_data();
+    void amountText();
+    void fileName_data();
+    void fileName();
+    void writtenBack_data();
+    void writtenBack();
+    void xlsLimits_data();
+    void xlsLimits();
+    void longTextCut();
+    void failedSaveKeepsOldFile_data();
+    void failedSaveKeepsOldFile();
+};
+
+namespace {
+
+SheetCell cell(const QString &text, bool numeric = false, SheetCellStyle style = SheetCellStyle::BodyRight,
+               int span = 1)
+{
+    SheetCell c;
+    c.present = true;
+    c.text = text;
+    c.numeric = numeric;
+    c.style = style;
+    c.colSpan = span;
+    return c;
+}
+
+// Two people and a totals row under a three-column group heading.
+SheetLayout sample(const QString &title)
+{
+    SheetLayout l;
+    l.title = title;
+    l.titleSpan = 3;
+    l.headings.push_back({{cell(QStringLiteral("小计"), false, SheetCellStyle::Heading, 3)}, false});
+    l.headings.push_back(
+        {{cell(QStringLiteral("姓名")), cell(QStringLiteral("应发数")), cell(QStringLiteral("税率"))},
+         false});
+    l.rows.push_back({{cell(QStringLiteral("张三"), false, SheetCellStyle::BodyLeft),
+                       cell(QStringLiteral("12,345.6"), true), cell(QStringLiteral("20%"), false)},
+                      false});
+    l.rows.push_back({{cell(QStringLiteral("001"), false, SheetCellStyle::BodyLeft),
+                       cell(QStringLiteral("-5"), true), SheetCell()},
+                      false});
+    l.rows.push_back({{cell(QStringLiteral("总计"), false, SheetCellStyle::BodyCenter),
+                       cell(QStringLiteral("12,340.6"), true)},
+                      true});
+    l.columnWidths = {110, 110, 40};
+    return l;
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+void TestSheetLayout::amountText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<double>("yuan");
+    QTest::newRow("grouped with one decimal") << QStringLiteral("1,234.5") << true << 1234.5;
+    QTest::newRow("negative whole") << QStringLiteral("-20") << true << -20.0;
+    QTest::newRow("fen only") << QStringLiteral("0.05") << true << 0.05;
+    QTest::newRow("ungrouped") << QStringLiteral("12345") << true << 12345.0;
+    QTest::newRow("rate stays text") << QStringLiteral("20%") << false << 0.0;
+    QTest::newRow("empty") << QString() << false << 0.0;
+    QTest::newRow("group of four") << QStringLiteral("1,2345") << false << 0.0;
+    QTest::newRow("three decimals") << QStringLiteral("1.234") << false << 0.0;
+    QTest::newRow("dot without fraction") << QStringLiteral("12.") << false << 0.0;
+    QTest::newRow("lone minus") << QStringLiteral("-") << false << 0.0;
+    QTest::newRow("leading comma") << QStringLiteral(",123") << false << 0.0;
+}
+
+void TestSheetLayout::amountText()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, ok);
+    QFETCH(double, yuan);
+    double v = 0;
+    QCOMPARE(amountFromText(text, &v), ok);
+    if (ok)
+        QCOMPARE(v, yuan);
+}
+
+void TestSheetLayout::fileName_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("used");
+    QTest::newRow("no suffix") << QStringLiteral("/a/结果") << QStringLiteral("/a/结果.xlsx");
+    QTest::newRow("xls kept") << QStringLiteral("/a/r.xls") << QStringLiteral("/a/r.xls");
+    QTest::newRow("upper XLSX kept") << QStringLiteral("/a/r.XLSX") << QStringLiteral("/a/r.XLSX");
+    QTest::newRow("other suffix") << QStringLiteral("/a/r.csv") << QStringLiteral("/a/r.csv.xlsx");
+}
+
+void TestSheetLayout::fileName()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, used);
+    QCOMPARE(exportFileName(typed), used);
+}
+
+void TestSheetLayout::writtenBack_data()
+{
+    QTest::addColumn<QString>("suffix");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("xls with title") << QStringLiteral("xls") << QStringLiteral("工资");
+    QTest::newRow("xlsx with title") << QStringLiteral("xlsx") << QStringLiteral("工资");
+    QTest::newRow("xls without title") << QStringLiteral("xls") << QString();
+    QTest::newRow("xlsx without title") << QStringLiteral("xlsx") << QString();
+}
+
+void TestSheetLayout::writtenBack()
+{
+    QFETCH(QString, suffix);
+    QFETCH(QString, title);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("out.") + suffix);
+    QString error;
+    QVERIFY2(writeSheetLayout(sample(title), path, &error), qPrintable(error));
+
+    Workbook book(suffix == u"xlsx" ? Workbook::Kind::Xlsx : Workbook::Kind::Xls);
+    QVERIFY2(book.load(path), qPrintable(book.errorMessage()));
+    const Sheet *s = book.getSheet(0);
+    QCOMPARE(s->name(), QStringLiteral("lumo"));
+    const int h = title.isEmpty() ? 0 : 3;
+    if (!title.isEmpty()) {
+        QCOMPARE(s->readStr(1, 0), title);
+        QCOMPARE(s->cellFormat(1, 0)->font()->size(), 20.0);
+    }
+    QCOMPARE(s->readStr(h, 0), QStringLiteral("小计"));
+    int fr, lr, fc, lc;
+    QVERIFY(s->getMerge(h, 1, &fr, &lr, &fc, &lc));
+    QCOMPARE(QList<int>({fr, lr, fc, lc}), QList<int>({h, h, 0, 2}));
+    QCOMPARE(s->cellFormat(h, 0)->patternForegroundColor(), 23);
+    QVERIFY(s->cellFormat(h + 1, 1)->font()->bold());
+    // Amounts are numbers with the grouped two-decimal format; texts stay texts.
+    QCOMPARE(s->cellType(h + 2, 1), CellType::Number);
+    QCOMPARE(s->readNum(h + 2, 1), 12345.6);
+    QCOMPARE(s->cellFormat(h + 2, 1)->numFormat(), 4);
+    QCOMPARE(s->cellType(h + 2, 2), CellType::String);
+    QCOMPARE(s->readStr(h + 2, 2), QStringLiteral("20%"));
+    QCOMPARE(s->cellType(h + 3, 0), CellType::String);
+    QCOMPARE(s->readStr(h + 3, 0), QStringLiteral("001"));
+    QCOMPARE(s->readNum(h + 3, 1), -5.0);
+    QCOMPARE(s->cellFormat(h + 3, 2)->borderLeft(), int(BorderThin));
+    // The totals row: fill 54 and bold, its missing cell included.
+    QCOMPARE(s->cellFormat(h + 4, 1)->patternForegroundColor(), 54);
+    QCOMPARE(s->cellFormat(h + 4, 2)->patternForegroundColor(), 54);
+    QVERIFY(s->cellFormat(h + 4, 1)->font()->bold());
+    QCOMPARE(s->cellFormat(h + 4, 0)->alignH(), int(AlignRight));
+    QCOMPARE(s->cellFormat(h + 2, 0)->alignH(), int(AlignLeft));
+    QCOMPARE(s->cellFormat(h + 2, 0)->font()->name(), QStringLiteral("微软雅黑"));
+    QCOMPARE(s->colWidth(0), 11.0);
+    QCOMPARE(s->colWidth(2), 4.0);
+}
+
+void TestSheetLayout::xlsLimits_data()
+{
+    QTest::addColumn<QString>("suffix");
+    QTest::addColumn<int>("dataRows");
+    QTest::addColumn<int>("columns");
+    QTest::addColumn<bool>("fits");
+    QTest::newRow("xls last row fits") << QStringLiteral("xls") << 65536 - 5 << 3 << true;
+    QTest::newRow("xls one row over") << QStringLiteral("xls") << 65536 - 4 << 3 << false;
+    QTest::newRow("xls 256 columns") << QStringLiteral("xls") << 1 << 256 << true;
+    QTest::newRow("xls 257 columns") << QStringLiteral("xls") << 1 << 257 << false;
+    QTest::newRow("xlsx takes more rows") << QStringLiteral("xlsx") << 70000 << 300 << true;
+}
+
+void TestSheetLayout::xlsLimits()
+{
+    QFETCH(QString, suffix);
+    QFETCH(int, dataRows);
+    QFETCH(int, columns);
+    QFETCH(bool, fits);
+    SheetLayout l = sample(QStringLiteral("t")); // 3 title rows and 2 heading rows
+    l.rows.assign(size_t(dataRows), SheetRow());
+    l.columnWidths.assign(size_t(columns), 10);
+    QString error;
+    QCOMPARE(sheetLayoutFits(l, QStringLiteral("/x/r.") + suffix, &error), fits);
+    if (!fits) {
+        QVERIFY2(error.contains(QStringLiteral(".xlsx")), qPrintable(error));
+        // Refused before anything is written: no file appears.
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("r.") + suffix);
+        QVERIFY(!writeSheetLayout(l, path, &error));
+        QVERIFY(!QFile::exists(path));
+    }
+}
+
+void TestSheetLayout::longTextCut()
+{
+    SheetLayout l;
+    l.rows.push_back({{cell(QString(40000, u'税'), false, SheetCellStyle::BodyLeft)}, false});
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("long.xlsx"));
+    QString error;
+    QVERIFY2(writeSheetLayout(l, path, &error), qPrintable(error));
+    Workbook book(Workbook::Kind::Xlsx);
+    QVERIFY(book.load(path));
+    const QString text = book.getSheet(0)->readStr(0, 0);
+    QCOMPARE(text.size(), kMaxCellTextLength);
+    QVERIFY(text.endsWith(sheetCellMarker()));
+}
+
+void TestSheetLayout::failedSaveKeepsOldFile_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("read-only file") << QStringLiteral("file");
+    QTest::newRow("read-only folder") << QStringLiteral("folder");
+    QTest::newRow("too many rows for xls") << QStringLiteral("limits");
+}
+
+void TestSheetLayout::failedSaveKeepsOldFile()
+{
+    QFETCH(QString, how);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("old.xls"));
+    const QByteArray old("the user's own workbook");
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(old);
+    }
+    SheetLayout l = sample(QStringLiteral("t"));
+    if (how == u"file")
+        QFile::setPermissions(path, QFile::ReadOwner);
+    else if (how == u"folder")
+        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
+    else
+        l.rows.assign(70000, SheetRow());
+    QString error;
+    const bool written = writeSheetLayout(l, path, &error);
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (written && how == u"folder")
+        QSKIP("this user may write into read-only folders (root): the failure cannot be staged");
+    QVERIFY(!written);
+    QVERIFY(!error.isEmpty());
+    QCOMPARE(readAll(path), old);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1); // no temporary left
+}
+
+QTEST_GUILESS_MAIN(TestSheetLayout)
+#include "tst_sheetlayout.moc"
