@@ -2,7 +2,7 @@
 
 #include "engine/ratetable.h"
 #include "engine/taxengine.h"
-#include "pages/single/history.h"
+#include "pages/common/historylist.h"
 #include "pages/single/historypanel.h"
 #include "pages/single/pagekit.h"
 

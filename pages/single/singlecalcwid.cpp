@@ -2,8 +2,8 @@
 
 #include "engine/ratetable.h"
 #include "engine/taxengine.h"
+#include "pages/common/historylist.h"
 #include "pages/single/displaymemodlg.h"
-#include "pages/single/history.h"
 #include "pages/single/historypanel.h"
 #include "pages/single/pagekit.h"
 

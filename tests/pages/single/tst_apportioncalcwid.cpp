@@ -1,5 +1,5 @@
+#include "pages/common/historylist.h"
 #include "pages/single/apportioncalcwid.h"
-#include "pages/single/history.h"
 #include "pagetest.h"
 
 #include <QDoubleSpinBox>

@@ -1,4 +1,4 @@
-#include "pages/single/history.h"
+#include "pages/common/historylist.h"
 #include "pages/single/inversecalcwid.h"
 #include "pagetest.h"
 

@@ -1,5 +1,5 @@
+#include "pages/common/historylist.h"
 #include "pages/single/displaymemodlg.h"
-#include "pages/single/history.h"
 #include "pages/single/singlesavecalcwid.h"
 #include "pagetest.h"
 

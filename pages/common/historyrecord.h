@@ -9,7 +9,8 @@
 // pinned stream version so an upgraded toolkit still reads them, and are read defensively
 // (HistoryReader, readTableSnapshot): a truncated or hostile file is rejected before anything on a
 // page changes, and no stored count is trusted before it is checked against what is left of the
-// file. This module knows table widgets but no page.
+// file. This module knows no widget and no page; historylist.h adds the table widget side (the
+// history list, writing a table widget, applying a snapshot to one).
 //
 // A page uses it like this (HistoryPanel gives the "计算历史" box and its list):
 //   save():   HistoryWriter w(historyDir(), ext, figure1, figure2);
@@ -23,19 +24,18 @@
 //   openHistory(row, column): load(historyPathAt(list, row)) when the path is not empty.
 #pragma once
 
-#include <QBuffer>
 #include <QByteArray>
 #include <QDataStream>
 #include <QDateTime>
+#include <QFile>
+#include <QIODevice>
 #include <QList>
+#include <QMap>
 #include <QSaveFile>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
-#include <memory>
 #include <utility>
-
-class QTableWidget;
 
 // The stream version of every history record: the one this program first wrote. Pinned so that a
 // newer toolkit's default cannot change the byte layout under old files.
@@ -56,18 +56,6 @@ QString newHistoryFileName(const QString &dir, const QString &extension, const Q
 // subdirectory, recursively. Within a directory the order is the save order: by the timestamp,
 // then by the "-N" counter as a number, so "…-1.sc" follows "….sc" and "…-10.sc" follows "…-9.sc".
 QStringList listHistoryFiles(const QString &dir, const QString &filter);
-
-// Shows the newest kHistoryKeep files (newest at row 0) and deletes every older one from disk.
-// Leaves the table alone when no file matches.
-void fillHistoryList(QTableWidget *table, const QString &dir, const QString &filter);
-
-// Inserts the entry at row 0; when that makes more than kHistoryKeep rows, deletes the file of the
-// last row from disk and cuts the list back.
-void addHistoryRow(QTableWidget *table, const QString &path, const QString &timeText, double value1,
-                   double value2);
-
-// The file path stored with row `row` of a history list; empty for a row without one.
-QString historyPathAt(const QTableWidget *table, int row);
 
 // The list's display of a head figure: yuan to fen, then the program's amount text.
 QString historyFigureText(double yuan);
@@ -103,13 +91,17 @@ struct HistoryHead
     double value2 = 0;
 };
 
-// Reads one record from memory (the file is read whole, up to kHistoryMaxFileSize). ok() is false
-// when the file is missing, too large or its head is malformed; after the page has read its fields,
-// finish() tells whether every read succeeded.
+// Reads one record straight from its file (nothing is loaded whole; files larger than
+// kHistoryMaxFileSize are refused unread), or from a device the caller keeps open, positioned at
+// the record's start. ok() is false when the file is missing, too large or its head is malformed;
+// after the page has read its fields, finish() tells whether every read succeeded.
 class HistoryReader
 {
 public:
     explicit HistoryReader(const QString &path);
+    explicit HistoryReader(QIODevice *device);
+    HistoryReader(const HistoryReader &) = delete;
+    HistoryReader &operator=(const HistoryReader &) = delete;
 
     bool ok() const { return m_ok; }
     const HistoryHead &head() const { return m_head; }
@@ -120,8 +112,10 @@ public:
     bool finish() const { return m_ok && m_stream.status() == QDataStream::Ok; }
 
 private:
-    QByteArray m_data;
-    QBuffer m_buffer;
+    void start(QIODevice *device);
+
+    QFile m_file;
+    QIODevice *m_device = nullptr;
     QDataStream m_stream;
     HistoryHead m_head;
     bool m_ok = false;
@@ -140,15 +134,15 @@ struct TableSnapshot
     QList<Cell> cells; // rows × columns
 };
 
-// Writes a table in the format above. Only values of plain types (text, numbers, colours, solid
-// or hatched brushes) are stored; other roles are left out so that every stored cell can be read
-// back safely.
-void writeTableSnapshot(QDataStream &out, const QTableWidget *table);
+// Writes one cell of a table in the format above: its roles (e.g. a model's itemData). Only values
+// of plain types (text, numbers, colours, solid or hatched brushes, alignment) are stored; other
+// roles are left out so that every stored cell can be read back safely. historylist.h writes a
+// whole table widget with it.
+void writeSnapshotCell(QDataStream &out, const QMap<int, QVariant> &roles);
+// An absent cell: no roles.
+void writeEmptySnapshotCell(QDataStream &out);
 
 // Reads a table written by writeTableSnapshot. False, with nothing allocated beyond what the bytes
 // left in the record can hold, when the counts exceed maxRows / maxColumns, a cell has an unknown or
 // unsafe value type, or the stream ends early.
 bool readTableSnapshot(HistoryReader &reader, qint32 maxRows, qint32 maxColumns, TableSnapshot *table);
-
-// Replaces the table's size and every cell by the stored ones.
-void applyTableSnapshot(QTableWidget *table, const TableSnapshot &snapshot);

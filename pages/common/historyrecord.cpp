@@ -1,4 +1,4 @@
-#include "pages/single/history.h"
+#include "pages/common/historyrecord.h"
 
 #include "engine/amount.h"
 
@@ -8,7 +8,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QTableWidget>
 #include <QTransform>
 #include <algorithm>
 #include <cmath>
@@ -172,22 +171,6 @@ void appendHistoryFiles(const QString &dir, const QString &filter, QStringList *
         appendHistoryFiles(base + sub, filter, out, depth + 1);
 }
 
-QTableWidgetItem *figureItem(double yuan)
-{
-    auto *item = new QTableWidgetItem(historyFigureText(yuan));
-    item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    return item;
-}
-
-void setHistoryRow(QTableWidget *table, int row, const QString &path, const HistoryHead &head)
-{
-    auto *time = new QTableWidgetItem(head.timeText);
-    time->setData(Qt::StatusTipRole, path);
-    table->setItem(row, 0, time);
-    table->setItem(row, 1, figureItem(head.value1));
-    table->setItem(row, 2, figureItem(head.value2));
-}
-
 bool readHead(QDataStream &in, HistoryHead *head)
 {
     in >> head->timeText >> head->value1 >> head->value2;
@@ -223,52 +206,6 @@ QStringList listHistoryFiles(const QString &dir, const QString &filter)
     return out;
 }
 
-void fillHistoryList(QTableWidget *table, const QString &dir, const QString &filter)
-{
-    const QStringList paths = listHistoryFiles(dir, filter);
-    if (paths.isEmpty())
-        return;
-    table->clearContents();
-    table->setRowCount(int(std::min<qsizetype>(paths.size(), kHistoryKeep)));
-    int row = 0;
-    for (qsizetype i = paths.size() - 1; i >= 0; --i, ++row) {
-        if (row >= kHistoryKeep) {
-            QFile::remove(paths.at(i));
-            continue;
-        }
-        HistoryHead head;
-        if (!readHistoryHead(paths.at(i), &head)) {
-            // Unreadable: the row stays blank, but keeps the path so trimming still removes it.
-            auto *item = new QTableWidgetItem();
-            item->setData(Qt::StatusTipRole, paths.at(i));
-            table->setItem(row, 0, item);
-            continue;
-        }
-        setHistoryRow(table, row, paths.at(i), head);
-    }
-}
-
-void addHistoryRow(QTableWidget *table, const QString &path, const QString &timeText, double value1,
-                   double value2)
-{
-    table->insertRow(0);
-    setHistoryRow(table, 0, path, {timeText, value1, value2});
-    if (table->rowCount() > kHistoryKeep) {
-        for (int row = table->rowCount() - 1; row >= kHistoryKeep; --row) {
-            const QString old = historyPathAt(table, row);
-            if (!old.isEmpty())
-                QFile::remove(old);
-        }
-        table->setRowCount(kHistoryKeep);
-    }
-}
-
-QString historyPathAt(const QTableWidget *table, int row)
-{
-    const QTableWidgetItem *item = table->item(row, 0);
-    return item ? item->data(Qt::StatusTipRole).toString() : QString();
-}
-
 QString historyFigureText(double yuan)
 {
     return formatAmount(roundHalfUp(yuan * 100.0));
@@ -296,22 +233,33 @@ bool HistoryWriter::commit()
     return m_file.commit();
 }
 
-HistoryReader::HistoryReader(const QString &path)
+HistoryReader::HistoryReader(const QString &path) : m_file(path)
 {
     m_stream.setVersion(kHistoryStreamVersion);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kHistoryMaxFileSize)
+    // The size is checked before a byte is read; the stream then reads the file piece by piece.
+    if (!m_file.open(QIODevice::ReadOnly) || m_file.size() > kHistoryMaxFileSize)
         return;
-    m_data = file.read(kHistoryMaxFileSize);
-    m_buffer.setBuffer(&m_data);
-    m_buffer.open(QIODevice::ReadOnly);
-    m_stream.setDevice(&m_buffer);
+    start(&m_file);
+}
+
+HistoryReader::HistoryReader(QIODevice *device)
+{
+    m_stream.setVersion(kHistoryStreamVersion);
+    if (!device || !device->isReadable() || device->bytesAvailable() > kHistoryMaxFileSize)
+        return;
+    start(device);
+}
+
+void HistoryReader::start(QIODevice *device)
+{
+    m_device = device;
+    m_stream.setDevice(device);
     m_ok = readHead(m_stream, &m_head);
 }
 
 qint64 HistoryReader::remaining() const
 {
-    return m_buffer.isOpen() ? m_buffer.bytesAvailable() : 0;
+    return m_device ? m_device->bytesAvailable() : 0;
 }
 
 bool readHistoryHead(const QString &path, HistoryHead *head)
@@ -324,28 +272,22 @@ bool readHistoryHead(const QString &path, HistoryHead *head)
     return readHead(in, head);
 }
 
-void writeTableSnapshot(QDataStream &out, const QTableWidget *table)
+void writeSnapshotCell(QDataStream &out, const QMap<int, QVariant> &roles)
 {
-    const int rows = table->rowCount();
-    const int columns = table->columnCount();
-    out << qint32(rows) << qint32(columns);
-    const QAbstractItemModel *model = table->model();
-    for (int r = 0; r < rows; ++r) {
-        for (int c = 0; c < columns; ++c) {
-            QList<std::pair<int, QVariant>> kept;
-            if (table->item(r, c)) {
-                const QMap<int, QVariant> roles = model->itemData(model->index(r, c));
-                for (auto it = roles.cbegin(); it != roles.cend(); ++it) {
-                    if (isStorable(it.value()))
-                        kept.append({it.key(), it.value()});
-                }
-            }
-            // The layout of a table item's own stream: the role count, then role and value pairs.
-            out << quint32(kept.size());
-            for (const auto &[role, value] : std::as_const(kept))
-                out << qint32(role) << value;
-        }
+    QList<std::pair<int, QVariant>> kept;
+    for (auto it = roles.cbegin(); it != roles.cend(); ++it) {
+        if (isStorable(it.value()))
+            kept.append({it.key(), it.value()});
     }
+    // The layout of a table item's own stream: the role count, then role and value pairs.
+    out << quint32(kept.size());
+    for (const auto &[role, value] : std::as_const(kept))
+        out << qint32(role) << value;
+}
+
+void writeEmptySnapshotCell(QDataStream &out)
+{
+    out << quint32(0);
 }
 
 bool readTableSnapshot(HistoryReader &reader, qint32 maxRows, qint32 maxColumns, TableSnapshot *table)
@@ -383,17 +325,4 @@ bool readTableSnapshot(HistoryReader &reader, qint32 maxRows, qint32 maxColumns,
     }
     *table = std::move(result);
     return true;
-}
-
-void applyTableSnapshot(QTableWidget *table, const TableSnapshot &snapshot)
-{
-    table->clearContents();
-    table->setRowCount(snapshot.rows);
-    table->setColumnCount(snapshot.columns);
-    for (qsizetype i = 0; i < snapshot.cells.size(); ++i) {
-        auto *item = new QTableWidgetItem();
-        for (const auto &[role, value] : snapshot.cells.at(i))
-            item->setData(role, value);
-        table->setItem(int(i / snapshot.columns), int(i % snapshot.columns), item);
-    }
 }

@@ -1,0 +1,100 @@
+#include "pages/common/historylist.h"
+
+#include <QFile>
+#include <QTableWidget>
+#include <algorithm>
+
+namespace {
+
+QTableWidgetItem *figureItem(double yuan)
+{
+    auto *item = new QTableWidgetItem(historyFigureText(yuan));
+    item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    return item;
+}
+
+void setHistoryRow(QTableWidget *table, int row, const QString &path, const HistoryHead &head)
+{
+    auto *time = new QTableWidgetItem(head.timeText);
+    time->setData(Qt::StatusTipRole, path);
+    table->setItem(row, 0, time);
+    table->setItem(row, 1, figureItem(head.value1));
+    table->setItem(row, 2, figureItem(head.value2));
+}
+
+} // namespace
+
+void fillHistoryList(QTableWidget *table, const QString &dir, const QString &filter)
+{
+    const QStringList paths = listHistoryFiles(dir, filter);
+    if (paths.isEmpty())
+        return;
+    table->clearContents();
+    table->setRowCount(int(std::min<qsizetype>(paths.size(), kHistoryKeep)));
+    int row = 0;
+    for (qsizetype i = paths.size() - 1; i >= 0; --i, ++row) {
+        if (row >= kHistoryKeep) {
+            QFile::remove(paths.at(i));
+            continue;
+        }
+        HistoryHead head;
+        if (!readHistoryHead(paths.at(i), &head)) {
+            // Unreadable: the row stays blank, but keeps the path so trimming still removes it.
+            auto *item = new QTableWidgetItem();
+            item->setData(Qt::StatusTipRole, paths.at(i));
+            table->setItem(row, 0, item);
+            continue;
+        }
+        setHistoryRow(table, row, paths.at(i), head);
+    }
+}
+
+void addHistoryRow(QTableWidget *table, const QString &path, const QString &timeText, double value1,
+                   double value2)
+{
+    table->insertRow(0);
+    setHistoryRow(table, 0, path, {timeText, value1, value2});
+    if (table->rowCount() > kHistoryKeep) {
+        for (int row = table->rowCount() - 1; row >= kHistoryKeep; --row) {
+            const QString old = historyPathAt(table, row);
+            if (!old.isEmpty())
+                QFile::remove(old);
+        }
+        table->setRowCount(kHistoryKeep);
+    }
+}
+
+QString historyPathAt(const QTableWidget *table, int row)
+{
+    const QTableWidgetItem *item = table->item(row, 0);
+    return item ? item->data(Qt::StatusTipRole).toString() : QString();
+}
+
+void writeTableSnapshot(QDataStream &out, const QTableWidget *table)
+{
+    const int rows = table->rowCount();
+    const int columns = table->columnCount();
+    out << qint32(rows) << qint32(columns);
+    const QAbstractItemModel *model = table->model();
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < columns; ++c) {
+            if (table->item(r, c))
+                writeSnapshotCell(out, model->itemData(model->index(r, c)));
+            else
+                writeEmptySnapshotCell(out);
+        }
+    }
+}
+
+void applyTableSnapshot(QTableWidget *table, const TableSnapshot &snapshot)
+{
+    table->clearContents();
+    table->setRowCount(snapshot.rows);
+    table->setColumnCount(snapshot.columns);
+    for (qsizetype i = 0; i < snapshot.cells.size(); ++i) {
+        auto *item = new QTableWidgetItem();
+        for (const auto &[role, value] : snapshot.cells.at(i))
+            item->setData(role, value);
+        table->setItem(int(i / snapshot.columns), int(i % snapshot.columns), item);
+    }
+}

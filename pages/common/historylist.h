@@ -1,0 +1,25 @@
+// The table widget side of the history records of historyrecord.h: the page's "计算历史" list
+// (fill, add with retention, path of a row) and storing a table widget in a record and back.
+#pragma once
+
+#include "pages/common/historyrecord.h"
+
+class QTableWidget;
+
+// Shows the newest kHistoryKeep files (newest at row 0) and deletes every older one from disk.
+// Leaves the table alone when no file matches.
+void fillHistoryList(QTableWidget *table, const QString &dir, const QString &filter);
+
+// Inserts the entry at row 0; when that makes more than kHistoryKeep rows, deletes the file of the
+// last row from disk and cuts the list back.
+void addHistoryRow(QTableWidget *table, const QString &path, const QString &timeText, double value1,
+                   double value2);
+
+// The file path stored with row `row` of a history list; empty for a row without one.
+QString historyPathAt(const QTableWidget *table, int row);
+
+// Writes the table's size and every cell (see writeSnapshotCell).
+void writeTableSnapshot(QDataStream &out, const QTableWidget *table);
+
+// Replaces the table's size and every cell by the stored ones.
+void applyTableSnapshot(QTableWidget *table, const TableSnapshot &snapshot);
