@@ -2,29 +2,11 @@
 // compared both ways, and the cheapest split of a year's pay. Reports only.
 #include "engine/currentrules.h"
 
-#include <QElapsedTimer>
-#include <cstdio>
-#include <functional>
+#include "bench/measure.h"
 
 using namespace CurrentRules;
 
 namespace {
-
-void measure(const char *name, const std::function<Amount(int)> &op)
-{
-    QElapsedTimer timer;
-    timer.start();
-    qint64 calls = 0;
-    Amount checksum = 0;
-    while (timer.elapsed() < 1500) {
-        for (int i = 0; i < 100; ++i)
-            checksum += op(static_cast<int>(calls) + i);
-        calls += 100;
-    }
-    const double seconds = timer.nsecsElapsed() / 1e9;
-    std::printf("%-34s %10.0f ops/s  %8.2f us/op  (checksum %lld)\n", name, calls / seconds,
-                seconds / calls * 1e6, static_cast<long long>(checksum));
-}
 
 YearInput yearOf(int i)
 {
