@@ -5,6 +5,7 @@
 #include "cli/jsonout.h"
 #include "cli/texttable.h"
 #include "excel/celldisplay.h"
+#include "excel/columnletters.h"
 #include "excel/workbook.h"
 
 #include <QHash>
@@ -29,14 +30,6 @@ int usageError(const QString &message)
 QString number(double v)
 {
     return QString::number(v, 'g', QLocale::FloatingPointShortest);
-}
-
-QString columnLetters(int col)
-{
-    QString letters;
-    for (int c = col + 1; c > 0; c = (c - 1) / 26)
-        letters.prepend(QChar(u'A' + (c - 1) % 26));
-    return letters;
 }
 
 QString cellName(int row, int col)

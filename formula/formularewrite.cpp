@@ -1,5 +1,7 @@
 #include "formula/formularewrite.h"
 
+#include "excel/columnletters.h"
+
 #include <QRegularExpression>
 
 #include <charconv>
@@ -101,17 +103,7 @@ FormulaTokens tokenizeFormula(const QString &formula)
 
 int formulaColumnIndex(const QString &letters)
 {
-    if (letters.isEmpty())
-        return -1;
-    qint64 index = 0;
-    for (const QChar c : letters) {
-        if (c < u'A' || c > u'Z')
-            return -1;
-        index = index * 26 + (c.unicode() - u'A' + 1);
-        if (index > qint64(std::numeric_limits<int>::max()))
-            return -1;
-    }
-    return int(index - 1);
+    return columnIndex(letters);
 }
 
 QString numberLiteral(double value)
