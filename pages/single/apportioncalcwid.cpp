@@ -2,6 +2,7 @@
 
 #include "engine/ratetable.h"
 #include "engine/taxengine.h"
+#include "excel/columnletters.h"
 #include "pages/common/historylist.h"
 #include "pages/single/historypanel.h"
 #include "pages/single/pagekit.h"
@@ -100,7 +101,7 @@ ApportionCalcWid::ApportionCalcWid(QWidget *parent)
 
     QStringList letters;
     for (int c = 0; c < kColumns; ++c)
-        letters << QString(QChar(u'A' + c));
+        letters << columnLetters(c);
     m_table->setHorizontalHeaderLabels(letters);
     // The last column only takes up the rest of the row.
     const int widths[] = {80, 110, 110, 110, 110, 110, 110, 40, 100, 1};
