@@ -233,8 +233,9 @@ bool computeApportion(const ArgParser &p, QString *json, QString *human, QString
 
 int runPlan(const QStringList &args)
 {
-    if (wantsCurrentRules(args))
-        return runPlanCurrentRules(args);
+    QStringList rest = args;
+    if (takeCurrentRules(&rest))
+        return runPlanCurrentRules(rest);
     static const CommandDef def{
         QStringLiteral("plan"),
         QStringLiteral(

@@ -280,25 +280,21 @@ int runPlanCurrentRules(const QStringList &args)
          QStringLiteral("deductions-annual")},
         {QStringLiteral("process")},
         computeSplit};
-    // --rules is what chose this command; with --jsonl the lines carry the amounts.
-    QStringList rest;
-    for (int i = 0; i < args.size(); ++i) {
-        if (args.at(i) == QLatin1String("--rules") && i + 1 < args.size() &&
-            args.at(i + 1) == QLatin1String("2019"))
-            ++i;
-        else if (args.at(i) != QLatin1String("--rules=2019"))
-            rest << args.at(i);
-    }
-    return runCommand(def, rest);
+    return runCommand(def, args);
 }
 
-bool wantsCurrentRules(const QStringList &args)
+bool takeCurrentRules(QStringList *args)
 {
-    for (int i = 0; i < args.size(); ++i) {
-        if (args.at(i) == QLatin1String("--rules=2019") ||
-            (args.at(i) == QLatin1String("--rules") && i + 1 < args.size() &&
-             args.at(i + 1) == QLatin1String("2019")))
+    for (int i = 0; i < args->size(); ++i) {
+        if (args->at(i) == QLatin1String("--rules=2019")) {
+            args->removeAt(i);
             return true;
+        }
+        if (args->at(i) == QLatin1String("--rules") && i + 1 < args->size() &&
+            args->at(i + 1) == QLatin1String("2019")) {
+            args->remove(i, 2);
+            return true;
+        }
     }
     return false;
 }

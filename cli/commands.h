@@ -13,5 +13,7 @@ int runSheet(const QStringList &args);
 int runEval(const QStringList &args);
 // The rules in force since 2019: the year month by month, and plan --rules 2019.
 int runYear(const QStringList &args);
+// `args` without the "--rules 2019" that chose it (with --jsonl the lines carry the amounts).
 int runPlanCurrentRules(const QStringList &args);
-bool wantsCurrentRules(const QStringList &args);
+// Removes "--rules 2019" or "--rules=2019" from `args`; false when neither is there.
+bool takeCurrentRules(QStringList *args);
