@@ -1,0 +1,160 @@
+// The salary column catalogue: which columns the batch pages' tables have.
+//
+// For each of the three batch pages (tax calculation, planning, apportionment) the catalogue holds
+// a source layout (the salary sheet as imported) and a result layout, each a list of column
+// groups with their columns, positions and initial widths. The pages build their table headers
+// from it and find the column of a value through resultColumn; the import matches worksheet titles
+// against its vocabulary (matchSourceTitle); the export offers its groups; lumo-cli batch uses the
+// same layouts. It is plain data: no widgets, QtCore only.
+//
+// The one instance is built on first use (thread-safe) and lives to the end of the process. Only
+// the items of the three extension groups ("扩展信息", trees 0, 2, 4) change afterwards: an import
+// adds the user's extra columns there and a history load replaces them. Those changes happen on the
+// user-interface thread.
+#pragma once
+
+#include <QDataStream>
+#include <QList>
+#include <QString>
+#include <QtGlobal>
+
+#include <memory>
+#include <vector>
+
+// A kind of value a column holds. Plain integers: stored files and callers pass any number, and
+// numbers without a meaning simply have no title and no column.
+enum ColumnId : int
+{
+    ColCode = 0,           // 编码
+    ColName = 1,           // 姓名
+    ColMonthlyGross = 2,   // 月应发工资
+    ColInsurance = 3,      // 三险一金
+    ColBonus = 4,          // 年终奖金
+    ColAnnuity = 5,        // 企业年金
+    ColRate = 6,           // 税率
+    ColTaxable = 7,        // 应税收入
+    ColQuickDeduction = 8, // 速算扣除数
+    ColTax = 9,            // 个人所得税
+    ColNet = 10,           // 实发数
+    ColGross = 11,         // 应发数
+    ColNetIncrease = 12,   // 税后收入增加 (no title of its own)
+    ColCostDecrease = 13,  // 单位开支减少 (no title of its own)
+    ColOtherBonus = 14,    // 非全年一次性奖金
+    ColSpreadMonths = 15,  // 分摊月份数 (no title of its own)
+    ColProcess = 16,       // 计算过程
+    ColIdentityCard = 17,  // 身份证
+};
+
+// The kind of a column group, by which groups are addressed.
+enum GroupKind : int
+{
+    GroupBasic = 0,     // 基础信息
+    GroupSubtotal = 1,  // 小计
+    GroupMonthly = 2,   // 月应发工资
+    GroupBonus = 3,     // 年终奖金
+    GroupAnnuity = 4,   // 企业年金
+    GroupRemark = 5,    // 备注
+    GroupExtension = 6, // 扩展信息: the extra columns an import adds after the basic ones
+};
+
+// The six layouts.
+enum CatalogueTree : int
+{
+    TreeCalcSource = 0,
+    TreeCalcResult = 1,
+    TreePlanSource = 2,
+    TreePlanResult = 3,
+    TreeApportionSource = 4,
+    TreeApportionResult = 5,
+};
+inline constexpr int kCatalogueTrees = 6;
+
+// The batch pages, as the import and export wizards number them (their "mode" / "page kind").
+enum BatchPage : int
+{
+    BatchCalcPage = 0,
+    BatchPlanPage = 1,
+    BatchApportionPage = 2,
+};
+
+class ColumnGroup;
+
+// One column of a layout.
+struct ColumnItem
+{
+    QString title;                // header text
+    ColumnGroup *group = nullptr; // the group it belongs to (not owned)
+    quint16 table = 0;            // 0 source table, 1 result table
+    quint16 column = 0;           // index in that table
+    quint16 width = 0;            // initial width in pixels
+};
+
+// A titled run of adjacent columns.
+class ColumnGroup
+{
+public:
+    ColumnGroup() = default;
+    ColumnGroup(QString title, qint32 start) : title(std::move(title)), start(start) {}
+    ColumnGroup(const ColumnGroup &) = delete;
+    ColumnGroup &operator=(const ColumnGroup &) = delete;
+
+    // Appends an item that points back at this group.
+    ColumnItem *addItem(const QString &title, quint16 table, quint16 column, quint16 width);
+    // Destroys every item.
+    void clearItems() { items.clear(); }
+    int itemCount() const { return int(items.size()); }
+    const ColumnItem *item(int index) const { return items[size_t(index)].get(); }
+
+    QString title;
+    qint32 start = 0;
+    std::vector<std::unique_ptr<ColumnItem>> items;
+};
+
+// The stream form of a group, as history files store the extension group: title, start, the item
+// count, then per item its title, table, column and width. Reading replaces title and start and
+// all items. A count that is negative or larger than what the rest of the stream could hold, or an
+// item that ends early, leaves the group empty with the stream's status set to ReadCorruptData or
+// ReadPastEnd; the caller must check the status.
+QDataStream &operator<<(QDataStream &out, const ColumnGroup &group);
+QDataStream &operator>>(QDataStream &in, ColumnGroup &group);
+
+// Extension groups hold at most this many items; a stored group claiming more is refused.
+inline constexpr qint32 kMaxExtensionItems = 4096;
+
+class ColumnCatalogue
+{
+public:
+    // The single catalogue, built on the first call (from any thread).
+    static ColumnCatalogue &instance();
+
+    ColumnCatalogue(const ColumnCatalogue &) = delete;
+    ColumnCatalogue &operator=(const ColumnCatalogue &) = delete;
+
+    // The title of a kind of value; empty for ids 12, 13, 15 and ids without a meaning.
+    static QString columnTitle(int id);
+    // The position of a value among the basic source columns: 0–3 for ids 0–3, 4 for ids 4 and 14
+    // (the bonus column of whichever page imports), 5 for id 5, otherwise -1.
+    static int sourcePosition(int id);
+    // The number of basic source columns of a batch page: 6 for tax calculation, 5 for the others.
+    static int sourceColumnCount(int page);
+    // The title of basic source position 0–5 ("编码" … "企业年金"); empty otherwise.
+    static QString sourceTitle(int position);
+    // Recognises a worksheet column title: its source position 0–5, or -1. Exact, case-sensitive
+    // comparison of whole texts against the titles and their synonyms; nothing is trimmed.
+    static int matchSourceTitle(const QString &title);
+
+    // The groups of a tree (0–5); an empty list for any other number.
+    const std::vector<std::unique_ptr<ColumnGroup>> &groups(int tree) const;
+    // Source trees 0, 2, 4 only: kind 0 gives "基础信息", kind 6 "扩展信息"; otherwise null.
+    ColumnGroup *sourceGroup(int tree, int kind) const;
+    // The table column holding value `id` in group `kind` of `tree`, or -1.
+    int resultColumn(int tree, int kind, int id) const;
+    // The number of columns a layout shows: the items of every group (of the basic group only
+    // when basicOnly). The salary tables add one trailing column of their own.
+    int shownColumnCount(int tree, bool basicOnly) const;
+
+private:
+    ColumnCatalogue();
+
+    std::vector<std::unique_ptr<ColumnGroup>> m_trees[kCatalogueTrees];
+};
