@@ -73,7 +73,9 @@ int itemIndex(int tree, int kind, int id)
             case ColNetIncrease:
                 return 3;
             default:
-                break;
+                // The general rule would put 应发数 (id 11) on the tax column of this shorter
+                // subtotal, which has no gross column.
+                return -1;
             }
         } else if (kind == GroupMonthly) {
             switch (id) {
