@@ -3,6 +3,8 @@
 // counts as a number in formulas and imports.
 #pragma once
 
+#include <Qt>
+
 enum CellKind : int
 {
     NumberCell = 1001,
@@ -11,3 +13,7 @@ enum CellKind : int
     DateCell = 1004,
     TimeCell = 1005,
 };
+
+// The data role under which a salary-table item keeps the number of a NumberCell beside its shown
+// text ("1,234.50" shows 1234.5), so formulas and the batch pages compute with the number.
+inline constexpr int kCellNumberRole = Qt::UserRole + 1;

@@ -199,8 +199,9 @@ void TestColumnCatalogue::resultColumnsHaveTheirTitles()
                     want = u"分摊月份数"_s;
                 else if (tree == TreeApportionResult && (id == ColMonthlyGross || id == ColGross))
                     want = u"月应发工资"_s;
-                QVERIFY2(item->title == want,
-                         qPrintable(u"tree %1 kind %2 id %3: %4"_s.arg(tree).arg(kind).arg(id).arg(item->title)));
+                QVERIFY2(
+                    item->title == want,
+                    qPrintable(u"tree %1 kind %2 id %3: %4"_s.arg(tree).arg(kind).arg(id).arg(item->title)));
             }
         }
         // Every column of a result layout is reachable: no figure lacks its lookup.
