@@ -11,6 +11,33 @@
 #include <QScrollBar>
 #include <QTableView>
 
+namespace {
+
+// Hiding a section of an updating header costs a walk over all sections (to find what to
+// repaint); a table of 100,000 rows would take seconds. Hidden in a batch with the header's updates
+// off, and repainted once afterwards, it takes milliseconds.
+class BatchOfSections
+{
+public:
+    explicit BatchOfSections(QHeaderView *header) : m_header(header), m_wasEnabled(header->updatesEnabled())
+    {
+        m_header->setUpdatesEnabled(false);
+    }
+    ~BatchOfSections()
+    {
+        m_header->setUpdatesEnabled(m_wasEnabled);
+        m_header->viewport()->update();
+    }
+    BatchOfSections(const BatchOfSections &) = delete;
+    BatchOfSections &operator=(const BatchOfSections &) = delete;
+
+private:
+    QHeaderView *m_header;
+    bool m_wasEnabled;
+};
+
+} // namespace
+
 PTableWidget::PTableWidget(QWidget *parent) : QTableWidget(parent)
 {
     // A dragged worksheet column is copied into a formula, never taken out of the worksheet.
@@ -126,6 +153,7 @@ void PTableWidget::updateOverlay()
         m_overlay->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
         m_overlay->horizontalHeader()->setMinimumHeight(horizontalHeader()->minimumHeight());
         m_overlay->setStyleSheet(QStringLiteral("QTableView { border: none;}"));
+        const BatchOfSections batch(m_overlay->horizontalHeader());
         for (int c = 0; c < model()->columnCount(); ++c) {
             const bool frozen = c < m_frozenColumns;
             if (m_overlay->isColumnHidden(c) == frozen)
@@ -145,6 +173,7 @@ void PTableWidget::updateOverlay()
         m_overlay->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
         m_overlay->setStyleSheet(
             QStringLiteral("QTableView {border: none;background-color:rgb(232,232,232);}"));
+        const BatchOfSections batch(m_overlay->verticalHeader());
         for (int r = 0; r < model()->rowCount(); ++r) {
             const bool frozen = r < m_frozenRows;
             if (m_overlay->isRowHidden(r) == frozen)
@@ -168,6 +197,7 @@ void PTableWidget::hideNewSections(Qt::Orientation orientation, int first, int l
     if (!m_overlay)
         return;
     if (orientation == Qt::Vertical) {
+        const BatchOfSections batch(m_overlay->verticalHeader());
         for (int r = first; r <= last; ++r) {
             if (m_frozenRows > 0 && r >= m_frozenRows)
                 m_overlay->setRowHidden(r, true);
@@ -180,6 +210,7 @@ void PTableWidget::hideNewSections(Qt::Orientation orientation, int first, int l
                 m_overlay->setRowHidden(r, true);
         }
     } else {
+        const BatchOfSections batch(m_overlay->horizontalHeader());
         for (int c = first; c <= last; ++c) {
             if (m_frozenColumns > 0 && c >= m_frozenColumns)
                 m_overlay->setColumnHidden(c, true);

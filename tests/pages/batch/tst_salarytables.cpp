@@ -167,13 +167,20 @@ void TestSalaryTables::ptableDragCarriesLettersAndTitle_data()
     QTest::addColumn<QString>("letters");
     QTest::addColumn<QString>("title");
 
-    QTest::newRow("no title row: empty title") << -1 << 0 << "A" << "";
-    QTest::newRow("title row 0 means none") << 0 << 2 << "C" << "";
-    QTest::newRow("title row 1 gives the first row's text") << 1 << 2 << "C" << "0,2";
-    QTest::newRow("title row 3, column AB") << 3 << 27 << "AB" << "2,27";
-    QTest::newRow("the last row as title row") << 5 << 1 << "B" << "4,1";
-    QTest::newRow("title row beyond the sheet: empty title") << 6 << 1 << "B" << "";
-    QTest::newRow("title cell missing: empty title") << 2 << 28 << "AC" << "";
+    QTest::newRow("no title row: empty title") << -1 << 0 << "A"
+                                               << "";
+    QTest::newRow("title row 0 means none") << 0 << 2 << "C"
+                                            << "";
+    QTest::newRow("title row 1 gives the first row's text") << 1 << 2 << "C"
+                                                            << "0,2";
+    QTest::newRow("title row 3, column AB") << 3 << 27 << "AB"
+                                            << "2,27";
+    QTest::newRow("the last row as title row") << 5 << 1 << "B"
+                                               << "4,1";
+    QTest::newRow("title row beyond the sheet: empty title") << 6 << 1 << "B"
+                                                             << "";
+    QTest::newRow("title cell missing: empty title") << 2 << 28 << "AC"
+                                                     << "";
 }
 
 void TestSalaryTables::ptableDragCarriesLettersAndTitle()
@@ -221,11 +228,16 @@ void TestSalaryTables::dropOnTargetColumn_data()
 
     // Columns 1–5 of the mapping table are basic columns whose titles stay; from 6 on a worksheet
     // title names the column.
-    QTest::newRow("column 3 with title: header kept") << 3 << "实发工资" << "月应发工资";
-    QTest::newRow("column 5 with title: header kept") << 5 << "实发工资" << "年终奖金";
-    QTest::newRow("column 6 with title: header renamed") << 6 << "实发工资" << "实发工资";
-    QTest::newRow("column 6 without title: header kept") << 6 << "" << "企业年金";
-    QTest::newRow("column 4 without title: header kept") << 4 << "" << "三险一金";
+    QTest::newRow("column 3 with title: header kept") << 3 << "实发工资"
+                                                      << "月应发工资";
+    QTest::newRow("column 5 with title: header kept") << 5 << "实发工资"
+                                                      << "年终奖金";
+    QTest::newRow("column 6 with title: header renamed") << 6 << "实发工资"
+                                                         << "实发工资";
+    QTest::newRow("column 6 without title: header kept") << 6 << ""
+                                                         << "企业年金";
+    QTest::newRow("column 4 without title: header kept") << 4 << ""
+                                                         << "三险一金";
 }
 
 void TestSalaryTables::dropOnTargetColumn()
@@ -253,8 +265,10 @@ void TestSalaryTables::dropOnLastColumnAddsEntryColumn_data()
     QTest::addColumn<QString>("header");
     QTest::addColumn<int>("edits");
 
-    QTest::newRow("with a title: named by it, no edit") << "奖金" << "奖金" << 0;
-    QTest::newRow("without a title: untitled, edit asked") << "" << "未命名" << 1;
+    QTest::newRow("with a title: named by it, no edit") << "奖金"
+                                                        << "奖金" << 0;
+    QTest::newRow("without a title: untitled, edit asked") << ""
+                                                           << "未命名" << 1;
 }
 
 void TestSalaryTables::dropOnLastColumnAddsEntryColumn()
@@ -321,15 +335,15 @@ void TestSalaryTables::foreignPtableDropsAreRefused_data()
     const QByteArray good = ptablePayload(QStringLiteral("C"), QStringLiteral("工资"));
     QTest::newRow("another format") << "text/plain" << QByteArray("C") << 2;
     QTest::newRow("empty payload") << PTableWidget::mimeType() << QByteArray() << 2;
-    QTest::newRow("payload cut inside the title") << PTableWidget::mimeType() << good.left(good.size() - 3)
-                                                  << 2;
-    QTest::newRow("lower-case letters") << PTableWidget::mimeType()
-                                        << ptablePayload(QStringLiteral("c"), QString()) << 2;
-    QTest::newRow("letters with a digit") << PTableWidget::mimeType()
-                                          << ptablePayload(QStringLiteral("C1"), QString()) << 2;
+    QTest::newRow("payload cut inside the title")
+        << PTableWidget::mimeType() << good.left(good.size() - 3) << 2;
+    QTest::newRow("lower-case letters")
+        << PTableWidget::mimeType() << ptablePayload(QStringLiteral("c"), QString()) << 2;
+    QTest::newRow("letters with a digit")
+        << PTableWidget::mimeType() << ptablePayload(QStringLiteral("C1"), QString()) << 2;
     QTest::newRow("no letters") << PTableWidget::mimeType() << ptablePayload(QString(), QString()) << 2;
-    QTest::newRow("odd string length") << PTableWidget::mimeType()
-                                       << QByteArray::fromHex("00000003414243") << 2;
+    QTest::newRow("odd string length")
+        << PTableWidget::mimeType() << QByteArray::fromHex("00000003414243") << 2;
 }
 
 void TestSalaryTables::foreignPtableDropsAreRefused()
@@ -402,7 +416,8 @@ void TestSalaryTables::etableDragListsEachRowOnce()
         items << from.item(cell.x(), cell.y());
     std::unique_ptr<QMimeData> data(from.mimeData(items));
     QCOMPARE(from.mimeTypes(), QStringList{ETableWidget::mimeType()});
-    QCOMPARE(data->data(ETableWidget::mimeType()), etablePayload(from.identity(), quint32(rows.size()), rows));
+    QCOMPARE(data->data(ETableWidget::mimeType()),
+             etablePayload(from.identity(), quint32(rows.size()), rows));
 
     std::unique_ptr<QMimeData> none(from.mimeData({}));
     QVERIFY(none->formats().isEmpty());
@@ -417,11 +432,11 @@ void TestSalaryTables::etableDropMovesRows_data()
 
     QTest::newRow("one row") << 1u << Rows{2} << QStringList{"列2"} << Rows{2};
     QTest::newRow("rows in payload order") << 2u << Rows{3, 0} << QStringList{"列3", "列0"} << Rows{0, 3};
-    QTest::newRow("rows out of range are ignored") << 4u << Rows{-1, 4, 1, 1000000} << QStringList{"列1"}
-                                                   << Rows{1};
+    QTest::newRow("rows out of range are ignored")
+        << 4u << Rows{-1, 4, 1, 1000000} << QStringList{"列1"} << Rows{1};
     QTest::newRow("a row named twice moves once") << 2u << Rows{1, 1} << QStringList{"列1"} << Rows{1};
-    QTest::newRow("count beyond the data: reading stops") << 1000000000u << Rows{0} << QStringList{"列0"}
-                                                          << Rows{0};
+    QTest::newRow("count beyond the data: reading stops")
+        << 1000000000u << Rows{0} << QStringList{"列0"} << Rows{0};
     QTest::newRow("no rows") << 0u << Rows{} << QStringList{} << Rows{};
 }
 
@@ -617,6 +632,7 @@ void TestSalaryTables::frozenRowsStayHiddenAfterSetRowCount_data()
     QTest::newRow("down to the title rows and up") << QList<int>{2, 9} << false;
     QTest::newRow("fewer rows than frozen") << QList<int>{1, 6} << false;
     QTest::newRow("a row inserted at the top") << QList<int>{8} << true;
+    QTest::newRow("a hundred thousand rows") << QList<int>{100002} << false;
 }
 
 void TestSalaryTables::frozenRowsStayHiddenAfterSetRowCount()
@@ -707,15 +723,15 @@ void TestSalaryTables::layoutFromCatalogue_data()
     QTest::addColumn<int>("tree");
     QTest::addColumn<bool>("basicOnly");
     QTest::addColumn<int>("columns");
-    QTest::addColumn<QList<QList<int>>>("spans");  // (start, span) of every group title
-    QTest::addColumn<QStringList>("groupTitles");  // row 0, in order of the spans
-    QTest::addColumn<QStringList>("itemTitles");   // row 1, columns 0 .. columns − 2
-    QTest::addColumn<QList<int>>("widths");        // columns 0 .. columns − 2
+    QTest::addColumn<QList<QList<int>>>("spans"); // (start, span) of every group title
+    QTest::addColumn<QStringList>("groupTitles"); // row 0, in order of the spans
+    QTest::addColumn<QStringList>("itemTitles");  // row 1, columns 0 .. columns − 2
+    QTest::addColumn<QList<int>>("widths");       // columns 0 .. columns − 2
 
-    QTest::newRow("tree 0, basic only") << 0 << true << 7 << QList<QList<int>>{{0, 6}}
-                                        << QStringList{"基础信息"}
-                                        << QStringList{"编码", "姓名", "月应发工资", "三险一金", "年终奖金", "企业年金"}
-                                        << QList<int>{40, 110, 110, 110, 110, 110};
+    QTest::newRow("tree 0, basic only")
+        << 0 << true << 7 << QList<QList<int>>{{0, 6}} << QStringList{"基础信息"}
+        << QStringList{"编码", "姓名", "月应发工资", "三险一金", "年终奖金", "企业年金"}
+        << QList<int>{40, 110, 110, 110, 110, 110};
     QTest::newRow("tree 0, all groups (empty extension)")
         << 0 << false << 7 << QList<QList<int>>{{0, 6}} << QStringList{"基础信息"}
         << QStringList{"编码", "姓名", "月应发工资", "三险一金", "年终奖金", "企业年金"}
@@ -724,14 +740,14 @@ void TestSalaryTables::layoutFromCatalogue_data()
     QTest::newRow("tree 1, all groups")
         << 1 << false << 24 << QList<QList<int>>{{0, 2}, {2, 3}, {5, 7}, {12, 5}, {17, 5}, {22, 1}}
         << QStringList{"基础信息", "小计", "月应发工资", "年终奖金", "企业年金", "备注"}
-        << (QStringList{"编码", "姓名", "应发数", "个人所得税", "实发数", "应发数", "三险一金"} + tax + tax + tax +
-            QStringList{"计算过程"})
+        << (QStringList{"编码", "姓名", "应发数", "个人所得税", "实发数", "应发数", "三险一金"} + tax + tax +
+            tax + QStringList{"计算过程"})
         << QList<int>{40,  110, 110, 110, 110, 110, 110, 110, 110, 110, 40, 100,
                       110, 110, 110, 40,  100, 110, 110, 110, 40,  100, 110};
-    QTest::newRow("tree 4, basic only") << 4 << true << 6 << QList<QList<int>>{{0, 5}}
-                                        << QStringList{"基础信息"}
-                                        << QStringList{"编码", "姓名", "月应发工资", "三险一金", "非全年一次性奖金"}
-                                        << QList<int>{40, 110, 110, 110, 110};
+    QTest::newRow("tree 4, basic only")
+        << 4 << true << 6 << QList<QList<int>>{{0, 5}} << QStringList{"基础信息"}
+        << QStringList{"编码", "姓名", "月应发工资", "三险一金", "非全年一次性奖金"}
+        << QList<int>{40, 110, 110, 110, 110};
 }
 
 void TestSalaryTables::layoutFromCatalogue()
