@@ -151,6 +151,8 @@ private slots:
     void frozenColumnsHideTheRest();
     void unfreezingDestroysTheOverlay();
     void scrolledRowComesOutFromUnderFrozenRows();
+    void leftArrowStopsBesideFrozenColumns_data();
+    void leftArrowStopsBesideFrozenColumns();
 
     void layoutFromCatalogue_data();
     void layoutFromCatalogue();
@@ -716,6 +718,36 @@ void TestSalaryTables::scrolledRowComesOutFromUnderFrozenRows()
     const int value = table.verticalScrollBar()->value();
     table.scrollTo(table.model()->index(1, 1)); // a title row never scrolls the table
     QCOMPARE(table.verticalScrollBar()->value(), value);
+}
+
+void TestSalaryTables::leftArrowStopsBesideFrozenColumns_data()
+{
+    QTest::addColumn<int>("scroll");   // horizontal scroll value before the key
+    QTest::addColumn<int>("expected"); // x of the new current cell afterwards
+
+    // Columns 100 pixels wide, two frozen: column 9 lies at 900 − scroll.
+    QTest::newRow("target under the frozen columns: brought beside them") << 850 << 200;
+    QTest::newRow("target partly under them") << 780 << 200;
+    QTest::newRow("target already clear of them: no scroll") << 600 << 300;
+}
+
+void TestSalaryTables::leftArrowStopsBesideFrozenColumns()
+{
+    QFETCH(int, scroll);
+    QFETCH(int, expected);
+
+    PTableWidget table;
+    fillSheet(&table, 6, 30);
+    table.horizontalHeader()->setDefaultSectionSize(100);
+    table.setFrozenColumns(2);
+    table.resize(700, 300);
+    table.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&table));
+    table.setCurrentCell(3, 10);
+    table.horizontalScrollBar()->setValue(scroll);
+    QTest::keyClick(&table, Qt::Key_Left);
+    QCOMPARE(table.currentColumn(), 9);
+    QCOMPARE(table.visualRect(table.model()->index(3, 9)).x(), expected);
 }
 
 void TestSalaryTables::layoutFromCatalogue_data()
