@@ -135,6 +135,12 @@ void PTableWidget::updateOverlay()
 {
     if (!m_overlay)
         return;
+    syncOverlay();
+    updateOverlayGeometry();
+}
+
+void PTableWidget::syncOverlay()
+{
     // Both views scroll by pixels, so that their coupled scroll bars mean the same.
     setHorizontalScrollMode(ScrollPerPixel);
     setVerticalScrollMode(ScrollPerPixel);
@@ -147,13 +153,14 @@ void PTableWidget::updateOverlay()
     m_overlay->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_overlay->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     viewport()->stackUnder(m_overlay);
+    const BatchOfSections columns(m_overlay->horizontalHeader());
+    const BatchOfSections rows(m_overlay->verticalHeader());
 
     if (m_frozenColumns > 0) {
         m_overlay->verticalHeader()->hide();
         m_overlay->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
         m_overlay->horizontalHeader()->setMinimumHeight(horizontalHeader()->minimumHeight());
         m_overlay->setStyleSheet(QStringLiteral("QTableView { border: none;}"));
-        const BatchOfSections batch(m_overlay->horizontalHeader());
         for (int c = 0; c < model()->columnCount(); ++c) {
             const bool frozen = c < m_frozenColumns;
             if (m_overlay->isColumnHidden(c) == frozen)
@@ -173,7 +180,6 @@ void PTableWidget::updateOverlay()
         m_overlay->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
         m_overlay->setStyleSheet(
             QStringLiteral("QTableView {border: none;background-color:rgb(232,232,232);}"));
-        const BatchOfSections batch(m_overlay->verticalHeader());
         for (int r = 0; r < model()->rowCount(); ++r) {
             const bool frozen = r < m_frozenRows;
             if (m_overlay->isRowHidden(r) == frozen)
@@ -189,37 +195,39 @@ void PTableWidget::updateOverlay()
                 &QScrollBar::setValue, Qt::UniqueConnection);
     }
     m_overlay->show();
-    updateOverlayGeometry();
 }
 
 void PTableWidget::hideNewSections(Qt::Orientation orientation, int first, int last)
 {
     if (!m_overlay)
         return;
-    if (orientation == Qt::Vertical) {
-        const BatchOfSections batch(m_overlay->verticalHeader());
-        for (int r = first; r <= last; ++r) {
-            if (m_frozenRows > 0 && r >= m_frozenRows)
-                m_overlay->setRowHidden(r, true);
-            else
-                m_overlay->setRowHeight(r, rowHeight(r));
-        }
-        // Rows inserted inside the frozen area push others out of it.
-        if (m_frozenRows > 0 && first < m_frozenRows) {
-            for (int r = m_frozenRows; r <= qMin(last + m_frozenRows, model()->rowCount() - 1); ++r)
-                m_overlay->setRowHidden(r, true);
-        }
-    } else {
-        const BatchOfSections batch(m_overlay->horizontalHeader());
-        for (int c = first; c <= last; ++c) {
-            if (m_frozenColumns > 0 && c >= m_frozenColumns)
-                m_overlay->setColumnHidden(c, true);
-            else
-                m_overlay->setColumnWidth(c, columnWidth(c));
-        }
-        if (m_frozenColumns > 0 && first < m_frozenColumns) {
-            for (int c = m_frozenColumns; c <= qMin(last + m_frozenColumns, model()->columnCount() - 1); ++c)
-                m_overlay->setColumnHidden(c, true);
+    {
+        const BatchOfSections batch(orientation == Qt::Vertical ? m_overlay->verticalHeader()
+                                                                : m_overlay->horizontalHeader());
+        if (orientation == Qt::Vertical) {
+            for (int r = first; r <= last; ++r) {
+                if (m_frozenRows > 0 && r >= m_frozenRows)
+                    m_overlay->setRowHidden(r, true);
+                else
+                    m_overlay->setRowHeight(r, rowHeight(r));
+            }
+            // Rows inserted inside the frozen area push others out of it.
+            if (m_frozenRows > 0 && first < m_frozenRows) {
+                for (int r = m_frozenRows; r <= qMin(last + m_frozenRows, model()->rowCount() - 1); ++r)
+                    m_overlay->setRowHidden(r, true);
+            }
+        } else {
+            for (int c = first; c <= last; ++c) {
+                if (m_frozenColumns > 0 && c >= m_frozenColumns)
+                    m_overlay->setColumnHidden(c, true);
+                else
+                    m_overlay->setColumnWidth(c, columnWidth(c));
+            }
+            if (m_frozenColumns > 0 && first < m_frozenColumns) {
+                for (int c = m_frozenColumns; c <= qMin(last + m_frozenColumns, model()->columnCount() - 1);
+                     ++c)
+                    m_overlay->setColumnHidden(c, true);
+            }
         }
     }
     updateOverlayGeometry();

@@ -85,6 +85,8 @@ private:
     void createOverlay();
     void destroyOverlay();
     void updateOverlay();
+    // Sections, sizes and settings of the overlay from the table (updateOverlay without geometry).
+    void syncOverlay();
     void updateOverlayGeometry();
     // Keeps sections added to the model after the overlay was set up out of the frozen area.
     void hideNewSections(Qt::Orientation orientation, int first, int last);
