@@ -6,6 +6,9 @@
 // The identity is a number from a registry of the live tables of this process: a table enters it
 // when constructed and leaves it when destroyed, so a payload naming a destroyed table, a table of
 // another process or no table at all is refused.
+//
+// The tables start with the copy drop action: the drop hides the moved rows itself, and a move
+// action would make the toolkit clear the dragged cells in the source as well.
 #pragma once
 
 #include <QTableWidget>

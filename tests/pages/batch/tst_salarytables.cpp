@@ -470,8 +470,7 @@ void TestSalaryTables::etableStalePayloadMovesNothingTwice()
 {
     ETableWidget from;
     fillChoice(&from, 3);
-    from.setItem(1, 1, nullptr); // a missing cell moves as an empty one
-    delete from.takeItem(1, 1);
+    delete from.takeItem(1, 1); // a missing cell moves as an empty one
     ETableWidget to(0, 2);
     std::unique_ptr<QMimeData> data(from.mimeData({from.item(1, 0)}));
 
