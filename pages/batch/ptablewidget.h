@@ -1,0 +1,102 @@
+// The salary table of the batch pages and the import wizard.
+//
+// On top of a plain table widget it adds:
+// - frozen leading rows or columns: an overlay view of the same model and selection, laid over the
+//   table, that does not scroll away (the batch pages freeze their two title rows, the mapping
+//   table its leading columns; one mode at a time);
+// - drag and drop of one worksheet column ("application/lumo.ptable": its letters and its title)
+//   onto a mapping column, whose formula box takes the letters;
+// - entry columns: target columns inserted in front of a trailing last column, each with a formula
+//   box in row 0.
+//
+// setRowCount, setSpan and clearSpans hide QTableWidget's functions of the same name (they are not
+// virtual there): callers must hold the table as a PTableWidget for the overlay to follow.
+#pragma once
+
+#include <QStringList>
+#include <QTableWidget>
+
+class QTableView;
+
+class PTableWidget : public QTableWidget
+{
+    Q_OBJECT
+public:
+    // The drag payload of one worksheet column.
+    static QString mimeType() { return QStringLiteral("application/lumo.ptable"); }
+    // The text a new entry column's header starts with.
+    static QString untitled() { return QStringLiteral("未命名"); }
+
+    explicit PTableWidget(QWidget *parent = nullptr);
+    ~PTableWidget() override;
+
+    // The 1-based row that holds the worksheet's column titles; -1 when there is none.
+    int titleRow() const { return m_titleRow; }
+    void setTitleRow(int row) { m_titleRow = row; }
+
+    // The names offered in the formula boxes of row 0, given to every column but the last.
+    QStringList sourceColumnNames() const { return m_sourceColumnNames; }
+    void setSourceColumnNames(const QStringList &names);
+
+    // Keep n leading columns (or rows) in place; 0 switches the overlay off. Switching one mode on
+    // switches the other off.
+    void setFrozenColumns(int n);
+    void setFrozenRows(int n);
+    int frozenColumns() const { return m_frozenColumns; }
+    int frozenRows() const { return m_frozenRows; }
+    // The frozen-area view, or null while nothing is frozen.
+    QTableView *overlay() const { return m_overlay; }
+
+    // The row count; new rows stay out of the frozen overlay.
+    void setRowCount(int rows);
+    // A span, mirrored into the overlay when its cell lies in the frozen area.
+    void setSpan(int row, int column, int rowSpan, int columnSpan);
+    void clearSpans();
+
+    // The worksheet column of the first item, for a drag.
+    QStringList mimeTypes() const override;
+    QMimeData *mimeData(const QList<QTableWidgetItem *> &items) const override;
+    // A dropped worksheet column: the formula box of the cell takes its letters; on the last column
+    // an entry column is added first. A payload that is not a worksheet column is refused.
+    bool dropMimeData(int row, int column, const QMimeData *data, Qt::DropAction action) override;
+
+    void scrollTo(const QModelIndex &index, ScrollHint hint = EnsureVisible) override;
+
+signals:
+    // Asks the owner to open the title editor of header section `column`.
+    void requestEdit(int column);
+
+public slots:
+    // Inserts a target column in front of the last column, titled "未命名", with a formula box in
+    // row 0; asks for a header edit when headerEditFlag is set.
+    void addEntryCol(bool headerEditFlag);
+    void addEntryCol();
+    // Removes a target column; the trailing last column is never removed.
+    void removeEntryCol(int logicalIndex);
+    void updateSectionWidth(int logicalIndex, int oldSize, int newSize);
+    void updateSectionHeight(int logicalIndex, int oldSize, int newSize);
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
+    void updateGeometries() override;
+
+private:
+    void createOverlay();
+    void destroyOverlay();
+    void updateOverlay();
+    // Sections, sizes and settings of the overlay from the table (updateOverlay without geometry).
+    void syncOverlay();
+    void updateOverlayGeometry();
+    // Keeps sections added to the model after the overlay was set up out of the frozen area.
+    void hideNewSections(Qt::Orientation orientation, int first, int last);
+    int frozenWidth() const;
+    int frozenHeight() const;
+
+    qint32 m_titleRow = -1;
+    QStringList m_sourceColumnNames;
+    QTableView *m_overlay = nullptr;
+    qint32 m_frozenColumns = 0;
+    qint32 m_frozenRows = 0;
+    QList<QMetaObject::Connection> m_overlayConnections;
+};

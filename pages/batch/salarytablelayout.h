@@ -1,0 +1,14 @@
+// How every batch page lays out a salary table from a layout of the column catalogue: two frozen
+// title rows (group titles spanning their columns above the column titles), worksheet-like letters
+// in the header, the catalogue's widths, and a 1-pixel trailing column that takes the rest of the
+// width. Data rows start at row 2.
+#pragma once
+
+class PTableWidget;
+
+// The number of title rows a laid-out salary table starts with.
+inline constexpr int kSalaryTitleRows = 2;
+
+// Lays out `table` from catalogue tree `tree` (0–5); with basicOnly only its first group (the
+// source tables show only the basic columns). The table ends with its two title rows and no data.
+void layoutSalaryTable(PTableWidget *table, int tree, bool basicOnly);
