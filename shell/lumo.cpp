@@ -7,6 +7,7 @@
 #include "shell/aboutusdialog.h"
 #include "shell/config.h"
 #include "shell/mainmenu.h"
+#include "pages/batch/batchcalcwid.h"
 #include "shell/placeholderpage.h"
 #include "shell/skinwidget.h"
 #include "shell/startup.h"
@@ -81,6 +82,8 @@ QWidget *Lumo::createPage(int index, QWidget *parent)
     switch (index) {
     case 0:
         return new SingleCalcWid(parent);
+    case 1:
+        return new BatchCalcWid(parent);
     case 2:
         return new SingleSaveCalcWid(parent);
     case 4:

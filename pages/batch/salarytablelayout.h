@@ -4,10 +4,12 @@
 // width. Data rows start at row 2.
 #pragma once
 
+#include "batch/batchcalc.h"
+
 class PTableWidget;
 
 // The number of title rows a laid-out salary table starts with.
-inline constexpr int kSalaryTitleRows = 2;
+inline constexpr int kSalaryTitleRows = kTitleRows;
 
 // Lays out `table` from catalogue tree `tree` (0–5); with basicOnly only its first group (the
 // source tables show only the basic columns). The table ends with its two title rows and no data.

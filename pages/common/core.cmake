@@ -3,4 +3,6 @@
 # that core-only, sanitizer and fuzz builds have it too.
 target_sources(lumo_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/historyrecord.h
-  ${CMAKE_CURRENT_LIST_DIR}/historyrecord.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/historyrecord.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/compacttable.h
+  ${CMAKE_CURRENT_LIST_DIR}/compacttable.cpp)

@@ -1,6 +1,10 @@
 #include "pages/common/historylist.h"
 
+#include "excel/cellkind.h"
+
+#include <QBrush>
 #include <QFile>
+#include <QFont>
 #include <QTableWidget>
 #include <algorithm>
 
@@ -97,4 +101,65 @@ void applyTableSnapshot(QTableWidget *table, const TableSnapshot &snapshot)
             item->setData(role, value);
         table->setItem(int(i / snapshot.columns), int(i % snapshot.columns), item);
     }
+}
+
+bool writeCompactTable(QDataStream &out, const QTableWidget *table)
+{
+    const int rows = table->rowCount();
+    const int columns = table->columnCount();
+    if (qint64(rows) * columns > kMaxCompactCells)
+        return false;
+    CompactTableWriter writer(rows, columns);
+    CompactCell cell;
+    cell.present = true;
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < columns; ++c) {
+            const QTableWidgetItem *item = table->item(r, c);
+            if (!item) {
+                writer.addAbsent();
+                continue;
+            }
+            cell.type = item->type();
+            cell.alignment = quint32(item->textAlignment());
+            cell.text = item->text();
+            cell.toolTip = item->toolTip();
+            cell.bold = item->font().bold();
+            const QVariant number = item->data(kCellNumberRole);
+            cell.hasNumber = number.isValid();
+            cell.number = cell.hasNumber ? number.toDouble() : 0;
+            const QVariant background = item->data(Qt::BackgroundRole);
+            cell.hasBackground = background.isValid();
+            cell.background = cell.hasBackground ? background.value<QBrush>().color().rgba() : 0;
+            const QVariant foreground = item->data(Qt::ForegroundRole);
+            cell.hasForeground = foreground.isValid();
+            cell.foreground = cell.hasForeground ? foreground.value<QBrush>().color().rgba() : 0;
+            writer.add(cell);
+        }
+    }
+    return writer.write(out);
+}
+
+void fillFromCompactTable(QTableWidget *table, const CompactTable &stored, const QFont &boldFont)
+{
+    decodeCompactCells(stored, [&](qint32 r, qint32 c, const CompactCell &cell) {
+        if (!cell.present || r >= table->rowCount() || c >= table->columnCount()) {
+            if (r < table->rowCount() && c < table->columnCount())
+                delete table->takeItem(r, c);
+            return;
+        }
+        auto *item = new QTableWidgetItem(cell.text, cell.type);
+        if (cell.alignment)
+            item->setTextAlignment(Qt::Alignment(cell.alignment));
+        if (!cell.toolTip.isEmpty())
+            item->setToolTip(cell.toolTip);
+        if (cell.bold)
+            item->setFont(boldFont);
+        if (cell.hasNumber)
+            item->setData(kCellNumberRole, cell.number);
+        if (cell.hasBackground)
+            item->setBackground(QColor::fromRgba(cell.background));
+        if (cell.hasForeground)
+            item->setForeground(QColor::fromRgba(cell.foreground));
+        table->setItem(r, c, item);
+    });
 }

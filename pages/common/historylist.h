@@ -2,7 +2,10 @@
 // (fill, add with retention, path of a row) and storing a table widget in a record and back.
 #pragma once
 
+#include "pages/common/compacttable.h"
 #include "pages/common/historyrecord.h"
+
+class QFont;
 
 class QTableWidget;
 
@@ -23,3 +26,12 @@ void writeTableSnapshot(QDataStream &out, const QTableWidget *table);
 
 // Replaces the table's size and every cell by the stored ones.
 void applyTableSnapshot(QTableWidget *table, const TableSnapshot &snapshot);
+
+// Writes every cell of the table in the compact form (compacttable.h). False, with nothing usable
+// written, when the table is too large for a record.
+bool writeCompactTable(QDataStream &out, const QTableWidget *table);
+
+// Puts the stored cells into a table whose row and column counts the caller has already set to
+// the stored ones (a salary table keeps its frozen rows in step that way). Bold cells get
+// `boldFont`. Call only for a table decodeCompactCells has checked.
+void fillFromCompactTable(QTableWidget *table, const CompactTable &stored, const QFont &boldFont);
