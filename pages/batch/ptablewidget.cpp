@@ -19,13 +19,16 @@ namespace {
 class BatchOfSections
 {
 public:
-    explicit BatchOfSections(QHeaderView *header) : m_header(header), m_wasEnabled(header->updatesEnabled())
+    // Only the header's own switch is saved: when its owner has updates off for a while (a page
+    // filling a large table), the header must follow the owner again afterwards.
+    explicit BatchOfSections(QHeaderView *header)
+        : m_header(header), m_wasOff(header->testAttribute(Qt::WA_ForceUpdatesDisabled))
     {
         m_header->setUpdatesEnabled(false);
     }
     ~BatchOfSections()
     {
-        m_header->setUpdatesEnabled(m_wasEnabled);
+        m_header->setUpdatesEnabled(!m_wasOff);
         m_header->viewport()->update();
     }
     BatchOfSections(const BatchOfSections &) = delete;
@@ -33,7 +36,7 @@ public:
 
 private:
     QHeaderView *m_header;
-    bool m_wasEnabled;
+    bool m_wasOff;
 };
 
 } // namespace

@@ -148,6 +148,7 @@ private slots:
     void overlayFollowsRowNumberWidth();
     void frozenRowsStayHiddenAfterSetRowCount_data();
     void frozenRowsStayHiddenAfterSetRowCount();
+    void overlayRepaintsAfterOwnerFilledWithUpdatesOff();
     void frozenColumnsHideTheRest();
     void unfreezingDestroysTheOverlay();
     void scrolledRowComesOutFromUnderFrozenRows();
@@ -655,6 +656,22 @@ void TestSalaryTables::frozenRowsStayHiddenAfterSetRowCount()
         QCOMPARE(overlay->isRowHidden(r), r >= 2);
     for (int r = 0; r < qMin(2, table.rowCount()); ++r)
         QCOMPARE(overlay->rowHeight(r), table.rowHeight(r));
+}
+
+void TestSalaryTables::overlayRepaintsAfterOwnerFilledWithUpdatesOff()
+{
+    // A page fills a large table with its own updates off, then turns them on again.
+    QWidget page;
+    auto *table = new PTableWidget(&page);
+    layoutSalaryTable(table, TreeCalcResult, false);
+    page.setUpdatesEnabled(false);
+    table->setRowCount(500);
+    table->setColumnWidth(4, 150);
+    page.setUpdatesEnabled(true);
+    const QList<QWidget *> parts{table->overlay(), table->overlay()->horizontalHeader(),
+                                 table->overlay()->verticalHeader()};
+    for (QWidget *part : parts)
+        QVERIFY(part->updatesEnabled());
 }
 
 void TestSalaryTables::frozenColumnsHideTheRest()
