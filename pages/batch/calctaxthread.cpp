@@ -1,11 +1,14 @@
 #include "pages/batch/calctaxthread.h"
 
+#include "engine/salary.h"
 #include "engine/taxengine.h"
 
 #include <QTimer>
 
 CalcTaxThread::CalcTaxThread(Amount threshold, QObject *parent) : QThread(parent), m_threshold(threshold)
 {
+    // Reports cross threads as queued calls, which carry the record pointer.
+    qRegisterMetaType<Salary *>();
 }
 
 CalcTaxThread::~CalcTaxThread()
