@@ -10,7 +10,8 @@ namespace {
 
 bool isLetter(QChar c)
 {
-    return (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) || (c >= QLatin1Char('a') && c <= QLatin1Char('z'));
+    return (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) ||
+           (c >= QLatin1Char('a') && c <= QLatin1Char('z'));
 }
 
 bool isDigit(QChar c)
@@ -20,8 +21,8 @@ bool isDigit(QChar c)
 
 bool isNameChar(QChar c)
 {
-    return isLetter(c) || isDigit(c) || c == QLatin1Char('_') || c == QLatin1Char('.') || c == QLatin1Char('$') ||
-           c.unicode() > 0x7F;
+    return isLetter(c) || isDigit(c) || c == QLatin1Char('_') || c == QLatin1Char('.') ||
+           c == QLatin1Char('$') || c.unicode() > 0x7F;
 }
 
 // One A1 reference ("C3", "$C$3", "c$3") moved by rows and columns; false when `token` is not one
@@ -112,14 +113,17 @@ QString shiftFormula(const QString &formula, int rows, int cols)
             end = std::min(end + 1, formula.size());
             out += QStringView(formula).mid(i, end - i);
             i = end;
-        } else if (isDigit(c) || (c == QLatin1Char('.') && i + 1 < formula.size() && isDigit(formula.at(i + 1)))) {
+        } else if (isDigit(c) ||
+                   (c == QLatin1Char('.') && i + 1 < formula.size() && isDigit(formula.at(i + 1)))) {
             // A number, exponent included: never a reference.
             qsizetype end = i;
             while (end < formula.size() && (isDigit(formula.at(end)) || formula.at(end) == QLatin1Char('.')))
                 ++end;
-            if (end < formula.size() && (formula.at(end) == QLatin1Char('E') || formula.at(end) == QLatin1Char('e'))) {
+            if (end < formula.size() &&
+                (formula.at(end) == QLatin1Char('E') || formula.at(end) == QLatin1Char('e'))) {
                 qsizetype e = end + 1;
-                if (e < formula.size() && (formula.at(e) == QLatin1Char('+') || formula.at(e) == QLatin1Char('-')))
+                if (e < formula.size() &&
+                    (formula.at(e) == QLatin1Char('+') || formula.at(e) == QLatin1Char('-')))
                     ++e;
                 if (e < formula.size() && isDigit(formula.at(e))) {
                     end = e;

@@ -652,7 +652,8 @@ bool readStyles(Package &pkg, const QString &part, Workbook *book, std::vector<F
     if (xmlFailed(xml, part, error))
         return false;
     if (!fonts.empty())
-        *book->defaultFont() = *fonts[normalFont >= 0 && size_t(normalFont) < fonts.size() ? size_t(normalFont) : 0];
+        *book->defaultFont() =
+            *fonts[normalFont >= 0 && size_t(normalFont) < fonts.size() ? size_t(normalFont) : 0];
     return true;
 }
 
@@ -748,7 +749,8 @@ public:
                 m_inF = true;
                 m_hasFormula = true;
                 m_formula.clear();
-                m_sharedIndex = attrOf(atts, "t") == "shared" ? view(attrOf(atts, "si")).toInt(&m_shared) : -1;
+                m_sharedIndex =
+                    attrOf(atts, "t") == "shared" ? view(attrOf(atts, "si")).toInt(&m_shared) : -1;
                 m_shared = m_shared && m_sharedIndex >= 0;
             } else {
                 m_skip = 1;
@@ -774,7 +776,8 @@ public:
             // A hidden column (a helper column a clerk hid) shows with no width at all.
             const std::string_view hiddenAttr = attrOf(atts, "hidden");
             const bool hidden = hiddenAttr == "1" || hiddenAttr == "true";
-            if ((hidden || !width.empty()) && first >= 1 && last >= first && m_colEntries < kMaxColWidthEntries) {
+            if ((hidden || !width.empty()) && first >= 1 && last >= first &&
+                m_colEntries < kMaxColWidthEntries) {
                 m_colEntries += last - first + 1;
                 m_sheet->setCol(first - 1, last - 1, hidden ? 0.0 : widthFromStored(view(width).toDouble()));
             }
@@ -794,7 +797,8 @@ public:
             const int maxCols = m_book->maxCols();
             if (m_sheet->merges().size() >= kMaxMergesRead) {
                 m_book->addLoadWarning(mergesCappedWarning());
-            } else if (colon != std::string_view::npos && colon > 0 && parseRef(ref.substr(0, colon), &r1, &c1) &&
+            } else if (colon != std::string_view::npos && colon > 0 &&
+                       parseRef(ref.substr(0, colon), &r1, &c1) &&
                        parseRef(ref.substr(colon + 1), &r2, &c2) && r1 < maxRows && c1 < maxCols) {
                 // A merge overlapping an earlier one is dropped, as Excel would refuse it.
                 m_sheet->setMerge(std::min(r1, r2), std::min(std::max(r1, r2), maxRows - 1), std::min(c1, c2),
