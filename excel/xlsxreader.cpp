@@ -14,6 +14,7 @@
 #include <QSet>
 #include <QXmlStreamReader>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -890,18 +891,15 @@ private:
 
     // The text of the cell's formula: its own, or for a later cell of a shared formula, the first
     // cell's moved to this one. Empty when there is none to be had.
-    QString formulaText()
+    QString formulaText() const
     {
-        QString text = QString::fromUtf8(m_formula.data(), qsizetype(m_formula.size())).trimmed();
-        if (m_shared) {
-            if (!text.isEmpty()) {
-                if (m_sharedFormulas.size() < 65536 || m_sharedFormulas.count(m_sharedIndex))
-                    m_sharedFormulas[m_sharedIndex] = SharedFormula{text, m_r, m_c};
-            } else if (const auto it = m_sharedFormulas.find(m_sharedIndex); it != m_sharedFormulas.end()) {
-                text = shiftFormula(it->second.text, m_r - it->second.row, m_c - it->second.col);
-            }
+        if (m_shared && std::all_of(m_formula.begin(), m_formula.end(), [](char ch) { return ch == ' '; })) {
+            const auto it = m_sharedFormulas.find(m_sharedIndex);
+            return it == m_sharedFormulas.end()
+                       ? QString()
+                       : shiftFormula(it->second.text, m_r - it->second.row, m_c - it->second.col);
         }
-        return text;
+        return QString::fromUtf8(m_formula.data(), qsizetype(m_formula.size())).trimmed();
     }
 
     void commitCell()
@@ -913,11 +911,17 @@ private:
         Sheet *sheet = m_sheet;
         const Format *format = m_format;
         const std::string_view type = m_type;
-        const QString formula = m_hasFormula ? formulaText() : QString();
+        // The first cell of a shared formula holds its text for the cells after it.
+        if (m_shared && !m_formula.empty() &&
+            (m_sharedFormulas.size() < 65536 || m_sharedFormulas.count(m_sharedIndex)))
+            m_sharedFormulas[m_sharedIndex] = SharedFormula{
+                QString::fromUtf8(m_formula.data(), qsizetype(m_formula.size())).trimmed(), r, c};
         // A formula written by a program that does not calculate has no result to show: the cell
         // holds its formula, so that nothing takes it for a number.
-        const bool unevaluated = !formula.isEmpty() && type != "str" && type != "inlineStr" &&
-                                 (!m_hasValue || (!m_valueIsItem && m_value.empty()));
+        const bool noResult = m_hasFormula && type != "str" && type != "inlineStr" &&
+                              (!m_hasValue || (!m_valueIsItem && m_value.empty()));
+        const QString formula = noResult ? formulaText() : QString();
+        const bool unevaluated = !formula.isEmpty();
         if (unevaluated) {
             sheet->writeStr(r, c, (QLatin1Char('=') + formula).left(kMaxCellTextLength), format,
                             CellOrigin::Formula);
