@@ -13,12 +13,13 @@
 
 namespace {
 
-const char kUsage[] = "用法: lumo-cli sheet dump 文件 [--json]\n"
-                      "      lumo-cli sheet convert 输入文件 输出文件\n"
-                      "dump 列出每个工作表的名称、末行末列、列宽、行高、合并区域和每个非空单元格"
-                      "（类型、原值、数字格式、对齐、字体、显示文本、单元格种类）；\n"
-                      "convert 把每个单元格按显示文本写入输出文件（按后缀选 .xls 或 .xlsx），"
-                      "保留合并区域、列宽、行高、字体名称、字号、粗体和水平对齐。\n";
+const char kUsage[] =
+    "用法: lumo-cli sheet dump 文件 [--json]\n"
+    "      lumo-cli sheet convert 输入文件 输出文件\n"
+    "dump 列出每个工作表的名称、末行末列、列宽、行高、合并区域和每个非空单元格"
+    "（类型 number/string/boolean/error/formula、原值、数字格式、对齐、字体、显示文本、单元格种类）；\n"
+    "convert 把每个单元格按显示文本写入输出文件（按后缀选 .xls 或 .xlsx），"
+    "保留合并区域、列宽、行高、字体名称、字号、粗体和水平对齐。\n";
 
 int usageError(const QString &message)
 {
