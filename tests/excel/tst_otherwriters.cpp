@@ -8,6 +8,7 @@
 
 #include "testbooks.h"
 
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace testbooks;
@@ -19,6 +20,8 @@ class TestOtherWriters : public QObject
 private slots:
     void ownNumberFormats_data();
     void ownNumberFormats();
+    void ownFormatsSurviveWriting_data();
+    void ownFormatsSurviveWriting();
     void hiddenColumns_data();
     void hiddenColumns();
     void errorsAndUnstoredFormulas_data();
@@ -160,6 +163,39 @@ void TestOtherWriters::ownNumberFormats()
     const CellDisplay d = displayCell(*book, *book->getSheet(0), 0, 0);
     QCOMPARE(d.text, text);
     QCOMPARE(int(d.kind), kind);
+}
+
+void TestOtherWriters::ownFormatsSurviveWriting_data()
+{
+    QTest::addColumn<QString>("suffix");
+    QTest::newRow("written as .xls") << QStringLiteral("xls");
+    QTest::newRow("written as .xlsx") << QStringLiteral("xlsx");
+}
+
+// A workbook read from another suite and written again shows the same: its own ids below 164
+// keep their codes in either format.
+void TestOtherWriters::ownFormatsSurviveWriting()
+{
+    QFETCH(QString, suffix);
+    const auto read = loadXlsx("<row r=\"1\"><c r=\"A1\" s=\"1\"><v>45268</v></c></row>",
+                               xlsxStyles("<numFmt numFmtId=\"100\" formatCode=\"yyyy-mm-dd\"/>", 100));
+    QCOMPARE(displayCell(*read, *read->getSheet(0), 0, 0).text, QStringLiteral("2023-12-08"));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("again.") + suffix);
+    {
+        auto again = Workbook::create(path);
+        Sheet *s = again->addSheet(QStringLiteral("S"));
+        Format *f = again->addFormat();
+        f->setNumFormat(100);
+        again->setNumFormatCode(100, read->numFormatCode(100));
+        QVERIFY(s->writeNum(0, 0, read->getSheet(0)->readNum(0, 0), f));
+        QVERIFY2(again->save(path), qPrintable(again->errorMessage()));
+    }
+    auto back = Workbook::create(path);
+    QVERIFY2(back->load(path), qPrintable(back->errorMessage()));
+    const CellDisplay d = displayCell(*back, *back->getSheet(0), 0, 0);
+    QCOMPARE(d.text, QStringLiteral("2023-12-08"));
+    QCOMPARE(int(d.kind), int(DateCell));
 }
 
 void TestOtherWriters::hiddenColumns_data()
