@@ -221,7 +221,8 @@ bool readRichString(ContinuedReader &in, QString *text)
     if (!in.readChars(count, flags, text))
         return false;
     // Runs and phonetic data cut off at the end still leave the text whole.
-    in.skip(qint64(runs) * 4) && in.skip(extSize);
+    if (in.skip(qint64(runs) * 4))
+        in.skip(extSize);
     return true;
 }
 
