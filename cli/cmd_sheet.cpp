@@ -13,12 +13,13 @@
 
 namespace {
 
-const char kUsage[] = "用法: lumo-cli sheet dump 文件 [--json]\n"
-                      "      lumo-cli sheet convert 输入文件 输出文件\n"
-                      "dump 列出每个工作表的名称、末行末列、列宽、行高、合并区域和每个非空单元格"
-                      "（类型、原值、数字格式、对齐、字体、显示文本、单元格种类）；\n"
-                      "convert 把每个单元格按显示文本写入输出文件（按后缀选 .xls 或 .xlsx），"
-                      "保留合并区域、列宽、行高、字体名称、字号、粗体和水平对齐。\n";
+const char kUsage[] =
+    "用法: lumo-cli sheet dump 文件 [--json]\n"
+    "      lumo-cli sheet convert 输入文件 输出文件\n"
+    "dump 列出每个工作表的名称、末行末列、列宽、行高、合并区域和每个非空单元格"
+    "（类型 number/string/boolean/error/formula、原值、数字格式、对齐、字体、显示文本、单元格种类）；\n"
+    "convert 把每个单元格按显示文本写入输出文件（按后缀选 .xls 或 .xlsx），"
+    "保留合并区域、列宽、行高、字体名称、字号、粗体和水平对齐。\n";
 
 int usageError(const QString &message)
 {
@@ -37,9 +38,18 @@ QString cellName(int row, int col)
     return columnLetters(col) + QString::number(row + 1);
 }
 
-const char *typeName(CellType t)
+// Error values and formulas without a stored result are string cells; their origin names them.
+const char *typeName(const Sheet &sheet, int row, int col)
 {
-    switch (t) {
+    switch (sheet.cellOrigin(row, col)) {
+    case CellOrigin::Error:
+        return "error";
+    case CellOrigin::Formula:
+        return "formula";
+    default:
+        break;
+    }
+    switch (sheet.cellType(row, col)) {
     case CellType::Number:
         return "number";
     case CellType::String:
@@ -58,6 +68,8 @@ std::unique_ptr<Workbook> open(const QString &path)
         printErr(QStringLiteral("无法读取工作簿 %1：%2\n").arg(path, book->errorMessage()));
         return nullptr;
     }
+    for (const QString &warning : book->loadWarnings())
+        printErr(QStringLiteral("警告：%1：%2\n").arg(path, warning));
     return book;
 }
 
@@ -92,7 +104,7 @@ QString sheetJson(const Workbook &book, const Sheet &sheet)
             const CellDisplay d = displayCell(book, sheet, r, c);
             JsonWriter w;
             w.field(QStringLiteral("r"), r).field(QStringLiteral("c"), c);
-            w.field(QStringLiteral("type"), QString::fromLatin1(typeName(type)));
+            w.field(QStringLiteral("type"), QString::fromLatin1(typeName(sheet, r, c)));
             if (type == CellType::Number)
                 w.raw(QStringLiteral("value"), number(sheet.readNum(r, c)));
             else if (type == CellType::String)
@@ -174,7 +186,7 @@ QString sheetText(const Workbook &book, const Sheet &sheet, int index)
                 return s.size() > 40 ? s.left(39) + QChar(0x2026) : s;
             };
             table.addRow(
-                {cellName(r, c), QString::fromLatin1(typeName(type)), shortText(raw),
+                {cellName(r, c), QString::fromLatin1(typeName(sheet, r, c)), shortText(raw),
                  QString::number(f ? f->numFormat() : 0),
                  QStringLiteral("%1/%2").arg(f ? f->alignH() : 0).arg(f ? f->alignV() : int(AlignBottom)),
                  style, shortText(d.text), QString::number(int(d.kind))});

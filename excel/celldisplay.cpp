@@ -58,8 +58,6 @@ QString dateText(const DateParts &p, int id)
         return QStringLiteral("%1:%2:%3").arg(p.hour).arg(pad2(p.minute), pad2(p.second));
     case 45:
         return QStringLiteral("%1:%2").arg(pad2(p.minute), pad2(p.second));
-    case 46:
-        return QStringLiteral("%1:%2:%3").arg(pad2(p.hour), pad2(p.minute), pad2(p.second));
     case 47:
         return QStringLiteral("%1:%2:%3.%4")
             .arg(pad2(p.hour), pad2(p.minute), pad2(p.second), msecText(p.msec));
@@ -87,6 +85,20 @@ CellKind dateKind(int id)
         return TimeCell;
     }
     return NumberCell;
+}
+
+// Elapsed time ([h]:mm:ss, format 46): the hours counted from serial 0, not the hour of the day,
+// so 1.25 days show as 30:00:00. At least two digits of hours, as the built-in format shows them.
+bool elapsedText(double value, QString *text)
+{
+    // Beyond the last day Excel can show, it shows ##### here too.
+    if (!(value >= 0) || value >= 2958466.0)
+        return false;
+    const qint64 seconds = std::llround(value * 86400.0);
+    *text = QStringLiteral("%1:%2:%3")
+                .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
+                .arg(pad2(int(seconds / 60 % 60)), pad2(int(seconds % 60)));
+    return true;
 }
 
 // The value rounded half away from zero to `decimals` places, after first rounding it to the 15
@@ -349,7 +361,9 @@ QString groupDigits(const QString &number)
 
 int effectiveNumFormat(int numFormat, const QString &code)
 {
-    if (numFormat >= 164 || (chineseBuiltin(numFormat) >= 0 && !code.isEmpty())) {
+    // A code the workbook gives an id decides, whatever the id: other programs number their own
+    // formats from 50 or 100, inside the range Excel keeps for its built-ins.
+    if (numFormat >= 164 || !code.isEmpty()) {
         // Some writers give the plain built-in formats numbers of their own.
         static const QHash<QString, int> plain = {
             {QStringLiteral("general"), 0}, {QStringLiteral("0"), 1},        {QStringLiteral("0.00"), 2},
@@ -359,7 +373,15 @@ int effectiveNumFormat(int numFormat, const QString &code)
         if (it != plain.constEnd())
             return it.value();
         const int resembles = classifyCode(code);
-        return resembles >= 0 ? resembles : numFormat;
+        if (resembles >= 0)
+            return resembles;
+        // Excel itself writes its currency codes for ids 5–8 (and the others of 1–10 keep their
+        // display when a file spells them in its own way).
+        if (numFormat >= 1 && numFormat <= 10)
+            return numFormat;
+        // Any other number: two decimals, as the custom formats show. An id below 164 that the
+        // display table gives a date or time meaning must not keep it.
+        return numFormat >= 164 ? numFormat : kOtherNumberFormat;
     }
     const int chinese = chineseBuiltin(numFormat);
     return chinese >= 0 ? chinese : numFormat;
@@ -399,6 +421,9 @@ QString numberText(double value, int numFormat, const QString &code, bool date19
         k = dateKind(id);
         if (k == NumberCell) {
             text = fixedText(value, 2);
+        } else if (id == 46) {
+            if (!elapsedText(value, &text))
+                text = roundedText(value);
         } else {
             DateParts parts;
             text = Workbook::dateUnpack(value, date1904, &parts) ? dateText(parts, id) : roundedText(value);

@@ -34,13 +34,19 @@ struct CellDisplay
 CellDisplay displayCell(const Workbook &book, const Sheet &sheet, int row, int col);
 
 // The text and kind of a number under a number format id, as the table of display rules gives
-// them. `code` is the format code of a custom id (164 on), used to recognise dates and times.
+// them. `code` is the format code the workbook defines for the id (always for a custom id, 164 on),
+// used to recognise dates and times.
 QString numberText(double value, int numFormat, const QString &code, bool date1904, CellKind *kind);
 
-// The built-in id whose display a number format resembles: built-in ids are themselves (Chinese
-// built-in dates and times are mapped to their international twins); a custom id whose code is a
-// date or time pattern becomes 14, 16, 17, 22 or one of 18–21, 45–47; any other custom id stays.
+// The built-in id whose display a number format resembles. `code` is what the workbook defines for
+// the id, if anything; when it does, the code decides, whatever the id: a date or time pattern
+// becomes 14, 16, 17, 22 or one of 18–21, 45–47, a plain number code its built-in twin (0–4, 9, 10),
+// and any other code stays a custom number (its own id from 164 on, kOtherNumberFormat below
+// that), except that ids 1–10 keep their meaning under codes of their own (Excel writes its
+// currency codes for 5–8). Ids without a code are themselves, the Chinese built-in dates and times
+// mapped to their international twins.
 int effectiveNumFormat(int numFormat, const QString &code);
+constexpr int kOtherNumberFormat = 164;
 
 // round(v) of the display rules: half toward positive infinity, as digits with an optional "-".
 QString roundedText(double value);

@@ -15,8 +15,22 @@ class Workbook;
 // name it allows (characters replaced, cut to 31, numbered when taken).
 Sheet *addSheetForReading(Workbook *book, const QString &name);
 
-// Every merge is checked against the others, so a hostile file's merges are capped.
+// Every merge is checked against the others, so a hostile file's merges are capped; a load that
+// reaches the cap succeeds with this warning.
 constexpr size_t kMaxMergesRead = 20000;
+inline QString mergesCappedWarning()
+{
+    return QStringLiteral("部分合并单元格过多，已忽略");
+}
+
+// The texts of Excel's error values, by their code in .xls files (#NULL! 0x00 … #N/A 0x2A); an
+// unknown code shows as #N/A.
+QString errorText(int code);
+
+// A formula's text with its relative references moved by the given rows and columns, as a shared
+// formula reads in the cells after the first: "C3*0.105" one row down is "C4*0.105". Texts in
+// quotes, sheet names and absolute ($) parts stay; a reference moved off the sheet becomes #REF!.
+QString shiftFormula(const QString &formula, int rows, int cols);
 
 // Widths are stored with the cell padding of the default font (7-pixel digits, 5 pixels of
 // padding); what Excel shows, and what Sheet::setCol takes, is the number of digit characters.

@@ -119,7 +119,7 @@ bool Sheet::put(int row, int col, Cell cell, const QString *text)
     }
     if (text) {
         // A string cell written again keeps its slot for the new text.
-        if (existing && existing->type == CellType::String) {
+        if (existing && existing->type == quint8(CellType::String)) {
             cell.str = existing->str;
             m_strings[cell.str] = *text;
         } else {
@@ -148,32 +148,43 @@ const Format *Sheet::cellFormat(int row, int col) const
 CellType Sheet::cellType(int row, int col) const
 {
     const Cell *c = find(row, col);
-    return c ? c->type : CellType::Empty;
+    return c ? CellType(c->type) : CellType::Empty;
+}
+
+CellOrigin Sheet::cellOrigin(int row, int col) const
+{
+    const Cell *c = find(row, col);
+    return c ? CellOrigin(c->origin) : CellOrigin::Value;
 }
 
 double Sheet::readNum(int row, int col) const
 {
     const Cell *c = find(row, col);
-    return c && (c->type == CellType::Number || c->type == CellType::Boolean) ? c->num : 0.0;
+    return c && (c->type == quint8(CellType::Number) || c->type == quint8(CellType::Boolean)) ? c->num : 0.0;
 }
 
 QString Sheet::readStr(int row, int col) const
 {
     const Cell *c = find(row, col);
-    return c && c->type == CellType::String ? m_strings[c->str] : QString();
+    return c && c->type == quint8(CellType::String) ? m_strings[c->str] : QString();
 }
 
 bool Sheet::readBool(int row, int col) const
 {
     const Cell *c = find(row, col);
-    return c && c->type == CellType::Boolean && c->num != 0;
+    return c && c->type == quint8(CellType::Boolean) && c->num != 0;
 }
 
 bool Sheet::writeStr(int row, int col, const QString &text, const Format *format)
 {
+    return writeStr(row, col, text, format, CellOrigin::Value);
+}
+
+bool Sheet::writeStr(int row, int col, const QString &text, const Format *format, CellOrigin origin)
+{
     if (text.size() > kMaxCellTextLength)
         return false;
-    Cell cell{0, CellType::String, format, {}};
+    Cell cell{0, quint8(CellType::String), quint8(origin), format, {}};
     cell.str = 0;
     return put(row, col, cell, &text);
 }
@@ -182,17 +193,17 @@ bool Sheet::writeNum(int row, int col, double value, const Format *format)
 {
     if (!std::isfinite(value)) // Excel has no NaN or infinity
         return false;
-    return put(row, col, Cell{0, CellType::Number, format, {value}});
+    return put(row, col, Cell{0, quint8(CellType::Number), 0, format, {value}});
 }
 
 bool Sheet::writeBool(int row, int col, bool value, const Format *format)
 {
-    return put(row, col, Cell{0, CellType::Boolean, format, {value ? 1.0 : 0.0}});
+    return put(row, col, Cell{0, quint8(CellType::Boolean), 0, format, {value ? 1.0 : 0.0}});
 }
 
 bool Sheet::writeBlank(int row, int col, const Format *format)
 {
-    return put(row, col, Cell{0, CellType::Empty, format, {0.0}});
+    return put(row, col, Cell{0, quint8(CellType::Empty), 0, format, {0.0}});
 }
 
 bool Sheet::setMerge(int firstRow, int lastRow, int firstCol, int lastCol)
@@ -334,6 +345,7 @@ void Workbook::clear()
     m_formats.clear();
     m_fonts.clear();
     m_numFormatCodes.clear();
+    m_warnings.clear();
     m_date1904 = false;
     m_cellCount = 0;
     m_defaultFont = Font();
@@ -479,6 +491,12 @@ Font *Workbook::font(int index) const
 Format *Workbook::format(int index) const
 {
     return index >= 0 && index < formatCount() ? m_formats[size_t(index)].get() : nullptr;
+}
+
+void Workbook::addLoadWarning(const QString &warning)
+{
+    if (!m_warnings.contains(warning))
+        m_warnings.push_back(warning);
 }
 
 QString Workbook::numFormatCode(int id) const

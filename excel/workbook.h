@@ -10,6 +10,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <unordered_map>
@@ -23,6 +24,16 @@ enum class CellType : int
     Number = 1,
     String = 2,
     Boolean = 3,
+};
+
+// Where a cell's value came from. Error values and formulas whose result the file does not hold
+// are string cells holding their text ("#N/A", "=C3*0.105"), so that nothing reads them as a
+// number; their origin tells them apart from typed-in text.
+enum class CellOrigin : int
+{
+    Value = 0,
+    Error = 1,
+    Formula = 2,
 };
 
 // Horizontal alignment in Excel's numbering: 1 left, 2 centre, 3 right, 5 justify.
@@ -128,7 +139,8 @@ public:
     // Never null: a format without a font of its own shows the workbook's default font.
     const Font *font() const;
     void setFont(const Font *font) { m_font = font; }
-    // Excel's number format id; ids from 164 on are the workbook's own (Workbook::numFormatCode).
+    // Excel's number format id; ids from 164 on, and lower ones the file defines, are the workbook's
+    // own (Workbook::numFormatCode).
     int numFormat() const { return m_numFormat; }
     void setNumFormat(int id) { m_numFormat = id; }
     int alignH() const { return m_alignH; }
@@ -180,6 +192,7 @@ public:
     bool hasRowHeight(int row) const;
     const Format *cellFormat(int row, int col) const;
     CellType cellType(int row, int col) const;
+    CellOrigin cellOrigin(int row, int col) const;
     double readNum(int row, int col) const;
     QString readStr(int row, int col) const;
     bool readBool(int row, int col) const;
@@ -193,6 +206,8 @@ public:
     bool writeNum(int row, int col, double value, const Format *format = nullptr);
     bool writeBool(int row, int col, bool value, const Format *format = nullptr);
     bool writeBlank(int row, int col, const Format *format);
+    // Used by the readers: an error value or an unevaluated formula, as a string cell with its origin.
+    bool writeStr(int row, int col, const QString &text, const Format *format, CellOrigin origin);
     // False for a range beyond the limits, reversed, or overlapping a range already merged:
     // overlapping merges make files that Excel refuses to open.
     bool setMerge(int firstRow, int lastRow, int firstCol, int lastCol);
@@ -218,7 +233,8 @@ private:
     struct Cell
     {
         int col;
-        CellType type;
+        quint8 type;   // CellType
+        quint8 origin; // CellOrigin
         const Format *format;
         union {
             double num;
@@ -289,6 +305,9 @@ public:
     // Writes the whole file or nothing: an existing file is replaced only when writing succeeded.
     bool save(const QString &path);
     QString errorMessage() const { return m_error; }
+    // What a successful load left out, in Chinese, each said once (for the caller to show).
+    const QStringList &loadWarnings() const { return m_warnings; }
+    void addLoadWarning(const QString &warning);
 
     int sheetCount() const { return int(m_sheets.size()); }
     Sheet *getSheet(int index);
@@ -306,7 +325,9 @@ public:
     int formatCount() const { return int(m_formats.size()); }
     Format *format(int index) const;
 
-    // The format code of a custom number format id (164 on), or of a built-in id the file redefined.
+    // The format code the workbook gives a number format id: every custom id (164 on), and any lower
+    // id the file defines (other programs number their own formats from 50 or 100). Empty for an id
+    // the workbook leaves to its built-in meaning.
     QString numFormatCode(int id) const;
     void setNumFormatCode(int id, const QString &code);
     const std::unordered_map<int, QString> &numFormatCodes() const { return m_numFormatCodes; }
@@ -329,6 +350,7 @@ public:
 private:
     Kind m_kind;
     QString m_error;
+    QStringList m_warnings;
     bool m_date1904 = false;
     Font m_defaultFont;
     std::vector<std::unique_ptr<Sheet>> m_sheets;

@@ -131,7 +131,8 @@ public:
         }
         return true;
     }
-    // `count` characters, 8-bit or UTF-16 as `flags` says, switching at each record boundary.
+    // `count` characters, 8-bit or UTF-16 as `flags` says, switching at each record boundary. False
+    // when the records end first; `out` then holds the characters that were there.
     bool readChars(int count, quint8 flags, QString *out)
     {
         out->clear();
@@ -145,15 +146,32 @@ public:
                 m_off = 0;
                 if (m_part >= m_parts.size() || m_parts[m_part].size < 1)
                     return false;
-                wide = m_parts[m_part].data[0] & 1;
-                m_off = 1;
+                // Each continuation starts with its own flags byte, of which only the width bit may
+                // be set. Some writers leave it out: anything else is already text, read at the
+                // width of the run before.
+                const quint8 next = quint8(m_parts[m_part].data[0]);
+                if ((next & 0xFE) == 0) {
+                    wide = next & 1;
+                    m_off = 1;
+                }
                 continue;
             }
             const Part &p = m_parts[m_part];
             if (wide) {
                 const int n = std::min(count, (p.size - m_off) / 2);
-                if (n == 0)
-                    return false; // half a character at a record's end
+                if (n == 0) {
+                    // Half a character at a record's end, written so by a writer that splits the
+                    // text anywhere: its other half opens the next record, with no flags byte.
+                    if (m_part + 1 >= m_parts.size() || m_parts[m_part + 1].size < 1)
+                        return false;
+                    const quint8 low = quint8(p.data[m_off]);
+                    ++m_part;
+                    m_off = 0;
+                    out->append(QChar(char16_t(low | quint8(m_parts[m_part].data[0]) << 8)));
+                    m_off = 1;
+                    --count;
+                    continue;
+                }
                 for (int i = 0; i < n; ++i)
                     out->append(QChar(u16(p.data + m_off + 2 * i)));
                 m_off += 2 * n;
@@ -202,7 +220,10 @@ bool readRichString(ContinuedReader &in, QString *text)
         return false;
     if (!in.readChars(count, flags, text))
         return false;
-    return in.skip(qint64(runs) * 4) && in.skip(extSize);
+    // Runs and phonetic data cut off at the end still leave the text whole.
+    if (in.skip(qint64(runs) * 4))
+        in.skip(extSize);
+    return true;
 }
 
 // An XLUnicodeString inside one record (LABEL, FORMAT, RSTRING): false when it runs past the end.
@@ -329,6 +350,7 @@ private:
         while (in.next(&r)) {
             switch (r.id) {
             case biff::Eof:
+                useNormalFont();
                 return true;
             case biff::FilePass:
                 return fail(QStringLiteral("工作簿已加密，请在 Excel 中取消密码后再试。"));
@@ -372,7 +394,15 @@ private:
             }
         }
         // A stream without its end record: keep what was read, as Excel does with a cut-off file.
+        useNormalFont();
         return in.truncated() ? damaged() : true;
+    }
+
+    // The first font is the normal style's: cells without a format of their own show it.
+    void useNormalFont()
+    {
+        if (!m_g.fonts.empty() && m_g.fonts.front())
+            *m_book->defaultFont() = *m_g.fonts.front();
     }
 
     void readFont(const Rec &r)
@@ -429,9 +459,13 @@ private:
         // The count is not trusted: strings are read while the records hold them.
         for (quint32 i = 0; i < unique && !in.atEnd(); ++i) {
             QString text;
-            if (!readRichString(in, &text))
+            if (!readRichString(in, &text)) {
+                // The records ended inside this string: keep what they held of it.
+                if (!text.isEmpty())
+                    m_g.strings.push_back(text.left(kMaxCellTextLength));
                 break;
-            m_g.strings.push_back(text);
+            }
+            m_g.strings.push_back(text.left(kMaxCellTextLength));
         }
     }
 
@@ -535,7 +569,8 @@ private:
                     if (d[7] == 0)
                         sheet->writeBool(u16(d), u16(d + 2), d[6] != 0, formatAt(d + 4));
                     else
-                        sheet->writeBlank(u16(d), u16(d + 2), formatAt(d + 4));
+                        sheet->writeStr(u16(d), u16(d + 2), errorText(quint8(d[6])), formatAt(d + 4),
+                                        CellOrigin::Error);
                 }
                 break;
             case biff::Formula:
@@ -560,7 +595,10 @@ private:
                         case 3:
                             sheet->writeStr(row, col, QString(), format);
                             break;
-                        default: // an error shows as empty
+                        case 2:
+                            sheet->writeStr(row, col, errorText(quint8(d[8])), format, CellOrigin::Error);
+                            break;
+                        default:
                             sheet->writeBlank(row, col, format);
                             break;
                         }
@@ -579,8 +617,11 @@ private:
                     quint16 count;
                     quint8 flags;
                     QString text;
-                    if (str.readU16(&count) && str.readU8(&flags) && str.readChars(count, flags, &text))
+                    // Text cut off by the end of the records is kept as far as it goes.
+                    if (str.readU16(&count) && str.readU8(&flags)) {
+                        str.readChars(count, flags, &text);
                         sheet->writeStr(formulaRow, formulaCol, text.left(kMaxCellTextLength), formulaFormat);
+                    }
                 }
                 break;
             case biff::Row:
@@ -595,7 +636,9 @@ private:
                 if (n >= 10) {
                     const int first = u16(d);
                     const int last = std::min<int>(u16(d + 2), kXlsMaxCols - 1);
-                    sheet->setCol(first, last, widthFromStored(u16(d + 4) / 256.0));
+                    // A hidden column (a helper column a clerk hid) shows with no width at all.
+                    const bool hidden = u16(d + 8) & 0x0001;
+                    sheet->setCol(first, last, hidden ? 0.0 : widthFromStored(u16(d + 4) / 256.0));
                 }
                 break;
             case biff::DefColWidth:
@@ -616,6 +659,8 @@ private:
                         // A reversed or overlapping range is dropped: Excel would refuse it.
                         if (sheet->merges().size() < kMaxMergesRead)
                             sheet->setMerge(r1, r2, c1, c2);
+                        else
+                            m_book->addLoadWarning(mergesCappedWarning());
                     }
                 }
                 break;

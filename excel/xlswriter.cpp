@@ -360,8 +360,10 @@ bool writeXls(const Workbook &book, QByteArray *out, QString *error)
         g.record(biff::Font, fontRecord(*book.defaultFont()));
     for (int i = 0; i < book.fontCount(); ++i)
         g.record(biff::Font, fontRecord(*book.font(i)));
+    // Every code the workbook gives an id, below 164 too: a workbook read from another program
+    // keeps that program's numbering of its own formats.
     for (const auto &[id, code] : book.numFormatCodes()) {
-        if (id >= 164 && id < 65536)
+        if (id >= 0 && id < 65536)
             g.record(biff::Format, Bytes().u16(id).raw(string16(code.left(255))).data());
     }
     for (int i = 0; i < 15; ++i)

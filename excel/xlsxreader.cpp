@@ -14,10 +14,12 @@
 #include <QSet>
 #include <QXmlStreamReader>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace {
 
@@ -498,8 +500,10 @@ bool readStyles(Package &pkg, const QString &part, Workbook *book, std::vector<F
         Fills,
         Borders,
         CellXfs,
+        StyleXfs,
         Other
     } section = None;
+    int normalFont = -1;
     Font *font = nullptr;
     Format *format = nullptr;
     while (!xml.atEnd()) {
@@ -532,8 +536,18 @@ bool readStyles(Package &pkg, const QString &part, Workbook *book, std::vector<F
             section = Borders;
         } else if (n == u"cellXfs") {
             section = CellXfs;
-        } else if (n == u"cellStyleXfs" || n == u"dxfs" || n == u"numFmts") {
+        } else if (n == u"cellStyleXfs") {
+            section = StyleXfs;
+        } else if (n == u"dxfs" || n == u"numFmts") {
             section = Other;
+        } else if (section == StyleXfs) {
+            // The first cell style is the workbook's normal style: cells without a style of their
+            // own show its font.
+            if (n == u"xf" && normalFont < 0) {
+                bool ok = false;
+                const int fontId = attr(xml, QLatin1String("fontId")).toInt(&ok);
+                normalFont = ok && fontId >= 0 ? fontId : 0;
+            }
         } else if (section == Fonts) {
             if (n == u"font") {
                 if (fonts.size() >= kMaxStyleItems) {
@@ -636,7 +650,12 @@ bool readStyles(Package &pkg, const QString &part, Workbook *book, std::vector<F
             }
         }
     }
-    return !xmlFailed(xml, part, error);
+    if (xmlFailed(xml, part, error))
+        return false;
+    if (!fonts.empty())
+        *book->defaultFont() =
+            *fonts[normalFont >= 0 && size_t(normalFont) < fonts.size() ? size_t(normalFont) : 0];
+    return true;
 }
 
 // "AB12" to 0-based row 11, column 27; false for anything else or beyond the format's limits.
@@ -715,6 +734,8 @@ public:
         if (m_inCell) {
             if (m_item.open()) {
                 m_item.start(n);
+            } else if (m_inF) {
+                m_skip = 1;
             } else if (m_inV) {
                 error = QStringLiteral("工作簿部件的 XML 有误：单元格的值中不应有元素 <%1>。")
                             .arg(QString::fromUtf8(n.data(), qsizetype(n.size())));
@@ -725,6 +746,13 @@ public:
                 m_hasValue = true;
             } else if (n == "is") {
                 m_item.begin("is");
+            } else if (n == "f") {
+                m_inF = true;
+                m_hasFormula = true;
+                m_formula.clear();
+                m_sharedIndex =
+                    attrOf(atts, "t") == "shared" ? view(attrOf(atts, "si")).toInt(&m_shared) : -1;
+                m_shared = m_shared && m_sharedIndex >= 0;
             } else {
                 m_skip = 1;
             }
@@ -746,9 +774,13 @@ public:
             const int first = view(attrOf(atts, "min")).toInt();
             const int last = std::min(view(attrOf(atts, "max")).toInt(), kXlsxMaxCols);
             const std::string_view width = attrOf(atts, "width");
-            if (!width.empty() && first >= 1 && last >= first && m_colEntries < kMaxColWidthEntries) {
+            // A hidden column (a helper column a clerk hid) shows with no width at all.
+            const std::string_view hiddenAttr = attrOf(atts, "hidden");
+            const bool hidden = hiddenAttr == "1" || hiddenAttr == "true";
+            if ((hidden || !width.empty()) && first >= 1 && last >= first &&
+                m_colEntries < kMaxColWidthEntries) {
                 m_colEntries += last - first + 1;
-                m_sheet->setCol(first - 1, last - 1, widthFromStored(view(width).toDouble()));
+                m_sheet->setCol(first - 1, last - 1, hidden ? 0.0 : widthFromStored(view(width).toDouble()));
             }
         } else if (n == "sheetFormatPr") {
             bool ok = false;
@@ -764,9 +796,11 @@ public:
             int r1, c1, r2, c2;
             const int maxRows = m_book->maxRows();
             const int maxCols = m_book->maxCols();
-            if (colon != std::string_view::npos && colon > 0 && parseRef(ref.substr(0, colon), &r1, &c1) &&
-                parseRef(ref.substr(colon + 1), &r2, &c2) && r1 < maxRows && c1 < maxCols &&
-                m_sheet->merges().size() < kMaxMergesRead) {
+            if (m_sheet->merges().size() >= kMaxMergesRead) {
+                m_book->addLoadWarning(mergesCappedWarning());
+            } else if (colon != std::string_view::npos && colon > 0 &&
+                       parseRef(ref.substr(0, colon), &r1, &c1) &&
+                       parseRef(ref.substr(colon + 1), &r2, &c2) && r1 < maxRows && c1 < maxCols) {
                 // A merge overlapping an earlier one is dropped, as Excel would refuse it.
                 m_sheet->setMerge(std::min(r1, r2), std::min(std::max(r1, r2), maxRows - 1), std::min(c1, c2),
                                   std::min(std::max(c1, c2), maxCols - 1));
@@ -795,6 +829,8 @@ public:
             }
         } else if (m_inV) {
             m_inV = false;
+        } else if (m_inF) {
+            m_inF = false;
         } else if (n == "c") {
             m_inCell = false;
             commitCell();
@@ -809,6 +845,8 @@ public:
             m_item.text(s, len);
         else if (m_inV && m_value.size() < 1024 * 1024)
             m_value.append(s, size_t(len));
+        else if (m_inF && m_formula.size() < size_t(kMaxCellTextLength) * 4)
+            m_formula.append(s, size_t(len));
     }
 
 private:
@@ -840,12 +878,28 @@ private:
         m_valueIsItem = false;
         m_hasValue = false;
         m_inV = false;
+        m_inF = false;
+        m_hasFormula = false;
+        m_shared = false;
         m_inCell = true;
     }
 
     QString valueText() const
     {
         return m_valueIsItem ? m_itemText : QString::fromUtf8(m_value.data(), qsizetype(m_value.size()));
+    }
+
+    // The text of the cell's formula: its own, or for a later cell of a shared formula, the first
+    // cell's moved to this one. Empty when there is none to be had.
+    QString formulaText() const
+    {
+        if (m_shared && std::all_of(m_formula.begin(), m_formula.end(), [](char ch) { return ch == ' '; })) {
+            const auto it = m_sharedFormulas.find(m_sharedIndex);
+            return it == m_sharedFormulas.end()
+                       ? QString()
+                       : shiftFormula(it->second.text, m_r - it->second.row, m_c - it->second.col);
+        }
+        return QString::fromUtf8(m_formula.data(), qsizetype(m_formula.size())).trimmed();
     }
 
     void commitCell()
@@ -857,7 +911,21 @@ private:
         Sheet *sheet = m_sheet;
         const Format *format = m_format;
         const std::string_view type = m_type;
-        if (!m_hasValue) {
+        // The first cell of a shared formula holds its text for the cells after it.
+        if (m_shared && !m_formula.empty() &&
+            (m_sharedFormulas.size() < 65536 || m_sharedFormulas.count(m_sharedIndex)))
+            m_sharedFormulas[m_sharedIndex] = SharedFormula{
+                QString::fromUtf8(m_formula.data(), qsizetype(m_formula.size())).trimmed(), r, c};
+        // A formula written by a program that does not calculate has no result to show: the cell
+        // holds its formula, so that nothing takes it for a number.
+        const bool noResult = m_hasFormula && type != "str" && type != "inlineStr" &&
+                              (!m_hasValue || (!m_valueIsItem && m_value.empty()));
+        const QString formula = noResult ? formulaText() : QString();
+        const bool unevaluated = !formula.isEmpty();
+        if (unevaluated) {
+            sheet->writeStr(r, c, (QLatin1Char('=') + formula).left(kMaxCellTextLength), format,
+                            CellOrigin::Formula);
+        } else if (!m_hasValue) {
             if (format)
                 sheet->writeBlank(r, c, format);
         } else if (type == "s") {
@@ -874,7 +942,8 @@ private:
             const QString v = valueText().trimmed();
             sheet->writeBool(r, c, v == u"1" || v == u"true", format);
         } else if (type == "e") {
-            sheet->writeBlank(r, c, format);
+            const QString text = valueText().trimmed().left(64);
+            sheet->writeStr(r, c, text.isEmpty() ? errorText(-1) : text, format, CellOrigin::Error);
         } else if (type == "d") {
             double serial = 0;
             if (isoToSerial(valueText().trimmed(), m_book->isDate1904(), &serial))
@@ -911,6 +980,19 @@ private:
     const Format *m_format = nullptr;
     std::string m_type;
     std::string m_value;
+    bool m_inF = false;
+    bool m_hasFormula = false;
+    std::string m_formula;
+    // A shared formula's first cell: its text and position, by the formula's index.
+    struct SharedFormula
+    {
+        QString text;
+        int row;
+        int col;
+    };
+    bool m_shared = false;
+    int m_sharedIndex = -1;
+    std::unordered_map<int, SharedFormula> m_sharedFormulas;
     QString m_itemText;
     bool m_valueIsItem = false;
     bool m_hasValue = false;

@@ -1,5 +1,7 @@
 #include "clirunner.h"
 
+#include "excel/workbook.h"
+
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -15,6 +17,10 @@ class TestCliSheet : public QObject
 private slots:
     void dumpJsonShape();
     void dumpText();
+    void dumpNamesErrorsAndFormulas_data();
+    void dumpNamesErrorsAndFormulas();
+    void dumpWarnsOfMergesLeftOut_data();
+    void dumpWarnsOfMergesLeftOut();
     void unreadableFile_data();
     void unreadableFile();
     void badArguments_data();
@@ -105,6 +111,82 @@ void TestCliSheet::dumpText()
     QVERIFY(r.out.contains(QStringLiteral("1,234,567.89")));
     QVERIFY(r.out.contains(QStringLiteral("2013-06-15 8:30")));
     QVERIFY(r.out.contains(QStringLiteral("【空表】 末行 -1 末列 -1")));
+}
+
+void TestCliSheet::dumpNamesErrorsAndFormulas_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("col");
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("kind");
+    auto row = [](const char *name, const char *file, int r, int c, const char *type, const char *text,
+                  int kind) {
+        QTest::newRow(name) << fixture(file) << r << c << QString::fromLatin1(type) << QString::fromUtf8(text)
+                            << kind;
+    };
+    row("xlsx error value", "othersuite_formats.xlsx", 3, 4, "error", "#DIV/0!", 1002);
+    row("xlsx formula without a result", "othersuite_formats.xlsx", 1, 5, "formula", "=E2*0.105", 1002);
+    row("xlsx shared formula further down", "othersuite_formats.xlsx", 3, 5, "formula", "=E4*0.105", 1002);
+    row("xlsx own date format id 100", "othersuite_formats.xlsx", 1, 1, "number", "2023-12-06", 1004);
+    row("xlsx elapsed hours", "othersuite_formats.xlsx", 5, 1, "number", "1086396:18:00", 1005);
+    row("xls error value", "othersuite_formats.xls", 2, 4, "error", "#DIV/0!", 1002);
+    row("xls formula error result", "othersuite_formats.xls", 2, 5, "error", "#N/A", 1002);
+    row("xls own date format id 50", "othersuite_formats.xls", 1, 1, "number", "2023-12-06", 1004);
+    row("openpyxl formula without a result", "openpyxl_basic.xlsx", 2, 1, "formula", "=B2*2", 1002);
+}
+
+void TestCliSheet::dumpNamesErrorsAndFormulas()
+{
+    QFETCH(QString, file);
+    QFETCH(int, row);
+    QFETCH(int, col);
+    QFETCH(QString, type);
+    QFETCH(QString, text);
+    QFETCH(int, kind);
+    const QJsonArray sheets = dumpSheets(file);
+    QVERIFY(!sheets.isEmpty());
+    const QJsonObject cell = cellAt(sheets.at(0).toObject(), row, col);
+    QCOMPARE(cell.value(QStringLiteral("type")).toString(), type);
+    QCOMPARE(cell.value(QStringLiteral("text")).toString(), text);
+    QCOMPARE(cell.value(QStringLiteral("kind")).toInt(), kind);
+    if (type != u"number")
+        QCOMPARE(cell.value(QStringLiteral("value")).toString(), text);
+    // The hidden helper column of the other suites' sheets.
+    if (file.contains(u"othersuite"))
+        QCOMPARE(sheets.at(0).toObject().value(QStringLiteral("colWidths")).toArray().at(3).toDouble(), 0.0);
+}
+
+void TestCliSheet::dumpWarnsOfMergesLeftOut_data()
+{
+    QTest::addColumn<QString>("suffix");
+    QTest::addColumn<int>("merges");
+    QTest::addColumn<bool>("warned");
+    QTest::newRow("xlsx 25,000 merges") << QStringLiteral("xlsx") << 25000 << true;
+    QTest::newRow("xls 25,000 merges") << QStringLiteral("xls") << 25000 << true;
+    QTest::newRow("xlsx 100 merges") << QStringLiteral("xlsx") << 100 << false;
+}
+
+void TestCliSheet::dumpWarnsOfMergesLeftOut()
+{
+    QFETCH(QString, suffix);
+    QFETCH(int, merges);
+    QFETCH(bool, warned);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("merges.") + suffix);
+    {
+        auto book = Workbook::create(path);
+        Sheet *s = book->addSheet(QStringLiteral("S"));
+        s->writeNum(0, 0, 1);
+        for (int i = 0; i < merges; ++i) // two-cell merges, 100 to a row
+            QVERIFY(s->setMerge(i / 100, i / 100, (i % 100) * 2, (i % 100) * 2 + 1));
+        QVERIFY2(book->save(path), qPrintable(book->errorMessage()));
+    }
+    const CliRun r = runCli({QStringLiteral("sheet"), QStringLiteral("dump"), path});
+    QCOMPARE(r.exitCode, 0); // the sheet is read all the same
+    QCOMPARE(r.err.contains(QStringLiteral("部分合并单元格过多，已忽略")), warned);
+    QVERIFY(!r.out.contains(QStringLiteral("部分合并单元格过多")));
 }
 
 void TestCliSheet::unreadableFile_data()

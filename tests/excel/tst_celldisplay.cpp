@@ -82,6 +82,9 @@ void TestCellDisplay::numberText_data()
     row("format 21 rounds to the millisecond, not down", 1 / 3.0, 21, none, "8:00:00", TimeCell);
     row("format 45", 125 / 86400.0, 45, none, "02:05", TimeCell);
     row("format 46", 0.25, 46, none, "06:00:00", TimeCell);
+    row("format 46 counts the hours past a day", 1.25, 46, none, "30:00:00", TimeCell);
+    row("format 46 rounds to the second", 1 / 3.0, 46, none, "08:00:00", TimeCell);
+    row("format 46 before the epoch shows round(v)", -0.5, 46, none, "0", TimeCell);
     row("format 47 milliseconds", 1.5 / 86400.0, 47, none, "00:00:01.5", TimeCell);
     row("date before the epoch shows round(v)", -1.4, 14, none, "-1", DateCell);
     row("date past 9999 shows round(v)", 3e6, 14, none, "3000000", DateCell);
@@ -111,6 +114,16 @@ void TestCellDisplay::numberText_data()
     row("custom #,##0.00 is format 4", 1234.5, 180, QStringLiteral("#,##0.00"), "1,234.50", NumberCell);
     row("custom number id 202 is not a date", 41275, 202, QStringLiteral("0.0"), "41275.00", NumberCell);
     row("Chinese built-in 31 is a date", 41275, 31, none, "2013-01-01", DateCell);
+    // Ids below 164 that the workbook defines itself: its code decides.
+    row("own id 100 with a date code", 41275, 100, QStringLiteral("yyyy-mm-dd"), "2013-01-01", DateCell);
+    row("own id 101 with a grouped code", 1234.5, 101, QStringLiteral("#,##0.00"), "1,234.50", NumberCell);
+    row("id 14 with a number code is no date", 41275, 14, QStringLiteral("0.00"), "41275.00", NumberCell);
+    row("id 20 with a custom number code is no time", 0.25, 20, QStringLiteral("0.0"), "0.25", NumberCell);
+    row("id 5 with Excel's currency code keeps its grouping", 1234.4, 5,
+        QStringLiteral("\"¥\"#,##0;\"¥\"\\-#,##0"), "1,234", NumberCell);
+    row("Chinese built-in 50 with a number code is no date", 41275, 50, QStringLiteral("0.000"), "41275.00",
+        NumberCell);
+    row("own id 60 with elapsed hours", 2.5, 60, QStringLiteral("[h]:mm:ss"), "60:00:00", TimeCell);
     row("Chinese built-in 27 is year and month", 41275, 27, none, "2013-1", DateCell);
     row("Chinese built-in 32 is a time", 0.75, 32, none, "18:00", TimeCell);
 }

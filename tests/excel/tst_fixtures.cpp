@@ -8,6 +8,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <set>
@@ -20,6 +24,8 @@ private slots:
     void fixture_data();
     void fixture();
     void xlsxTruncatedAtEveryTenthByte();
+    void producersShowWhatWeShow_data();
+    void producersShowWhatWeShow();
 };
 
 namespace {
@@ -29,9 +35,18 @@ QString fixtureDir()
     return QStringLiteral(LUMO_SOURCE_DIR "/tests/excel/fixtures");
 }
 
-const char *typeName(CellType t)
+// As lumo-cli sheet dump names them: error values and formulas without a result by their origin.
+const char *typeName(const Sheet &sheet, int row, int col)
 {
-    switch (t) {
+    switch (sheet.cellOrigin(row, col)) {
+    case CellOrigin::Error:
+        return "error";
+    case CellOrigin::Formula:
+        return "formula";
+    default:
+        break;
+    }
+    switch (sheet.cellType(row, col)) {
     case CellType::Number:
         return "number";
     case CellType::String:
@@ -102,7 +117,7 @@ void TestFixtures::fixture()
             const int c = cell.value(QStringLiteral("c")).toInt();
             const QString where = QStringLiteral("%1 R%2C%3").arg(sheet.name()).arg(r).arg(c);
             const CellType type = sheet.cellType(r, c);
-            QVERIFY2(QLatin1String(typeName(type)) == cell.value(QStringLiteral("type")).toString(),
+            QVERIFY2(QLatin1String(typeName(sheet, r, c)) == cell.value(QStringLiteral("type")).toString(),
                      qPrintable(where));
             const QJsonValue value = cell.value(QStringLiteral("value"));
             if (type == CellType::Number)
@@ -146,6 +161,144 @@ void TestFixtures::xlsxTruncatedAtEveryTenthByte()
         QVERIFY(!book.loadFromData(bytes.left(n)));
         QVERIFY(!book.errorMessage().isEmpty());
     }
+}
+
+namespace {
+
+// The cells of a comma-separated file, quotes as RFC 4180 has them.
+QList<QStringList> parseCsv(const QString &text)
+{
+    QList<QStringList> rows;
+    QStringList row;
+    QString field;
+    bool quoted = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (quoted) {
+            if (c == QLatin1Char('"') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('"')) {
+                field += c;
+                ++i;
+            } else if (c == QLatin1Char('"')) {
+                quoted = false;
+            } else {
+                field += c;
+            }
+        } else if (c == QLatin1Char('"')) {
+            quoted = true;
+        } else if (c == QLatin1Char(',')) {
+            row << field;
+            field.clear();
+        } else if (c == QLatin1Char('\n')) {
+            row << field;
+            rows << row;
+            row.clear();
+            field.clear();
+        } else if (c != QLatin1Char('\r')) {
+            field += c;
+        }
+    }
+    if (!field.isEmpty() || !row.isEmpty())
+        rows << (row << field);
+    return rows;
+}
+
+// Times of day as a suite shows them under "hh:mm:ss" (09:00:00) and as the display rules give
+// them (9:00:00) are the same time.
+QString withoutLeadingHourZero(const QString &text)
+{
+    static const QRegularExpression time(QStringLiteral("^0(\\d:\\d\\d(:\\d\\d)?)$"));
+    const QRegularExpressionMatch m = time.match(text);
+    return m.hasMatch() ? m.captured(1) : text;
+}
+
+bool run(const QString &program, const QStringList &args, const QString &dir, QString *output)
+{
+    QProcess p;
+    p.setWorkingDirectory(dir);
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(program, args);
+    const bool ok = p.waitForFinished(180000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    *output = QString::fromLocal8Bit(p.readAll());
+    if (p.state() != QProcess::NotRunning) {
+        p.kill();
+        p.waitForFinished();
+    }
+    return ok;
+}
+
+} // namespace
+
+// The hand-made salary sheet of other suites' habits, converted by the suites themselves where
+// they are installed (Gnumeric's ssconvert, LibreOffice's soffice): every cell of the file each
+// one writes must show here as the suite itself shows it in its own export of displayed values.
+void TestFixtures::producersShowWhatWeShow_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QString>("suffix");
+    QTest::newRow("ssconvert .xlsx") << QStringLiteral("ssconvert") << QStringLiteral("xlsx");
+    QTest::newRow("ssconvert .xls") << QStringLiteral("ssconvert") << QStringLiteral("xls");
+    QTest::newRow("soffice .xlsx") << QStringLiteral("soffice") << QStringLiteral("xlsx");
+    QTest::newRow("soffice .xls") << QStringLiteral("soffice") << QStringLiteral("xls");
+}
+
+void TestFixtures::producersShowWhatWeShow()
+{
+    QFETCH(QString, program);
+    QFETCH(QString, suffix);
+    const QString exe = QStandardPaths::findExecutable(program);
+    if (exe.isEmpty())
+        QSKIP(qPrintable(program +
+                         QStringLiteral(" is not installed: the suite's own files are not checked here")));
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString source = dir.filePath(QStringLiteral("source.xlsx"));
+    QVERIFY(QFile::copy(QDir(fixtureDir()).filePath(QStringLiteral("othersuite_formats.xlsx")), source));
+    const QString written = dir.filePath(QStringLiteral("written.") + suffix);
+    const QString shown = dir.filePath(QStringLiteral("written.csv"));
+    QString output;
+    if (program == u"ssconvert") {
+        QVERIFY2(run(exe, {QStringLiteral("--recalc"), source, written}, dir.path(), &output),
+                 qPrintable(output));
+        QVERIFY2(run(exe,
+                     {QStringLiteral("--export-type=Gnumeric_stf:stf_assistant"),
+                      QStringLiteral("--export-options=separator=, format=preserve charset=UTF-8"), written,
+                      shown},
+                     dir.path(), &output),
+                 qPrintable(output));
+    } else {
+        const QString profile =
+            QStringLiteral("-env:UserInstallation=file://") + dir.filePath(QStringLiteral("profile"));
+        QVERIFY2(run(exe,
+                     {profile, QStringLiteral("--headless"), QStringLiteral("--convert-to"), suffix,
+                      QStringLiteral("--outdir"), dir.path(), source},
+                     dir.path(), &output),
+                 qPrintable(output));
+        QVERIFY(QFile::rename(dir.filePath(QStringLiteral("source.") + suffix), written));
+        // Field separator, text quote, UTF-8, from the first line; cells as shown.
+        QVERIFY2(run(exe,
+                     {profile, QStringLiteral("--headless"), QStringLiteral("--convert-to"),
+                      QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,true"),
+                      QStringLiteral("--outdir"), dir.path(), written},
+                     dir.path(), &output),
+                 qPrintable(output));
+    }
+    QFile csv(shown);
+    QVERIFY2(csv.open(QIODevice::ReadOnly), qPrintable(shown));
+    const QList<QStringList> rows = parseCsv(QString::fromUtf8(csv.readAll()));
+    auto book = Workbook::create(written);
+    QVERIFY2(book->load(written), qPrintable(book->errorMessage()));
+    const Sheet &sheet = *book->getSheet(0);
+    QVERIFY(rows.size() >= 4);
+    for (int r = 0; r < int(rows.size()); ++r) {
+        for (int c = 0; c < int(rows.at(r).size()); ++c) {
+            const QString want = withoutLeadingHourZero(rows.at(r).at(c));
+            const QString got = withoutLeadingHourZero(displayCell(*book, sheet, r, c).text);
+            QVERIFY2(
+                got == want,
+                qPrintable(QStringLiteral("R%1C%2: %3, the suite shows %4").arg(r).arg(c).arg(got, want)));
+        }
+    }
+    QCOMPARE(sheet.colWidth(3), 0.0); // the hidden helper column
 }
 
 QTEST_GUILESS_MAIN(TestFixtures)

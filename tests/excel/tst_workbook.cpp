@@ -514,8 +514,14 @@ void TestWorkbook::positionsAndValuesOfHandBuiltXlsx()
     QVERIFY(!f->font()->bold());
     QVERIFY(f->font()->italic());
     QCOMPARE(f->font()->underline(), 1);
-    QCOMPARE(s->cellType(4, 3), CellType::Empty); // a formula without a cached value
-    QCOMPARE(s->cellType(4, 4), CellType::Empty); // an error
+    // A formula without a cached value and an error hold their texts, never an empty (zero) cell.
+    QCOMPARE(s->cellType(4, 3), CellType::String);
+    QCOMPARE(s->readStr(4, 3), QStringLiteral("=A1"));
+    QCOMPARE(s->cellOrigin(4, 3), CellOrigin::Formula);
+    QCOMPARE(s->cellType(4, 4), CellType::String);
+    QCOMPARE(s->readStr(4, 4), QStringLiteral("#N/A"));
+    QCOMPARE(s->cellOrigin(4, 4), CellOrigin::Error);
+    QCOMPARE(s->cellOrigin(5, 0), CellOrigin::Value); // a formula with its text result
     QCOMPARE(s->cellType(4, 5), CellType::Boolean);
     QCOMPARE(s->readNum(4, 6), 41275.5);
     QCOMPARE(s->readStr(5, 0), QStringLiteral("公式"));
