@@ -198,6 +198,9 @@ void TaxEngine::keepNetBonusOnly(const Salary &input, PlanResults &results) cons
     newBonus->amount = roundHalfUp(
         (rate * static_cast<double>(shortfall) + static_cast<double>(bonus->afterTax - q->quickDeduction)) /
         (1.0 - rate));
+    calcBonus(newBonus.get(), input.monthly.get());
+    if (newBonus->bracket != q)
+        return; // the same net needs more than row q holds: the bonus was not in a blind zone
     TaxItem *derived = newBonus.get();
     auto c = candidate(input, copyOf(input.monthly), std::move(newBonus));
     c->months = 1;
