@@ -3,8 +3,10 @@
 // Candidates are never searched amount by amount. The tax jumps at the row bounds (the bonus blind
 // zones), so every candidate puts either the monthly taxable wage or the bonus exactly at the top
 // of a row, and derives the other part so that what the goal keeps fixed (the employee's net, or
-// the employer's cost) stays as it was. At most one step per row and sweep: a few dozen tax
-// evaluations per plan.
+// the employer's cost) stays as it was, to the fen in the goal's favour: the net never below, the
+// cost never above. Every candidate is a payroll someone can pay: its items taxed as a payroll
+// withholds them, its totals the sums of its rows. At most one step per row and sweep: a few dozen
+// tax evaluations per plan.
 #include "engine/taxengine.h"
 
 namespace {
