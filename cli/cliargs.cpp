@@ -204,8 +204,23 @@ int runJsonLines(const JsonLineHandler &handle)
     return 0;
 }
 
+bool asksForHelp(const QStringList &args)
+{
+    for (const QString &a : args) {
+        if (a == QLatin1String("--"))
+            return false;
+        if (a == QLatin1String("--help") || a == QLatin1String("-h"))
+            return true;
+    }
+    return false;
+}
+
 int runCommand(const CommandDef &def, const QStringList &args)
 {
+    if (asksForHelp(args)) {
+        printOut(QStringLiteral("用法: %1\n").arg(def.usage));
+        return 0;
+    }
     ArgParser p(def.valueOptions, def.flags + QStringList{QStringLiteral("json"), QStringLiteral("jsonl")});
     QString error;
     QString json;

@@ -13,6 +13,10 @@
 void printOut(const QString &text);
 void printErr(const QString &text);
 
+// Whether the arguments ask for the usage: "--help" or "-h" anywhere before a "--" (after which
+// everything is an operand). The command then prints its usage on stdout and exits 0.
+bool asksForHelp(const QStringList &args);
+
 class ArgParser
 {
 public:

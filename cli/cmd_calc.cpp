@@ -7,6 +7,10 @@
 
 namespace {
 
+const char kUsage[] =
+    "用法: lumo-cli calc [--threshold 3500|4800] [--gross 元] [--insurance 元] [--bonus 元] "
+    "[--annuity 元] [--months N] [--process] [--json | --jsonl]\n";
+
 struct CalcInput
 {
     Amount threshold = kThresholdLocal;
@@ -55,6 +59,10 @@ QString resultTable(const Salary &s)
 
 int runCalc(const QStringList &args)
 {
+    if (asksForHelp(args)) {
+        printOut(QString::fromUtf8(kUsage));
+        return 0;
+    }
     ArgParser p(kValueOptions, {QStringLiteral("process"), QStringLiteral("json"), QStringLiteral("jsonl")});
     QString error;
     CalcInput in;
@@ -65,9 +73,7 @@ int runCalc(const QStringList &args)
     }
     if (!ok) {
         printErr(QStringLiteral("lumo-cli calc: %1\n").arg(error));
-        printErr(QStringLiteral(
-            "用法: lumo-cli calc [--threshold 3500|4800] [--gross 元] [--insurance 元] [--bonus 元] "
-            "[--annuity 元] [--months N] [--process] [--json | --jsonl]\n"));
+        printErr(QString::fromUtf8(kUsage));
         return 2;
     }
     if (p.flag(QStringLiteral("jsonl"))) {

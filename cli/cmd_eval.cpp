@@ -155,6 +155,10 @@ int evalRow(const PlainWorksheetRow &row, const QStringList &items, bool json)
 
 int runEval(const QStringList &args)
 {
+    if (asksForHelp(args)) {
+        printOut(kUsage);
+        return 0;
+    }
     // After "--" everything is an expression, so one may start with "--" or look like an option.
     const qsizetype dashes = args.indexOf(u"--"_s);
     ArgParser p({u"row"_s}, {u"json"_s});

@@ -312,6 +312,10 @@ int convert(const QString &in, const QString &outPath)
 
 int runSheet(const QStringList &args)
 {
+    if (asksForHelp(args)) {
+        printOut(QString::fromUtf8(kUsage));
+        return 0;
+    }
     ArgParser p({}, {QStringLiteral("json")});
     QString error;
     if (!p.parse(args, &error, true))

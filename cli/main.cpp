@@ -24,7 +24,8 @@ const Command kCommands[] = {
     {"eval", runEval, "计算一个导入公式表达式"},
 };
 
-void printUsage()
+// On stdout when asked for, on stderr beside a mistake.
+void printUsage(bool asked)
 {
     QString text = QStringLiteral("用法: lumo-cli <命令> [选项]\n\n命令:\n");
     for (const Command &c : kCommands)
@@ -32,7 +33,10 @@ void printUsage()
                     .arg(QString::fromUtf8(c.name).leftJustified(10), QString::fromUtf8(c.summary));
     text += QStringLiteral(
         "\n金额以元为单位（0 到 999999999.99，最多两位小数）；--json 输出中的金额以分为单位。\n");
-    printErr(text);
+    if (asked)
+        printOut(text);
+    else
+        printErr(text);
 }
 
 } // namespace
@@ -43,7 +47,7 @@ int main(int argc, char **argv)
     QStringList args = app.arguments();
     args.removeFirst();
     if (args.isEmpty() || args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h")) {
-        printUsage();
+        printUsage(!args.isEmpty());
         return args.isEmpty() ? 2 : 0;
     }
     const QString name = args.takeFirst();
@@ -52,6 +56,6 @@ int main(int argc, char **argv)
             return c.run(args);
     }
     printErr(QStringLiteral("未知命令：%1\n").arg(name));
-    printUsage();
+    printUsage(false);
     return 2;
 }

@@ -20,8 +20,11 @@ Salary yearOfWages(Amount monthlyAmount, Amount annualInsurance)
 
 bool TaxEngine::planFromNetAnnual(Amount netAnnual, Amount annualInsurance, PlanResults &results) const
 {
+    // Each month pays at least a twelfth of the year's net, rounded up to the fen, so that the
+    // twelve months never add up to less than was asked for.
+    const Amount netMonthly = netAnnual > 0 ? (netAnnual + 11) / 12 : 0;
     TaxItem monthly;
-    if (!grossFromNetMonthly(roundHalfUp(static_cast<double>(netAnnual) / 12.0), monthly))
+    if (!grossFromNetMonthly(netMonthly, monthly))
         return false;
     Salary salary = yearOfWages(monthly.amount, annualInsurance);
     plan(salary, results, LowerCost, true, 12);
@@ -54,7 +57,8 @@ bool TaxEngine::grossFromNetMonthAndBonus(Amount netMonthly, Amount netBonus, Am
     if (!monthlyOk && !bonusOk)
         return false;
 
-    // The items keep the tax the inversion found; only the totals are computed.
+    // The inversion already taxed both items forward, the bonus against this month's wage; the
+    // totals are what they add up to. No process text is built here.
     auto r = std::make_unique<PlanResult>();
     r->insurance = roundHalfUp(static_cast<double>(annualInsurance) / 12.0);
     r->monthlyGross = monthly->amount + r->insurance;

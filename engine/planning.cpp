@@ -3,8 +3,10 @@
 // Candidates are never searched amount by amount. The tax jumps at the row bounds (the bonus blind
 // zones), so every candidate puts either the monthly taxable wage or the bonus exactly at the top
 // of a row, and derives the other part so that what the goal keeps fixed (the employee's net, or
-// the employer's cost) stays as it was. At most one step per row and sweep: a few dozen tax
-// evaluations per plan.
+// the employer's cost) stays as it was, to the fen in the goal's favour: the net never below, the
+// cost never above. Every candidate is a payroll someone can pay: its items taxed as a payroll
+// withholds them, its totals the sums of its rows. At most one step per row and sweep: a few dozen
+// tax evaluations per plan.
 #include "engine/taxengine.h"
 
 namespace {
@@ -22,6 +24,23 @@ Amount twelveTimesBound(const TaxBracket *row)
 const TaxBracket *lastRow()
 {
     return &rateTable().back();
+}
+
+// The gross from an inverted net is rounded to the fen, and the tax of that gross is rounded again,
+// so the forward calculation can give a fen less than asked. Raises the gross a fen at a time until
+// what the payroll withholds leaves at least `net`. Within a row the after-tax amount never falls as
+// the gross rises, so this takes a step or two; the bound only guards the blind zones.
+template<typename Forward> bool payAtLeast(Amount net, TaxItem &item, const Forward &forward)
+{
+    constexpr int kMaxSteps = 1000;
+    forward(item);
+    for (int step = 0; item.afterTax < net; ++step) {
+        if (step == kMaxSteps)
+            return false;
+        ++item.amount;
+        forward(item);
+    }
+    return true;
 }
 
 } // namespace
@@ -68,21 +87,42 @@ std::unique_ptr<PlanResult> TaxEngine::candidate(const Salary &input, std::uniqu
     return c;
 }
 
-void TaxEngine::settle(const Salary &input, PlanResult &c, PlanGoal goal, bool correct) const
+void TaxEngine::settle(const Salary &input, PlanResult &c) const
 {
+    // Exactly what a payroll would withhold on the candidate's own items, and what they add up to.
+    calcMonthly(c.monthly.get());
+    calcBonus(c.bonus.get(), c.monthly.get());
     calcTotals(c);
-    if (correct) {
-        // Rounding the derived part can move the fixed quantity by a few fen; the goal holds it.
-        if (goal == LowerCost) {
-            c.netTotal = input.netTotal;
-            c.keepNetRecomputeTax();
-        } else {
-            c.taxableTotal = input.taxableTotal;
-            c.grossTotal = input.grossTotal;
-            c.keepCostRecomputeNet();
-        }
-    }
     setDifferences(input, c);
+}
+
+bool TaxEngine::holdFixed(const Salary &input, PlanResult &c, PlanGoal goal, TaxItem *derived) const
+{
+    // The derived part (a wage from a remainder spread over the months, a gross from an inverted
+    // net) is rounded to the fen, which can leave the employer a few fen dearer or the employee a
+    // few fen short. Such fen belong to no row, so the derived part moves a fen at a time in the
+    // direction that costs the other side nothing until the goal's fixed quantity holds.
+    constexpr int kMaxSteps = 1000; // a handful suffice; the bound only guards against a blind zone
+    for (int step = 0;; ++step) {
+        settle(input, c);
+        if (keepsFixed(c, goal))
+            return true;
+        if (!derived || step == kMaxSteps)
+            return false;
+        if (goal == RaiseNet) {
+            if (derived->amount <= 0)
+                return false;
+            --derived->amount;
+        } else {
+            ++derived->amount;
+        }
+        c.monthlyGross = Salary::amountOf(c.monthly) + c.insurance;
+    }
+}
+
+bool TaxEngine::keepsFixed(const PlanResult &c, PlanGoal goal)
+{
+    return goal == RaiseNet ? c.costDecrease >= 0 : c.netIncrease >= 0;
 }
 
 void TaxEngine::offer(PlanResults &results, std::unique_ptr<PlanResult> c, PlanGoal goal)
@@ -91,7 +131,9 @@ void TaxEngine::offer(PlanResults &results, std::unique_ptr<PlanResult> c, PlanG
         return goal == RaiseNet ? r.netIncrease : r.costDecrease;
     };
     const Amount k = key(*c);
-    if (k <= 0)
+    // A candidate that pays the employer more (goal 0) or the employee less (goal 1) than before
+    // is no result, whatever it gains on the other side.
+    if (k <= 0 || !keepsFixed(*c, goal))
         return;
     if (!results.empty()) {
         const Amount best = key(*results.front());
@@ -140,8 +182,8 @@ void TaxEngine::keepCostBonusOnly(const Salary &input, PlanResults &results) con
         return;
     auto c = candidate(input, copyOf(input.monthly), std::move(newBonus));
     c->months = 1;
-    settle(input, *c, RaiseNet, false);
-    results.push_back(std::move(c));
+    settle(input, *c);
+    offer(results, std::move(c), RaiseNet);
 }
 
 void TaxEngine::keepNetBonusOnly(const Salary &input, PlanResults &results) const
@@ -160,11 +202,14 @@ void TaxEngine::keepNetBonusOnly(const Salary &input, PlanResults &results) cons
         (1.0 - rate));
     calcBonus(newBonus.get(), input.monthly.get());
     if (newBonus->bracket != q)
-        return;
+        return; // the same net needs more than row q holds: the bonus was not in a blind zone
+    TaxItem *derived = newBonus.get();
     auto c = candidate(input, copyOf(input.monthly), std::move(newBonus));
     c->months = 1;
-    settle(input, *c, LowerCost, false);
-    results.push_back(std::move(c));
+    // Rounded to the fen, the new bonus may leave the employee a fen short; it rises until it does not.
+    if (!holdFixed(input, *c, LowerCost, derived) || derived->bracket != q)
+        return;
+    offer(results, std::move(c), LowerCost);
 }
 
 // The four sweeps of balanced planning. Keeping the net (goal 1), what is left of the fixed net
@@ -208,15 +253,17 @@ void TaxEngine::balancedSweeps(const Salary &input, PlanResults &results, PlanGo
         }
         return m;
     };
-    const auto offerIt = [&](std::unique_ptr<TaxItem> m, std::unique_ptr<TaxItem> b, bool correct) {
+    // Every candidate is taxed forward as a payroll would; the part derived from the remainder
+    // (`bonusDerived` or else the wage) is then nudged until the goal's fixed quantity holds.
+    const auto offerIt = [&](std::unique_ptr<TaxItem> m, std::unique_ptr<TaxItem> b, bool bonusDerived) {
+        TaxItem *derived = bonusDerived ? b.get() : m.get();
         auto c = candidate(input, std::move(m), std::move(b));
-        settle(input, *c, goal, correct);
-        offer(results, std::move(c), goal);
+        if (holdFixed(input, *c, goal, derived))
+            offer(results, std::move(c), goal);
     };
 
     if (bonus && bonus->tax > 0) {
-        // A: the wage up to the top of each higher row, the bonus from what is left. Keeping the
-        // cost, these candidates are offered as they are, without the goal's correction.
+        // A: the wage up to the top of each higher row, the bonus from what is left.
         for (const TaxBracket *nxt = nextBracket(monthly); nxt; nxt = nextBracket(nxt)) {
             auto m = std::make_unique<TaxItem>();
             m->amount = m_threshold + nxt->lowerBound;
@@ -226,7 +273,7 @@ void TaxEngine::balancedSweeps(const Salary &input, PlanResults &results, PlanGo
                 break;
             auto b = bonusFor(rest, *m);
             if (b)
-                offerIt(std::move(m), std::move(b), keepNet);
+                offerIt(std::move(m), std::move(b), true);
         }
 
         // B: the bonus down to the top of each lower row, the wage from what is left; the last
@@ -235,7 +282,7 @@ void TaxEngine::balancedSweeps(const Salary &input, PlanResults &results, PlanGo
         for (const TaxBracket *q = previousBracket(bonus);; cur = q, q = previousBracket(q)) {
             if (!q) {
                 if (auto m = monthlyFor(fixed))
-                    offerIt(std::move(m), nullptr, true);
+                    offerIt(std::move(m), nullptr, false);
                 break;
             }
             auto b = bonusAt(twelveTimesBound(cur), q);
@@ -245,7 +292,7 @@ void TaxEngine::balancedSweeps(const Salary &input, PlanResults &results, PlanGo
             auto m = monthlyFor(rest);
             if (!m)
                 break;
-            offerIt(std::move(m), std::move(b), true);
+            offerIt(std::move(m), std::move(b), false);
         }
     }
 
@@ -258,7 +305,7 @@ void TaxEngine::balancedSweeps(const Salary &input, PlanResults &results, PlanGo
             if (rest < 0)
                 break;
             if (auto m = monthlyFor(rest))
-                offerIt(std::move(m), std::move(b), true);
+                offerIt(std::move(m), std::move(b), false);
         }
 
         // D: the wage down to the top of each lower row, the bonus from what is left.
@@ -285,21 +332,16 @@ bool TaxEngine::grossFromNetMonthly(Amount net, TaxItem &item) const
         const Amount netTop =
             m_threshold + r.lowerBound - roundHalfUp(rate * r.lowerBound - r.quickDeduction);
         if (net > netTop) {
-            item.bracket = &r;
             item.amount = roundHalfUp(
                 (static_cast<double>(net) - rate * static_cast<double>(m_threshold) - r.quickDeduction) /
                 (1.0 - rate));
-            item.afterTax = net;
-            item.tax = item.amount - net;
-            return true;
+            return payAtLeast(net, item, [this](TaxItem &i) { calcMonthly(&i); });
         }
     }
     if (net <= 0)
         return false;
-    item.bracket = nullptr;
     item.amount = net;
-    item.afterTax = net;
-    item.tax = 0;
+    calcMonthly(&item);
     return true;
 }
 
@@ -308,12 +350,14 @@ bool TaxEngine::grossFromNetBonus(Amount net, Amount shortfall, TaxItem &item) c
     if (net <= 0)
         return false;
     const Amount s = shortfall < 0 ? -shortfall : 0;
+    // The month's wage that leaves exactly that much of the threshold unused.
+    TaxItem month;
+    month.amount = m_threshold - s;
+    const auto forward = [this, &month](TaxItem &i) { calcBonus(&i, &month); };
     if (net <= s) {
         // The unused threshold covers the whole bonus: nothing is taxed.
-        item.bracket = nullptr;
         item.amount = net;
-        item.afterTax = net;
-        item.tax = 0;
+        forward(item);
         return true;
     }
     const auto rows = rateTable();
@@ -332,12 +376,9 @@ bool TaxEngine::grossFromNetBonus(Amount net, Amount shortfall, TaxItem &item) c
         prev = netTop;
     }
     const double rate = rateOf(chosen);
-    item.bracket = chosen;
     item.amount = roundHalfUp(
         (static_cast<double>(net - chosen->quickDeduction) - rate * static_cast<double>(s)) / (1.0 - rate));
-    item.afterTax = net;
-    item.tax = item.amount - net;
-    return true;
+    return payAtLeast(net, item, forward);
 }
 
 void TaxEngine::buildPlanText(const Salary &input, PlanResult &result) const
@@ -348,7 +389,7 @@ void TaxEngine::buildPlanText(const Salary &input, PlanResult &result) const
                    QStringLiteral("\n二、筹划后个税计算\n") + result.processText;
     text += QStringLiteral("三、节税筹划效果\n");
     text += QStringLiteral("    税后收入增加=%1元\n").arg(formatAmount(result.netIncrease));
-    text += QStringLiteral("    单位支出较少=%1元\n").arg(formatAmount(result.costDecrease));
+    text += QStringLiteral("    单位开支减少=%1元\n").arg(formatAmount(result.costDecrease));
     text += QStringLiteral("    缴纳个税减少=%1元\n").arg(formatAmount(result.taxDecrease));
     result.processText = text;
 }

@@ -70,14 +70,21 @@ public:
     // only the bonus is moved out of its blind zone. Returns !results.empty().
     bool plan(Salary &salary, PlanResults &results, PlanGoal goal, bool balanced, int months) const;
 
-    // The gross monthly taxable wage whose after-tax wage is `net`. False when net <= 0.
+    // The gross monthly taxable wage that leaves the employee at least `net` after tax. The item
+    // holds the forward calculation of that gross (its tax is what a payroll withholds), so its
+    // after-tax amount may exceed `net` by a fen. False when net <= 0.
     bool grossFromNetMonthly(Amount net, TaxItem &item) const;
-    // The gross bonus whose after-tax amount is `net` when the month leaves `shortfall` (<= 0) of
-    // the threshold unused. False when net <= 0.
+    // The gross bonus that leaves at least `net` after tax when the month leaves `shortfall` (<= 0)
+    // of the threshold unused, forward-calculated as above. False when net <= 0.
     bool grossFromNetBonus(Amount net, Amount shortfall, TaxItem &item) const;
 
-    // Keeps the candidate if it is at least as good as the best so far for the goal.
+    // Keeps the candidate if it is at least as good as the best so far for the goal. A candidate
+    // that gains nothing, or that breaks what the goal keeps fixed (it costs the employer more for
+    // goal 0, pays the employee less for goal 1), is dropped.
     static void offer(PlanResults &results, std::unique_ptr<PlanResult> candidate, PlanGoal goal);
+    // Whether the candidate keeps what its goal fixes: the employer's cost for goal 0 never above
+    // the input's, the employee's net for goal 1 never below it (its differences must be set).
+    static bool keepsFixed(const PlanResult &candidate, PlanGoal goal);
 
     // The planning text of a result: the input's process text, the result's, and the three effects.
     void buildPlanText(const Salary &input, PlanResult &result) const;
@@ -97,7 +104,11 @@ private:
     void balancedSweeps(const Salary &input, PlanResults &results, PlanGoal goal, int months) const;
     std::unique_ptr<PlanResult> candidate(const Salary &input, std::unique_ptr<TaxItem> monthly,
                                           std::unique_ptr<TaxItem> bonus) const;
-    void settle(const Salary &input, PlanResult &c, PlanGoal goal, bool correct) const;
+    // Taxes the candidate's items forward, adds them up and sets the differences to the input.
+    void settle(const Salary &input, PlanResult &c) const;
+    // Settles the candidate and moves `derived`, one of its items, a fen at a time until the
+    // goal's fixed quantity holds. False when it cannot be made to hold.
+    bool holdFixed(const Salary &input, PlanResult &c, PlanGoal goal, TaxItem *derived) const;
     std::unique_ptr<TaxItem> monthlyAt(Amount amount, const TaxBracket *row) const;
     static std::unique_ptr<TaxItem> bonusAt(Amount amount, const TaxBracket *row);
 

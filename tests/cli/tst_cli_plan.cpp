@@ -29,6 +29,8 @@ class TestCliPlan : public QObject
 private slots:
     void planBonusOnly();
     void planAlreadyOptimal();
+    void totalsAreTheRows_data();
+    void totalsAreTheRows();
     void inverseMonthAndBonus();
     void inverseNothingGiven();
     void apportion();
@@ -69,6 +71,43 @@ void TestCliPlan::planAlreadyOptimal()
     QVERIFY(o.value(QStringLiteral("processText"))
                 .toString()
                 .endsWith(QStringLiteral("原有薪资已经是合理发放了。\n")));
+}
+
+// What the command reports as totals is what its own rows add up to: twelve monthly rows and
+// the bonus, to the fen.
+void TestCliPlan::totalsAreTheRows_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<qint64>("taxableTotal");
+    QTest::addColumn<qint64>("netTotal");
+    QTest::newRow("plan 8000 and 18001 over 12 months, goal 0")
+        << QStringList{QStringLiteral("plan"),
+                       QStringLiteral("--goal=0"),
+                       QStringLiteral("--method=balanced"),
+                       QStringLiteral("--months=12"),
+                       QStringLiteral("--gross=8000"),
+                       QStringLiteral("--bonus=18001")}
+        << qint64(11400096) << qint64(10932072);
+    QTest::newRow("inverse from a net year of 100000 pays at least that")
+        << QStringList{QStringLiteral("inverse"), QStringLiteral("--mode=net-annual"),
+                       QStringLiteral("--amount=100000")}
+        << qint64(10364448) << qint64(10000008);
+}
+
+void TestCliPlan::totalsAreTheRows()
+{
+    QFETCH(QStringList, args);
+    QFETCH(qint64, taxableTotal);
+    QFETCH(qint64, netTotal);
+    const QJsonObject r = runJson(args).value(QStringLiteral("results")).toArray().at(0).toObject();
+    const QJsonObject monthly = r.value(QStringLiteral("monthly")).toObject();
+    const QJsonObject bonus = r.value(QStringLiteral("bonus")).toObject();
+    const qint64 months = fen(r, "months");
+    QCOMPARE(fen(r, "taxableTotal"), taxableTotal);
+    QCOMPARE(fen(r, "netTotal"), netTotal);
+    QCOMPARE(fen(r, "taxableTotal"), months * fen(monthly, "amount") + fen(bonus, "amount"));
+    QCOMPARE(fen(r, "netTotal"), months * fen(monthly, "afterTax") + fen(bonus, "afterTax"));
+    QCOMPARE(fen(r, "taxTotal"), months * fen(monthly, "tax") + fen(bonus, "tax"));
 }
 
 void TestCliPlan::inverseMonthAndBonus()
