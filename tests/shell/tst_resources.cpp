@@ -48,6 +48,7 @@ void TestResources::images_data()
                            ":/sysButton/main_menu",
                            ":/sysButton/min_button",
                            ":/sysButton/max_button",
+                           ":/sysButton/restore_button",
                            ":/sysButton/close_button",
                            ":/sysButton/close",
                            ":/sysButton/close24",
