@@ -95,26 +95,24 @@ InverseCalcWid::InverseCalcWid(QWidget *parent)
     calcRow->addWidget(m_calcButton, 0, Qt::AlignVCenter);
     calcRow->addStretch();
 
-    auto *resultLine = new QHBoxLayout(m_results);
-    resultLine->setContentsMargins(0, 0, 0, 0);
-    resultLine->setSpacing(6);
+    // One figure a line: three amounts of up to twelve digits do not fit side by side beside the
+    // history column of the smallest window.
+    auto *resultLines = new QGridLayout(m_results);
+    resultLines->setContentsMargins(0, 0, 0, 0);
+    resultLines->setHorizontalSpacing(6);
+    resultLines->setVerticalSpacing(2);
     const QString captions[] = {QStringLiteral("全年个税总计："), QStringLiteral("单位年承担三险一金总额："),
                                 QStringLiteral("单位支出总额：")};
     QLabel *values[] = {m_taxTotal, m_employerTotal, m_expenseTotal};
     for (int i = 0; i < 3; ++i) {
-        if (i > 0)
-            resultLine->addSpacing(24);
-        resultLine->addWidget(pagekit::resultCaption(captions[i], m_results));
-        resultLine->addWidget(values[i]);
+        resultLines->addWidget(pagekit::resultCaption(captions[i], m_results), i, 0, Qt::AlignRight);
+        resultLines->addWidget(values[i], i, 1);
     }
-    resultLine->addStretch();
+    resultLines->setColumnStretch(2, 1);
     QSizePolicy kept = m_results->sizePolicy();
     kept.setRetainSizeWhenHidden(true);
     m_results->setSizePolicy(kept);
     m_results->hide();
-    auto *resultRow = new QHBoxLayout;
-    resultRow->addWidget(m_results, 1);
-    resultRow->addWidget(m_watch->notice());
 
     m_table->setHorizontalHeaderLabels({QStringLiteral(" "), QStringLiteral("应税收入"),
                                         QStringLiteral("个人所得税"), QStringLiteral("实发数"),
@@ -142,8 +140,10 @@ InverseCalcWid::InverseCalcWid(QWidget *parent)
         QStringLiteral("由税后收入推算含税的月收入和年终奖金，确保单位支出最小化。"), work));
     workLayout->addLayout(modeRow);
     workLayout->addLayout(calcRow);
-    workLayout->addLayout(resultRow);
+    workLayout->addWidget(m_results);
     workLayout->addWidget(m_table);
+    // The result line is full; the notice goes under the table.
+    workLayout->addWidget(m_watch->notice());
     workLayout->addStretch();
 
     QWidget *threshold = pagekit::thresholdGroup(this, &m_local, &m_foreign);

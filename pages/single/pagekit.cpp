@@ -429,10 +429,14 @@ void ResultWatch::watchInputs(const QList<QWidget *> &inputs)
 void ResultWatch::addResults(const QList<QWidget *> &results)
 {
     for (QWidget *widget : results) {
-        auto *effect = new QGraphicsOpacityEffect(widget);
-        effect->setOpacity(0.35);
-        effect->setEnabled(false);
-        widget->setGraphicsEffect(effect);
+        // A table draws its cells in the palette's disabled text colour; an opacity effect over a
+        // scrolled view composes badly, so only labels and their rows are faded.
+        if (!qobject_cast<QAbstractItemView *>(widget)) {
+            auto *effect = new QGraphicsOpacityEffect(widget);
+            effect->setOpacity(0.35);
+            effect->setEnabled(false);
+            widget->setGraphicsEffect(effect);
+        }
         m_results << widget;
     }
 }
@@ -461,6 +465,8 @@ void ResultWatch::setGreyed(bool greyed)
     for (QWidget *widget : std::as_const(m_results)) {
         if (QGraphicsEffect *effect = widget->graphicsEffect())
             effect->setEnabled(greyed);
+        else
+            widget->setEnabled(!greyed);
     }
     m_notice->setVisible(greyed);
 }

@@ -113,7 +113,8 @@ public:
 
     // Inputs whose change makes the results stale: spin boxes (value) and buttons (checked).
     void watchInputs(const QList<QWidget *> &inputs);
-    // The widgets that show the results; they are greyed while stale.
+    // The widgets that show the results; they are greyed while stale (tables disabled, so their
+    // texts turn gray; other widgets faded).
     void addResults(const QList<QWidget *> &results);
     // The notice, for the page to place; it keeps its place while hidden.
     QLabel *notice() const { return m_notice; }

@@ -102,7 +102,7 @@ QLabel *labelWithText(const QWidget *page, const QString &text)
 
 bool isGreyed(const QWidget *widget)
 {
-    return widget->graphicsEffect() && widget->graphicsEffect()->isEnabled();
+    return !widget->isEnabled() || (widget->graphicsEffect() && widget->graphicsEffect()->isEnabled());
 }
 
 void addPageRows()
@@ -345,28 +345,41 @@ void TestPageShared::fitsTheSmallestWindow()
     }
     QCOMPARE(rightWidth, pagekit::rightColumnWidth(page->font()));
 
-    // Nothing reaches past the page, and no label is cut.
-    const QRect pageRect = page->rect();
-    for (QWidget *widget : page->findChildren<QWidget *>()) {
-        if (!widget->isVisible() || widget->window() != &window || qobject_cast<QScrollBar *>(widget))
-            continue;
-        if (widget->parentWidget() && widget->parentWidget()->inherits("QAbstractScrollArea"))
-            continue; // the inside of a table
-        const QRect at(widget->mapTo(page, QPoint(0, 0)), widget->size());
-        QVERIFY2(pageRect.contains(at),
-                 qPrintable(widget->metaObject()->className() + QStringLiteral(" ") + widget->objectName()));
-        if (auto *label = qobject_cast<QLabel *>(widget);
-            label && !label->wordWrap() && !label->text().isEmpty())
-            QVERIFY2(label->width() >= label->sizeHint().width(), qPrintable(label->text()));
-    }
     QTableWidget *table = resultTable(page);
     QCOMPARE(table->horizontalScrollBar()->maximum() > 0, tableScrolls);
 
+    // Nothing reaches past the page, and no label is cut: before a calculation, with the widest
+    // results, and with the notice that they are stale.
+    const auto checkFits = [&](const QString &when) {
+        const QRect pageRect = page->rect();
+        for (QWidget *widget : page->findChildren<QWidget *>()) {
+            if (!widget->isVisible() || widget->window() != &window || qobject_cast<QScrollBar *>(widget))
+                continue;
+            if (widget->parentWidget() && widget->parentWidget()->inherits("QAbstractScrollArea"))
+                continue; // the inside of a table
+            const QRect at(widget->mapTo(page, QPoint(0, 0)), widget->size());
+            QVERIFY2(pageRect.contains(at),
+                     qPrintable(when + u' ' + QString::fromLatin1(widget->metaObject()->className())));
+            if (auto *label = qobject_cast<QLabel *>(widget);
+                label && !label->wordWrap() && !label->text().isEmpty())
+                QVERIFY2(label->width() >= label->sizeHint().width(),
+                         qPrintable(when + u' ' + label->text()));
+        }
+    };
+    checkFits(QStringLiteral("before"));
     // The result line takes its place from the start: the table does not move when it appears.
     const int tableTop = table->mapTo(page, QPoint(0, 0)).y();
+    amount(page, amountCaption(function))->setValue(999999999.99);
+    if (function == 6)
+        amount(page, QStringLiteral("单位年承担三险一金总额："))->setValue(999999999.99);
     run(page, function);
     QApplication::processEvents();
     QCOMPARE(table->mapTo(page, QPoint(0, 0)).y(), tableTop);
+    checkFits(QStringLiteral("with results"));
+    amount(page, amountCaption(function))->setValue(1);
+    QApplication::processEvents();
+    QCOMPARE(table->mapTo(page, QPoint(0, 0)).y(), tableTop);
+    checkFits(QStringLiteral("stale"));
 }
 
 QTEST_MAIN(TestPageShared)
