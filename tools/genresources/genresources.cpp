@@ -572,9 +572,11 @@ void glyphMax(QPainter &p, const QRectF &r)
 void glyphRestore(QPainter &p, const QRectF &r)
 {
     const QPointF c = r.center();
-    p.drawRect(QRectF(c.x() - 2, c.y() - 6, 8, 7));
-    p.drawLine(QPointF(c.x() - 2, c.y() - 5), QPointF(c.x() + 6, c.y() - 5));
-    p.fillRect(QRectF(c.x() - 5, c.y() - 2, 8, 7), Qt::transparent);
+    // The window behind: only what the front window leaves visible.
+    const QPointF behind[] = {c + QPointF(-2, -2), c + QPointF(-2, -6), c + QPointF(6, -6), c + QPointF(6, 1),
+                              c + QPointF(3, 1)};
+    p.drawPolyline(behind, 5);
+    p.drawLine(c + QPointF(-2, -5), c + QPointF(6, -5));
     p.drawRect(QRectF(c.x() - 5, c.y() - 2, 8, 7));
     p.drawLine(QPointF(c.x() - 5, c.y() - 1), QPointF(c.x() + 3, c.y() - 1));
 }
