@@ -57,6 +57,11 @@ QRect FrameGrip::resized(const QRect &start, Qt::Edges edges, const QPoint &delt
 bool FrameGrip::eventFilter(QObject *watched, QEvent *event)
 {
     const QEvent::Type type = event->type();
+    // Leaving the window ends the hover; no move inside it would.
+    if (type == QEvent::Leave && watched == m_window && !m_dragging) {
+        showCursorFor({});
+        return false;
+    }
     if (type != QEvent::MouseMove && type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease)
         return false;
     auto *widget = qobject_cast<QWidget *>(watched);

@@ -58,6 +58,8 @@ private slots:
     void resizeRule();
     void edgesResizeTheWindow_data();
     void edgesResizeTheWindow();
+    void edgeCursors_data();
+    void edgeCursors();
     void drag_data();
     void drag();
     void skinChoiceIsStored();
@@ -292,6 +294,40 @@ void TestShell::edgesResizeTheWindow()
     sendMouse(&w, QEvent::MouseButtonRelease, QPoint(w.width() - 101, w.height() - 101), Qt::LeftButton,
               Qt::NoButton);
     QCOMPARE(w.size(), maximised);
+}
+
+void TestShell::edgeCursors_data()
+{
+    QTest::addColumn<QPoint>("fromTopLeft"); // negative coordinates count from the right or bottom
+    QTest::addColumn<int>("shape");          // -1: no resize cursor
+    QTest::newRow("left edge") << QPoint(1, 300) << int(Qt::SizeHorCursor);
+    QTest::newRow("right edge") << QPoint(-2, 300) << int(Qt::SizeHorCursor);
+    QTest::newRow("bottom edge") << QPoint(400, -1) << int(Qt::SizeVerCursor);
+    QTest::newRow("top edge") << QPoint(400, 2) << int(Qt::SizeVerCursor);
+    QTest::newRow("top-left corner") << QPoint(0, 0) << int(Qt::SizeFDiagCursor);
+    QTest::newRow("bottom-right corner") << QPoint(-1, -1) << int(Qt::SizeFDiagCursor);
+    QTest::newRow("top-right corner") << QPoint(-1, 0) << int(Qt::SizeBDiagCursor);
+    QTest::newRow("bottom-left corner") << QPoint(0, -1) << int(Qt::SizeBDiagCursor);
+    QTest::newRow("inside") << QPoint(400, 300) << -1;
+}
+
+void TestShell::edgeCursors()
+{
+    QFETCH(QPoint, fromTopLeft);
+    QFETCH(int, shape);
+    Lumo w;
+    w.showWidget();
+    w.setGeometry(QRect(50, 50, 1000, 700));
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    const QPoint at((fromTopLeft.x() + w.width()) % w.width(), (fromTopLeft.y() + w.height()) % w.height());
+    QWidget *target = w.childAt(at) ? w.childAt(at) : &w;
+    sendMouse(target, QEvent::MouseMove, target->mapFrom(&w, at), Qt::NoButton, Qt::NoButton);
+    const QCursor *cursor = QApplication::overrideCursor();
+    QCOMPARE(cursor ? int(cursor->shape()) : -1, shape);
+    // Leaving the window gives the cursor back.
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(&w, &leave);
+    QVERIFY(!QApplication::overrideCursor());
 }
 
 void TestShell::drag_data()
