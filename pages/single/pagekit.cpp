@@ -200,7 +200,8 @@ int rightColumnWidth(const QFont &font)
 QSplitter *pageSplitter(QWidget *work, QWidget *threshold, HistoryPanel *history, bool fixed, QWidget *parent)
 {
     auto *right = thinSplitter(Qt::Vertical, parent);
-    right->setFixedWidth(rightColumnWidth(history->list()->font()));
+    // At least as wide as on every other page; on the pages whose handle moves, the user may widen it.
+    right->setMinimumWidth(rightColumnWidth(history->list()->font()));
     right->addWidget(threshold);
     right->addWidget(history);
     right->setStretchFactor(1, 1);

@@ -64,7 +64,8 @@ int rightColumnWidth(const QFont &font);
 
 // The page body: the work area on the left; on the right the threshold box above the history box.
 // Both splitters have the 1-pixel light-gray handles; with `fixed` the handles do not move. The
-// right column has rightColumnWidth(), so the pages line up when the user switches between them.
+// right column starts at rightColumnWidth() and extra room goes to the work area, so the pages line
+// up when the user switches between them; where the handle moves, the user may still widen it.
 QSplitter *pageSplitter(QWidget *work, QWidget *threshold, HistoryPanel *history, bool fixed,
                         QWidget *parent);
 

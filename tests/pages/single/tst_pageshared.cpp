@@ -35,6 +35,8 @@ private slots:
     void insuranceAboveWage();
     void fitsTheSmallestWindow_data();
     void fitsTheSmallestWindow();
+    void rightColumnOneWidth_data();
+    void rightColumnOneWidth();
 
 private:
     pagetest::TemporaryHome m_home;
@@ -380,6 +382,35 @@ void TestPageShared::fitsTheSmallestWindow()
     QApplication::processEvents();
     QCOMPARE(table->mapTo(page, QPoint(0, 0)).y(), tableTop);
     checkFits(QStringLiteral("stale"));
+}
+
+void TestPageShared::rightColumnOneWidth_data()
+{
+    QTest::addColumn<int>("function");
+    QTest::addColumn<QSize>("size");
+    for (int function : {0, 2, 4, 6}) {
+        QTest::addRow("%d at 1220 × 700", function) << function << QSize(1220, 700);
+        QTest::addRow("%d at 1600 × 900", function) << function << QSize(1600, 900);
+    }
+}
+
+void TestPageShared::rightColumnOneWidth()
+{
+    QFETCH(int, function);
+    QFETCH(QSize, size);
+    Lumo window;
+    window.resize(size);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.actFunction(function);
+    QWidget *page = window.page(function);
+    QTRY_VERIFY(page->isVisible());
+    QApplication::processEvents();
+    // A larger window widens the work area, not the history column.
+    for (QSplitter *splitter : page->findChildren<QSplitter *>()) {
+        if (splitter->orientation() == Qt::Vertical)
+            QCOMPARE(splitter->width(), pagekit::rightColumnWidth(page->font()));
+    }
 }
 
 QTEST_MAIN(TestPageShared)
