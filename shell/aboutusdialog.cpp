@@ -33,17 +33,20 @@ AboutUsDialog::AboutUsDialog(QWidget *parent) : QDialog(parent, Qt::FramelessWin
     functions->setStyleSheet(QStringLiteral("color:gray;"));
     auto *version = new QLabel(QStringLiteral("版本 2.1.2"), this);
     version->setStyleSheet(QStringLiteral("color:gray;"));
+    auto *rules = new QLabel(kAppliedRulesText, this);
+    rules->setStyleSheet(QStringLiteral("color:gray;"));
+    rules->setWordWrap(true);
     auto *texts = new QVBoxLayout;
     texts->setSpacing(10);
     texts->addWidget(product);
     texts->addWidget(functions);
     texts->addWidget(version);
+    texts->addWidget(rules);
     auto *body = new QHBoxLayout;
     body->setContentsMargins(40, 20, 40, 0);
     body->setSpacing(24);
     body->addWidget(bigLogo, 0, Qt::AlignTop);
-    body->addLayout(texts);
-    body->addStretch();
+    body->addLayout(texts, 1);
 
     auto *ok = new QPushButton(QStringLiteral("确定"), this);
     ok->setFixedSize(75, 25);

@@ -6,6 +6,7 @@
 #include "pages/single/singlesavecalcwid.h"
 #include "shell/aboutusdialog.h"
 #include "shell/config.h"
+#include "shell/framegrip.h"
 #include "shell/mainmenu.h"
 #include "pages/batch/batchcalcwid.h"
 #include "shell/placeholderpage.h"
@@ -34,6 +35,7 @@ Lumo::Lumo(QWidget *parent) : QWidget(parent)
     m_mainMenu = new MainMenu(nullptr);
     m_skinWidget = new SkinWidget(this);
     m_skinWidget->hide();
+    m_grip = new FrameGrip(this);
 
     connect(m_title, &TitleWidget::functionClicked, this, &Lumo::actFunction);
     connect(m_title, &TitleWidget::showSkin, this, &Lumo::showSkinWidget);
@@ -136,6 +138,9 @@ void Lumo::showMax()
             setGeometry(s->availableGeometry());
     }
     m_maximised = !m_maximised;
+    // A window that fills the screen has no edge to drag; the button offers the way back.
+    m_grip->setEnabled(!m_maximised);
+    m_title->setMaximised(m_maximised);
 }
 
 void Lumo::showSkinWidget()

@@ -2,6 +2,8 @@
 // page at a time below it. Pages are created on first choice and then kept, so each keeps its
 // inputs while another is shown.
 //
+// Without a system frame the window grips its own edges and corners for resizing (FrameGrip).
+//
 // The shell owns the pages through the parent tree and knows each page class only in createPage.
 #pragma once
 
@@ -10,6 +12,7 @@
 #include <QRect>
 #include <QWidget>
 
+class FrameGrip;
 class MainMenu;
 class QVBoxLayout;
 class SkinWidget;
@@ -27,6 +30,7 @@ public:
     QWidget *page(int index) const { return m_pages.value(index); }
     const QString &skin() const { return m_skin; }
     bool isMaximised() const { return m_maximised; }
+    FrameGrip *frameGrip() const { return m_grip; }
 
     // The page of function index, made with the window as parent.
     static QWidget *createPage(int index, QWidget *parent);
@@ -58,5 +62,6 @@ private:
     QVBoxLayout *m_pageArea;
     MainMenu *m_mainMenu;
     SkinWidget *m_skinWidget;
+    FrameGrip *m_grip;
     bool m_maximised = false;
 };

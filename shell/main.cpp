@@ -23,6 +23,8 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "%s\n", error.toLocal8Bit().constData());
 
     Lumo window;
+    if (const QSize size = sizeFromArguments(QCoreApplication::arguments()); size.isValid())
+        window.resize(size.expandedTo(window.minimumSize()));
     window.showWidget();
     if (page != 0)
         window.selectFunction(page);

@@ -10,6 +10,7 @@ PushButton::PushButton(QWidget *parent) : QPushButton(parent)
 
 void PushButton::setImageStrip(const QString &path)
 {
+    m_stripPath = path;
     m_strip.load(path);
     m_frameWidth = m_strip.width() / 4;
     m_frameHeight = m_strip.height();

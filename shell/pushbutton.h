@@ -13,6 +13,7 @@ public:
 
     // Loads the strip and fixes the button to the size of one frame.
     void setImageStrip(const QString &path);
+    const QString &imageStrip() const { return m_stripPath; }
     int state() const { return m_state; }
 
 protected:
@@ -23,6 +24,7 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    QString m_stripPath;
     QPixmap m_strip;
     int m_frameWidth = 0;
     int m_frameHeight = 0;

@@ -78,6 +78,25 @@ QString screenshotFromArguments(const QStringList &arguments)
     return at >= 1 && at + 1 < arguments.size() ? arguments.at(at + 1) : QString();
 }
 
+QSize sizeFromArguments(const QStringList &arguments)
+{
+    const qsizetype at = arguments.indexOf(QStringLiteral("--size"));
+    if (at < 1 || at + 1 >= arguments.size())
+        return QSize();
+    const QStringList parts = arguments.at(at + 1).split(u'x');
+    if (parts.size() != 2)
+        return QSize();
+    bool okWidth = false;
+    bool okHeight = false;
+    const int width = parts.at(0).toInt(&okWidth);
+    const int height = parts.at(1).toInt(&okHeight);
+    // Beyond any screen; also keeps a typo from asking for a gigantic window.
+    constexpr int kLargest = 16384;
+    if (!okWidth || !okHeight || width <= 0 || height <= 0 || width > kLargest || height > kLargest)
+        return QSize();
+    return QSize(width, height);
+}
+
 QString helpDocumentPath(const QString &name)
 {
     const QString candidates[] = {QDir::currentPath() + QStringLiteral("/help/") + name,

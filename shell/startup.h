@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QFont>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -22,6 +23,10 @@ int pageFromArguments(const QStringList &arguments, QString *error);
 
 // The file given by "--screenshot FILE", or empty.
 QString screenshotFromArguments(const QStringList &arguments);
+
+// The window size given by "--size WxH" (e.g. "900x600"); an invalid size when the option is absent
+// or malformed. The window's minimum size still applies.
+QSize sizeFromArguments(const QStringList &arguments);
 
 // The help document "help/<name>" in the working directory, or beside the executable when the
 // working directory has none; empty when neither exists.

@@ -97,6 +97,14 @@ PushButton *TitleWidget::makeSystemButton(const QString &strip, const QString &t
     return button;
 }
 
+void TitleWidget::setMaximised(bool maximised)
+{
+    m_max->setImageStrip(maximised ? QStringLiteral(":/sysButton/restore_button")
+                                   : QStringLiteral(":/sysButton/max_button"));
+    m_max->setToolTip(maximised ? QStringLiteral("还原") : QStringLiteral("最大化"));
+    m_max->update();
+}
+
 void TitleWidget::turnPage(const QString &text)
 {
     bool isNumber = false;

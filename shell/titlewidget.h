@@ -24,6 +24,8 @@ public:
 
     ToolButton *functionButton(int index) const { return m_functionButtons.value(index); }
     PushButton *maxButton() const { return m_max; }
+    // The maximise button shows the restore glyph ("还原") while the window is maximised.
+    void setMaximised(bool maximised);
 
 signals:
     void showSkin();

@@ -4,6 +4,7 @@
 
 #include <QBrush>
 #include <QFile>
+#include <QMessageBox>
 #include <QFont>
 #include <QTableWidget>
 #include <algorithm>
@@ -66,6 +67,26 @@ void addHistoryRow(QTableWidget *table, const QString &path, const QString &time
         }
         table->setRowCount(kHistoryKeep);
     }
+}
+
+bool addHistoryEntry(QTableWidget *table, HistoryWriter &writer)
+{
+    const QString newest = historyPathAt(table, 0);
+    if (!newest.isEmpty() && writer.repeats(newest))
+        return false;
+    if (!writer.commit())
+        return false;
+    addHistoryRow(table, writer.path(), writer.timeText(), writer.value1(), writer.value2());
+    return true;
+}
+
+void openHistoryEntry(QWidget *page, const QTableWidget *table, int row,
+                      const std::function<bool(const QString &)> &load)
+{
+    const QString path = historyPathAt(table, row);
+    if (path.isEmpty() || load(path))
+        return;
+    QMessageBox::warning(page, QStringLiteral("信息提示"), kUnreadableHistoryText, QMessageBox::Ok);
 }
 
 QString historyPathAt(const QTableWidget *table, int row)

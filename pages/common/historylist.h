@@ -5,9 +5,11 @@
 #include "pages/common/compacttable.h"
 #include "pages/common/historyrecord.h"
 
+#include <functional>
 class QFont;
 
 class QTableWidget;
+class QWidget;
 
 // Shows the newest kHistoryKeep files (newest at row 0) and deletes every older one from disk.
 // Leaves the table alone when no file matches.
@@ -17,6 +19,19 @@ void fillHistoryList(QTableWidget *table, const QString &dir, const QString &fil
 // last row from disk and cuts the list back.
 void addHistoryRow(QTableWidget *table, const QString &path, const QString &timeText, double value1,
                    double value2);
+
+// Writes the writer's record and puts it at the top of the list (with the trimming above), unless
+// it repeats the list's newest entry: a second click on the same inputs, or a double-click, must not
+// push older entries out. True when an entry was written.
+bool addHistoryEntry(QTableWidget *table, HistoryWriter &writer);
+
+// What the user reads when a history entry cannot be read back.
+inline const QString kUnreadableHistoryText = QStringLiteral("该计算记录无法读取，文件可能已损坏。");
+
+// Restores the entry of row `row` with `load` (which returns false for a record it cannot read)
+// and tells the user when it fails. Nothing happens for a row without an entry.
+void openHistoryEntry(QWidget *page, const QTableWidget *table, int row,
+                      const std::function<bool(const QString &)> &load);
 
 // The file path stored with row `row` of a history list; empty for a row without one.
 QString historyPathAt(const QTableWidget *table, int row);

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSaveFile>
 #include <QTransform>
 #include <algorithm>
 #include <cmath>
@@ -214,23 +215,44 @@ QString historyFigureText(double yuan)
 HistoryWriter::HistoryWriter(const QString &dir, const QString &extension, double value1, double value2,
                              const QDateTime &when)
     : m_path(newHistoryFileName(dir, extension, when)), m_timeText(when.toString(kTimePattern)),
-      m_file(m_path)
+      m_value1(value1), m_value2(value2), m_buffer(&m_bytes)
 {
-    m_opened = m_file.open(QIODevice::WriteOnly);
-    // Without a device the page's writes are dropped quietly and commit() reports the failure.
-    if (m_opened)
-        m_stream.setDevice(&m_file);
+    m_buffer.open(QIODevice::WriteOnly);
+    m_stream.setDevice(&m_buffer);
     m_stream.setVersion(kHistoryStreamVersion);
-    m_stream << m_timeText << value1 << value2;
+    m_stream << m_timeText;
+    m_bodyStart = m_buffer.pos();
+    m_stream << value1 << value2;
+}
+
+bool HistoryWriter::repeats(const QString &path) const
+{
+    QFile file(path);
+    if (m_stream.status() != QDataStream::Ok || !file.open(QIODevice::ReadOnly))
+        return false;
+    const qint64 bodySize = m_bytes.size() - m_bodyStart;
+    // Another record's time text is as short as ours; a file of a very different size differs.
+    if (file.size() < bodySize || file.size() > bodySize + 1024)
+        return false;
+    QDataStream in(&file);
+    in.setVersion(kHistoryStreamVersion);
+    QString timeText;
+    in >> timeText;
+    if (in.status() != QDataStream::Ok || timeText.size() > 64 || file.bytesAvailable() != bodySize)
+        return false;
+    return file.read(bodySize) == QByteArrayView(m_bytes).sliced(m_bodyStart);
 }
 
 bool HistoryWriter::commit()
 {
-    if (!m_opened || m_stream.status() != QDataStream::Ok) {
-        m_file.cancelWriting();
+    if (m_stream.status() != QDataStream::Ok)
+        return false;
+    QSaveFile file(m_path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(m_bytes) != m_bytes.size()) {
+        file.cancelWriting();
         return false;
     }
-    return m_file.commit();
+    return file.commit();
 }
 
 HistoryReader::HistoryReader(const QString &path) : m_file(path)

@@ -24,6 +24,7 @@
 //   openHistory(row, column): load(historyPathAt(list, row)) when the path is not empty.
 #pragma once
 
+#include <QBuffer>
 #include <QByteArray>
 #include <QDataStream>
 #include <QDateTime>
@@ -31,7 +32,6 @@
 #include <QIODevice>
 #include <QList>
 #include <QMap>
-#include <QSaveFile>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -60,27 +60,38 @@ QStringList listHistoryFiles(const QString &dir, const QString &filter);
 // The list's display of a head figure: yuan to fen, then the program's amount text.
 QString historyFigureText(double yuan);
 
-// Writes one record. The constructor chooses the file name, opens it and writes the common head
-// with the current time; the page then streams its own fields into stream() and calls commit().
-// Until commit() succeeds nothing is visible at the final path.
+// Writes one record. The constructor chooses the file name and writes the common head with the
+// current time; the page then streams its own fields into stream() and calls commit(). The record
+// is assembled in memory, so nothing is visible at the final path until commit() succeeds, and it
+// can be compared with an earlier record first (repeats()).
 class HistoryWriter
 {
 public:
     HistoryWriter(const QString &dir, const QString &extension, double value1, double value2,
                   const QDateTime &when = QDateTime::currentDateTime());
+    HistoryWriter(const HistoryWriter &) = delete;
+    HistoryWriter &operator=(const HistoryWriter &) = delete;
 
     QDataStream &stream() { return m_stream; }
     const QString &path() const { return m_path; }
     const QString &timeText() const { return m_timeText; }
+    double value1() const { return m_value1; }
+    double value2() const { return m_value2; }
+    // True when the record in the file at `path` holds exactly what this one holds after the time
+    // text: the same figures, fields and table. False when that file is missing or unreadable.
+    bool repeats(const QString &path) const;
     // False when the file could not be opened, written or renamed into place.
     bool commit();
 
 private:
     QString m_path;
     QString m_timeText;
-    QSaveFile m_file;
+    double m_value1;
+    double m_value2;
+    QByteArray m_bytes;
+    QBuffer m_buffer;
     QDataStream m_stream;
-    bool m_opened = false;
+    qint64 m_bodyStart = 0;
 };
 
 // The common head of every record.

@@ -19,6 +19,8 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <initializer_list>
+#include <iterator>
 
 namespace {
 
@@ -61,7 +63,8 @@ ApportionCalcWid::ApportionCalcWid(QWidget *parent)
       m_netIncrease(pagekit::resultValue(this)), m_table(new QTableWidget(kRows, kColumns, this)),
       m_history(new HistoryPanel(
           {QStringLiteral("时间"), QStringLiteral("税后收入增加"), QStringLiteral("个税减少")}, {85, 82, 82},
-          this))
+          this)),
+      m_insuranceNote(pagekit::tableNote(this)), m_watch(new pagekit::ResultWatch(this))
 {
     ensureRateTable();
     pagekit::makeWhite(this);
@@ -70,22 +73,16 @@ ApportionCalcWid::ApportionCalcWid(QWidget *parent)
     m_months->setValue(3);
     m_months->setAlignment(Qt::AlignRight);
     m_months->setMinimumWidth(70);
-    auto *inputs = new QGridLayout;
-    inputs->setHorizontalSpacing(12);
-    inputs->setVerticalSpacing(4);
-    const QString captions[] = {QStringLiteral("月应发工资"), QStringLiteral("三险一金"),
-                                QStringLiteral("奖金金额"), QStringLiteral("分摊月数")};
-    QWidget *fields[] = {m_wage, m_insurance, m_bonus, m_months};
-    for (int i = 0; i < 4; ++i) {
-        auto *caption = new QLabel(captions[i], this);
-        caption->setBuddy(fields[i]);
-        inputs->addWidget(caption, 0, i);
-        inputs->addWidget(fields[i], 1, i);
-    }
+    QGridLayout *inputs = pagekit::inputGrid({QStringLiteral("月应发工资"), QStringLiteral("三险一金"),
+                                              QStringLiteral("奖金金额"), QStringLiteral("分摊月数")},
+                                             {m_wage, m_insurance, m_bonus, m_months}, 2, this);
+    for (QAbstractSpinBox *field :
+         std::initializer_list<QAbstractSpinBox *>{m_wage, m_insurance, m_bonus, m_months})
+        pagekit::clickOnEnter(field, m_calcButton);
     auto *inputRow = new QHBoxLayout;
     inputRow->addLayout(inputs);
     inputRow->addSpacing(16);
-    inputRow->addWidget(m_calcButton, 0, Qt::AlignBottom);
+    inputRow->addWidget(m_calcButton, 0, Qt::AlignVCenter);
     inputRow->addStretch();
 
     auto *resultLine = new QHBoxLayout;
@@ -95,9 +92,16 @@ ApportionCalcWid::ApportionCalcWid(QWidget *parent)
     resultLine->addWidget(m_netIncreaseCaption);
     resultLine->addWidget(m_netIncrease);
     resultLine->addStretch();
+    resultLine->addWidget(m_watch->notice());
     // Only the after-tax gain is shown; the tax decrease is still set and recorded with it.
     for (QLabel *label : {m_taxDecreaseCaption, m_taxDecrease, m_netIncreaseCaption, m_netIncrease})
         label->hide();
+    // The shown pair keeps its place while hidden, so the table does not move when it appears.
+    for (QLabel *label : {m_netIncreaseCaption, m_netIncrease}) {
+        QSizePolicy policy = label->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        label->setSizePolicy(policy);
+    }
 
     QStringList letters;
     for (int c = 0; c < kColumns; ++c)
@@ -105,8 +109,6 @@ ApportionCalcWid::ApportionCalcWid(QWidget *parent)
     m_table->setHorizontalHeaderLabels(letters);
     // The last column only takes up the rest of the row.
     const int widths[] = {80, 110, 110, 110, 110, 110, 110, 40, 100, 1};
-    for (int c = 0; c < kColumns; ++c)
-        m_table->setColumnWidth(c, widths[c]);
     pagekit::styleResultTable(m_table);
     m_table->setMinimumHeight(200);
     for (int r : {0, 2}) {
@@ -119,6 +121,7 @@ ApportionCalcWid::ApportionCalcWid(QWidget *parent)
     }
     pagekit::tintRow(m_table, 2, pagekit::kAfterRowColor);
     pagekit::tintRow(m_table, 3, pagekit::kAfterRowColor);
+    pagekit::fitColumns(m_table, QList<int>(std::begin(widths), std::end(widths)));
 
     auto *work = new QWidget(this);
     auto *workLayout = new QVBoxLayout(work);
@@ -129,9 +132,12 @@ ApportionCalcWid::ApportionCalcWid(QWidget *parent)
     workLayout->addLayout(inputRow);
     workLayout->addLayout(resultLine);
     workLayout->addWidget(m_table);
+    workLayout->addWidget(m_insuranceNote);
     workLayout->addStretch();
 
     QWidget *threshold = pagekit::thresholdGroup(this, &m_local, &m_foreign);
+    m_watch->watchInputs({m_wage, m_insurance, m_bonus, m_months, m_local, m_foreign});
+    m_watch->addResults({m_table, m_insuranceNote, m_netIncreaseCaption, m_netIncrease});
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(pagekit::pageSplitter(work, threshold, m_history, true, this));
@@ -167,6 +173,9 @@ void ApportionCalcWid::calc()
     m_headNet = a.netIncrease / 100.0;
     // The list's second column is headed "个税减少", so it gets the tax decrease.
     m_headTax = a.taxDecrease / 100.0;
+    pagekit::showInsuranceNote(m_insuranceNote, fenFromInput(m_wage->value()),
+                               fenFromInput(m_insurance->value()));
+    m_watch->setFresh();
     save();
 }
 
@@ -177,16 +186,20 @@ void ApportionCalcWid::save()
     out << m_wage->value() << m_insurance->value() << m_bonus->value() << m_local->isChecked()
         << qint32(m_months->value()) << m_taxDecrease->text() << m_netIncrease->text();
     writeTableSnapshot(out, m_table);
-    if (writer.commit())
-        addHistoryRow(m_history->list(), writer.path(), writer.timeText(), m_headNet, m_headTax);
+    addHistoryEntry(m_history->list(), writer);
 }
 
 void ApportionCalcWid::load(const QString &fileName)
 {
+    loadRecord(fileName);
+}
+
+bool ApportionCalcWid::loadRecord(const QString &fileName)
+{
     // Everything is read and checked first; the page changes only when the whole record is sound.
     HistoryReader reader(fileName);
     if (!reader.ok())
-        return;
+        return false;
     QDataStream &in = reader.stream();
     double wage = 0;
     double insurance = 0;
@@ -198,11 +211,11 @@ void ApportionCalcWid::load(const QString &fileName)
     in >> wage >> insurance >> bonus >> local >> months >> taxDecrease >> netIncrease;
     TableSnapshot table;
     if (!reader.finish() || !readTableSnapshot(reader, kRows, kColumns, &table) || !reader.finish())
-        return;
+        return false;
     if (table.rows != kRows || table.columns != kColumns || !pagekit::isInputValue(wage) ||
         !pagekit::isInputValue(insurance) || !pagekit::isInputValue(bonus) || months < 1 ||
         months > kMaxMonths || taxDecrease.size() > kMaxLabelLength || netIncrease.size() > kMaxLabelLength)
-        return;
+        return false;
 
     showNetIncrease();
     m_wage->setValue(wage);
@@ -215,6 +228,9 @@ void ApportionCalcWid::load(const QString &fileName)
     m_headNet = reader.head().value1;
     m_headTax = reader.head().value2;
     applyTableSnapshot(m_table, table);
+    pagekit::showInsuranceNote(m_insuranceNote, fenFromInput(wage), fenFromInput(insurance));
+    m_watch->setFresh();
+    return true;
 }
 
 void ApportionCalcWid::searchHistory()
@@ -224,7 +240,5 @@ void ApportionCalcWid::searchHistory()
 
 void ApportionCalcWid::openHistory(int row, int /*column*/)
 {
-    const QString path = historyPathAt(m_history->list(), row);
-    if (!path.isEmpty())
-        load(path);
+    openHistoryEntry(this, m_history->list(), row, [this](const QString &path) { return loadRecord(path); });
 }

@@ -14,6 +14,9 @@ class QRadioButton;
 class QSpinBox;
 class QTableWidget;
 class HistoryPanel;
+namespace pagekit {
+class ResultWatch;
+}
 
 class ApportionCalcWid : public QWidget
 {
@@ -33,6 +36,8 @@ public slots:
 
 private:
     void showNetIncrease();
+    // Restores the page from the record; false, with nothing changed, when it cannot be read.
+    bool loadRecord(const QString &fileName);
 
     QDoubleSpinBox *m_wage;
     QDoubleSpinBox *m_insurance;
@@ -47,6 +52,8 @@ private:
     QRadioButton *m_local = nullptr;
     QRadioButton *m_foreign = nullptr;
     HistoryPanel *m_history;
+    QLabel *m_insuranceNote;
+    pagekit::ResultWatch *m_watch;
 
     // The history head figures of the last calculation, in yuan.
     double m_headNet = 0;

@@ -17,6 +17,7 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <iterator>
 
 namespace {
 
@@ -43,7 +44,8 @@ InverseCalcWid::InverseCalcWid(QWidget *parent)
       m_table(new QTableWidget(kRows, kColumns, this)),
       m_history(new HistoryPanel(
           {QStringLiteral("时间"), QStringLiteral("单位支出总额"), QStringLiteral("全年个税总计")},
-          {85, 82, 82}, this))
+          {85, 82, 82}, this)),
+      m_watch(new pagekit::ResultWatch(this))
 {
     ensureRateTable();
     pagekit::makeWhite(this);
@@ -59,7 +61,8 @@ InverseCalcWid::InverseCalcWid(QWidget *parent)
     m_netAnnualMode->setChecked(true);
 
     // The three modes share the first row; only the selected mode's inputs are visible, so they
-    // take each other's place.
+    // take each other's place. The second row (the bonus of the third mode) keeps its place when
+    // hidden, so the employer's contributions below do not move with the mode.
     auto *inputs = new QGridLayout;
     inputs->setHorizontalSpacing(8);
     inputs->setVerticalSpacing(8);
@@ -70,35 +73,45 @@ InverseCalcWid::InverseCalcWid(QWidget *parent)
     inputs->addWidget(m_netMonth, 0, 1);
     inputs->addWidget(m_netBonusCaption, 1, 0, Qt::AlignRight);
     inputs->addWidget(m_netBonus, 1, 1);
-    inputs->setColumnMinimumWidth(2, 16);
+    for (QWidget *kept : {static_cast<QWidget *>(m_netBonusCaption), static_cast<QWidget *>(m_netBonus)}) {
+        QSizePolicy policy = kept->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        kept->setSizePolicy(policy);
+    }
     auto *employerCaption = new QLabel(QStringLiteral("单位年承担三险一金总额："), this);
     employerCaption->setBuddy(m_employer);
-    inputs->addWidget(employerCaption, 0, 3, Qt::AlignRight);
-    inputs->addWidget(m_employer, 0, 4);
+    inputs->addWidget(employerCaption, 2, 0, Qt::AlignRight);
+    inputs->addWidget(m_employer, 2, 1);
     m_netAnnualCaption->setBuddy(m_netAnnual);
     m_grossAnnualCaption->setBuddy(m_grossAnnual);
     m_netMonthCaption->setBuddy(m_netMonth);
     m_netBonusCaption->setBuddy(m_netBonus);
+    for (QDoubleSpinBox *field : {m_netAnnual, m_grossAnnual, m_netMonth, m_netBonus, m_employer})
+        pagekit::clickOnEnter(field, m_calcButton);
 
     auto *calcRow = new QHBoxLayout;
     calcRow->addLayout(inputs);
     calcRow->addSpacing(16);
-    calcRow->addWidget(m_calcButton, 0, Qt::AlignTop);
+    calcRow->addWidget(m_calcButton, 0, Qt::AlignVCenter);
     calcRow->addStretch();
 
-    auto *resultLine = new QHBoxLayout(m_results);
-    resultLine->setContentsMargins(0, 0, 0, 0);
-    resultLine->setSpacing(6);
+    // One figure a line: three amounts of up to twelve digits do not fit side by side beside the
+    // history column of the smallest window.
+    auto *resultLines = new QGridLayout(m_results);
+    resultLines->setContentsMargins(0, 0, 0, 0);
+    resultLines->setHorizontalSpacing(6);
+    resultLines->setVerticalSpacing(2);
     const QString captions[] = {QStringLiteral("全年个税总计："), QStringLiteral("单位年承担三险一金总额："),
                                 QStringLiteral("单位支出总额：")};
     QLabel *values[] = {m_taxTotal, m_employerTotal, m_expenseTotal};
     for (int i = 0; i < 3; ++i) {
-        if (i > 0)
-            resultLine->addSpacing(24);
-        resultLine->addWidget(pagekit::resultCaption(captions[i], m_results));
-        resultLine->addWidget(values[i]);
+        resultLines->addWidget(pagekit::resultCaption(captions[i], m_results), i, 0, Qt::AlignRight);
+        resultLines->addWidget(values[i], i, 1);
     }
-    resultLine->addStretch();
+    resultLines->setColumnStretch(2, 1);
+    QSizePolicy kept = m_results->sizePolicy();
+    kept.setRetainSizeWhenHidden(true);
+    m_results->setSizePolicy(kept);
     m_results->hide();
 
     m_table->setHorizontalHeaderLabels({QStringLiteral(" "), QStringLiteral("应税收入"),
@@ -106,8 +119,6 @@ InverseCalcWid::InverseCalcWid(QWidget *parent)
                                         QStringLiteral("税率"), QStringLiteral("速算扣除数"), QString()});
     // The last column only takes up the rest of the row.
     const int widths[] = {100, 110, 100, 110, 40, 100, 1};
-    for (int c = 0; c < kColumns; ++c)
-        m_table->setColumnWidth(c, widths[c]);
     pagekit::styleResultTable(m_table);
     m_table->setAlternatingRowColors(true);
     m_table->setMinimumHeight(155);
@@ -119,6 +130,7 @@ InverseCalcWid::InverseCalcWid(QWidget *parent)
         m_table->setItem(r, 0, caption);
         pagekit::setRowTexts(m_table, r, 1, QStringList(kColumns - 1));
     }
+    pagekit::fitColumns(m_table, QList<int>(std::begin(widths), std::end(widths)));
 
     auto *work = new QWidget(this);
     auto *workLayout = new QVBoxLayout(work);
@@ -130,6 +142,8 @@ InverseCalcWid::InverseCalcWid(QWidget *parent)
     workLayout->addLayout(calcRow);
     workLayout->addWidget(m_results);
     workLayout->addWidget(m_table);
+    // The result line is full; the notice goes under the table.
+    workLayout->addWidget(m_watch->notice());
     workLayout->addStretch();
 
     QWidget *threshold = pagekit::thresholdGroup(this, &m_local, &m_foreign);
@@ -140,6 +154,15 @@ InverseCalcWid::InverseCalcWid(QWidget *parent)
     inverseNetAnnualIncome(true);
     inverseAnnualIncome(false);
     inverseNetMonthYearEndBonus(false);
+    m_watch->watchInputs(
+        {m_netAnnual, m_grossAnnual, m_netMonth, m_netBonus, m_employer, m_local, m_foreign});
+    m_watch->addResults({m_results, m_table});
+    for (QRadioButton *mode : {m_netAnnualMode, m_grossAnnualMode, m_netMonthMode}) {
+        connect(mode, &QRadioButton::toggled, this, [this](bool checked) {
+            if (checked)
+                clearResults();
+        });
+    }
     connect(m_netAnnualMode, &QRadioButton::toggled, this, &InverseCalcWid::inverseNetAnnualIncome);
     connect(m_grossAnnualMode, &QRadioButton::toggled, this, &InverseCalcWid::inverseAnnualIncome);
     connect(m_netMonthMode, &QRadioButton::toggled, this, &InverseCalcWid::inverseNetMonthYearEndBonus);
@@ -191,6 +214,7 @@ void InverseCalcWid::calc()
                                          0, results);
     // When several splits tie, the first one found is shown.
     showResult(results.empty() ? nullptr : results.front().get());
+    m_watch->setFresh();
     save();
 }
 
@@ -214,6 +238,18 @@ void InverseCalcWid::showResult(const PlanResult *result)
     pagekit::setRowTexts(m_table, 2, 1, totals + QStringList(2));
 }
 
+void InverseCalcWid::clearResults()
+{
+    m_results->hide();
+    for (QLabel *value : {m_taxTotal, m_employerTotal, m_expenseTotal})
+        value->clear();
+    for (int r = 0; r < kRows; ++r)
+        pagekit::setRowTexts(m_table, r, 1, QStringList(kColumns - 1));
+    m_headExpense = 0;
+    m_headTax = 0;
+    m_watch->setEmpty();
+}
+
 void InverseCalcWid::save()
 {
     HistoryWriter writer(historyDir(), extension(), m_headExpense, m_headTax);
@@ -223,16 +259,20 @@ void InverseCalcWid::save()
         << m_netMonth->value() << m_netBonus->value() << m_local->isChecked() << m_taxTotal->text()
         << m_employerTotal->text() << m_expenseTotal->text();
     writeTableSnapshot(out, m_table);
-    if (writer.commit())
-        addHistoryRow(m_history->list(), writer.path(), writer.timeText(), m_headExpense, m_headTax);
+    addHistoryEntry(m_history->list(), writer);
 }
 
 void InverseCalcWid::load(const QString &fileName)
 {
+    loadRecord(fileName);
+}
+
+bool InverseCalcWid::loadRecord(const QString &fileName)
+{
     // Everything is read and checked first; the page changes only when the whole record is sound.
     HistoryReader reader(fileName);
     if (!reader.ok())
-        return;
+        return false;
     QDataStream &in = reader.stream();
     bool netAnnualMode = false;
     double netAnnual = 0;
@@ -250,26 +290,27 @@ void InverseCalcWid::load(const QString &fileName)
         netMonth >> netBonus >> local >> taxTotal >> employerTotal >> expenseTotal;
     TableSnapshot table;
     if (!reader.finish() || !readTableSnapshot(reader, kRows, kColumns, &table) || !reader.finish())
-        return;
+        return false;
     // Exactly one mode was selected when the record was written.
     if (int(netAnnualMode) + int(grossAnnualMode) + int(netMonthMode) != 1)
-        return;
+        return false;
     for (double yuan : {netAnnual, employer, grossAnnual, netMonth, netBonus}) {
         if (!pagekit::isInputValue(yuan))
-            return;
+            return false;
     }
     for (const QString *text : {&taxTotal, &employerTotal, &expenseTotal}) {
         if (text->size() > kMaxLabelLength)
-            return;
+            return false;
     }
     if (table.rows != kRows || table.columns != kColumns)
-        return;
+        return false;
 
-    showResultLabels();
+    // The mode first: choosing it clears what the page showed for another mode.
     (netAnnualMode     ? m_netAnnualMode
      : grossAnnualMode ? m_grossAnnualMode
                        : m_netMonthMode)
         ->setChecked(true);
+    showResultLabels();
     m_netAnnual->setValue(netAnnual);
     m_employer->setValue(employer);
     m_grossAnnual->setValue(grossAnnual);
@@ -282,6 +323,8 @@ void InverseCalcWid::load(const QString &fileName)
     m_headExpense = reader.head().value1;
     m_headTax = reader.head().value2;
     applyTableSnapshot(m_table, table);
+    m_watch->setFresh();
+    return true;
 }
 
 void InverseCalcWid::searchHistory()
@@ -291,7 +334,5 @@ void InverseCalcWid::searchHistory()
 
 void InverseCalcWid::openHistory(int row, int /*column*/)
 {
-    const QString path = historyPathAt(m_history->list(), row);
-    if (!path.isEmpty())
-        load(path);
+    openHistoryEntry(this, m_history->list(), row, [this](const QString &path) { return loadRecord(path); });
 }

@@ -15,6 +15,9 @@ class QRadioButton;
 class QTableWidget;
 class HistoryPanel;
 struct PlanResult;
+namespace pagekit {
+class ResultWatch;
+}
 
 class InverseCalcWid : public QWidget
 {
@@ -39,6 +42,11 @@ public slots:
 private:
     void showResultLabels();
     void showResult(const PlanResult *result);
+    // Back to the state before the first calculation: the results of one mode do not answer
+    // another mode's question.
+    void clearResults();
+    // Restores the page from the record; false, with nothing changed, when it cannot be read.
+    bool loadRecord(const QString &fileName);
 
     QRadioButton *m_netAnnualMode;
     QRadioButton *m_grossAnnualMode;
@@ -61,6 +69,7 @@ private:
     QRadioButton *m_local = nullptr;
     QRadioButton *m_foreign = nullptr;
     HistoryPanel *m_history;
+    pagekit::ResultWatch *m_watch;
 
     // The history head figures of the last calculation, in yuan: employer expense and annual tax.
     double m_headExpense = 0;

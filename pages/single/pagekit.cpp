@@ -4,14 +4,19 @@
 #include "engine/salary.h"
 #include "pages/single/historypanel.h"
 
+#include <QAbstractButton>
 #include <QDoubleSpinBox>
+#include <QGraphicsOpacityEffect>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QWheelEvent>
@@ -88,6 +93,26 @@ QDoubleSpinBox *amountInput(QWidget *parent)
     return box;
 }
 
+QGridLayout *inputGrid(const QStringList &captions, const QList<QWidget *> &fields, int perRow,
+                       QWidget *parent)
+{
+    auto *grid = new QGridLayout;
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(8);
+    for (int i = 0; i < fields.size(); ++i) {
+        auto *caption = new QLabel(captions.value(i), parent);
+        caption->setBuddy(fields.at(i));
+        const int row = i / perRow;
+        const int column = 3 * (i % perRow);
+        grid->addWidget(caption, row, column);
+        grid->addWidget(fields.at(i), row, column + 1);
+        // A gap between one field and the next caption.
+        if (i % perRow + 1 < perRow)
+            grid->setColumnMinimumWidth(column + 2, 14);
+    }
+    return grid;
+}
+
 QLabel *headline(const QString &text, QWidget *parent)
 {
     auto *label = new QLabel(text, parent);
@@ -161,14 +186,22 @@ QGroupBox *thresholdGroup(QWidget *parent, QRadioButton **local, QRadioButton **
     return box;
 }
 
+int rightColumnWidth(const QFont &font)
+{
+    // The widest list of any page: 85 for the time, 82 for each figure, widened for wide fonts as
+    // HistoryPanel widens its columns; then the list's frame, its scroll bar and the box's margins.
+    const QFontMetrics metrics(font);
+    const int time = std::max(85, metrics.horizontalAdvance(QStringLiteral("00-00-00 00:00")) + 14);
+    const int figure = std::max(82, metrics.horizontalAdvance(QStringLiteral("单位开支减少")) + 14);
+    QScrollBar bar(Qt::Vertical);
+    return std::max(260, time + 2 * figure + 4 + bar.sizeHint().width() + 12);
+}
+
 QSplitter *pageSplitter(QWidget *work, QWidget *threshold, HistoryPanel *history, bool fixed, QWidget *parent)
 {
-    // The list widens its columns for wide fonts; the column follows, so no caption is cut off.
-    const QTableWidget *list = history->list();
-    const int listWidth = list->horizontalHeader()->length() + 2 * list->frameWidth() +
-                          list->verticalScrollBar()->sizeHint().width();
-    history->setMinimumWidth(std::max(threshold->width(), listWidth + 12));
     auto *right = thinSplitter(Qt::Vertical, parent);
+    // At least as wide as on every other page; on the pages whose handle moves, the user may widen it.
+    right->setMinimumWidth(rightColumnWidth(history->list()->font()));
     right->addWidget(threshold);
     right->addWidget(history);
     right->setStretchFactor(1, 1);
@@ -248,6 +281,195 @@ QStringList itemTexts(const TaxItem *item)
 QStringList totalTexts(Amount taxable, Amount tax, Amount net)
 {
     return {formatAmount(taxable), formatAmount(tax), formatAmount(net)};
+}
+
+namespace {
+
+class ColumnFitter : public QObject
+{
+public:
+    ColumnFitter(QTableWidget *table, const QList<int> &widths)
+        : QObject(table), m_table(table), m_widths(widths)
+    {
+        const QFontMetrics metrics(table->horizontalHeader()->font());
+        for (int c = 0; c < m_widths.size(); ++c) {
+            int least = 0;
+            if (const QTableWidgetItem *header = table->horizontalHeaderItem(c))
+                least = metrics.horizontalAdvance(header->text());
+            // The caption cells (row names, the captions of a comparison) are there from the start.
+            for (int r = 0; r < table->rowCount(); ++r) {
+                if (const QTableWidgetItem *item = table->item(r, c))
+                    least = std::max(least, metrics.horizontalAdvance(item->text()));
+            }
+            m_least << std::min(m_widths.at(c), least > 0 ? least + 16 : 1);
+        }
+        // The last column stretches over what is left, but never below the header's least section.
+        if (!m_widths.isEmpty() && table->horizontalHeader()->stretchLastSection()) {
+            const int least = table->horizontalHeader()->minimumSectionSize();
+            m_widths.last() = std::max(m_widths.last(), least);
+            m_least.last() = m_widths.last();
+        }
+        table->installEventFilter(this);
+        apply();
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_table && event->type() == QEvent::Resize)
+            apply();
+        return false;
+    }
+
+private:
+    void apply()
+    {
+        const int room =
+            m_table->width() - 2 * m_table->frameWidth() -
+            (m_table->verticalScrollBar()->isVisible() ? m_table->verticalScrollBar()->width() : 0);
+        int wanted = 0;
+        int spare = 0;
+        for (int c = 0; c < m_widths.size(); ++c) {
+            wanted += m_widths.at(c);
+            spare += m_widths.at(c) - m_least.at(c);
+        }
+        const int excess = std::max(0, wanted - room);
+        for (int c = 0; c < m_widths.size(); ++c) {
+            const int give =
+                spare > 0
+                    ? std::min(m_widths.at(c) - m_least.at(c),
+                               int((qint64(excess) * (m_widths.at(c) - m_least.at(c)) + spare - 1) / spare))
+                    : 0;
+            m_table->setColumnWidth(c, m_widths.at(c) - give);
+        }
+    }
+
+    QTableWidget *m_table;
+    QList<int> m_widths;
+    QList<int> m_least;
+};
+
+class EnterClicks : public QObject
+{
+public:
+    EnterClicks(QAbstractSpinBox *box, QAbstractButton *button) : QObject(box), m_box(box), m_button(button)
+    {
+        box->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched != m_box || event->type() != QEvent::KeyPress)
+            return false;
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key != Qt::Key_Return && key != Qt::Key_Enter)
+            return false;
+        m_box->interpretText();
+        if (m_button->isEnabled())
+            m_button->click();
+        return true;
+    }
+
+private:
+    QAbstractSpinBox *m_box;
+    QAbstractButton *m_button;
+};
+
+} // namespace
+
+void fitColumns(QTableWidget *table, const QList<int> &widths)
+{
+    new ColumnFitter(table, widths);
+}
+
+void clickOnEnter(QAbstractSpinBox *box, QAbstractButton *button)
+{
+    new EnterClicks(box, button);
+}
+
+QLabel *tableNote(QWidget *parent)
+{
+    auto *label = new QLabel(parent);
+    label->setStyleSheet(QStringLiteral("color:gray;"));
+    QSizePolicy policy = label->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    label->setSizePolicy(policy);
+    label->hide();
+    return label;
+}
+
+void showInsuranceNote(QLabel *note, Amount monthlyGross, Amount insurance)
+{
+    note->setText(kInsuranceNoteText);
+    note->setVisible(insurance > monthlyGross);
+}
+
+ResultWatch::ResultWatch(QWidget *page) : QObject(page), m_notice(new QLabel(kStaleNoticeText, page))
+{
+    m_notice->setStyleSheet(QStringLiteral("color:rgb(230, 110, 0);"));
+    QFont font = m_notice->font();
+    font.setBold(true);
+    m_notice->setFont(font);
+    QSizePolicy policy = m_notice->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    m_notice->setSizePolicy(policy);
+    m_notice->hide();
+}
+
+void ResultWatch::watchInputs(const QList<QWidget *> &inputs)
+{
+    for (QWidget *input : inputs) {
+        if (auto *box = qobject_cast<QDoubleSpinBox *>(input))
+            connect(box, &QDoubleSpinBox::valueChanged, this, &ResultWatch::markStale);
+        else if (auto *count = qobject_cast<QSpinBox *>(input))
+            connect(count, &QSpinBox::valueChanged, this, &ResultWatch::markStale);
+        else if (auto *button = qobject_cast<QAbstractButton *>(input))
+            connect(button, &QAbstractButton::toggled, this, &ResultWatch::markStale);
+    }
+}
+
+void ResultWatch::addResults(const QList<QWidget *> &results)
+{
+    for (QWidget *widget : results) {
+        // A table draws its cells in the palette's disabled text colour; an opacity effect over a
+        // scrolled view composes badly, so only labels and their rows are faded.
+        if (!qobject_cast<QAbstractItemView *>(widget)) {
+            auto *effect = new QGraphicsOpacityEffect(widget);
+            effect->setOpacity(0.35);
+            effect->setEnabled(false);
+            widget->setGraphicsEffect(effect);
+        }
+        m_results << widget;
+    }
+}
+
+void ResultWatch::setFresh()
+{
+    setGreyed(false);
+    m_armed = true;
+}
+
+void ResultWatch::setEmpty()
+{
+    setGreyed(false);
+    m_armed = false;
+}
+
+void ResultWatch::markStale()
+{
+    if (m_armed && !m_stale)
+        setGreyed(true);
+}
+
+void ResultWatch::setGreyed(bool greyed)
+{
+    m_stale = greyed;
+    for (QWidget *widget : std::as_const(m_results)) {
+        if (QGraphicsEffect *effect = widget->graphicsEffect())
+            effect->setEnabled(greyed);
+        else
+            widget->setEnabled(!greyed);
+    }
+    m_notice->setVisible(greyed);
 }
 
 bool isInputValue(double yuan)

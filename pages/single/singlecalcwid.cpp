@@ -19,6 +19,7 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <iterator>
 
 namespace {
 
@@ -37,40 +38,32 @@ SingleCalcWid::SingleCalcWid(QWidget *parent)
       m_table(new QTableWidget(kRows, kColumns, this)),
       m_history(
           new HistoryPanel({QStringLiteral("时间"), QStringLiteral("月应发工资"), QStringLiteral("年终奖金")},
-                           {85, 68, 68}, this))
+                           {85, 68, 68}, this)),
+      m_insuranceNote(pagekit::tableNote(this)), m_watch(new pagekit::ResultWatch(this))
 {
     ensureRateTable();
     pagekit::makeWhite(this);
     QLabel *description =
         pagekit::headline(QStringLiteral("用于计算月工资、年终一次性奖金、年金的个人所得税。"), this);
 
-    auto *inputs = new QGridLayout;
-    inputs->setHorizontalSpacing(12);
-    inputs->setVerticalSpacing(4);
-    const QString captions[] = {QStringLiteral("月应发工资"), QStringLiteral("三险一金"),
-                                QStringLiteral("年终奖金"), QStringLiteral("企业年金")};
-    QDoubleSpinBox *fields[] = {m_gross, m_insurance, m_bonus, m_annuity};
-    for (int i = 0; i < 4; ++i) {
-        auto *caption = new QLabel(captions[i], this);
-        caption->setBuddy(fields[i]);
-        inputs->addWidget(caption, 0, i);
-        inputs->addWidget(fields[i], 1, i);
-    }
+    QGridLayout *inputs = pagekit::inputGrid({QStringLiteral("月应发工资"), QStringLiteral("三险一金"),
+                                              QStringLiteral("年终奖金"), QStringLiteral("企业年金")},
+                                             {m_gross, m_insurance, m_bonus, m_annuity}, 2, this);
+    for (QDoubleSpinBox *field : {m_gross, m_insurance, m_bonus, m_annuity})
+        pagekit::clickOnEnter(field, m_calcButton);
     m_saveButton->hide();
     m_loadButton->hide();
 
     auto *inputRow = new QHBoxLayout;
     inputRow->addLayout(inputs);
     inputRow->addSpacing(16);
-    inputRow->addWidget(m_calcButton, 0, Qt::AlignBottom);
+    inputRow->addWidget(m_calcButton, 0, Qt::AlignVCenter);
     inputRow->addStretch();
 
     m_table->setHorizontalHeaderLabels({QString(), QStringLiteral("应税收入"), QStringLiteral("个人所得税"),
                                         QStringLiteral("实发数"), QStringLiteral("税率"),
                                         QStringLiteral("速算扣除数"), QStringLiteral(" ")});
     const int widths[kColumns] = {100, 110, 100, 110, 40, 100, 1};
-    for (int c = 0; c < kColumns; ++c)
-        m_table->setColumnWidth(c, widths[c]);
     pagekit::styleResultTable(m_table);
     m_table->setMinimumHeight(190);
     const QString rowCaptions[kRows] = {QStringLiteral("月应发工资"), QStringLiteral("年终奖金"),
@@ -79,6 +72,7 @@ SingleCalcWid::SingleCalcWid(QWidget *parent)
         m_table->setItem(r, 0, new QTableWidgetItem(rowCaptions[r]));
         pagekit::setRowTexts(m_table, r, 1, QStringList(kColumns - 1));
     }
+    pagekit::fitColumns(m_table, QList<int>(std::begin(widths), std::end(widths)));
 
     auto *notes = new QLabel(
         QStringLiteral(
@@ -102,20 +96,24 @@ SingleCalcWid::SingleCalcWid(QWidget *parent)
     auto *work = new QWidget(this);
     auto *workLayout = new QVBoxLayout(work);
     workLayout->setContentsMargins(15, 12, 12, 12);
-    workLayout->setSpacing(10);
+    workLayout->setSpacing(8);
     workLayout->addWidget(description);
     workLayout->addLayout(inputRow);
     auto *memoRow = new QHBoxLayout;
     memoRow->addWidget(m_memoButton);
     memoRow->addStretch();
+    memoRow->addWidget(m_watch->notice());
     memoRow->addWidget(m_saveButton);
     memoRow->addWidget(m_loadButton);
     workLayout->addLayout(memoRow);
     workLayout->addWidget(m_table);
+    workLayout->addWidget(m_insuranceNote);
     workLayout->addWidget(notes);
     workLayout->addStretch();
 
     QGroupBox *threshold = pagekit::thresholdGroup(this, &m_local, &m_foreign);
+    m_watch->watchInputs({m_gross, m_insurance, m_bonus, m_annuity, m_local, m_foreign});
+    m_watch->addResults({m_table, m_insuranceNote});
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(pagekit::pageSplitter(work, threshold, m_history, false, this));
@@ -145,6 +143,9 @@ void SingleCalcWid::calc()
                          pagekit::totalTexts(salary.taxableTotal, salary.taxTotal, salary.netTotal) +
                              QStringList(2));
     m_processText = salary.processText;
+    pagekit::showInsuranceNote(m_insuranceNote, fenFromInput(m_gross->value()),
+                               fenFromInput(m_insurance->value()));
+    m_watch->setFresh();
     save();
 }
 
@@ -167,18 +168,22 @@ void SingleCalcWid::save()
     QDataStream &out = writer.stream();
     out << m_insurance->value() << m_annuity->value() << m_local->isChecked() << m_processText;
     writeTableSnapshot(out, m_table);
-    if (writer.commit())
-        addHistoryRow(m_history->list(), writer.path(), writer.timeText(), gross, bonus);
+    addHistoryEntry(m_history->list(), writer);
 }
 
 void SingleCalcWid::load() {}
 
 void SingleCalcWid::load(const QString &fileName)
 {
+    loadRecord(fileName);
+}
+
+bool SingleCalcWid::loadRecord(const QString &fileName)
+{
     // Everything is read and checked first; the page changes only when the whole record is sound.
     HistoryReader reader(fileName);
     if (!reader.ok())
-        return;
+        return false;
     QDataStream &in = reader.stream();
     double insurance = 0;
     double annuity = 0;
@@ -187,12 +192,12 @@ void SingleCalcWid::load(const QString &fileName)
     in >> insurance >> annuity >> local >> processText;
     TableSnapshot table;
     if (!reader.finish() || !readTableSnapshot(reader, kRows, kColumns, &table) || !reader.finish())
-        return;
+        return false;
     const double gross = reader.head().value1;
     const double bonus = reader.head().value2;
     if (table.rows != kRows || table.columns != kColumns || !pagekit::isInputValue(gross) ||
         !pagekit::isInputValue(bonus) || !pagekit::isInputValue(insurance) || !pagekit::isInputValue(annuity))
-        return;
+        return false;
 
     m_gross->setValue(gross);
     m_bonus->setValue(bonus);
@@ -201,6 +206,9 @@ void SingleCalcWid::load(const QString &fileName)
     (local ? m_local : m_foreign)->setChecked(true);
     m_processText = processText;
     applyTableSnapshot(m_table, table);
+    pagekit::showInsuranceNote(m_insuranceNote, fenFromInput(gross), fenFromInput(insurance));
+    m_watch->setFresh();
+    return true;
 }
 
 void SingleCalcWid::searchHistory()
@@ -210,7 +218,5 @@ void SingleCalcWid::searchHistory()
 
 void SingleCalcWid::openHistory(int row, int /*column*/)
 {
-    const QString path = historyPathAt(m_history->list(), row);
-    if (!path.isEmpty())
-        load(path);
+    openHistoryEntry(this, m_history->list(), row, [this](const QString &path) { return loadRecord(path); });
 }

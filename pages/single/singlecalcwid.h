@@ -8,10 +8,14 @@
 #include <QWidget>
 
 class QDoubleSpinBox;
+class QLabel;
 class QPushButton;
 class QRadioButton;
 class QTableWidget;
 class HistoryPanel;
+namespace pagekit {
+class ResultWatch;
+}
 
 class SingleCalcWid : public QWidget
 {
@@ -34,6 +38,9 @@ public slots:
     void openHistory(int row, int column);
 
 private:
+    // Restores the page from the record; false, with nothing changed, when it cannot be read.
+    bool loadRecord(const QString &fileName);
+
     QDoubleSpinBox *m_gross;
     QDoubleSpinBox *m_insurance;
     QDoubleSpinBox *m_bonus;
@@ -46,5 +53,7 @@ private:
     QRadioButton *m_local = nullptr;
     QRadioButton *m_foreign = nullptr;
     HistoryPanel *m_history;
+    QLabel *m_insuranceNote;
+    pagekit::ResultWatch *m_watch;
     QString m_processText;
 };

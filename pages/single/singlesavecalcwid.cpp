@@ -22,6 +22,7 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <iterator>
 
 namespace {
 
@@ -45,7 +46,8 @@ SingleSaveCalcWid::SingleSaveCalcWid(QWidget *parent)
       m_netIncrease(pagekit::resultValue(m_figures, true)),
       m_history(new HistoryPanel(
           {QStringLiteral("时间"), QStringLiteral("税后收入增加"), QStringLiteral("单位开支减少")},
-          {85, 82, 82}, this))
+          {85, 82, 82}, this)),
+      m_insuranceNote(pagekit::tableNote(this)), m_watch(new pagekit::ResultWatch(this))
 {
     ensureRateTable();
     pagekit::makeWhite(this);
@@ -62,6 +64,8 @@ SingleSaveCalcWid::SingleSaveCalcWid(QWidget *parent)
         inputs->addWidget(caption, 0, i);
         inputs->addWidget(fields[i], 1, i);
     }
+    for (QDoubleSpinBox *field : fields)
+        pagekit::clickOnEnter(field, m_planButton);
     auto *inputRow = new QHBoxLayout;
     inputRow->addLayout(inputs);
     inputRow->addSpacing(16);
@@ -73,6 +77,7 @@ SingleSaveCalcWid::SingleSaveCalcWid(QWidget *parent)
     auto *memoRow = new QHBoxLayout;
     memoRow->addWidget(m_memoButton);
     memoRow->addStretch();
+    memoRow->addWidget(m_watch->notice());
     memoRow->addWidget(m_saveButton);
     memoRow->addWidget(m_loadButton);
 
@@ -81,8 +86,6 @@ SingleSaveCalcWid::SingleSaveCalcWid(QWidget *parent)
                                         QStringLiteral("税率"), QStringLiteral("速算扣除数"),
                                         QStringLiteral(" ")});
     const int widths[kColumns] = {80, 70, 110, 100, 110, 40, 100, 1};
-    for (int c = 0; c < kColumns; ++c)
-        m_table->setColumnWidth(c, widths[c]);
     pagekit::styleResultTable(m_table);
     m_table->setMinimumHeight(35 * kRows + 40);
     const QString rowCaptions[] = {QStringLiteral("月应发工资"), QStringLiteral("年终奖金"),
@@ -100,6 +103,7 @@ SingleSaveCalcWid::SingleSaveCalcWid(QWidget *parent)
         if (r % 2 == 1)
             pagekit::tintRow(m_table, r, pagekit::kAfterRowColor, 1);
     }
+    pagekit::fitColumns(m_table, QList<int>(std::begin(widths), std::end(widths)));
 
     QFont methodFont = m_method->font();
     methodFont.setBold(true);
@@ -118,8 +122,13 @@ SingleSaveCalcWid::SingleSaveCalcWid(QWidget *parent)
         figures->addWidget(values[i]);
     }
     figures->addStretch();
-    m_method->hide();
-    m_figures->hide();
+    // The lines keep their place while hidden, so the page does not move when they appear.
+    for (QWidget *line : {static_cast<QWidget *>(m_method), m_figures}) {
+        QSizePolicy policy = line->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        line->setSizePolicy(policy);
+        line->hide();
+    }
 
     auto *work = new QWidget(this);
     auto *workLayout = new QVBoxLayout(work);
@@ -130,6 +139,7 @@ SingleSaveCalcWid::SingleSaveCalcWid(QWidget *parent)
     workLayout->addLayout(inputRow);
     workLayout->addLayout(memoRow);
     workLayout->addWidget(m_table);
+    workLayout->addWidget(m_insuranceNote);
     workLayout->addWidget(m_method);
     workLayout->addWidget(m_figures);
     workLayout->addStretch();
@@ -140,6 +150,9 @@ SingleSaveCalcWid::SingleSaveCalcWid(QWidget *parent)
     layout->addWidget(pagekit::pageSplitter(work, threshold, m_history, false, this));
 
     m_options = buildOptionsPanel();
+    m_watch->watchInputs({m_gross, m_insurance, m_bonus, m_local, m_foreign, m_raiseNet, m_lowerCost,
+                          m_bonusOnly, m_balanced, m_months});
+    m_watch->addResults({m_table, m_insuranceNote, m_method, m_figures});
 
     connect(m_planButton, &QPushButton::clicked, this, &SingleSaveCalcWid::calc);
     connect(m_memoButton, &QPushButton::clicked, this, &SingleSaveCalcWid::browseCalculateMemo);
@@ -281,6 +294,9 @@ void SingleSaveCalcWid::start()
         m_headCost = best.costDecrease / 100.0;
     }
     m_processText = planPageProcessText(method, salary, results);
+    pagekit::showInsuranceNote(m_insuranceNote, fenFromInput(m_gross->value()),
+                               fenFromInput(m_insurance->value()));
+    m_watch->setFresh();
     save();
 }
 
@@ -304,18 +320,22 @@ void SingleSaveCalcWid::save()
         << m_gross->value() << m_insurance->value() << m_bonus->value() << m_local->isChecked()
         << m_raiseNet->isChecked() << m_bonusOnly->isChecked() << qint32(m_months->value()) << m_processText;
     writeTableSnapshot(out, m_table);
-    if (writer.commit())
-        addHistoryRow(m_history->list(), writer.path(), writer.timeText(), m_headNet, m_headCost);
+    addHistoryEntry(m_history->list(), writer);
 }
 
 void SingleSaveCalcWid::load() {}
 
 void SingleSaveCalcWid::load(const QString &fileName)
 {
+    loadRecord(fileName);
+}
+
+bool SingleSaveCalcWid::loadRecord(const QString &fileName)
+{
     // Everything is read and checked first; the page changes only when the whole record is sound.
     HistoryReader reader(fileName);
     if (!reader.ok())
-        return;
+        return false;
     QDataStream &in = reader.stream();
     QString method;
     QString taxDecrease;
@@ -333,15 +353,15 @@ void SingleSaveCalcWid::load(const QString &fileName)
         raiseNet >> bonusOnly >> months >> processText;
     TableSnapshot table;
     if (!reader.finish() || !readTableSnapshot(reader, kRows, kColumns, &table) || !reader.finish())
-        return;
+        return false;
     for (const QString *text : {&method, &taxDecrease, &costDecrease, &netIncrease}) {
         if (text->size() > kMaxLabelLength)
-            return;
+            return false;
     }
     if (table.rows != kRows || table.columns != kColumns || !pagekit::isInputValue(gross) ||
         !pagekit::isInputValue(insurance) || !pagekit::isInputValue(bonus) || months < 1 ||
         months > kMaxMonths)
-        return;
+        return false;
 
     m_gross->setValue(gross);
     m_insurance->setValue(insurance);
@@ -359,6 +379,9 @@ void SingleSaveCalcWid::load(const QString &fileName)
     m_headNet = reader.head().value1;
     m_headCost = reader.head().value2;
     applyTableSnapshot(m_table, table);
+    pagekit::showInsuranceNote(m_insuranceNote, fenFromInput(gross), fenFromInput(insurance));
+    m_watch->setFresh();
+    return true;
 }
 
 void SingleSaveCalcWid::searchHistory()
@@ -368,7 +391,5 @@ void SingleSaveCalcWid::searchHistory()
 
 void SingleSaveCalcWid::openHistory(int row, int /*column*/)
 {
-    const QString path = historyPathAt(m_history->list(), row);
-    if (!path.isEmpty())
-        load(path);
+    openHistoryEntry(this, m_history->list(), row, [this](const QString &path) { return loadRecord(path); });
 }

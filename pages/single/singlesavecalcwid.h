@@ -15,6 +15,9 @@ class QRadioButton;
 class QSpinBox;
 class QTableWidget;
 class HistoryPanel;
+namespace pagekit {
+class ResultWatch;
+}
 
 class SingleSaveCalcWid : public QWidget
 {
@@ -46,6 +49,8 @@ public slots:
 
 private:
     QWidget *buildOptionsPanel();
+    // Restores the page from the record; false, with nothing changed, when it cannot be read.
+    bool loadRecord(const QString &fileName);
     void showResultLabels();
 
     QDoubleSpinBox *m_gross;
@@ -64,6 +69,8 @@ private:
     QRadioButton *m_local = nullptr;
     QRadioButton *m_foreign = nullptr;
     HistoryPanel *m_history;
+    QLabel *m_insuranceNote;
+    pagekit::ResultWatch *m_watch;
 
     QWidget *m_options = nullptr;
     QRadioButton *m_raiseNet = nullptr;

@@ -1,7 +1,9 @@
 // Every image path the program names must load from the compiled-in resources, and the help
 // documents must be shipped.
+#include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QRegularExpression>
 #include <QTest>
 
 class TestResources : public QObject
@@ -16,6 +18,10 @@ private slots:
     void skinPairsMatch();
     void helpDocuments_data();
     void helpDocuments();
+    void helpTexts_data();
+    void helpTexts();
+    void helpHasNoStraySpaces_data();
+    void helpHasNoStraySpaces();
 };
 
 void TestResources::images_data()
@@ -47,7 +53,9 @@ void TestResources::images_data()
                            ":/sysButton/skin_button",
                            ":/sysButton/main_menu",
                            ":/sysButton/min_button",
+                           ":/sysButton/restore_button",
                            ":/sysButton/max_button",
+                           ":/sysButton/restore_button",
                            ":/sysButton/close_button",
                            ":/sysButton/close",
                            ":/sysButton/close24",
@@ -132,6 +140,79 @@ void TestResources::helpDocuments()
     QVERIFY(f.open(QIODevice::ReadOnly));
     QVERIFY(f.read(5) == "%PDF-");
     QVERIFY(f.size() > 10000);
+}
+
+namespace {
+
+// The hand-written source of a help document, as tools/gen-resources prints it.
+QString helpSource(const QString &name)
+{
+    QFile f(QStringLiteral(LUMO_SOURCE_DIR "/tools/genresources/") + name);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+} // namespace
+
+void TestResources::helpTexts_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("phrase");
+    const QString guide = QStringLiteral("guide.html");
+    // The buttons and messages the guide names are the ones the pages show.
+    QTest::newRow("planning button") << guide << QStringLiteral("点“筹划 ↓”");
+    QTest::newRow("planning goal") << guide << QStringLiteral("“减少单位开支（员工税后收入不变）”");
+    QTest::newRow("where the verdict is") << guide << QStringLiteral("点“查看计算过程”，过程的最后一段");
+    QTest::newRow("the verdict") << guide
+                                 << QStringLiteral(
+                                        "恭喜您，在选定节税筹划策略下，原有薪资已经是合理发放了。");
+    QTest::newRow("unreadable entry") << guide << QStringLiteral("该计算记录无法读取，文件可能已损坏。");
+    QTest::newRow("stale results") << guide << QStringLiteral("输入已修改，请重新计算。");
+    QTest::newRow("deductions above the wage")
+        << guide << QStringLiteral("三险一金大于月应发工资，应税收入按 0 计算。");
+    // Which rules the figures follow.
+    QTest::newRow("rules: year") << guide << QStringLiteral("2011年9月1日起施行的个人所得税规定");
+    QTest::newRow("rules: threshold") << guide << QStringLiteral("每月减除费用3500元");
+    QTest::newRow("rules: foreign staff") << guide << QStringLiteral("即4800元");
+    QTest::newRow("rules: seven rows") << guide << QStringLiteral("七级超额累进税率表");
+    QTest::newRow("laws: threshold") << QStringLiteral("laws.html") << QStringLiteral("减除费用3500元");
+}
+
+void TestResources::helpTexts()
+{
+    QFETCH(QString, source);
+    QFETCH(QString, phrase);
+    const QString text = helpSource(source);
+    QVERIFY(!text.isEmpty());
+    QVERIFY2(text.contains(phrase), qPrintable(phrase));
+}
+
+void TestResources::helpHasNoStraySpaces_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::newRow("guide") << QStringLiteral("guide.html");
+    QTest::newRow("laws") << QStringLiteral("laws.html");
+}
+
+void TestResources::helpHasNoStraySpaces()
+{
+    QFETCH(QString, source);
+    const QString text = helpSource(source);
+    QVERIFY(!text.isEmpty());
+    // Between a Chinese character and a number or a Latin word, outside the headings and the quoted
+    // page message (which has its own spaces).
+    static const QRegularExpression stray(
+        QStringLiteral("[\\x{4e00}-\\x{9fff}\\x{3000}-\\x{303f}\\x{ff00}-\\x{ffef}] +[A-Za-z0-9]|"
+                       "[A-Za-z0-9%] +[\\x{4e00}-\\x{9fff}\\x{3000}-\\x{303f}\\x{ff00}-\\x{ffef}]"));
+    const QStringList lines = text.split(u'\n');
+    for (const QString &line : lines) {
+        if (line.startsWith(QStringLiteral("<h1>")))
+            continue;
+        QString body = line;
+        body.remove(QStringLiteral("按 0 计算"));
+        body.remove(QStringLiteral("岚舟个税节税筹划 2.1.2 "));
+        const QRegularExpressionMatch m = stray.match(body);
+        QVERIFY2(!m.hasMatch(), qPrintable(m.captured()));
+    }
 }
 
 QTEST_MAIN(TestResources)

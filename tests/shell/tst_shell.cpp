@@ -1,6 +1,8 @@
 #include "pages/single/singlecalcwid.h"
+#include "shell/aboutusdialog.h"
 #include "shell/changeskinwidget.h"
 #include "shell/config.h"
+#include "shell/framegrip.h"
 #include "shell/lumo.h"
 #include "shell/pushbutton.h"
 #include "shell/skinwidget.h"
@@ -13,6 +15,7 @@
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QFontInfo>
+#include <QLabel>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
@@ -49,6 +52,14 @@ private slots:
     void pagesAreKept();
     void everyFunctionHasAPage();
     void maximiseRestoresGeometry();
+    void maximiseButtonShowsRestore();
+    void aboutBoxStatesTheRules();
+    void resizeRule_data();
+    void resizeRule();
+    void edgesResizeTheWindow_data();
+    void edgesResizeTheWindow();
+    void edgeCursors_data();
+    void edgeCursors();
     void drag_data();
     void drag();
     void skinChoiceIsStored();
@@ -63,6 +74,8 @@ private slots:
     void pushButtonClicksOnReleaseAnywhere();
     void pageOption_data();
     void pageOption();
+    void sizeOption_data();
+    void sizeOption();
     void helpDocumentsAreFound();
     void chineseTranslationAndFont();
 
@@ -160,6 +173,161 @@ void TestShell::maximiseRestoresGeometry()
     QVERIFY(w.isMaximised());
     QTest::mouseDClick(w.titleWidget(), Qt::LeftButton, Qt::NoModifier, QPoint(300, 10));
     QCOMPARE(w.geometry(), placed);
+}
+
+void TestShell::maximiseButtonShowsRestore()
+{
+    Lumo w;
+    w.showWidget();
+    PushButton *max = w.titleWidget()->maxButton();
+    QCOMPARE(max->imageStrip(), QStringLiteral(":/sysButton/max_button"));
+    QCOMPARE(max->toolTip(), QStringLiteral("最大化"));
+    w.showMax();
+    QCOMPARE(max->imageStrip(), QStringLiteral(":/sysButton/restore_button"));
+    QCOMPARE(max->toolTip(), QStringLiteral("还原"));
+    // The restore strip has the maximise strip's frames, so the title bar does not shift.
+    const QPixmap maxStrip(QStringLiteral(":/sysButton/max_button"));
+    QCOMPARE(max->size(), QSize(maxStrip.width() / 4, maxStrip.height()));
+    w.showMax();
+    QCOMPARE(max->imageStrip(), QStringLiteral(":/sysButton/max_button"));
+    QCOMPARE(max->toolTip(), QStringLiteral("最大化"));
+}
+
+void TestShell::aboutBoxStatesTheRules()
+{
+    AboutUsDialog about;
+    about.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&about));
+    QLabel *rules = nullptr;
+    for (QLabel *label : about.findChildren<QLabel *>()) {
+        if (label->text() == kAppliedRulesText)
+            rules = label;
+    }
+    QVERIFY(rules);
+    for (const QString &fact :
+         {QStringLiteral("2011"), QStringLiteral("3500元"), QStringLiteral("4800元"), QStringLiteral("七级")})
+        QVERIFY2(rules->text().contains(fact), qPrintable(fact));
+    // The whole line shows inside the box.
+    QVERIFY(about.rect().contains(QRect(rules->mapTo(&about, QPoint(0, 0)), rules->size())));
+    QVERIFY(rules->height() >= rules->heightForWidth(rules->width()));
+}
+
+void TestShell::resizeRule_data()
+{
+    QTest::addColumn<int>("edges");
+    QTest::addColumn<QPoint>("delta");
+    QTest::addColumn<QRect>("expected");
+    // From (100, 100) 1000 × 700; the minimum is 900 × 600.
+    QTest::newRow("right edge wider") << int(Qt::RightEdge) << QPoint(50, 7) << QRect(100, 100, 1050, 700);
+    QTest::newRow("left edge wider, right stays")
+        << int(Qt::LeftEdge) << QPoint(-30, 0) << QRect(70, 100, 1030, 700);
+    QTest::newRow("bottom edge shorter")
+        << int(Qt::BottomEdge) << QPoint(0, -50) << QRect(100, 100, 1000, 650);
+    QTest::newRow("top edge taller") << int(Qt::TopEdge) << QPoint(9, -20) << QRect(100, 80, 1000, 720);
+    QTest::newRow("bottom-right corner")
+        << int(Qt::RightEdge | Qt::BottomEdge) << QPoint(-10, 10) << QRect(100, 100, 990, 710);
+    QTest::newRow("top-left corner") << int(Qt::LeftEdge | Qt::TopEdge) << QPoint(10, 10)
+                                     << QRect(110, 110, 990, 690);
+    QTest::newRow("right edge stops at the minimum")
+        << int(Qt::RightEdge) << QPoint(-500, 0) << QRect(100, 100, 900, 700);
+    QTest::newRow("left edge stops at the minimum, right stays")
+        << int(Qt::LeftEdge) << QPoint(500, 0) << QRect(200, 100, 900, 700);
+    QTest::newRow("top edge stops at the minimum, bottom stays")
+        << int(Qt::TopEdge) << QPoint(0, 400) << QRect(100, 200, 1000, 600);
+    QTest::newRow("corner stops at the minimum both ways")
+        << int(Qt::RightEdge | Qt::BottomEdge) << QPoint(-800, -800) << QRect(100, 100, 900, 600);
+}
+
+void TestShell::resizeRule()
+{
+    QFETCH(int, edges);
+    QFETCH(QPoint, delta);
+    QFETCH(QRect, expected);
+    QCOMPARE(FrameGrip::resized(QRect(100, 100, 1000, 700), Qt::Edges(edges), delta, QSize(900, 600)),
+             expected);
+}
+
+void TestShell::edgesResizeTheWindow_data()
+{
+    QTest::addColumn<QPoint>("pressFromBottomRight"); // press point, from the window's bottom-right pixel
+    QTest::addColumn<QPoint>("pressFromTopLeft");     // used when the first is null
+    QTest::addColumn<QPoint>("delta");
+    QTest::addColumn<QSize>("expected");
+    QTest::newRow("right edge, over the page")
+        << QPoint(-2, -300) << QPoint() << QPoint(60, 0) << QSize(1060, 700);
+    QTest::newRow("bottom edge, over the page")
+        << QPoint(-400, -1) << QPoint() << QPoint(0, 40) << QSize(1000, 740);
+    QTest::newRow("bottom-right corner") << QPoint(-1, -1) << QPoint() << QPoint(-50, -30) << QSize(950, 670);
+    QTest::newRow("left edge, over the title bar")
+        << QPoint() << QPoint(1, 50) << QPoint(-20, 0) << QSize(1020, 700);
+    QTest::newRow("below the minimum stops there")
+        << QPoint(-1, -1) << QPoint() << QPoint(-400, -400) << QSize(900, 600);
+    QTest::newRow("inside the window: no resize")
+        << QPoint(-20, -20) << QPoint() << QPoint(60, 60) << QSize(1000, 700);
+}
+
+void TestShell::edgesResizeTheWindow()
+{
+    QFETCH(QPoint, pressFromBottomRight);
+    QFETCH(QPoint, pressFromTopLeft);
+    QFETCH(QPoint, delta);
+    QFETCH(QSize, expected);
+    Lumo w;
+    w.showWidget();
+    w.setGeometry(QRect(50, 50, 1000, 700));
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    const QPoint at = pressFromTopLeft.isNull() ? QPoint(w.width() - 1, w.height() - 1) + pressFromBottomRight
+                                                : pressFromTopLeft;
+    // The press lands on whichever child covers the border, as a real click would.
+    QWidget *target = w.childAt(at) ? w.childAt(at) : &w;
+    const QPoint local = target->mapFrom(&w, at);
+    sendMouse(target, QEvent::MouseButtonPress, local, Qt::LeftButton, Qt::LeftButton);
+    sendMouse(target, QEvent::MouseMove, local + delta, Qt::NoButton, Qt::LeftButton);
+    sendMouse(target, QEvent::MouseButtonRelease, local + delta, Qt::LeftButton, Qt::NoButton);
+    QCOMPARE(w.size(), expected);
+    // Maximised, the edges do not resize.
+    w.showMax();
+    const QSize maximised = w.size();
+    sendMouse(&w, QEvent::MouseButtonPress, QPoint(w.width() - 1, w.height() - 1), Qt::LeftButton,
+              Qt::LeftButton);
+    sendMouse(&w, QEvent::MouseMove, QPoint(w.width() - 101, w.height() - 101), Qt::NoButton, Qt::LeftButton);
+    sendMouse(&w, QEvent::MouseButtonRelease, QPoint(w.width() - 101, w.height() - 101), Qt::LeftButton,
+              Qt::NoButton);
+    QCOMPARE(w.size(), maximised);
+}
+
+void TestShell::edgeCursors_data()
+{
+    QTest::addColumn<QPoint>("fromTopLeft"); // negative coordinates count from the right or bottom
+    QTest::addColumn<int>("shape");          // -1: no resize cursor
+    QTest::newRow("left edge") << QPoint(1, 300) << int(Qt::SizeHorCursor);
+    QTest::newRow("right edge") << QPoint(-2, 300) << int(Qt::SizeHorCursor);
+    QTest::newRow("bottom edge") << QPoint(400, -1) << int(Qt::SizeVerCursor);
+    QTest::newRow("top edge") << QPoint(400, 2) << int(Qt::SizeVerCursor);
+    QTest::newRow("top-left corner") << QPoint(0, 0) << int(Qt::SizeFDiagCursor);
+    QTest::newRow("bottom-right corner") << QPoint(-1, -1) << int(Qt::SizeFDiagCursor);
+    QTest::newRow("top-right corner") << QPoint(-1, 0) << int(Qt::SizeBDiagCursor);
+    QTest::newRow("bottom-left corner") << QPoint(0, -1) << int(Qt::SizeBDiagCursor);
+    QTest::newRow("inside") << QPoint(400, 300) << -1;
+}
+
+void TestShell::edgeCursors()
+{
+    QFETCH(QPoint, fromTopLeft);
+    QFETCH(int, shape);
+    Lumo w;
+    w.showWidget();
+    w.setGeometry(QRect(50, 50, 1000, 700));
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    const QPoint at((fromTopLeft.x() + w.width()) % w.width(), (fromTopLeft.y() + w.height()) % w.height());
+    QWidget *target = w.childAt(at) ? w.childAt(at) : &w;
+    sendMouse(target, QEvent::MouseMove, target->mapFrom(&w, at), Qt::NoButton, Qt::NoButton);
+    const QCursor *cursor = QApplication::overrideCursor();
+    QCOMPARE(cursor ? int(cursor->shape()) : -1, shape);
+    // Leaving the window gives the cursor back.
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(&w, &leave);
+    QVERIFY(!QApplication::overrideCursor());
 }
 
 void TestShell::drag_data()
@@ -372,6 +540,28 @@ void TestShell::pageOption()
     QString message;
     QCOMPARE(pageFromArguments(args, &message), page);
     QCOMPARE(!message.isEmpty(), error);
+}
+
+void TestShell::sizeOption_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("no option") << QStringList{"lumo"} << QSize();
+    QTest::newRow("900x600") << QStringList{"lumo", "--page", "2", "--size", "900x600"} << QSize(900, 600);
+    QTest::newRow("1280x800") << QStringList{"lumo", "--size", "1280x800"} << QSize(1280, 800);
+    QTest::newRow("no value") << QStringList{"lumo", "--size"} << QSize();
+    QTest::newRow("one number") << QStringList{"lumo", "--size", "900"} << QSize();
+    QTest::newRow("not numbers") << QStringList{"lumo", "--size", "axb"} << QSize();
+    QTest::newRow("zero width") << QStringList{"lumo", "--size", "0x600"} << QSize();
+    QTest::newRow("negative") << QStringList{"lumo", "--size", "-900x600"} << QSize();
+    QTest::newRow("absurdly large") << QStringList{"lumo", "--size", "99999999x600"} << QSize();
+}
+
+void TestShell::sizeOption()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QSize, size);
+    QCOMPARE(sizeFromArguments(args), size);
 }
 
 void TestShell::helpDocumentsAreFound()

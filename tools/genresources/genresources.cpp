@@ -568,6 +568,19 @@ void glyphMax(QPainter &p, const QRectF &r)
                QPointF(r.center().x() + 5, r.center().y() - 3));
 }
 
+// The maximise glyph twice, offset: the window will go back to its earlier size.
+void glyphRestore(QPainter &p, const QRectF &r)
+{
+    const QPointF c = r.center();
+    // The window behind: only what the front window leaves visible.
+    const QPointF behind[] = {c + QPointF(-2, -2), c + QPointF(-2, -6), c + QPointF(6, -6), c + QPointF(6, 1),
+                              c + QPointF(3, 1)};
+    p.drawPolyline(behind, 5);
+    p.drawLine(c + QPointF(-2, -5), c + QPointF(6, -5));
+    p.drawRect(QRectF(c.x() - 5, c.y() - 2, 8, 7));
+    p.drawLine(QPointF(c.x() - 5, c.y() - 1), QPointF(c.x() + 3, c.y() - 1));
+}
+
 void glyphClose(QPainter &p, const QRectF &r)
 {
     const QPointF c = r.center();
@@ -1079,6 +1092,7 @@ int main(int argc, char **argv)
     makeStrip(QStringLiteral("sysButton/main_menu"), 27, 22, glyphMenu, false);
     makeStrip(QStringLiteral("sysButton/min_button"), 27, 22, glyphMin, false);
     makeStrip(QStringLiteral("sysButton/max_button"), 27, 22, glyphMax, false);
+    makeStrip(QStringLiteral("sysButton/restore_button"), 27, 22, glyphRestore, false);
     makeStrip(QStringLiteral("sysButton/close_button"), 27, 22, glyphClose, true);
     makeStrip(QStringLiteral("sysButton/close"), 27, 22, glyphClose, true);
     makeFunctionIcon(QStringLiteral("toolWidget/singlecalc_free"), iconSingleCalc);

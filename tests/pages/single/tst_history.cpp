@@ -64,6 +64,8 @@ private slots:
     void fillKeepsNewestTwelve();
     void addRowTrimsOnlyItsOwnList();
     void writerCommitsWholeFilesOnly();
+    void repeatOfNewestIsNotWritten_data();
+    void repeatOfNewestIsNotWritten();
     void headLayoutIsPinned();
     void itemStreamOfTheToolkitIsRead();
     void tableRoundTrip();
@@ -210,6 +212,52 @@ void TestHistory::writerCommitsWholeFilesOnly()
     QVERIFY(!QFile::exists(pending.path()));
     QVERIFY(pending.commit());
     QVERIFY(QFile::exists(pending.path()));
+}
+
+void TestHistory::repeatOfNewestIsNotWritten_data()
+{
+    QTest::addColumn<QDateTime>("when");
+    QTest::addColumn<double>("value1");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<int>("cut"); // bytes cut off the earlier file's end
+    QTest::addColumn<bool>("repeats");
+    const QDateTime later = kNoon.addSecs(3600);
+    QTest::newRow("same record, same minute") << kNoon << 1.0 << "body" << 0 << true;
+    QTest::newRow("same record, an hour later") << later << 1.0 << "body" << 0 << true;
+    QTest::newRow("another head figure") << kNoon << 1.01 << "body" << 0 << false;
+    QTest::newRow("another field") << kNoon << 1.0 << "bodz" << 0 << false;
+    QTest::newRow("a longer field") << kNoon << 1.0 << "body!" << 0 << false;
+    QTest::newRow("earlier file cut short") << kNoon << 1.0 << "body" << 2 << false;
+}
+
+void TestHistory::repeatOfNewestIsNotWritten()
+{
+    QFETCH(QDateTime, when);
+    QFETCH(double, value1);
+    QFETCH(QString, field);
+    QFETCH(int, cut);
+    QFETCH(bool, repeats);
+    QTableWidget table(2, 2);
+    table.setItem(1, 1, new QTableWidgetItem(QStringLiteral("45")));
+    QTableWidget list(0, 3);
+    HistoryWriter first(historyDir(), QStringLiteral("sc"), 1, 2, kNoon);
+    first.stream() << QStringLiteral("body");
+    writeTableSnapshot(first.stream(), &table);
+    QVERIFY(addHistoryEntry(&list, first));
+    if (cut > 0) {
+        QFile f(first.path());
+        QVERIFY(f.resize(f.size() - cut));
+    }
+    HistoryWriter second(historyDir(), QStringLiteral("sc"), value1, 2, when);
+    second.stream() << field;
+    writeTableSnapshot(second.stream(), &table);
+    QCOMPARE(second.repeats(first.path()), repeats);
+    QCOMPARE(addHistoryEntry(&list, second), !repeats);
+    QCOMPARE(list.rowCount(), repeats ? 1 : 2);
+    QCOMPARE(listHistoryFiles(historyDir(), QStringLiteral("*.sc")).size(), repeats ? 1 : 2);
+    QCOMPARE(QFile::exists(second.path()), !repeats);
+    // A missing file is never a repeat.
+    QVERIFY(!second.repeats(historyDir() + QStringLiteral("gone.sc")));
 }
 
 void TestHistory::headLayoutIsPinned()

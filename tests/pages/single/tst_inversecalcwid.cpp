@@ -97,6 +97,8 @@ private slots:
     void inverts();
     void employerContributionsOnlyAddToExpense();
     void hiddenInputsKeptAndSaved();
+    void modeSwitchClearsResults_data();
+    void modeSwitchClearsResults();
     void historyReloadsWhatWasShown();
     void goodRecordLoadsAsStored();
     void badFilesChangeNothing_data();
@@ -280,6 +282,50 @@ void TestInverseCalcWid::hiddenInputsKeptAndSaved()
     QCOMPARE(o.grossAnnual->value(), 222222.22);
     QCOMPARE(o.netMonth->value(), 3333.33);
     QCOMPARE(o.netBonus->value(), 4444.44);
+}
+
+void TestInverseCalcWid::modeSwitchClearsResults_data()
+{
+    QTest::addColumn<int>("from");
+    QTest::addColumn<int>("to");
+    QTest::newRow("不含税 → 月收入年终奖") << 0 << 2;
+    QTest::newRow("不含税 → 含税") << 0 << 1;
+    QTest::newRow("含税 → 不含税") << 1 << 0;
+    QTest::newRow("月收入年终奖 → 含税") << 2 << 1;
+}
+
+void TestInverseCalcWid::modeSwitchClearsResults()
+{
+    QFETCH(int, from);
+    QFETCH(int, to);
+    InverseCalcWid page;
+    InverseView v(&page);
+    QRadioButton *modes[] = {v.netAnnualMode, v.grossAnnualMode, v.netMonthMode};
+    v.netAnnual->setValue(100000);
+    v.grossAnnual->setValue(120000);
+    v.netMonth->setValue(5000);
+    v.netBonus->setValue(10000);
+    modes[from]->setChecked(true);
+    page.calc();
+    QVERIFY(!v.taxTotal->text().isEmpty());
+    QVERIFY(!cell(v.result, 2, 1).isEmpty());
+    modes[to]->setChecked(true);
+    // The other mode's answer is gone, not merely greyed; the inputs stay.
+    QVERIFY(!v.taxTotal->isVisibleTo(&page));
+    QCOMPARE(v.labels(), (QStringList{QString(), QString(), QString()}));
+    for (int r = 0; r < 3; ++r)
+        QCOMPARE(v.row(r), QStringList(5));
+    QCOMPARE(v.netAnnual->value(), 100000.0);
+    for (QLabel *label : page.findChildren<QLabel *>()) {
+        if (label->text() == QStringLiteral("输入已修改，请重新计算。"))
+            QVERIFY(label->isHidden());
+    }
+    // Back to the first mode: its answer was cleared too and comes only from a new calculation.
+    modes[from]->setChecked(true);
+    QCOMPARE(v.row(2), QStringList(5));
+    page.calc();
+    QVERIFY(!cell(v.result, 2, 1).isEmpty());
+    QCOMPARE(historyFiles(QStringLiteral("ic")).size(), 1);
 }
 
 void TestInverseCalcWid::historyReloadsWhatWasShown()

@@ -216,14 +216,16 @@ void TestSingleCalcWid::everyCalcAddsAnEntry()
     SingleCalcWid page;
     PageView v(&page);
     v.gross->setValue(8000);
-    v.bonus->setValue(3000);
+    v.bonus->setValue(2000);
     page.calc();
+    v.bonus->setValue(3000);
     page.calc();
     // Two calculations within a second give two files, not one overwritten.
     QCOMPARE(scFiles().size(), 2);
     QCOMPARE(v.history->rowCount(), 2);
     QCOMPARE(v.history->item(0, 1)->text(), QStringLiteral("8,000"));
     QCOMPARE(v.history->item(0, 2)->text(), QStringLiteral("3,000"));
+    QCOMPARE(v.history->item(1, 2)->text(), QStringLiteral("2,000"));
     QCOMPARE(historyPathAt(v.history, 0), scFiles().last());
 }
 
