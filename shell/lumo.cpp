@@ -1,5 +1,6 @@
 #include "shell/lumo.h"
 
+#include "pages/batch/batchcalcwid.h"
 #include "pages/single/apportioncalcwid.h"
 #include "pages/single/inversecalcwid.h"
 #include "pages/single/singlecalcwid.h"
@@ -8,7 +9,6 @@
 #include "shell/config.h"
 #include "shell/framegrip.h"
 #include "shell/mainmenu.h"
-#include "pages/batch/batchcalcwid.h"
 #include "shell/placeholderpage.h"
 #include "shell/skinwidget.h"
 #include "shell/startup.h"

@@ -50,8 +50,9 @@ constexpr qint32 kMaxStoredColumns = 16'384 + 1;
 
 const char kButtonStyle[] = "QPushButton{border-radius:5px; background:rgb(110, 190, 10); color:white;}"
                             "QPushButton:hover{background:rgb(140, 220, 35);}";
-const char kFullScreenStyle[] = "QPushButton{border: 1px solid grey;border-radius:5px; background:transparent; "
-                                "color:white;}QPushButton:hover{background:rgb(220, 220, 220);}";
+const char kFullScreenStyle[] =
+    "QPushButton{border: 1px solid grey;border-radius:5px; background:transparent; "
+    "color:white;}QPushButton:hover{background:rgb(220, 220, 220);}";
 
 QPushButton *stepButton(const QString &text, const QString &icon, QWidget *parent)
 {
@@ -76,7 +77,8 @@ Amount readSourceAmount(PTableWidget *table, int row, int column, int *unreadabl
     if (!item)
         return 0;
     const QVariant number = item->data(kCellNumberRole);
-    const CellKind kind = item->type() >= NumberCell && item->type() <= TimeCell ? CellKind(item->type()) : TextCell;
+    const CellKind kind =
+        item->type() >= NumberCell && item->type() <= TimeCell ? CellKind(item->type()) : TextCell;
     const AmountReading reading = readAmountCell(kind, item->text(), number.isValid(), number.toDouble());
     if (reading.ok()) {
         // A cell mended since the last calculation loses its mark.
@@ -131,7 +133,8 @@ BatchCalcWid::BatchCalcWid(QWidget *parent)
     m_fullScreenButton->setIcon(QIcon(u":/toolWidget/fullscreen"_s));
     m_fullScreenButton->setShortcut(QKeySequence(Qt::Key_F11));
     m_fullScreenButton->setAutoRaise(true);
-    m_fullScreenButton->setStyleSheet(QString::fromLatin1(kFullScreenStyle).replace(u"QPushButton"_s, u"QToolButton"_s));
+    m_fullScreenButton->setStyleSheet(
+        QString::fromLatin1(kFullScreenStyle).replace(u"QPushButton"_s, u"QToolButton"_s));
     auto *hintRow = new QHBoxLayout;
     hintRow->addWidget(hint);
     hintRow->addStretch();
@@ -179,7 +182,8 @@ bool BatchCalcWid::localThreshold() const
 
 void BatchCalcWid::import()
 {
-    QMessageBox::information(this, u"信息提示"_s, u"导入功能即将提供，目前尚不能导入工资表。"_s, QMessageBox::Ok);
+    QMessageBox::information(this, u"信息提示"_s, u"导入功能即将提供，目前尚不能导入工资表。"_s,
+                             QMessageBox::Ok);
     importFinished();
 }
 
@@ -209,6 +213,7 @@ void BatchCalcWid::calc()
     const int sourceRows = m_sourceTable->rowCount();
     m_resultTable->setRowCount(sourceRows + 1);
     m_finishedCount = 0;
+    m_finishedWorkers = 0;
     m_unreadableCells = 0;
     m_progress->setValue(1);
     m_progress->setLabelText(u"正在计算..."_s);
@@ -231,7 +236,8 @@ void BatchCalcWid::calc()
         auto *worker = new CalcTaxThread(threshold, this);
         worker->setRecords(own);
         m_threads.append(worker);
-        connect(worker, &CalcTaxThread::taxCalculated, this, &BatchCalcWid::taxCalculated, Qt::QueuedConnection);
+        connect(worker, &CalcTaxThread::taxCalculated, this, &BatchCalcWid::taxCalculated,
+                Qt::QueuedConnection);
         connect(worker, &QThread::finished, this, &BatchCalcWid::threadFinished);
         m_progress->setValue(int(double(k + 1) / ranges.size() * 9 + 1));
     }
@@ -261,10 +267,10 @@ void BatchCalcWid::threadFinished()
 {
     if (m_threads.isEmpty())
         return;
-    for (CalcTaxThread *worker : std::as_const(m_threads)) {
-        if (!worker->isFinished())
-            return;
-    }
+    // finished() is sent just before a thread ends, so isFinished() can still be false when the
+    // last report arrives here: count the reports instead, then wait the moment it takes.
+    if (++m_finishedWorkers < m_threads.size())
+        return;
     // Every worker ended; one that was stopped early leaves records without results, which are
     // never shown.
     if (m_finishedCount != m_records.size()) {
@@ -290,7 +296,8 @@ void BatchCalcWid::threadFinished()
     m_tabs->setCurrentWidget(m_resultTable);
     m_dataState = 2;
     save();
-    QMessageBox::information(this, u"计算提示"_s, calcCompletionMessage(count, m_unreadableCells), QMessageBox::Ok);
+    QMessageBox::information(this, u"计算提示"_s, calcCompletionMessage(count, m_unreadableCells),
+                             QMessageBox::Ok);
 }
 
 void BatchCalcWid::fillResultTable()
@@ -307,7 +314,8 @@ void BatchCalcWid::fillResultTable()
         texts = calcResultTexts(record);
         for (const ResultText &text : texts) {
             QTableWidgetItem *item = resultItem(text.text);
-            if (text.column == ColumnCatalogue::instance().resultColumn(TreeCalcResult, GroupRemark, ColProcess))
+            if (text.column ==
+                ColumnCatalogue::instance().resultColumn(TreeCalcResult, GroupRemark, ColProcess))
                 item->setToolTip(text.text);
             m_resultTable->setItem(row, text.column, item);
         }
@@ -365,7 +373,8 @@ void BatchCalcWid::exportResult()
         QMessageBox::warning(this, u"信息提示"_s, u"导出数据前，请先计算工资数据。"_s, QMessageBox::Ok);
         return;
     }
-    QMessageBox::information(this, u"信息提示"_s, u"导出功能即将提供，目前尚不能导出计算结果。"_s, QMessageBox::Ok);
+    QMessageBox::information(this, u"信息提示"_s, u"导出功能即将提供，目前尚不能导出计算结果。"_s,
+                             QMessageBox::Ok);
 }
 
 void BatchCalcWid::fullScreen()
@@ -413,7 +422,8 @@ void BatchCalcWid::load(const QString &fileName)
     HistoryReader reader(fileName);
     if (!reader.ok()) {
         if (QFile::exists(fileName))
-            QMessageBox::warning(this, u"信息提示"_s, u"该计算记录无法读取，文件可能已损坏。"_s, QMessageBox::Ok);
+            QMessageBox::warning(this, u"信息提示"_s, u"该计算记录无法读取，文件可能已损坏。"_s,
+                                 QMessageBox::Ok);
         return;
     }
     bool local = true;
@@ -422,15 +432,16 @@ void BatchCalcWid::load(const QString &fileName)
     CompactTable source, result;
     const int sourceBasic = ColumnCatalogue::instance().shownColumnCount(TreeCalcSource, true);
     const int resultColumns = ColumnCatalogue::instance().shownColumnCount(TreeCalcResult, false) + 1;
-    const bool ok = reader.finish() && readCompactTable(reader, kMaxStoredRows, kMaxStoredColumns, &source) &&
-                    readCompactTable(reader, kMaxStoredRows, kMaxStoredColumns, &result) && reader.finish() &&
-                    reader.remaining() == 0 && source.rows >= kTitleRows && result.rows >= kTitleRows &&
-                    source.columns == sourceBasic + storedExtension.itemCount() + 1 &&
-                    storedExtension.start == sourceBasic && result.columns == resultColumns &&
-                    decodeCompactCells(source) && decodeCompactCells(result) &&
-                    std::all_of(storedExtension.items.begin(), storedExtension.items.end(), [&](const auto &item) {
-                        return item->column >= sourceBasic && item->column < source.columns - 1;
-                    });
+    const bool ok =
+        reader.finish() && readCompactTable(reader, kMaxStoredRows, kMaxStoredColumns, &source) &&
+        readCompactTable(reader, kMaxStoredRows, kMaxStoredColumns, &result) && reader.finish() &&
+        reader.remaining() == 0 && source.rows >= kTitleRows && result.rows >= kTitleRows &&
+        source.columns == sourceBasic + storedExtension.itemCount() + 1 &&
+        storedExtension.start == sourceBasic && result.columns == resultColumns &&
+        decodeCompactCells(source) && decodeCompactCells(result) &&
+        std::all_of(storedExtension.items.begin(), storedExtension.items.end(), [&](const auto &item) {
+            return item->column >= sourceBasic && item->column < source.columns - 1;
+        });
     if (!ok) {
         QMessageBox::warning(this, u"信息提示"_s, u"该计算记录无法读取，文件可能已损坏。"_s, QMessageBox::Ok);
         return;

@@ -81,6 +81,7 @@ private:
     QProgressDialog *m_progress = nullptr;
     QElapsedTimer m_progressClock;
     int m_finishedCount = 0;
+    int m_finishedWorkers = 0;
     int m_unreadableCells = 0;
     double m_taxSum = 0;
     double m_netSum = 0;

@@ -49,8 +49,7 @@ class Cursor
 public:
     explicit Cursor(const QByteArray &bytes)
         : m_at(reinterpret_cast<const uchar *>(bytes.constData())), m_end(m_at + bytes.size())
-    {
-    }
+    {}
     bool atEnd() const { return m_at == m_end; }
     bool byte(quint8 *value)
     {
@@ -112,8 +111,7 @@ private:
 
 CompactTableWriter::CompactTableWriter(qint32 rows, qint32 columns)
     : m_rows(qMax(0, rows)), m_columns(qMax(0, columns))
-{
-}
+{}
 
 void CompactTableWriter::addAbsent()
 {
@@ -191,7 +189,8 @@ bool readCompactTable(HistoryReader &reader, qint32 maxRows, qint32 maxColumns, 
     QByteArray raw;
     if (rawSize > 0) {
         // qCompress puts the unpacked size (big-endian, 32 bits) before the zlib stream.
-        if (packed.size() < 4 || qFromBigEndian<quint32>(packed.constData()) != quint64(rawSize) % (1ULL << 32))
+        if (packed.size() < 4 ||
+            qFromBigEndian<quint32>(packed.constData()) != quint64(rawSize) % (1ULL << 32))
             return false;
         raw = QByteArray(qsizetype(rawSize), Qt::Uninitialized);
         z_stream z{};

@@ -28,7 +28,7 @@ struct CompactCell
     qint32 type = 0;       // the item type: the cell kind of an imported cell, 0 for others
     quint32 alignment = 0; // Qt::Alignment bits; 0 for the default
     QString text;
-    QString toolTip;       // often the text itself (the process text), stored once then
+    QString toolTip; // often the text itself (the process text), stored once then
     bool bold = false;
     bool hasNumber = false; // a number cell's value beside its text
     double number = 0;
@@ -76,5 +76,6 @@ bool readCompactTable(HistoryReader &reader, qint32 maxRows, qint32 maxColumns, 
 // Calls `visit` for every cell in row order. Without a visitor it only checks the cells. False
 // when any cell is malformed or the cells do not fill rows × columns exactly; then the visitor may
 // have seen some cells, so check first (without a visitor) before building anything.
-bool decodeCompactCells(const CompactTable &table,
-                        const std::function<void(qint32 row, qint32 column, const CompactCell &)> &visit = {});
+bool decodeCompactCells(
+    const CompactTable &table,
+    const std::function<void(qint32 row, qint32 column, const CompactCell &)> &visit = {});

@@ -4,8 +4,8 @@
 
 #include <QBrush>
 #include <QFile>
-#include <QMessageBox>
 #include <QFont>
+#include <QMessageBox>
 #include <QTableWidget>
 #include <algorithm>
 
