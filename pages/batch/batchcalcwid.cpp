@@ -15,7 +15,6 @@
 #include "pages/single/pagekit.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -409,23 +408,23 @@ void BatchCalcWid::save()
     out << *extension;
     if (!writeCompactTable(out, m_sourceTable) || !writeCompactTable(out, m_resultTable))
         return; // too large for a record: no entry rather than a broken one
-    if (writer.commit())
-        addHistoryRow(m_history->list(), writer.path(), writer.timeText(), m_taxSum, m_netSum);
+    addHistoryEntry(m_history->list(), writer);
 }
 
 void BatchCalcWid::load() {}
 
 void BatchCalcWid::load(const QString &fileName)
 {
+    loadRecord(fileName);
+}
+
+bool BatchCalcWid::loadRecord(const QString &fileName)
+{
     if (isCalculating())
-        return;
+        return true; // not now; the entry itself is fine
     HistoryReader reader(fileName);
-    if (!reader.ok()) {
-        if (QFile::exists(fileName))
-            QMessageBox::warning(this, u"信息提示"_s, u"该计算记录无法读取，文件可能已损坏。"_s,
-                                 QMessageBox::Ok);
-        return;
-    }
+    if (!reader.ok())
+        return false;
     bool local = true;
     ColumnGroup storedExtension;
     reader.stream() >> local >> storedExtension;
@@ -442,10 +441,8 @@ void BatchCalcWid::load(const QString &fileName)
         std::all_of(storedExtension.items.begin(), storedExtension.items.end(), [&](const auto &item) {
             return item->column >= sourceBasic && item->column < source.columns - 1;
         });
-    if (!ok) {
-        QMessageBox::warning(this, u"信息提示"_s, u"该计算记录无法读取，文件可能已损坏。"_s, QMessageBox::Ok);
-        return;
-    }
+    if (!ok)
+        return false;
 
     m_taxSum = reader.head().value1;
     m_netSum = reader.head().value2;
@@ -483,6 +480,7 @@ void BatchCalcWid::load(const QString &fileName)
     m_sourceTable->setUpdatesEnabled(true);
     m_resultTable->setUpdatesEnabled(true);
     m_dataState = 2;
+    return true;
 }
 
 void BatchCalcWid::searchHistory()
@@ -492,7 +490,5 @@ void BatchCalcWid::searchHistory()
 
 void BatchCalcWid::openHistory(int row, int)
 {
-    const QString path = historyPathAt(m_history->list(), row);
-    if (!path.isEmpty())
-        load(path);
+    openHistoryEntry(this, m_history->list(), row, [this](const QString &path) { return loadRecord(path); });
 }

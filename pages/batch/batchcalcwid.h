@@ -62,6 +62,8 @@ public slots:
     void openHistory(int row, int column);
 
 private:
+    // Restores a stored entry; false, with nothing changed, when the record cannot be read.
+    bool loadRecord(const QString &fileName);
     void fillResultTable();
     void discardCalculation();
     void updateProgress(bool force);
