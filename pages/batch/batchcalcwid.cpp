@@ -29,6 +29,8 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <functional>
+#include <memory>
 
 using namespace Qt::StringLiterals;
 
@@ -46,6 +48,8 @@ constexpr int kProgressInterval = 33;
 // Stored tables larger than this are not tables this page wrote.
 constexpr qint32 kMaxStoredRows = 2'000'000;
 constexpr qint32 kMaxStoredColumns = 16'384 + 1;
+// Entries up to this many cells reopen at once, without a progress dialog.
+constexpr qint64 kQuietLoadCells = 500'000;
 
 const char kButtonStyle[] = "QPushButton{border-radius:5px; background:rgb(110, 190, 10); color:white;}"
                             "QPushButton:hover{background:rgb(140, 220, 35);}";
@@ -420,7 +424,7 @@ void BatchCalcWid::load(const QString &fileName)
 
 bool BatchCalcWid::loadRecord(const QString &fileName)
 {
-    if (isCalculating())
+    if (isCalculating() || m_loading)
         return true; // not now; the entry itself is fine
     HistoryReader reader(fileName);
     if (!reader.ok())
@@ -463,8 +467,33 @@ bool BatchCalcWid::loadRecord(const QString &fileName)
     m_sourceTable->setColumnCount(source.columns);
     m_sourceTable->setRowCount(source.rows);
     m_resultTable->setRowCount(result.rows);
-    fillFromCompactTable(m_sourceTable, source, m_totalsFont);
-    fillFromCompactTable(m_resultTable, result, m_totalsFont);
+    // A large entry takes a few seconds to rebuild: show how far it is and keep the window alive.
+    std::unique_ptr<QProgressDialog> progress;
+    const qint64 cells = qint64(source.rows) * source.columns + qint64(result.rows) * result.columns;
+    qint64 cellsDone = 0;
+    std::function<void(int)> rowDone;
+    if (cells > kQuietLoadCells) {
+        progress = std::make_unique<QProgressDialog>(u"正在打开计算记录..."_s, QString(), 0, 100, this);
+        progress->setCancelButton(nullptr);
+        progress->setMinimumWidth(500);
+        progress->setWindowModality(Qt::WindowModal);
+        progress->setMinimumDuration(0);
+        progress->show();
+    }
+    m_loading = true;
+    for (auto [table, stored] : {std::pair{m_sourceTable, &source}, std::pair{m_resultTable, &result}}) {
+        if (progress) {
+            rowDone = [&, columns = stored->columns](int row) {
+                if (row % 2000 != 0)
+                    return;
+                progress->setValue(int((cellsDone + qint64(row) * columns) * 100 / cells));
+                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            };
+        }
+        fillFromCompactTable(table, *stored, m_totalsFont, rowDone);
+        cellsDone += qint64(stored->rows) * stored->columns;
+    }
+    m_loading = false;
 
     QStringList letters;
     for (int c = 0; c < source.columns; ++c)

@@ -84,6 +84,7 @@ private:
     QElapsedTimer m_progressClock;
     int m_finishedCount = 0;
     int m_finishedWorkers = 0;
+    bool m_loading = false;
     int m_unreadableCells = 0;
     double m_taxSum = 0;
     double m_netSum = 0;

@@ -160,9 +160,12 @@ bool writeCompactTable(QDataStream &out, const QTableWidget *table)
     return writer.write(out);
 }
 
-void fillFromCompactTable(QTableWidget *table, const CompactTable &stored, const QFont &boldFont)
+void fillFromCompactTable(QTableWidget *table, const CompactTable &stored, const QFont &boldFont,
+                          const std::function<void(int row)> &rowDone)
 {
     decodeCompactCells(stored, [&](qint32 r, qint32 c, const CompactCell &cell) {
+        if (rowDone && c == stored.columns - 1)
+            rowDone(r);
         if (!cell.present || r >= table->rowCount() || c >= table->columnCount()) {
             if (r < table->rowCount() && c < table->columnCount())
                 delete table->takeItem(r, c);

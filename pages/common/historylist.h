@@ -49,4 +49,6 @@ bool writeCompactTable(QDataStream &out, const QTableWidget *table);
 // Puts the stored cells into a table whose row and column counts the caller has already set to
 // the stored ones (a salary table keeps its frozen rows in step that way). Bold cells get
 // `boldFont`. Call only for a table decodeCompactCells has checked.
-void fillFromCompactTable(QTableWidget *table, const CompactTable &stored, const QFont &boldFont);
+// `rowDone`, when given, is called after each stored row, so a long fill can show progress.
+void fillFromCompactTable(QTableWidget *table, const CompactTable &stored, const QFont &boldFont,
+                          const std::function<void(int row)> &rowDone = {});
