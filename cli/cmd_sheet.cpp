@@ -38,29 +38,6 @@ QString cellName(int row, int col)
     return columnLetters(col) + QString::number(row + 1);
 }
 
-// Error values and formulas without a stored result are string cells; their origin names them.
-const char *typeName(const Sheet &sheet, int row, int col)
-{
-    switch (sheet.cellOrigin(row, col)) {
-    case CellOrigin::Error:
-        return "error";
-    case CellOrigin::Formula:
-        return "formula";
-    default:
-        break;
-    }
-    switch (sheet.cellType(row, col)) {
-    case CellType::Number:
-        return "number";
-    case CellType::String:
-        return "string";
-    case CellType::Boolean:
-        return "boolean";
-    default:
-        return "empty";
-    }
-}
-
 std::unique_ptr<Workbook> open(const QString &path)
 {
     auto book = Workbook::create(path);
@@ -104,7 +81,7 @@ QString sheetJson(const Workbook &book, const Sheet &sheet)
             const CellDisplay d = displayCell(book, sheet, r, c);
             JsonWriter w;
             w.field(QStringLiteral("r"), r).field(QStringLiteral("c"), c);
-            w.field(QStringLiteral("type"), QString::fromLatin1(typeName(sheet, r, c)));
+            w.field(QStringLiteral("type"), QString::fromLatin1(cellTypeName(sheet, r, c)));
             if (type == CellType::Number)
                 w.raw(QStringLiteral("value"), number(sheet.readNum(r, c)));
             else if (type == CellType::String)
@@ -186,7 +163,7 @@ QString sheetText(const Workbook &book, const Sheet &sheet, int index)
                 return s.size() > 40 ? s.left(39) + QChar(0x2026) : s;
             };
             table.addRow(
-                {cellName(r, c), QString::fromLatin1(typeName(sheet, r, c)), shortText(raw),
+                {cellName(r, c), QString::fromLatin1(cellTypeName(sheet, r, c)), shortText(raw),
                  QString::number(f ? f->numFormat() : 0),
                  QStringLiteral("%1/%2").arg(f ? f->alignH() : 0).arg(f ? f->alignV() : int(AlignBottom)),
                  style, shortText(d.text), QString::number(int(d.kind))});

@@ -559,3 +559,25 @@ bool Workbook::dateUnpack(double value, bool date1904, DateParts *parts)
         *parts = p;
     return true;
 }
+
+const char *cellTypeName(const Sheet &sheet, int row, int col)
+{
+    switch (sheet.cellOrigin(row, col)) {
+    case CellOrigin::Error:
+        return "error";
+    case CellOrigin::Formula:
+        return "formula";
+    default:
+        break;
+    }
+    switch (sheet.cellType(row, col)) {
+    case CellType::Number:
+        return "number";
+    case CellType::String:
+        return "string";
+    case CellType::Boolean:
+        return "boolean";
+    default:
+        return "empty";
+    }
+}

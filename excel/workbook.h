@@ -360,3 +360,8 @@ private:
     friend class Sheet;
     qsizetype m_cellCount = 0;
 };
+
+// The name of a cell's type as lumo-cli sheet dump and the fixture files give it: "error" and
+// "formula" for error values and formulas without a stored result (string cells by type), else
+// "number", "string", "boolean" or "empty".
+const char *cellTypeName(const Sheet &sheet, int row, int col);

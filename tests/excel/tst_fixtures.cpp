@@ -35,29 +35,6 @@ QString fixtureDir()
     return QStringLiteral(LUMO_SOURCE_DIR "/tests/excel/fixtures");
 }
 
-// As lumo-cli sheet dump names them: error values and formulas without a result by their origin.
-const char *typeName(const Sheet &sheet, int row, int col)
-{
-    switch (sheet.cellOrigin(row, col)) {
-    case CellOrigin::Error:
-        return "error";
-    case CellOrigin::Formula:
-        return "formula";
-    default:
-        break;
-    }
-    switch (sheet.cellType(row, col)) {
-    case CellType::Number:
-        return "number";
-    case CellType::String:
-        return "string";
-    case CellType::Boolean:
-        return "boolean";
-    default:
-        return "empty";
-    }
-}
-
 } // namespace
 
 void TestFixtures::fixture_data()
@@ -117,7 +94,8 @@ void TestFixtures::fixture()
             const int c = cell.value(QStringLiteral("c")).toInt();
             const QString where = QStringLiteral("%1 R%2C%3").arg(sheet.name()).arg(r).arg(c);
             const CellType type = sheet.cellType(r, c);
-            QVERIFY2(QLatin1String(typeName(sheet, r, c)) == cell.value(QStringLiteral("type")).toString(),
+            QVERIFY2(QLatin1String(cellTypeName(sheet, r, c)) ==
+                         cell.value(QStringLiteral("type")).toString(),
                      qPrintable(where));
             const QJsonValue value = cell.value(QStringLiteral("value"));
             if (type == CellType::Number)
