@@ -15,11 +15,6 @@ AmountReading amountFromNumber(double yuan)
         reading.problem = AmountProblem::Negative;
     else
         reading.fen = yuan < 0 ? 0 : fenFromInput(yuan);
-    // 999,999,999.995 and above would round past the largest amount.
-    if (reading.fen > kMaxInputFen) {
-        reading.fen = 0;
-        reading.problem = AmountProblem::TooLarge;
-    }
     return reading;
 }
 

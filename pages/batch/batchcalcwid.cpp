@@ -54,8 +54,8 @@ constexpr qint64 kQuietLoadCells = 500'000;
 const char kButtonStyle[] = "QPushButton{border-radius:5px; background:rgb(110, 190, 10); color:white;}"
                             "QPushButton:hover{background:rgb(140, 220, 35);}";
 const char kFullScreenStyle[] =
-    "QPushButton{border: 1px solid grey;border-radius:5px; background:transparent; "
-    "color:white;}QPushButton:hover{background:rgb(220, 220, 220);}";
+    "QToolButton{border: 1px solid grey;border-radius:5px; background:transparent; "
+    "color:white;}QToolButton:hover{background:rgb(220, 220, 220);}";
 
 QPushButton *stepButton(const QString &text, const QString &icon, QWidget *parent)
 {
@@ -97,13 +97,6 @@ Amount readSourceAmount(PTableWidget *table, int row, int column, int *unreadabl
     return 0;
 }
 
-QTableWidgetItem *resultItem(const QString &text)
-{
-    auto *item = new QTableWidgetItem(text);
-    item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    return item;
-}
-
 } // namespace
 
 BatchCalcWid::BatchCalcWid(QWidget *parent)
@@ -136,8 +129,7 @@ BatchCalcWid::BatchCalcWid(QWidget *parent)
     m_fullScreenButton->setIcon(QIcon(u":/toolWidget/fullscreen"_s));
     m_fullScreenButton->setShortcut(QKeySequence(Qt::Key_F11));
     m_fullScreenButton->setAutoRaise(true);
-    m_fullScreenButton->setStyleSheet(
-        QString::fromLatin1(kFullScreenStyle).replace(u"QPushButton"_s, u"QToolButton"_s));
+    m_fullScreenButton->setStyleSheet(QString::fromLatin1(kFullScreenStyle));
     auto *hintRow = new QHBoxLayout;
     hintRow->addWidget(hint);
     hintRow->addStretch();
@@ -185,9 +177,9 @@ bool BatchCalcWid::localThreshold() const
 
 void BatchCalcWid::import()
 {
+    // Until the import wizard exists nothing is imported, so the tables and their results stay.
     QMessageBox::information(this, u"信息提示"_s, u"导入功能即将提供，目前尚不能导入工资表。"_s,
                              QMessageBox::Ok);
-    importFinished();
 }
 
 void BatchCalcWid::importFinished()
@@ -307,6 +299,9 @@ void BatchCalcWid::fillResultTable()
 {
     CalcResultTotals totals;
     std::vector<ResultText> texts;
+    // The process text also shows as its cell's tool tip.
+    const int processColumn =
+        ColumnCatalogue::instance().resultColumn(TreeCalcResult, GroupRemark, ColProcess);
     for (int i = 0; i < m_records.size(); ++i) {
         const int row = i + kTitleRows;
         for (int column : {0, 1}) {
@@ -316,9 +311,8 @@ void BatchCalcWid::fillResultTable()
         const Salary &record = *m_records[i];
         texts = calcResultTexts(record);
         for (const ResultText &text : texts) {
-            QTableWidgetItem *item = resultItem(text.text);
-            if (text.column ==
-                ColumnCatalogue::instance().resultColumn(TreeCalcResult, GroupRemark, ColProcess))
+            QTableWidgetItem *item = pagekit::valueItem(text.text);
+            if (text.column == processColumn)
                 item->setToolTip(text.text);
             m_resultTable->setItem(row, text.column, item);
         }
@@ -330,7 +324,7 @@ void BatchCalcWid::fillResultTable()
     caption->setFont(m_totalsFont);
     m_resultTable->setItem(totalsRow, 1, caption);
     for (const ResultText &text : totals.texts()) {
-        QTableWidgetItem *item = resultItem(text.text);
+        QTableWidgetItem *item = pagekit::valueItem(text.text);
         item->setFont(m_totalsFont);
         m_resultTable->setItem(totalsRow, text.column, item);
     }

@@ -144,7 +144,9 @@ bool writeCompactTable(QDataStream &out, const QTableWidget *table)
             cell.alignment = quint32(item->textAlignment());
             cell.text = item->text();
             cell.toolTip = item->toolTip();
-            cell.bold = item->font().bold();
+            // Most cells have no font of their own: skip building one for them.
+            const QVariant font = item->data(Qt::FontRole);
+            cell.bold = font.isValid() && font.value<QFont>().bold();
             const QVariant number = item->data(kCellNumberRole);
             cell.hasNumber = number.isValid();
             cell.number = cell.hasNumber ? number.toDouble() : 0;

@@ -315,7 +315,6 @@ void TestBatchCalcWid::foreignThresholdThroughHistory()
     QStringList saved;
     {
         BatchCalcWid page;
-        page.findChild<QRadioButton *>(QString(), Qt::FindChildrenRecursively);
         for (QRadioButton *radio : page.findChildren<QRadioButton *>()) {
             if (radio->text() == u"4800元(外籍人员)"_s)
                 radio->setChecked(true);
