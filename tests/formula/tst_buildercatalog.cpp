@@ -28,9 +28,6 @@ private slots:
     void insertedFormulaImports();
     void singleLine_data();
     void singleLine();
-    void actions_data();
-    void actions();
-    void actionGroups();
 };
 
 void TestBuilderCatalog::categories_data()
@@ -324,55 +321,6 @@ void TestBuilderCatalog::singleLine()
     QFETCH(QString, text);
     QFETCH(QString, expected);
     QCOMPARE(BuilderCatalog::singleLine(text), expected);
-}
-
-void TestBuilderCatalog::actions_data()
-{
-    QTest::addColumn<int>("index");
-    QTest::addColumn<QString>("group");
-    QTest::addColumn<QString>("icon");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("toolTip");
-    QTest::addColumn<QString>("inserts");
-    const QString arith = u"算术运算符"_s, logic = u"逻辑运算符"_s, brackets = u"括号"_s;
-    QTest::newRow("加号") << 0 << arith << u":/sysButton/plus"_s << u"加号"_s << u"插入加号"_s << u"+"_s;
-    QTest::newRow("减号") << 1 << arith << u":/sysButton/subtract"_s << u"减号"_s << u"插入减号"_s << u"-"_s;
-    QTest::newRow("乘号") << 2 << arith << u":/sysButton/star"_s << u"乘号"_s << u"插入乘号"_s << u"*"_s;
-    QTest::newRow("除号") << 3 << arith << u":/sysButton/divide"_s << u"除号"_s << u"插入除号"_s << u"/"_s;
-    QTest::newRow("等于号 is ==") << 4 << logic << u":/sysButton/equal"_s << u"等于号"_s << u"插入等于号"_s
-                                  << u"=="_s;
-    QTest::newRow("大于号") << 5 << logic << u":/sysButton/great"_s << u"大于号"_s << u"插入大于号"_s
-                            << u">"_s;
-    QTest::newRow("小于号") << 6 << logic << u":/sysButton/little"_s << u"小于号"_s << u"插入小于号"_s
-                            << u"<"_s;
-    QTest::newRow("不等号") << 7 << logic << u":/sysButton/unequal"_s << u"不等号"_s << u"插入不等号"_s
-                            << u"<>"_s;
-    QTest::newRow("左括号") << 8 << brackets << u":/sysButton/lblacket"_s << u"左括号"_s << u"插入左括号"_s
-                            << u"("_s;
-    QTest::newRow("右括号") << 9 << brackets << u":/sysButton/rblacket"_s << u"右括号"_s << u"插入右括号"_s
-                            << u")"_s;
-}
-
-void TestBuilderCatalog::actions()
-{
-    QFETCH(int, index);
-    QFETCH(QString, group);
-    QFETCH(QString, icon);
-    QFETCH(QString, text);
-    QFETCH(QString, toolTip);
-    QFETCH(QString, inserts);
-    QCOMPARE(builderActions().size(), 10);
-    const BuilderAction &a = builderActions().at(index);
-    QCOMPARE(a.group, group);
-    QCOMPARE(a.icon, icon);
-    QCOMPARE(a.text, text);
-    QCOMPARE(a.toolTip, toolTip);
-    QCOMPARE(a.inserts, inserts);
-}
-
-void TestBuilderCatalog::actionGroups()
-{
-    QCOMPARE(builderActionGroups(), (QStringList{u"算术运算符"_s, u"逻辑运算符"_s, u"括号"_s}));
 }
 
 QTEST_MAIN(TestBuilderCatalog)

@@ -267,16 +267,18 @@ void TestFormulaDlg::toolButtonInserts_data()
     QTest::addColumn<QString>("toolTip");
     QTest::addColumn<int>("bar");
     QTest::addColumn<QString>("inserted");
-    QTest::newRow("加号") << u"加号"_s << u"插入加号"_s << 0 << u"+"_s;
-    QTest::newRow("减号") << u"减号"_s << u"插入减号"_s << 0 << u"-"_s;
-    QTest::newRow("乘号") << u"乘号"_s << u"插入乘号"_s << 0 << u"*"_s;
-    QTest::newRow("除号") << u"除号"_s << u"插入除号"_s << 0 << u"/"_s;
-    QTest::newRow("等于号 inserts ==") << u"等于号"_s << u"插入等于号"_s << 1 << u"=="_s;
-    QTest::newRow("大于号") << u"大于号"_s << u"插入大于号"_s << 1 << u">"_s;
-    QTest::newRow("小于号") << u"小于号"_s << u"插入小于号"_s << 1 << u"<"_s;
-    QTest::newRow("不等号") << u"不等号"_s << u"插入不等号"_s << 1 << u"<>"_s;
-    QTest::newRow("左括号") << u"左括号"_s << u"插入左括号"_s << 2 << u"("_s;
-    QTest::newRow("右括号") << u"右括号"_s << u"插入右括号"_s << 2 << u")"_s;
+    QTest::addColumn<QString>("icon");
+    QTest::newRow("加号") << u"加号"_s << u"插入加号"_s << 0 << u"+"_s << u":/sysButton/plus"_s;
+    QTest::newRow("减号") << u"减号"_s << u"插入减号"_s << 0 << u"-"_s << u":/sysButton/subtract"_s;
+    QTest::newRow("乘号") << u"乘号"_s << u"插入乘号"_s << 0 << u"*"_s << u":/sysButton/star"_s;
+    QTest::newRow("除号") << u"除号"_s << u"插入除号"_s << 0 << u"/"_s << u":/sysButton/divide"_s;
+    QTest::newRow("等于号 inserts ==")
+        << u"等于号"_s << u"插入等于号"_s << 1 << u"=="_s << u":/sysButton/equal"_s;
+    QTest::newRow("大于号") << u"大于号"_s << u"插入大于号"_s << 1 << u">"_s << u":/sysButton/great"_s;
+    QTest::newRow("小于号") << u"小于号"_s << u"插入小于号"_s << 1 << u"<"_s << u":/sysButton/little"_s;
+    QTest::newRow("不等号") << u"不等号"_s << u"插入不等号"_s << 1 << u"<>"_s << u":/sysButton/unequal"_s;
+    QTest::newRow("左括号") << u"左括号"_s << u"插入左括号"_s << 2 << u"("_s << u":/sysButton/lblacket"_s;
+    QTest::newRow("右括号") << u"右括号"_s << u"插入右括号"_s << 2 << u")"_s << u":/sysButton/rblacket"_s;
 }
 
 void TestFormulaDlg::toolButtonInserts()
@@ -285,6 +287,7 @@ void TestFormulaDlg::toolButtonInserts()
     QFETCH(QString, toolTip);
     QFETCH(int, bar);
     QFETCH(QString, inserted);
+    QFETCH(QString, icon);
     FormulaDlg dlg(kSources);
     dlg.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dlg));
@@ -295,7 +298,9 @@ void TestFormulaDlg::toolButtonInserts()
     }
     QVERIFY(action);
     QCOMPARE(action->toolTip(), toolTip);
-    QVERIFY(!action->icon().pixmap(16, 16).isNull());
+    const QImage shown = action->icon().pixmap(16, 16).toImage();
+    QVERIFY(!shown.isNull());
+    QCOMPARE(shown, QIcon(icon).pixmap(16, 16).toImage());
 
     dlg.setFormula(u"AB"_s);
     QTextCursor c = dlg.editor()->textCursor();
