@@ -49,9 +49,8 @@ bool TaxEngine::grossFromNetMonthAndBonus(Amount netMonthly, Amount netBonus, Am
     const bool monthlyOk = grossFromNetMonthly(netMonthly, *monthly);
     if (!monthlyOk)
         *monthly = TaxItem();
-    const Amount shortfall = monthly->amount < m_threshold ? monthly->amount - m_threshold : 0;
     auto bonus = std::make_unique<TaxItem>();
-    const bool bonusOk = grossFromNetBonus(netBonus, shortfall, *bonus);
+    const bool bonusOk = grossFromNetBonus(netBonus, shortfall(monthly.get()), *bonus);
     if (!bonusOk)
         *bonus = TaxItem();
     if (!monthlyOk && !bonusOk)

@@ -46,11 +46,6 @@ Amount nonNegative(Amount v)
     return v < 0 ? 0 : v;
 }
 
-const TaxBracket *rowOf(const std::unique_ptr<TaxItem> &item)
-{
-    return item ? item->bracket : nullptr;
-}
-
 // "适用税率r% 速算扣除数d\n" after the given indent text.
 void appendRow(QString &text, const TaxBracket *row)
 {
@@ -78,15 +73,15 @@ void TaxEngine::buildProcessText(Salary &s) const
     const Amount aboveThreshold = monthlyTaxable - threshold;
     // The part of the threshold the wage leaves unused (negative), absorbed by the bonus first,
     // then by the annuity.
-    const Amount shortfall = aboveThreshold < 0 ? aboveThreshold : 0;
-    const Amount bonusTaxable = shortfall < 0 ? bonus + shortfall : bonus;
-    const Amount shortfallAfterBonus = shortfall + ((s.bonus && bonus > 0) ? bonus : 0);
-    const Amount annuityTaxable = shortfallAfterBonus < 0 ? annuity + shortfallAfterBonus : annuity;
+    const Amount unused = shortfall(s.monthly.get());
+    const Amount bonusTaxable = bonus + unused;
+    const Amount unusedAfterBonus = shortfallAfterBonus(s.monthly.get(), s.bonus.get());
+    const Amount annuityTaxable = annuity + unusedAfterBonus;
 
     QString text;
     text.reserve(s.annuity ? 1024 : 512);
     TextOut out(text);
-    const TaxBracket *monthlyRow = rowOf(s.monthly);
+    const TaxBracket *monthlyRow = Salary::rowOf(s.monthly);
     out << u"1、月应发工资\n";
     out << u"    【月应税收入】=月应发工资-三险一金=" << s.monthlyGross << u"-" << s.insurance << u"="
         << monthlyTaxable << u"元\n";
@@ -97,9 +92,9 @@ void TaxEngine::buildProcessText(Salary &s) const
     appendTaxLine(text, nonNegative(aboveThreshold), monthlyRow, Salary::taxOf(s.monthly));
 
     if (s.bonus) {
-        const TaxBracket *bonusRow = rowOf(s.bonus);
+        const TaxBracket *bonusRow = Salary::rowOf(s.bonus);
         out << u"2、年终奖金\n";
-        if (shortfall < 0)
+        if (unused < 0)
             out << u"    【应纳税所得额】=年终奖金-(免征额-月应税收入)=" << bonus << u"-(" << threshold
                 << u"-" << monthlyTaxable << u")=" << nonNegative(bonusTaxable) << u"元\n";
         else
@@ -112,9 +107,9 @@ void TaxEngine::buildProcessText(Salary &s) const
     }
 
     if (s.annuity) {
-        const TaxBracket *annuityRow = rowOf(s.annuity);
+        const TaxBracket *annuityRow = Salary::rowOf(s.annuity);
         out << (s.bonus ? u"3、年金(企业缴费部分)\n" : u"2、年金(企业缴费部分)\n");
-        if (shortfallAfterBonus < 0)
+        if (unusedAfterBonus < 0)
             out << u"    【应纳税所得额】=企业年金-(免征额-月应税收入-年终奖金)=" << annuity << u"-("
                 << threshold << u"-" << nonNegative(monthlyTaxable) << u"-"
                 << ((s.bonus && bonus > 0) ? bonus : Amount(0)) << u")=" << nonNegative(annuityTaxable)

@@ -48,6 +48,15 @@ public:
 
     Amount threshold() const { return m_threshold; }
 
+    // The unused-threshold shortfall: how much of the threshold a month's taxable wage leaves
+    // unused, as a negative amount (monthly − threshold), or 0 when the wage reaches the threshold.
+    // An absent monthly item is a wage of 0, so the whole threshold is unused. The bonus is taxed on
+    // its amount plus this shortfall.
+    Amount shortfall(const TaxItem *monthly) const;
+    // What the bonus leaves of the shortfall for the annuity: the shortfall plus the bonus amount,
+    // never above 0. Without a bonus it is the shortfall itself.
+    Amount shortfallAfterBonus(const TaxItem *monthly, const TaxItem *bonus) const;
+
     // Monthly, bonus, annuity, totals and process text, in that order (each step needs the ones
     // before it). Every result is recomputed from the inputs.
     void calculate(Salary &salary) const;
