@@ -69,6 +69,17 @@ bool TaxEngine::grossFromNetMonthAndBonus(Amount netMonthly, Amount netBonus, Am
     return true;
 }
 
+InverseTotals inverseTotals(const PlanResult *result, Amount employerInsurance)
+{
+    InverseTotals totals;
+    if (!result)
+        return totals;
+    totals.annualTax = result->taxTotal;
+    totals.employerInsurance = employerInsurance;
+    totals.employerExpense = employerInsurance + result->grossTotal;
+    return totals;
+}
+
 Apportionment TaxEngine::apportion(Amount wage, Amount insurance, Amount bonus, int months) const
 {
     Apportionment a;

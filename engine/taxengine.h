@@ -124,6 +124,20 @@ private:
     Amount m_threshold;
 };
 
+// The three figures an inverse calculation is summed up by, as the inverse page and the command
+// line show them.
+struct InverseTotals
+{
+    Amount annualTax = 0;         // 全年个税总计: the result's tax total
+    Amount employerInsurance = 0; // 单位年承担三险一金总额: as entered
+    Amount employerExpense = 0; // 单位支出总额: the employer's contributions plus the result's gross total
+};
+
+// The totals of the result shown (the first of a tie). Without a result (there was nothing to work
+// back from) every figure is 0, the employer's contributions included, so that no expense is
+// reported for a payroll that does not exist.
+InverseTotals inverseTotals(const PlanResult *result, Amount employerInsurance);
+
 // Whether the balanced sweeps that raise the bonus (and lower the wage) can help: the wage is
 // taxed, and the bonus is absent, untaxed, or in a row no dearer than the wage's and not the top.
 bool canRaiseBonus(const TaxItem *monthly, const TaxItem *bonus);

@@ -220,15 +220,12 @@ void InverseCalcWid::calc()
 
 void InverseCalcWid::showResult(const PlanResult *result)
 {
-    // Without a result (no income given) every figure reads 0, as the command line reports it too.
-    const Amount employer = result ? fenFromInput(m_employer->value()) : 0;
-    const Amount gross = result ? result->grossTotal : 0;
-    const Amount tax = result ? result->taxTotal : 0;
-    m_taxTotal->setText(formatAmount(tax));
-    m_employerTotal->setText(formatAmount(employer));
-    m_expenseTotal->setText(formatAmount(employer + gross));
-    m_headExpense = (employer + gross) / 100.0;
-    m_headTax = tax / 100.0;
+    const InverseTotals figures = inverseTotals(result, fenFromInput(m_employer->value()));
+    m_taxTotal->setText(formatAmount(figures.annualTax));
+    m_employerTotal->setText(formatAmount(figures.employerInsurance));
+    m_expenseTotal->setText(formatAmount(figures.employerExpense));
+    m_headExpense = figures.employerExpense / 100.0;
+    m_headTax = figures.annualTax / 100.0;
 
     pagekit::setRowTexts(m_table, 0, 1, pagekit::itemTexts(result ? result->monthly.get() : nullptr));
     pagekit::setRowTexts(m_table, 1, 1, pagekit::itemTexts(result ? result->bonus.get() : nullptr));
