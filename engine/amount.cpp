@@ -1,15 +1,13 @@
 #include "engine/amount.h"
 
 #include <QRegularExpression>
+#include <QVarLengthArray>
 #include <cmath>
 
 qint64 roundHalfUp(double x)
 {
-    if (x >= 0)
-        return static_cast<qint64>(std::trunc(x + 0.5));
-    // Computed from the integer below x so that the fraction is taken from a non-negative value.
-    const double t = std::trunc(x - 1);
-    return static_cast<qint64>(t + std::trunc(x - t + 0.5));
+    const double below = std::floor(x);
+    return static_cast<qint64>(x - below >= 0.5 ? below + 1 : below);
 }
 
 Amount fenFromInput(double yuan)
@@ -17,10 +15,39 @@ Amount fenFromInput(double yuan)
     return roundHalfUp(yuan * 100.0);
 }
 
+void appendGroupedDigits(QString &out, QStringView number)
+{
+    const qsizetype start = number.startsWith(u'-') ? 1 : 0;
+    qsizetype end = number.indexOf(u'.');
+    if (end < 0)
+        end = number.size();
+    const qsizetype intLength = end - start;
+    // One buffer for the whole text, so that an amount costs one append however many digits it has.
+    QVarLengthArray<char16_t, 48> text(number.size() + (intLength > 0 ? (intLength - 1) / 3 : 0));
+    qsizetype length = 0;
+    if (start > 0)
+        text[length++] = u'-';
+    for (qsizetype i = 0; i < intLength; ++i) {
+        if (i > 0 && (intLength - i) % 3 == 0)
+            text[length++] = u',';
+        text[length++] = number[start + i].unicode();
+    }
+    for (qsizetype i = end; i < number.size(); ++i)
+        text[length++] = number[i].unicode();
+    out.append(QStringView(text.data(), length));
+}
+
+QString groupDigits(QStringView number)
+{
+    QString text;
+    appendGroupedDigits(text, number);
+    return text;
+}
+
 void appendAmount(QString &out, Amount amount)
 {
     // The magnitude's digits, least significant first, then written out in reading order with
-    // the grouping commas and the fraction's trailing zeros left off.
+    // the fraction's trailing zeros left off, and grouped.
     quint64 fen = amount < 0 ? 0 - static_cast<quint64>(amount) : static_cast<quint64>(amount);
     char digits[24];
     int count = 0;
@@ -31,16 +58,12 @@ void appendAmount(QString &out, Amount amount)
     while (count < 3)
         digits[count++] = '0'; // at least one yuan digit and two fraction digits
 
-    char16_t text[40];
+    char16_t text[32];
     int length = 0;
     if (amount < 0)
         text[length++] = u'-';
-    const int intLength = count - 2;
-    for (int i = 0; i < intLength; ++i) {
-        if (i > 0 && (intLength - i) % 3 == 0)
-            text[length++] = u',';
-        text[length++] = char16_t(digits[count - 1 - i]);
-    }
+    for (int i = count - 1; i >= 2; --i)
+        text[length++] = char16_t(digits[i]);
     const char tenths = digits[1];
     const char hundredths = digits[0];
     if (tenths != '0' || hundredths != '0') {
@@ -49,7 +72,7 @@ void appendAmount(QString &out, Amount amount)
         if (hundredths != '0')
             text[length++] = char16_t(hundredths);
     }
-    out.append(reinterpret_cast<const QChar *>(text), length);
+    appendGroupedDigits(out, QStringView(text, length));
 }
 
 QString formatAmount(Amount amount)
