@@ -15,26 +15,43 @@ Amount fenFromInput(double yuan)
     return roundHalfUp(yuan * 100.0);
 }
 
+namespace {
+
+// The grouped text of the `size` characters at `number` written to `out`, which holds at least
+// size * 4 / 3 + 1 characters; returns its length.
+qsizetype writeGrouped(const char16_t *number, qsizetype size, char16_t *out)
+{
+    const qsizetype start = size > 0 && number[0] == u'-' ? 1 : 0;
+    qsizetype end = start;
+    while (end < size && number[end] != u'.')
+        ++end;
+    char16_t *o = out;
+    if (start > 0)
+        *o++ = u'-';
+    // The first group holds one to three digits, every later group three.
+    const char16_t *digit = number + start;
+    const char16_t *const intEnd = number + end;
+    qsizetype group = (end - start) % 3;
+    if (group == 0)
+        group = 3;
+    while (digit < intEnd) {
+        if (o > out + start)
+            *o++ = u',';
+        for (; group > 0; --group)
+            *o++ = *digit++;
+        group = 3;
+    }
+    for (const char16_t *rest = intEnd; rest < number + size; ++rest)
+        *o++ = *rest;
+    return o - out;
+}
+
+} // namespace
+
 void appendGroupedDigits(QString &out, QStringView number)
 {
-    const qsizetype start = number.startsWith(u'-') ? 1 : 0;
-    qsizetype end = number.indexOf(u'.');
-    if (end < 0)
-        end = number.size();
-    const qsizetype intLength = end - start;
-    // One buffer for the whole text, so that an amount costs one append however many digits it has.
-    QVarLengthArray<char16_t, 48> text(number.size() + (intLength > 0 ? (intLength - 1) / 3 : 0));
-    qsizetype length = 0;
-    if (start > 0)
-        text[length++] = u'-';
-    for (qsizetype i = 0; i < intLength; ++i) {
-        if (i > 0 && (intLength - i) % 3 == 0)
-            text[length++] = u',';
-        text[length++] = number[start + i].unicode();
-    }
-    for (qsizetype i = end; i < number.size(); ++i)
-        text[length++] = number[i].unicode();
-    out.append(QStringView(text.data(), length));
+    QVarLengthArray<char16_t, 64> text(number.size() * 4 / 3 + 1);
+    out.append(QStringView(text.data(), writeGrouped(number.utf16(), number.size(), text.data())));
 }
 
 QString groupDigits(QStringView number)
@@ -72,7 +89,9 @@ void appendAmount(QString &out, Amount amount)
         if (hundredths != '0')
             text[length++] = char16_t(hundredths);
     }
-    appendGroupedDigits(out, QStringView(text, length));
+    // Grouped without a second buffer on the heap: an amount is at most 21 characters before grouping.
+    char16_t grouped[32];
+    out.append(QStringView(grouped, writeGrouped(text, length, grouped)));
 }
 
 QString formatAmount(Amount amount)
