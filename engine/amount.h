@@ -29,6 +29,14 @@ qint64 roundHalfUp(double x);
 // Yuan as entered (a spin box value, a table cell) to fen: value × 100 rounded by roundHalfUp.
 Amount fenFromInput(double yuan);
 
+// Fen as yuan, where a double in yuan is what is kept (a history entry's head figures, a spin box):
+// fen / 100. fenFromInput brings every amount up to kMaxInputFen back to the same fen. Texts are
+// written with formatAmount instead.
+constexpr double yuanFromFen(Amount fen)
+{
+    return static_cast<double>(fen) / 100.0;
+}
+
 // Display text of an amount in yuan: thousands commas, trailing fraction zeros stripped,
 // no unit ("123456" fen → "1,234.56", "350000" → "3,500", "5" → "0.05").
 // A negative amount is written as "-" followed by the text of its magnitude.

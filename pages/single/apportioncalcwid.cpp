@@ -170,9 +170,9 @@ void ApportionCalcWid::calc()
                          valueRow(a.taxAfter, a.netAfter, a.monthlyTaxable, a.share, a.after.monthly.get()));
     m_taxDecrease->setText(formatAmount(a.taxDecrease));
     m_netIncrease->setText(formatAmount(a.netIncrease));
-    m_headNet = a.netIncrease / 100.0;
+    m_headNet = yuanFromFen(a.netIncrease);
     // The list's second column is headed "个税减少", so it gets the tax decrease.
-    m_headTax = a.taxDecrease / 100.0;
+    m_headTax = yuanFromFen(a.taxDecrease);
     pagekit::showInsuranceNote(m_insuranceNote, fenFromInput(m_wage->value()),
                                fenFromInput(m_insurance->value()));
     m_watch->setFresh();

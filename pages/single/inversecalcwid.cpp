@@ -224,8 +224,8 @@ void InverseCalcWid::showResult(const PlanResult *result)
     m_taxTotal->setText(formatAmount(figures.annualTax));
     m_employerTotal->setText(formatAmount(figures.employerInsurance));
     m_expenseTotal->setText(formatAmount(figures.employerExpense));
-    m_headExpense = figures.employerExpense / 100.0;
-    m_headTax = figures.annualTax / 100.0;
+    m_headExpense = yuanFromFen(figures.employerExpense);
+    m_headTax = yuanFromFen(figures.annualTax);
 
     pagekit::setRowTexts(m_table, 0, 1, pagekit::itemTexts(result ? result->monthly.get() : nullptr));
     pagekit::setRowTexts(m_table, 1, 1, pagekit::itemTexts(result ? result->bonus.get() : nullptr));

@@ -290,8 +290,8 @@ void SingleSaveCalcWid::start()
         m_taxDecrease->setText(formatAmount(best.taxDecrease));
         m_costDecrease->setText(formatAmount(best.costDecrease));
         m_netIncrease->setText(formatAmount(best.netIncrease));
-        m_headNet = best.netIncrease / 100.0;
-        m_headCost = best.costDecrease / 100.0;
+        m_headNet = yuanFromFen(best.netIncrease);
+        m_headCost = yuanFromFen(best.costDecrease);
     }
     m_processText = planPageProcessText(method, salary, results);
     pagekit::showInsuranceNote(m_insuranceNote, fenFromInput(m_gross->value()),

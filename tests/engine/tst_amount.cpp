@@ -1,6 +1,7 @@
 #include "engine/amount.h"
 #include "engine/ratetable.h"
 
+#include <QRandomGenerator>
 #include <QTest>
 
 class TestAmount : public QObject
@@ -12,6 +13,9 @@ private slots:
     void roundHalfUp();
     void fenFromInput_data();
     void fenFromInput();
+    void yuanFromFen_data();
+    void yuanFromFen();
+    void yuanFromFenRoundTrip();
     void formatAmount_data();
     void formatAmount();
     void groupDigits_data();
@@ -74,6 +78,41 @@ void TestAmount::fenFromInput()
     QFETCH(double, yuan);
     QFETCH(qint64, fen);
     QCOMPARE(::fenFromInput(yuan), fen);
+}
+
+void TestAmount::yuanFromFen_data()
+{
+    QTest::addColumn<qint64>("fen");
+    QTest::addColumn<double>("yuan");
+    QTest::newRow("zero") << qint64(0) << 0.0;
+    QTest::newRow("one fen") << qint64(1) << 0.01;
+    QTest::newRow("29 fen") << qint64(29) << 0.29;
+    QTest::newRow("threshold") << qint64(350000) << 3500.0;
+    QTest::newRow("1234.56") << qint64(123456) << 1234.56;
+    QTest::newRow("maximum input") << qint64(99999999999) << 999999999.99;
+    QTest::newRow("negative difference") << qint64(-12345) << -123.45;
+}
+
+void TestAmount::yuanFromFen()
+{
+    QFETCH(qint64, fen);
+    QFETCH(double, yuan);
+    QCOMPARE(::yuanFromFen(fen), yuan);
+    QCOMPARE(::fenFromInput(::yuanFromFen(fen)), fen);
+}
+
+void TestAmount::yuanFromFenRoundTrip()
+{
+    // Every fen a field can hold comes back unchanged; sampled over the whole range.
+    QRandomGenerator random(16);
+    for (int i = 0; i < 200000; ++i) {
+        const Amount fen = Amount(random.bounded(quint64(kMaxInputFen) + 1));
+        QCOMPARE(::fenFromInput(::yuanFromFen(fen)), fen);
+    }
+    for (Amount fen = 0; fen <= 100000; ++fen)
+        QCOMPARE(::fenFromInput(::yuanFromFen(fen)), fen);
+    for (Amount fen = kMaxInputFen - 100000; fen <= kMaxInputFen; ++fen)
+        QCOMPARE(::fenFromInput(::yuanFromFen(fen)), fen);
 }
 
 void TestAmount::formatAmount_data()
