@@ -141,14 +141,14 @@ bool computeInverse(const ArgParser &p, QString *json, QString *human, QString *
     else
         ok = engine.grossFromNetMonthAndBonus(netMonthly, netBonus, 0, results);
 
-    const Amount annualTax = results.empty() ? 0 : results.front()->taxTotal;
-    const Amount employerExpense = results.empty() ? 0 : employerInsurance + results.front()->grossTotal;
+    const InverseTotals totals =
+        inverseTotals(results.empty() ? nullptr : results.front().get(), employerInsurance);
     JsonWriter w;
     w.field(QStringLiteral("ok"), ok)
         .raw(QStringLiteral("results"), resultsJson(results, threshold))
-        .field(QStringLiteral("annualTax"), annualTax)
-        .field(QStringLiteral("employerInsurance"), results.empty() ? Amount(0) : employerInsurance)
-        .field(QStringLiteral("employerExpense"), employerExpense);
+        .field(QStringLiteral("annualTax"), totals.annualTax)
+        .field(QStringLiteral("employerInsurance"), totals.employerInsurance)
+        .field(QStringLiteral("employerExpense"), totals.employerExpense);
     *json = w.finish();
 
     TextTable table(itemTableHeader());
@@ -163,8 +163,8 @@ bool computeInverse(const ArgParser &p, QString *json, QString *human, QString *
         table.addRow(totalsRow(QStringLiteral("总计"), r));
     }
     *human = QStringLiteral("全年个税总计：%1\n单位年承担三险一金总额：%2\n单位支出总额：%3\n\n")
-                 .arg(formatAmount(annualTax), formatAmount(results.empty() ? 0 : employerInsurance),
-                      formatAmount(employerExpense)) +
+                 .arg(formatAmount(totals.annualTax), formatAmount(totals.employerInsurance),
+                      formatAmount(totals.employerExpense)) +
              table.render();
     return true;
 }

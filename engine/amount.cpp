@@ -1,15 +1,13 @@
 #include "engine/amount.h"
 
 #include <QRegularExpression>
+#include <QVarLengthArray>
 #include <cmath>
 
 qint64 roundHalfUp(double x)
 {
-    if (x >= 0)
-        return static_cast<qint64>(std::trunc(x + 0.5));
-    // Computed from the integer below x so that the fraction is taken from a non-negative value.
-    const double t = std::trunc(x - 1);
-    return static_cast<qint64>(t + std::trunc(x - t + 0.5));
+    const double below = std::floor(x);
+    return static_cast<qint64>(x - below >= 0.5 ? below + 1 : below);
 }
 
 Amount fenFromInput(double yuan)
@@ -17,10 +15,56 @@ Amount fenFromInput(double yuan)
     return roundHalfUp(yuan * 100.0);
 }
 
+namespace {
+
+// The grouped text of the `size` characters at `number` written to `out`, which holds at least
+// size * 4 / 3 + 1 characters; returns its length.
+qsizetype writeGrouped(const char16_t *number, qsizetype size, char16_t *out)
+{
+    const qsizetype start = size > 0 && number[0] == u'-' ? 1 : 0;
+    qsizetype end = start;
+    while (end < size && number[end] != u'.')
+        ++end;
+    char16_t *o = out;
+    if (start > 0)
+        *o++ = u'-';
+    // The first group holds one to three digits, every later group three.
+    const char16_t *digit = number + start;
+    const char16_t *const intEnd = number + end;
+    qsizetype group = (end - start) % 3;
+    if (group == 0)
+        group = 3;
+    while (digit < intEnd) {
+        if (o > out + start)
+            *o++ = u',';
+        for (; group > 0; --group)
+            *o++ = *digit++;
+        group = 3;
+    }
+    for (const char16_t *rest = intEnd; rest < number + size; ++rest)
+        *o++ = *rest;
+    return o - out;
+}
+
+} // namespace
+
+void appendGroupedDigits(QString &out, QStringView number)
+{
+    QVarLengthArray<char16_t, 64> text(number.size() * 4 / 3 + 1);
+    out.append(QStringView(text.data(), writeGrouped(number.utf16(), number.size(), text.data())));
+}
+
+QString groupDigits(QStringView number)
+{
+    QString text;
+    appendGroupedDigits(text, number);
+    return text;
+}
+
 void appendAmount(QString &out, Amount amount)
 {
     // The magnitude's digits, least significant first, then written out in reading order with
-    // the grouping commas and the fraction's trailing zeros left off.
+    // the fraction's trailing zeros left off, and grouped.
     quint64 fen = amount < 0 ? 0 - static_cast<quint64>(amount) : static_cast<quint64>(amount);
     char digits[24];
     int count = 0;
@@ -31,16 +75,12 @@ void appendAmount(QString &out, Amount amount)
     while (count < 3)
         digits[count++] = '0'; // at least one yuan digit and two fraction digits
 
-    char16_t text[40];
+    char16_t text[32];
     int length = 0;
     if (amount < 0)
         text[length++] = u'-';
-    const int intLength = count - 2;
-    for (int i = 0; i < intLength; ++i) {
-        if (i > 0 && (intLength - i) % 3 == 0)
-            text[length++] = u',';
-        text[length++] = char16_t(digits[count - 1 - i]);
-    }
+    for (int i = count - 1; i >= 2; --i)
+        text[length++] = char16_t(digits[i]);
     const char tenths = digits[1];
     const char hundredths = digits[0];
     if (tenths != '0' || hundredths != '0') {
@@ -49,7 +89,9 @@ void appendAmount(QString &out, Amount amount)
         if (hundredths != '0')
             text[length++] = char16_t(hundredths);
     }
-    out.append(reinterpret_cast<const QChar *>(text), length);
+    // Grouped without a second buffer on the heap: an amount is at most 21 characters before grouping.
+    char16_t grouped[32];
+    out.append(QStringView(grouped, writeGrouped(text, length, grouped)));
 }
 
 QString formatAmount(Amount amount)

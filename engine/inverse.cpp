@@ -49,9 +49,8 @@ bool TaxEngine::grossFromNetMonthAndBonus(Amount netMonthly, Amount netBonus, Am
     const bool monthlyOk = grossFromNetMonthly(netMonthly, *monthly);
     if (!monthlyOk)
         *monthly = TaxItem();
-    const Amount shortfall = monthly->amount < m_threshold ? monthly->amount - m_threshold : 0;
     auto bonus = std::make_unique<TaxItem>();
-    const bool bonusOk = grossFromNetBonus(netBonus, shortfall, *bonus);
+    const bool bonusOk = grossFromNetBonus(netBonus, shortfall(monthly.get()), *bonus);
     if (!bonusOk)
         *bonus = TaxItem();
     if (!monthlyOk && !bonusOk)
@@ -68,6 +67,17 @@ bool TaxEngine::grossFromNetMonthAndBonus(Amount netMonthly, Amount netBonus, Am
     calcTotals(*r);
     results.push_back(std::move(r));
     return true;
+}
+
+InverseTotals inverseTotals(const PlanResult *result, Amount employerInsurance)
+{
+    InverseTotals totals;
+    if (!result)
+        return totals;
+    totals.annualTax = result->taxTotal;
+    totals.employerInsurance = employerInsurance;
+    totals.employerExpense = employerInsurance + result->grossTotal;
+    return totals;
 }
 
 Apportionment TaxEngine::apportion(Amount wage, Amount insurance, Amount bonus, int months) const

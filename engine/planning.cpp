@@ -11,11 +11,6 @@
 
 namespace {
 
-const TaxBracket *rowOf(const std::unique_ptr<TaxItem> &item)
-{
-    return item ? item->bracket : nullptr;
-}
-
 Amount twelveTimesBound(const TaxBracket *row)
 {
     return 12 * static_cast<Amount>(row->lowerBound);
@@ -163,24 +158,18 @@ bool TaxEngine::plan(Salary &salary, PlanResults &results, PlanGoal goal, bool b
 
 // An input with only a bonus has no monthly item to carry over; its candidate has none either, so
 // a bonus-only salary is still planned (the whole threshold then stays deducted from the bonus).
-static std::unique_ptr<TaxItem> copyOf(const std::unique_ptr<TaxItem> &item)
-{
-    return item ? std::make_unique<TaxItem>(*item) : nullptr;
-}
-
 void TaxEngine::keepCostBonusOnly(const Salary &input, PlanResults &results) const
 {
     const TaxItem *bonus = input.bonus.get();
     if (!bonus || !previousBracket(bonus))
         return;
-    const Amount m = Salary::amountOf(input.monthly);
-    const Amount shortfall = m < m_threshold ? m - m_threshold : 0;
     auto newBonus = std::make_unique<TaxItem>();
-    newBonus->amount = twelveTimesBound(bonus->bracket) - shortfall; // largest bonus of the row below
+    // The largest bonus of the row below.
+    newBonus->amount = twelveTimesBound(bonus->bracket) - shortfall(input.monthly.get());
     calcBonus(newBonus.get(), input.monthly.get());
     if (newBonus->afterTax <= bonus->afterTax || newBonus->amount >= bonus->amount)
         return;
-    auto c = candidate(input, copyOf(input.monthly), std::move(newBonus));
+    auto c = candidate(input, copyItem(input.monthly), std::move(newBonus));
     c->months = 1;
     settle(input, *c);
     offer(results, std::move(c), RaiseNet);
@@ -192,19 +181,18 @@ void TaxEngine::keepNetBonusOnly(const Salary &input, PlanResults &results) cons
     const TaxBracket *q = previousBracket(bonus);
     if (!bonus || !q)
         return;
-    const Amount m = Salary::amountOf(input.monthly);
-    const Amount shortfall = m < m_threshold ? m - m_threshold : 0;
+    const Amount unused = shortfall(input.monthly.get());
     const double rate = rateOf(q);
     // The bonus in row q that leaves the employee the same after-tax amount.
     auto newBonus = std::make_unique<TaxItem>();
     newBonus->amount = roundHalfUp(
-        (rate * static_cast<double>(shortfall) + static_cast<double>(bonus->afterTax - q->quickDeduction)) /
+        (rate * static_cast<double>(unused) + static_cast<double>(bonus->afterTax - q->quickDeduction)) /
         (1.0 - rate));
     calcBonus(newBonus.get(), input.monthly.get());
     if (newBonus->bracket != q)
         return; // the same net needs more than row q holds: the bonus was not in a blind zone
     TaxItem *derived = newBonus.get();
-    auto c = candidate(input, copyOf(input.monthly), std::move(newBonus));
+    auto c = candidate(input, copyItem(input.monthly), std::move(newBonus));
     c->months = 1;
     // Rounded to the fen, the new bonus may leave the employee a fen short; it rises until it does not.
     if (!holdFixed(input, *c, LowerCost, derived) || derived->bracket != q)
@@ -298,7 +286,8 @@ void TaxEngine::balancedSweeps(const Salary &input, PlanResults &results, PlanGo
 
     if (canRaiseBonus(monthly, bonus)) {
         // C: the bonus up to the top of each higher row, the wage from what is left.
-        const TaxBracket *start = rowOf(input.bonus) ? rowOf(input.bonus) : &rateTable().front();
+        const TaxBracket *start =
+            Salary::rowOf(input.bonus) ? Salary::rowOf(input.bonus) : &rateTable().front();
         for (const TaxBracket *cur = start, *nxt = nextBracket(cur); nxt; cur = nxt, nxt = nextBracket(nxt)) {
             auto b = bonusAt(twelveTimesBound(nxt), cur);
             const Amount rest = fixed - used(*b);

@@ -16,9 +16,9 @@ public:
         m_text.append(piece);
         return *this;
     }
-    TextOut &operator<<(Amount v)
+    TextOut &operator<<(Amount amount)
     {
-        appendAmount(m_text, v);
+        appendAmount(m_text, amount);
         return *this;
     }
 
@@ -41,17 +41,12 @@ Amount deductionOf(const TaxBracket *row)
     return row ? row->quickDeduction : 0;
 }
 
-Amount nonNegative(Amount v)
+Amount nonNegative(Amount amount)
 {
-    return v < 0 ? 0 : v;
+    return amount < 0 ? 0 : amount;
 }
 
-const TaxBracket *rowOf(const std::unique_ptr<TaxItem> &item)
-{
-    return item ? item->bracket : nullptr;
-}
-
-// "适用税率r% 速算扣除数d\n" after the given indent text.
+// "适用税率{rate}% 速算扣除数{deduction}\n" after the given indent text.
 void appendRow(QString &text, const TaxBracket *row)
 {
     TextOut(text) << u"适用税率";
@@ -59,7 +54,7 @@ void appendRow(QString &text, const TaxBracket *row)
     TextOut(text) << u"% 速算扣除数" << deductionOf(row) << u"\n";
 }
 
-// "    【缴纳个税】=应纳税所得额×税率-速算扣除数=v×r%-d=t元\n"
+// "    【缴纳个税】=应纳税所得额×税率-速算扣除数={taxable}×{rate}%-{deduction}={tax}元\n"
 void appendTaxLine(QString &text, Amount taxable, const TaxBracket *row, Amount tax)
 {
     TextOut(text) << u"    【缴纳个税】=应纳税所得额×税率-速算扣除数=" << taxable << u"×";
@@ -69,37 +64,37 @@ void appendTaxLine(QString &text, Amount taxable, const TaxBracket *row, Amount 
 
 } // namespace
 
-void TaxEngine::buildProcessText(Salary &s) const
+void TaxEngine::buildProcessText(Salary &salary) const
 {
     const Amount threshold = m_threshold;
-    const Amount monthlyTaxable = Salary::amountOf(s.monthly);
-    const Amount bonus = Salary::amountOf(s.bonus);
-    const Amount annuity = Salary::amountOf(s.annuity);
+    const Amount monthlyTaxable = Salary::amountOf(salary.monthly);
+    const Amount bonus = Salary::amountOf(salary.bonus);
+    const Amount annuity = Salary::amountOf(salary.annuity);
     const Amount aboveThreshold = monthlyTaxable - threshold;
     // The part of the threshold the wage leaves unused (negative), absorbed by the bonus first,
     // then by the annuity.
-    const Amount shortfall = aboveThreshold < 0 ? aboveThreshold : 0;
-    const Amount bonusTaxable = shortfall < 0 ? bonus + shortfall : bonus;
-    const Amount shortfallAfterBonus = shortfall + ((s.bonus && bonus > 0) ? bonus : 0);
-    const Amount annuityTaxable = shortfallAfterBonus < 0 ? annuity + shortfallAfterBonus : annuity;
+    const Amount unused = shortfall(salary.monthly.get());
+    const Amount bonusTaxable = bonus + unused;
+    const Amount unusedAfterBonus = shortfallAfterBonus(salary.monthly.get(), salary.bonus.get());
+    const Amount annuityTaxable = annuity + unusedAfterBonus;
 
     QString text;
-    text.reserve(s.annuity ? 1024 : 512);
+    text.reserve(salary.annuity ? 1024 : 512);
     TextOut out(text);
-    const TaxBracket *monthlyRow = rowOf(s.monthly);
+    const TaxBracket *monthlyRow = Salary::rowOf(salary.monthly);
     out << u"1、月应发工资\n";
-    out << u"    【月应税收入】=月应发工资-三险一金=" << s.monthlyGross << u"-" << s.insurance << u"="
-        << monthlyTaxable << u"元\n";
+    out << u"    【月应税收入】=月应发工资-三险一金=" << salary.monthlyGross << u"-" << salary.insurance
+        << u"=" << monthlyTaxable << u"元\n";
     out << u"    【应纳税所得额】=月应税收入-免征额=" << monthlyTaxable << u"-" << threshold << u"="
         << nonNegative(aboveThreshold) << u"元\n";
     out << u"        ";
     appendRow(text, monthlyRow);
-    appendTaxLine(text, nonNegative(aboveThreshold), monthlyRow, Salary::taxOf(s.monthly));
+    appendTaxLine(text, nonNegative(aboveThreshold), monthlyRow, Salary::taxOf(salary.monthly));
 
-    if (s.bonus) {
-        const TaxBracket *bonusRow = rowOf(s.bonus);
+    if (salary.bonus) {
+        const TaxBracket *bonusRow = Salary::rowOf(salary.bonus);
         out << u"2、年终奖金\n";
-        if (shortfall < 0)
+        if (unused < 0)
             out << u"    【应纳税所得额】=年终奖金-(免征额-月应税收入)=" << bonus << u"-(" << threshold
                 << u"-" << monthlyTaxable << u")=" << nonNegative(bonusTaxable) << u"元\n";
         else
@@ -108,30 +103,30 @@ void TaxEngine::buildProcessText(Salary &s) const
         const Amount twelfth = roundHalfUp(static_cast<double>(nonNegative(bonusTaxable)) / 12.0);
         out << u"        应纳税所得额÷12=" << nonNegative(bonusTaxable) << u"÷12=" << twelfth << u"元 ";
         appendRow(text, bonusRow);
-        appendTaxLine(text, nonNegative(bonusTaxable), bonusRow, s.bonus->tax);
+        appendTaxLine(text, nonNegative(bonusTaxable), bonusRow, salary.bonus->tax);
     }
 
-    if (s.annuity) {
-        const TaxBracket *annuityRow = rowOf(s.annuity);
-        out << (s.bonus ? u"3、年金(企业缴费部分)\n" : u"2、年金(企业缴费部分)\n");
-        if (shortfallAfterBonus < 0)
+    if (salary.annuity) {
+        const TaxBracket *annuityRow = Salary::rowOf(salary.annuity);
+        out << (salary.bonus ? u"3、年金(企业缴费部分)\n" : u"2、年金(企业缴费部分)\n");
+        if (unusedAfterBonus < 0)
             out << u"    【应纳税所得额】=企业年金-(免征额-月应税收入-年终奖金)=" << annuity << u"-("
                 << threshold << u"-" << nonNegative(monthlyTaxable) << u"-"
-                << ((s.bonus && bonus > 0) ? bonus : Amount(0)) << u")=" << nonNegative(annuityTaxable)
+                << ((salary.bonus && bonus > 0) ? bonus : Amount(0)) << u")=" << nonNegative(annuityTaxable)
                 << u"元\n";
         else
             out << u"    【应纳税所得额】=企业年金=" << nonNegative(annuityTaxable) << u"元\n";
         out << u"        ";
         appendRow(text, annuityRow);
-        appendTaxLine(text, nonNegative(annuityTaxable), annuityRow, s.annuity->tax);
+        appendTaxLine(text, nonNegative(annuityTaxable), annuityRow, salary.annuity->tax);
     }
 
     out << u"合计\n";
-    out << u"    【应发数合计】=" << s.grossTotal << u"元\n";
-    out << u"    【缴纳个税合计】=" << s.taxTotal << u"元\n";
-    out << u"    【实发数合计】=" << s.netTotal << u"元\n";
+    out << u"    【应发数合计】=" << salary.grossTotal << u"元\n";
+    out << u"    【缴纳个税合计】=" << salary.taxTotal << u"元\n";
+    out << u"    【实发数合计】=" << salary.netTotal << u"元\n";
 
-    if (s.annuity) {
+    if (salary.annuity) {
         out << u"\n说明：\n";
         out << u"    1、国税函[2009]694号第六条规定：企业年金是指企业及其职工按照《企业年金试行办法》的规定，"
                u"在依法参加基本养老保险的基础上，自愿建立的补充养老保险。对个人取得本通知 "
@@ -145,5 +140,5 @@ void TaxEngine::buildProcessText(Salary &s) const
                u"\n";
     }
 
-    s.processText = std::move(text);
+    salary.processText = std::move(text);
 }

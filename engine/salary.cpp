@@ -10,7 +10,7 @@ const TaxBracket *previousBracket(const TaxItem *item)
     return item ? previousBracket(item->bracket) : nullptr;
 }
 
-static std::unique_ptr<TaxItem> copyItem(const std::unique_ptr<TaxItem> &item)
+std::unique_ptr<TaxItem> copyItem(const std::unique_ptr<TaxItem> &item)
 {
     return item ? std::make_unique<TaxItem>(*item) : nullptr;
 }

@@ -19,6 +19,9 @@ struct TaxItem
     Amount afterTax = 0;                 // amount − tax, never negative
 };
 
+// A copy of the item, or none for an absent item.
+std::unique_ptr<TaxItem> copyItem(const std::unique_ptr<TaxItem> &item);
+
 // The row after the item's row; row 0 for an absent item.
 const TaxBracket *nextBracket(const TaxItem *item);
 // The row before the item's row; no bracket for an absent item, no row or row 0.
@@ -49,6 +52,11 @@ public:
     static Amount amountOf(const std::unique_ptr<TaxItem> &item) { return item ? item->amount : 0; }
     static Amount taxOf(const std::unique_ptr<TaxItem> &item) { return item ? item->tax : 0; }
     static Amount afterTaxOf(const std::unique_ptr<TaxItem> &item) { return item ? item->afterTax : 0; }
+    // The row of the item's last calculation, none when the item is absent.
+    static const TaxBracket *rowOf(const std::unique_ptr<TaxItem> &item)
+    {
+        return item ? item->bracket : nullptr;
+    }
 
     std::unique_ptr<TaxItem> monthly; // 月应税收入 = 月应发工资 − 三险一金
     Amount monthlyGross = 0;          // 月应发工资

@@ -33,40 +33,42 @@ void TaxEngine::calculate(Salary &salary) const
     buildProcessText(salary);
 }
 
+Amount TaxEngine::shortfall(const TaxItem *monthly) const
+{
+    const Amount monthlyAmount = monthly ? monthly->amount : 0;
+    return monthlyAmount < m_threshold ? monthlyAmount - m_threshold : 0;
+}
+
+Amount TaxEngine::shortfallAfterBonus(const TaxItem *monthly, const TaxItem *bonus) const
+{
+    const Amount left = shortfall(monthly) + (bonus ? bonus->amount : 0);
+    return left < 0 ? left : 0;
+}
+
 void TaxEngine::calcMonthly(TaxItem *item) const
 {
     if (!item)
         return;
-    const Amount v = item->amount - m_threshold;
-    taxItem(*item, v, v);
+    const Amount taxable = item->amount - m_threshold;
+    taxItem(*item, taxable, taxable);
 }
 
 void TaxEngine::calcBonus(TaxItem *item, const TaxItem *monthly) const
 {
     if (!item)
         return;
-    const Amount monthlyAmount = monthly ? monthly->amount : 0;
-    const Amount shortfall = monthlyAmount < m_threshold ? monthlyAmount - m_threshold : 0;
-    const Amount t = item->amount + shortfall;
+    const Amount taxable = item->amount + shortfall(monthly);
     // The row is chosen by one twelfth truncated to the fen; the tax is taken on the whole.
-    const Amount m = clampAtZero(t / 12);
-    taxItem(*item, m, t);
+    taxItem(*item, clampAtZero(taxable / 12), taxable);
 }
 
 void TaxEngine::calcAnnuity(TaxItem *item, const TaxItem *bonus, const TaxItem *monthly) const
 {
     if (!item)
         return;
-    const Amount monthlyAmount = monthly ? monthly->amount : 0;
-    Amount s = monthlyAmount < m_threshold ? monthlyAmount - m_threshold : 0;
-    if (bonus) {
-        // The bonus absorbs the shortfall first; only what it leaves over falls on the annuity.
-        s += bonus->amount;
-        if (s > 0)
-            s = 0;
-    }
-    const Amount t = item->amount + s;
-    taxItem(*item, t, t);
+    // The bonus absorbs the shortfall first; only what it leaves over falls on the annuity.
+    const Amount taxable = item->amount + shortfallAfterBonus(monthly, bonus);
+    taxItem(*item, taxable, taxable);
 }
 
 void TaxEngine::calcTotals(Salary &s) const

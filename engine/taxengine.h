@@ -48,6 +48,15 @@ public:
 
     Amount threshold() const { return m_threshold; }
 
+    // The unused-threshold shortfall: how much of the threshold a month's taxable wage leaves
+    // unused, as a negative amount (monthly − threshold), or 0 when the wage reaches the threshold.
+    // An absent monthly item is a wage of 0, so the whole threshold is unused. The bonus is taxed on
+    // its amount plus this shortfall.
+    Amount shortfall(const TaxItem *monthly) const;
+    // What the bonus leaves of the shortfall for the annuity: the shortfall plus the bonus amount,
+    // never above 0. Without a bonus it is the shortfall itself.
+    Amount shortfallAfterBonus(const TaxItem *monthly, const TaxItem *bonus) const;
+
     // Monthly, bonus, annuity, totals and process text, in that order (each step needs the ones
     // before it). Every result is recomputed from the inputs.
     void calculate(Salary &salary) const;
@@ -114,6 +123,20 @@ private:
 
     Amount m_threshold;
 };
+
+// The three figures an inverse calculation is summed up by, as the inverse page and the command
+// line show them.
+struct InverseTotals
+{
+    Amount annualTax = 0;         // 全年个税总计: the result's tax total
+    Amount employerInsurance = 0; // 单位年承担三险一金总额: as entered
+    Amount employerExpense = 0; // 单位支出总额: the employer's contributions plus the result's gross total
+};
+
+// The totals of the result shown (the first of a tie). Without a result (there was nothing to work
+// back from) every figure is 0, the employer's contributions included, so that no expense is
+// reported for a payroll that does not exist.
+InverseTotals inverseTotals(const PlanResult *result, Amount employerInsurance);
 
 // Whether the balanced sweeps that raise the bonus (and lower the wage) can help: the wage is
 // taxed, and the bonus is absent, untaxed, or in a row no dearer than the wage's and not the top.

@@ -1,5 +1,6 @@
 #include "excel/celldisplay.h"
 
+#include "engine/amount.h"
 #include "excel/workbook.h"
 
 #include <QHash>
@@ -101,9 +102,11 @@ bool elapsedText(double value, QString *text)
     return true;
 }
 
-// The value rounded half away from zero to `decimals` places, after first rounding it to the 15
-// significant digits Excel keeps: 2.675 shows as 2.68 as it does in Excel, not 2.67 as its binary
-// value would.
+// The spreadsheet's decimal rounding, deliberately not roundHalfUp: the value rounded half away
+// from zero to `decimals` places, after first rounding it to the 15 significant digits Excel keeps.
+// The text must read as the spreadsheet shows the same cell: 2.675 shows as 2.68, not 2.67 as its
+// binary value would, and −2.675 as −2.68 (halves of negatives go away from zero, where roundHalfUp
+// would give −2.67).
 QString fixedText(double value, int decimals)
 {
     if (!std::isfinite(value))
@@ -339,24 +342,11 @@ QString roundedText(double value)
 {
     if (!std::isfinite(value))
         return QStringLiteral("0");
-    double r = std::floor(value);
-    if (value - r >= 0.5)
-        r += 1;
-    if (r == 0)
-        r = 0; // no "-0"
-    return QString::number(r, 'f', 0);
-}
-
-QString groupDigits(const QString &number)
-{
-    qsizetype start = number.startsWith(QLatin1Char('-')) ? 1 : 0;
-    qsizetype end = number.indexOf(QLatin1Char('.'));
-    if (end < 0)
-        end = number.size();
-    QString out = number;
-    for (qsizetype pos = end - 3; pos > start; pos -= 3)
-        out.insert(pos, QLatin1Char(','));
-    return out;
+    // From 2^53 on every double is a whole number; below 2^63 it also fits the rounding's result.
+    constexpr double kWhole = 9007199254740992.0; // 2^53
+    if (std::fabs(value) >= kWhole)
+        return QString::number(value, 'f', 0);
+    return QString::number(roundHalfUp(value));
 }
 
 int effectiveNumFormat(int numFormat, const QString &code)

@@ -48,7 +48,7 @@ QString numberText(double value, int numFormat, const QString &code, bool date19
 int effectiveNumFormat(int numFormat, const QString &code);
 constexpr int kOtherNumberFormat = 164;
 
-// round(v) of the display rules: half toward positive infinity, as digits with an optional "-".
+// round(v) of the display rules: the program's one rounding, roundHalfUp (half toward positive
+// infinity), as digits with an optional "-". Values beyond qint64 are whole numbers already.
+// Thousands grouping is groupDigits of engine/amount.h.
 QString roundedText(double value);
-// Inserts "," between groups of three digits of the integer part.
-QString groupDigits(const QString &number);

@@ -4,6 +4,8 @@
 #include "batch/columncatalogue.h"
 #include "pages/common/compacttable.h"
 #include "pages/common/historyrecord.h"
+// The single pages' kinds, each read as its page reads it.
+#include "fuzz/singlerecordkinds.h"
 
 #include <QBuffer>
 
@@ -12,6 +14,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    readAsSinglePageRecords(data, size);
     QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
     {
         QBuffer buffer(&bytes);

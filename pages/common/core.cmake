@@ -4,5 +4,7 @@
 target_sources(lumo_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/historyrecord.h
   ${CMAKE_CURRENT_LIST_DIR}/historyrecord.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/singlerecords.h
+  ${CMAKE_CURRENT_LIST_DIR}/singlerecords.cpp
   ${CMAKE_CURRENT_LIST_DIR}/compacttable.h
   ${CMAKE_CURRENT_LIST_DIR}/compacttable.cpp)

@@ -209,7 +209,7 @@ QStringList listHistoryFiles(const QString &dir, const QString &filter)
 
 QString historyFigureText(double yuan)
 {
-    return formatAmount(roundHalfUp(yuan * 100.0));
+    return formatAmount(fenFromInput(yuan));
 }
 
 HistoryWriter::HistoryWriter(const QString &dir, const QString &extension, double value1, double value2,

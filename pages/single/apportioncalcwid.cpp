@@ -4,6 +4,7 @@
 #include "engine/taxengine.h"
 #include "excel/columnletters.h"
 #include "pages/common/historylist.h"
+#include "pages/common/singlerecords.h"
 #include "pages/single/historypanel.h"
 #include "pages/single/pagekit.h"
 
@@ -24,10 +25,9 @@
 
 namespace {
 
-constexpr int kRows = 4;
-constexpr int kColumns = 10;
-constexpr int kMaxMonths = 12;
-constexpr qsizetype kMaxLabelLength = 1024;
+constexpr int kRows = kApportionRows;
+constexpr int kColumns = kApportionColumns;
+constexpr int kMaxMonths = kMaxStoredMonths;
 
 // The caption rows 0 ("分摊前") and 2 ("分摊后"), columns 0–8.
 const QStringList &captionRow(bool after)
@@ -170,9 +170,9 @@ void ApportionCalcWid::calc()
                          valueRow(a.taxAfter, a.netAfter, a.monthlyTaxable, a.share, a.after.monthly.get()));
     m_taxDecrease->setText(formatAmount(a.taxDecrease));
     m_netIncrease->setText(formatAmount(a.netIncrease));
-    m_headNet = a.netIncrease / 100.0;
+    m_headNet = yuanFromFen(a.netIncrease);
     // The list's second column is headed "个税减少", so it gets the tax decrease.
-    m_headTax = a.taxDecrease / 100.0;
+    m_headTax = yuanFromFen(a.taxDecrease);
     pagekit::showInsuranceNote(m_insuranceNote, fenFromInput(m_wage->value()),
                                fenFromInput(m_insurance->value()));
     m_watch->setFresh();
@@ -198,37 +198,22 @@ bool ApportionCalcWid::loadRecord(const QString &fileName)
 {
     // Everything is read and checked first; the page changes only when the whole record is sound.
     HistoryReader reader(fileName);
-    if (!reader.ok())
-        return false;
-    QDataStream &in = reader.stream();
-    double wage = 0;
-    double insurance = 0;
-    double bonus = 0;
-    bool local = true;
-    qint32 months = 0;
-    QString taxDecrease;
-    QString netIncrease;
-    in >> wage >> insurance >> bonus >> local >> months >> taxDecrease >> netIncrease;
-    TableSnapshot table;
-    if (!reader.finish() || !readTableSnapshot(reader, kRows, kColumns, &table) || !reader.finish())
-        return false;
-    if (table.rows != kRows || table.columns != kColumns || !pagekit::isInputValue(wage) ||
-        !pagekit::isInputValue(insurance) || !pagekit::isInputValue(bonus) || months < 1 ||
-        months > kMaxMonths || taxDecrease.size() > kMaxLabelLength || netIncrease.size() > kMaxLabelLength)
+    ApportionRecord record;
+    if (!readApportionRecord(reader, &record))
         return false;
 
     showNetIncrease();
-    m_wage->setValue(wage);
-    m_insurance->setValue(insurance);
-    m_bonus->setValue(bonus);
-    (local ? m_local : m_foreign)->setChecked(true);
-    m_months->setValue(months);
-    m_taxDecrease->setText(taxDecrease);
-    m_netIncrease->setText(netIncrease);
-    m_headNet = reader.head().value1;
-    m_headTax = reader.head().value2;
-    applyTableSnapshot(m_table, table);
-    pagekit::showInsuranceNote(m_insuranceNote, fenFromInput(wage), fenFromInput(insurance));
+    m_wage->setValue(record.wage);
+    m_insurance->setValue(record.insurance);
+    m_bonus->setValue(record.bonus);
+    (record.local ? m_local : m_foreign)->setChecked(true);
+    m_months->setValue(record.months);
+    m_taxDecrease->setText(record.taxDecrease);
+    m_netIncrease->setText(record.netIncrease);
+    m_headNet = record.headNet;
+    m_headTax = record.headTax;
+    applyTableSnapshot(m_table, record.table);
+    pagekit::showInsuranceNote(m_insuranceNote, fenFromInput(record.wage), fenFromInput(record.insurance));
     m_watch->setFresh();
     return true;
 }

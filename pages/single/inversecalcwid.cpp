@@ -3,6 +3,7 @@
 #include "engine/ratetable.h"
 #include "engine/taxengine.h"
 #include "pages/common/historylist.h"
+#include "pages/common/singlerecords.h"
 #include "pages/single/historypanel.h"
 #include "pages/single/pagekit.h"
 
@@ -21,9 +22,8 @@
 
 namespace {
 
-constexpr int kRows = 3;
-constexpr int kColumns = 7;
-constexpr qsizetype kMaxLabelLength = 1024;
+constexpr int kRows = kInverseRows;
+constexpr int kColumns = kInverseColumns;
 
 } // namespace
 
@@ -220,15 +220,12 @@ void InverseCalcWid::calc()
 
 void InverseCalcWid::showResult(const PlanResult *result)
 {
-    // Without a result (no income given) every figure reads 0, as the command line reports it too.
-    const Amount employer = result ? fenFromInput(m_employer->value()) : 0;
-    const Amount gross = result ? result->grossTotal : 0;
-    const Amount tax = result ? result->taxTotal : 0;
-    m_taxTotal->setText(formatAmount(tax));
-    m_employerTotal->setText(formatAmount(employer));
-    m_expenseTotal->setText(formatAmount(employer + gross));
-    m_headExpense = (employer + gross) / 100.0;
-    m_headTax = tax / 100.0;
+    const InverseTotals figures = inverseTotals(result, fenFromInput(m_employer->value()));
+    m_taxTotal->setText(formatAmount(figures.annualTax));
+    m_employerTotal->setText(formatAmount(figures.employerInsurance));
+    m_expenseTotal->setText(formatAmount(figures.employerExpense));
+    m_headExpense = yuanFromFen(figures.employerExpense);
+    m_headTax = yuanFromFen(figures.annualTax);
 
     pagekit::setRowTexts(m_table, 0, 1, pagekit::itemTexts(result ? result->monthly.get() : nullptr));
     pagekit::setRowTexts(m_table, 1, 1, pagekit::itemTexts(result ? result->bonus.get() : nullptr));
@@ -271,58 +268,28 @@ bool InverseCalcWid::loadRecord(const QString &fileName)
 {
     // Everything is read and checked first; the page changes only when the whole record is sound.
     HistoryReader reader(fileName);
-    if (!reader.ok())
-        return false;
-    QDataStream &in = reader.stream();
-    bool netAnnualMode = false;
-    double netAnnual = 0;
-    double employer = 0;
-    bool grossAnnualMode = false;
-    double grossAnnual = 0;
-    bool netMonthMode = false;
-    double netMonth = 0;
-    double netBonus = 0;
-    bool local = true;
-    QString taxTotal;
-    QString employerTotal;
-    QString expenseTotal;
-    in >> netAnnualMode >> netAnnual >> employer >> grossAnnualMode >> grossAnnual >> netMonthMode >>
-        netMonth >> netBonus >> local >> taxTotal >> employerTotal >> expenseTotal;
-    TableSnapshot table;
-    if (!reader.finish() || !readTableSnapshot(reader, kRows, kColumns, &table) || !reader.finish())
-        return false;
-    // Exactly one mode was selected when the record was written.
-    if (int(netAnnualMode) + int(grossAnnualMode) + int(netMonthMode) != 1)
-        return false;
-    for (double yuan : {netAnnual, employer, grossAnnual, netMonth, netBonus}) {
-        if (!pagekit::isInputValue(yuan))
-            return false;
-    }
-    for (const QString *text : {&taxTotal, &employerTotal, &expenseTotal}) {
-        if (text->size() > kMaxLabelLength)
-            return false;
-    }
-    if (table.rows != kRows || table.columns != kColumns)
+    InverseRecord record;
+    if (!readInverseRecord(reader, &record))
         return false;
 
     // The mode first: choosing it clears what the page showed for another mode.
-    (netAnnualMode     ? m_netAnnualMode
-     : grossAnnualMode ? m_grossAnnualMode
-                       : m_netMonthMode)
+    (record.netAnnualMode     ? m_netAnnualMode
+     : record.grossAnnualMode ? m_grossAnnualMode
+                              : m_netMonthMode)
         ->setChecked(true);
     showResultLabels();
-    m_netAnnual->setValue(netAnnual);
-    m_employer->setValue(employer);
-    m_grossAnnual->setValue(grossAnnual);
-    m_netMonth->setValue(netMonth);
-    m_netBonus->setValue(netBonus);
-    (local ? m_local : m_foreign)->setChecked(true);
-    m_taxTotal->setText(taxTotal);
-    m_employerTotal->setText(employerTotal);
-    m_expenseTotal->setText(expenseTotal);
-    m_headExpense = reader.head().value1;
-    m_headTax = reader.head().value2;
-    applyTableSnapshot(m_table, table);
+    m_netAnnual->setValue(record.netAnnual);
+    m_employer->setValue(record.employer);
+    m_grossAnnual->setValue(record.grossAnnual);
+    m_netMonth->setValue(record.netMonth);
+    m_netBonus->setValue(record.netBonus);
+    (record.local ? m_local : m_foreign)->setChecked(true);
+    m_taxTotal->setText(record.taxTotal);
+    m_employerTotal->setText(record.employerTotal);
+    m_expenseTotal->setText(record.expenseTotal);
+    m_headExpense = record.headExpense;
+    m_headTax = record.headTax;
+    applyTableSnapshot(m_table, record.table);
     m_watch->setFresh();
     return true;
 }

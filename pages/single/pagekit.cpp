@@ -472,9 +472,4 @@ void ResultWatch::setGreyed(bool greyed)
     m_notice->setVisible(greyed);
 }
 
-bool isInputValue(double yuan)
-{
-    return std::isfinite(yuan) && yuan >= 0 && yuan <= kMaxInputYuan;
-}
-
 } // namespace pagekit

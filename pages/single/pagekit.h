@@ -138,7 +138,4 @@ private:
 
 inline const QString kStaleNoticeText = QStringLiteral("输入已修改，请重新计算。");
 
-// Whether a stored yuan value could have come from an input: finite, 0 to 999999999.99.
-bool isInputValue(double yuan);
-
 } // namespace pagekit

@@ -3,6 +3,7 @@
 #include "engine/ratetable.h"
 #include "engine/taxengine.h"
 #include "pages/common/historylist.h"
+#include "pages/common/singlerecords.h"
 #include "pages/single/displaymemodlg.h"
 #include "pages/single/historypanel.h"
 #include "pages/single/pagekit.h"
@@ -23,8 +24,8 @@
 
 namespace {
 
-constexpr int kRows = 4;
-constexpr int kColumns = 7;
+constexpr int kRows = kSingleCalcRows;
+constexpr int kColumns = kSingleCalcColumns;
 
 } // namespace
 
@@ -182,31 +183,18 @@ bool SingleCalcWid::loadRecord(const QString &fileName)
 {
     // Everything is read and checked first; the page changes only when the whole record is sound.
     HistoryReader reader(fileName);
-    if (!reader.ok())
-        return false;
-    QDataStream &in = reader.stream();
-    double insurance = 0;
-    double annuity = 0;
-    bool local = true;
-    QString processText;
-    in >> insurance >> annuity >> local >> processText;
-    TableSnapshot table;
-    if (!reader.finish() || !readTableSnapshot(reader, kRows, kColumns, &table) || !reader.finish())
-        return false;
-    const double gross = reader.head().value1;
-    const double bonus = reader.head().value2;
-    if (table.rows != kRows || table.columns != kColumns || !pagekit::isInputValue(gross) ||
-        !pagekit::isInputValue(bonus) || !pagekit::isInputValue(insurance) || !pagekit::isInputValue(annuity))
+    SingleCalcRecord record;
+    if (!readSingleCalcRecord(reader, &record))
         return false;
 
-    m_gross->setValue(gross);
-    m_bonus->setValue(bonus);
-    m_insurance->setValue(insurance);
-    m_annuity->setValue(annuity);
-    (local ? m_local : m_foreign)->setChecked(true);
-    m_processText = processText;
-    applyTableSnapshot(m_table, table);
-    pagekit::showInsuranceNote(m_insuranceNote, fenFromInput(gross), fenFromInput(insurance));
+    m_gross->setValue(record.gross);
+    m_bonus->setValue(record.bonus);
+    m_insurance->setValue(record.insurance);
+    m_annuity->setValue(record.annuity);
+    (record.local ? m_local : m_foreign)->setChecked(true);
+    m_processText = record.processText;
+    applyTableSnapshot(m_table, record.table);
+    pagekit::showInsuranceNote(m_insuranceNote, fenFromInput(record.gross), fenFromInput(record.insurance));
     m_watch->setFresh();
     return true;
 }

@@ -3,6 +3,7 @@
 #include "engine/ratetable.h"
 #include "engine/taxengine.h"
 #include "pages/common/historylist.h"
+#include "pages/common/singlerecords.h"
 #include "pages/single/displaymemodlg.h"
 #include "pages/single/historypanel.h"
 #include "pages/single/pagekit.h"
@@ -26,11 +27,9 @@
 
 namespace {
 
-constexpr int kRows = 6;
-constexpr int kColumns = 8;
-constexpr int kMaxMonths = 12;
-// The method sentence and the three figures are short; anything longer is not a record of ours.
-constexpr qsizetype kMaxLabelLength = 1024;
+constexpr int kRows = kSingleSaveRows;
+constexpr int kColumns = kSingleSaveColumns;
+constexpr int kMaxMonths = kMaxStoredMonths;
 
 } // namespace
 
@@ -290,8 +289,8 @@ void SingleSaveCalcWid::start()
         m_taxDecrease->setText(formatAmount(best.taxDecrease));
         m_costDecrease->setText(formatAmount(best.costDecrease));
         m_netIncrease->setText(formatAmount(best.netIncrease));
-        m_headNet = best.netIncrease / 100.0;
-        m_headCost = best.costDecrease / 100.0;
+        m_headNet = yuanFromFen(best.netIncrease);
+        m_headCost = yuanFromFen(best.costDecrease);
     }
     m_processText = planPageProcessText(method, salary, results);
     pagekit::showInsuranceNote(m_insuranceNote, fenFromInput(m_gross->value()),
@@ -334,52 +333,27 @@ bool SingleSaveCalcWid::loadRecord(const QString &fileName)
 {
     // Everything is read and checked first; the page changes only when the whole record is sound.
     HistoryReader reader(fileName);
-    if (!reader.ok())
-        return false;
-    QDataStream &in = reader.stream();
-    QString method;
-    QString taxDecrease;
-    QString costDecrease;
-    QString netIncrease;
-    double gross = 0;
-    double insurance = 0;
-    double bonus = 0;
-    bool local = true;
-    bool raiseNet = true;
-    bool bonusOnly = true;
-    qint32 months = 0;
-    QString processText;
-    in >> method >> taxDecrease >> costDecrease >> netIncrease >> gross >> insurance >> bonus >> local >>
-        raiseNet >> bonusOnly >> months >> processText;
-    TableSnapshot table;
-    if (!reader.finish() || !readTableSnapshot(reader, kRows, kColumns, &table) || !reader.finish())
-        return false;
-    for (const QString *text : {&method, &taxDecrease, &costDecrease, &netIncrease}) {
-        if (text->size() > kMaxLabelLength)
-            return false;
-    }
-    if (table.rows != kRows || table.columns != kColumns || !pagekit::isInputValue(gross) ||
-        !pagekit::isInputValue(insurance) || !pagekit::isInputValue(bonus) || months < 1 ||
-        months > kMaxMonths)
+    SingleSaveRecord record;
+    if (!readSingleSaveRecord(reader, &record))
         return false;
 
-    m_gross->setValue(gross);
-    m_insurance->setValue(insurance);
-    m_bonus->setValue(bonus);
-    (local ? m_local : m_foreign)->setChecked(true);
-    (raiseNet ? m_raiseNet : m_lowerCost)->setChecked(true);
-    (bonusOnly ? m_bonusOnly : m_balanced)->setChecked(true);
-    m_months->setValue(months);
-    m_method->setText(method);
-    m_taxDecrease->setText(taxDecrease);
-    m_costDecrease->setText(costDecrease);
-    m_netIncrease->setText(netIncrease);
+    m_gross->setValue(record.gross);
+    m_insurance->setValue(record.insurance);
+    m_bonus->setValue(record.bonus);
+    (record.local ? m_local : m_foreign)->setChecked(true);
+    (record.raiseNet ? m_raiseNet : m_lowerCost)->setChecked(true);
+    (record.bonusOnly ? m_bonusOnly : m_balanced)->setChecked(true);
+    m_months->setValue(record.months);
+    m_method->setText(record.method);
+    m_taxDecrease->setText(record.taxDecrease);
+    m_costDecrease->setText(record.costDecrease);
+    m_netIncrease->setText(record.netIncrease);
     showResultLabels();
-    m_processText = processText;
-    m_headNet = reader.head().value1;
-    m_headCost = reader.head().value2;
-    applyTableSnapshot(m_table, table);
-    pagekit::showInsuranceNote(m_insuranceNote, fenFromInput(gross), fenFromInput(insurance));
+    m_processText = record.processText;
+    m_headNet = record.headNet;
+    m_headCost = record.headCost;
+    applyTableSnapshot(m_table, record.table);
+    pagekit::showInsuranceNote(m_insuranceNote, fenFromInput(record.gross), fenFromInput(record.insurance));
     m_watch->setFresh();
     return true;
 }

@@ -1,6 +1,7 @@
 #include "engine/amount.h"
 #include "engine/ratetable.h"
 
+#include <QRandomGenerator>
 #include <QTest>
 
 class TestAmount : public QObject
@@ -12,8 +13,13 @@ private slots:
     void roundHalfUp();
     void fenFromInput_data();
     void fenFromInput();
+    void yuanFromFen_data();
+    void yuanFromFen();
+    void yuanFromFenRoundTrip();
     void formatAmount_data();
     void formatAmount();
+    void groupDigits_data();
+    void groupDigits();
     void parseYuan_data();
     void parseYuan();
     void lookup_data();
@@ -37,6 +43,15 @@ void TestAmount::roundHalfUp_data()
     QTest::newRow("just below half") << 1234.4999 << qint64(1234);
     QTest::newRow("large") << 45000000000.5 << qint64(45000000001);
     QTest::newRow("negative whole") << -3.0 << qint64(-3);
+    // x + 0.5 would round up to 1.0 in floating point.
+    QTest::newRow("largest double below one half") << 0.49999999999999994 << qint64(0);
+    QTest::newRow("largest double above minus one half") << -0.49999999999999994 << qint64(0);
+    QTest::newRow("tiny negative") << -1e-300 << qint64(0);
+    // From 2^52 on, x + 0.5 rounds to even and would add one to an odd whole number.
+    QTest::newRow("odd whole number above 2^52") << 4503599627370497.0 << qint64(4503599627370497);
+    QTest::newRow("negative odd whole number above 2^52") << -4503599627370497.0 << qint64(-4503599627370497);
+    QTest::newRow("half just below 2^52") << 4503599627370495.5 << qint64(4503599627370496);
+    QTest::newRow("2^62") << 4611686018427387904.0 << qint64(4611686018427387904);
 }
 
 void TestAmount::roundHalfUp()
@@ -63,6 +78,41 @@ void TestAmount::fenFromInput()
     QFETCH(double, yuan);
     QFETCH(qint64, fen);
     QCOMPARE(::fenFromInput(yuan), fen);
+}
+
+void TestAmount::yuanFromFen_data()
+{
+    QTest::addColumn<qint64>("fen");
+    QTest::addColumn<double>("yuan");
+    QTest::newRow("zero") << qint64(0) << 0.0;
+    QTest::newRow("one fen") << qint64(1) << 0.01;
+    QTest::newRow("29 fen") << qint64(29) << 0.29;
+    QTest::newRow("threshold") << qint64(350000) << 3500.0;
+    QTest::newRow("1234.56") << qint64(123456) << 1234.56;
+    QTest::newRow("maximum input") << qint64(99999999999) << 999999999.99;
+    QTest::newRow("negative difference") << qint64(-12345) << -123.45;
+}
+
+void TestAmount::yuanFromFen()
+{
+    QFETCH(qint64, fen);
+    QFETCH(double, yuan);
+    QCOMPARE(::yuanFromFen(fen), yuan);
+    QCOMPARE(::fenFromInput(::yuanFromFen(fen)), fen);
+}
+
+void TestAmount::yuanFromFenRoundTrip()
+{
+    // Every fen a field can hold comes back unchanged; sampled over the whole range.
+    QRandomGenerator random(16);
+    for (int i = 0; i < 200000; ++i) {
+        const Amount fen = Amount(random.bounded(quint64(kMaxInputFen) + 1));
+        QCOMPARE(::fenFromInput(::yuanFromFen(fen)), fen);
+    }
+    for (Amount fen = 0; fen <= 100000; ++fen)
+        QCOMPARE(::fenFromInput(::yuanFromFen(fen)), fen);
+    for (Amount fen = kMaxInputFen - 100000; fen <= kMaxInputFen; ++fen)
+        QCOMPARE(::fenFromInput(::yuanFromFen(fen)), fen);
 }
 
 void TestAmount::formatAmount_data()
@@ -93,6 +143,39 @@ void TestAmount::formatAmount()
     QFETCH(qint64, fen);
     QFETCH(QString, text);
     QCOMPARE(::formatAmount(fen), text);
+}
+
+void TestAmount::groupDigits_data()
+{
+    QTest::addColumn<QString>("number");
+    QTest::addColumn<QString>("grouped");
+    QTest::newRow("empty") << QString() << QString();
+    QTest::newRow("sign only") << QStringLiteral("-") << QStringLiteral("-");
+    QTest::newRow("one digit") << QStringLiteral("7") << QStringLiteral("7");
+    QTest::newRow("three digits: no comma") << QStringLiteral("999") << QStringLiteral("999");
+    QTest::newRow("four digits") << QStringLiteral("1000") << QStringLiteral("1,000");
+    QTest::newRow("six digits") << QStringLiteral("123456") << QStringLiteral("123,456");
+    QTest::newRow("seven digits") << QStringLiteral("1234567") << QStringLiteral("1,234,567");
+    QTest::newRow("fraction left as it is") << QStringLiteral("1234.56789") << QStringLiteral("1,234.56789");
+    QTest::newRow("only a fraction") << QStringLiteral(".5") << QStringLiteral(".5");
+    QTest::newRow("negative four digits") << QStringLiteral("-1234") << QStringLiteral("-1,234");
+    QTest::newRow("negative three digits: no comma after the sign")
+        << QStringLiteral("-123.4") << QStringLiteral("-123.4");
+    QTest::newRow("a cell's 1e20") << QStringLiteral("100000000000000000000")
+                                   << QStringLiteral("100,000,000,000,000,000,000");
+    QTest::newRow("longer than the stack buffer")
+        << (QStringLiteral("1") + QString(60, QLatin1Char('0')))
+        << (QStringLiteral("1") + QStringLiteral(",000").repeated(20));
+}
+
+void TestAmount::groupDigits()
+{
+    QFETCH(QString, number);
+    QFETCH(QString, grouped);
+    QCOMPARE(::groupDigits(number), grouped);
+    QString appended = QStringLiteral("x");
+    appendGroupedDigits(appended, number);
+    QCOMPARE(appended, QStringLiteral("x") + grouped);
 }
 
 void TestAmount::parseYuan_data()

@@ -44,6 +44,8 @@ private slots:
     void inversePrimitives_data();
     void inversePrimitives();
     void inverseOperations();
+    void inverseTotals_data();
+    void inverseTotals();
     void apportionment_data();
     void apportionment();
     void examplesAddUp_data();
@@ -371,6 +373,69 @@ void TestPlanning::inverseOperations()
         QCOMPARE(r[0]->insurance, Amount(100000));
         QCOMPARE(r[0]->monthlyGross, r[0]->monthly->amount + 100000);
         QVERIFY(r[0]->costDecrease > 0);
+    }
+}
+
+void TestPlanning::inverseTotals_data()
+{
+    // mode 0: net annual, 1: gross annual, 2: net month and net bonus (first and second amount)
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<Amount>("first");
+    QTest::addColumn<Amount>("second");
+    QTest::addColumn<Amount>("employerInsurance");
+    QTest::addColumn<Amount>("annualTax");
+    QTest::addColumn<Amount>("employerShown");
+    QTest::addColumn<Amount>("employerExpense");
+    QTest::newRow("month and bonus: expense is contributions plus gross total")
+        << 2 << Amount(500000) << Amount(1000000) << Amount(1200000) << Amount(90928) << Amount(1200000)
+        << Amount(8290928);
+    QTest::newRow("month and bonus without contributions")
+        << 2 << Amount(500000) << Amount(1000000) << Amount(0) << Amount(90928) << Amount(0)
+        << Amount(7090928);
+    QTest::newRow("net year of 12 × 3500: no tax, the wages are the expense")
+        << 0 << Amount(4200000) << Amount(0) << Amount(60000) << Amount(0) << Amount(60000)
+        << Amount(4260000);
+    QTest::newRow("no net year: zeros, contributions not shown either")
+        << 0 << Amount(0) << Amount(0) << Amount(500000) << Amount(0) << Amount(0) << Amount(0);
+    QTest::newRow("no net month nor bonus: zeros")
+        << 2 << Amount(0) << Amount(0) << Amount(99999999999) << Amount(0) << Amount(0) << Amount(0);
+    QTest::newRow("gross year of 5 fen: a result of zeros, contributions kept")
+        << 1 << Amount(5) << Amount(0) << Amount(100) << Amount(0) << Amount(100) << Amount(100);
+    QTest::newRow("largest inputs do not overflow")
+        << 1 << Amount(99999999999) << Amount(0) << Amount(99999999999) << Amount(-1) << Amount(99999999999)
+        << Amount(-1);
+}
+
+void TestPlanning::inverseTotals()
+{
+    QFETCH(int, mode);
+    QFETCH(Amount, first);
+    QFETCH(Amount, second);
+    QFETCH(Amount, employerInsurance);
+    QFETCH(Amount, annualTax);
+    QFETCH(Amount, employerShown);
+    QFETCH(Amount, employerExpense);
+    const TaxEngine engine(kThresholdLocal);
+    PlanResults results;
+    if (mode == 0)
+        engine.planFromNetAnnual(first, 0, results);
+    else if (mode == 1)
+        engine.planFromGrossAnnual(first, 0, results);
+    else
+        engine.grossFromNetMonthAndBonus(first, second, 0, results);
+    const InverseTotals totals =
+        ::inverseTotals(results.empty() ? nullptr : results.front().get(), employerInsurance);
+    if (annualTax >= 0)
+        QCOMPARE(totals.annualTax, annualTax);
+    else
+        QCOMPARE(totals.annualTax, results.front()->taxTotal);
+    QCOMPARE(totals.employerInsurance, employerShown);
+    // -1: taken from the result itself (its tax, or contributions plus its gross total).
+    if (employerExpense >= 0) {
+        QCOMPARE(totals.employerExpense, employerExpense);
+    } else {
+        QVERIFY(results.front()->grossTotal > 0);
+        QCOMPARE(totals.employerExpense, employerInsurance + results.front()->grossTotal);
     }
 }
 

@@ -34,6 +34,8 @@ private slots:
     void bonus();
     void annuity_data();
     void annuity();
+    void shortfall_data();
+    void shortfall();
     void totals_data();
     void totals();
     void setters();
@@ -177,6 +179,60 @@ void TestTaxEngine::annuity()
     QCOMPARE(s.annuity->afterTax, annuity - tax);
 }
 
+void TestTaxEngine::shortfall_data()
+{
+    QTest::addColumn<qint32>("threshold");
+    QTest::addColumn<bool>("hasMonthly");
+    QTest::addColumn<Amount>("monthlyTaxable");
+    QTest::addColumn<bool>("hasBonus");
+    QTest::addColumn<Amount>("bonus");
+    QTest::addColumn<Amount>("shortfall");
+    QTest::addColumn<Amount>("afterBonus");
+    QTest::newRow("no wage: the whole threshold unused")
+        << kThresholdLocal << false << Amount(0) << false << Amount(0) << Amount(-350000) << Amount(-350000);
+    QTest::newRow("wage of 0 counts as no wage")
+        << kThresholdLocal << true << Amount(0) << false << Amount(0) << Amount(-350000) << Amount(-350000);
+    QTest::newRow("wage below the threshold") << kThresholdLocal << true << Amount(200000) << false
+                                              << Amount(0) << Amount(-150000) << Amount(-150000);
+    QTest::newRow("one fen below the threshold")
+        << kThresholdLocal << true << Amount(349999) << false << Amount(0) << Amount(-1) << Amount(-1);
+    QTest::newRow("exactly the threshold: nothing unused")
+        << kThresholdLocal << true << Amount(350000) << true << Amount(0) << Amount(0) << Amount(0);
+    QTest::newRow("above the threshold: never positive")
+        << kThresholdLocal << true << Amount(900000) << true << Amount(100000) << Amount(0) << Amount(0);
+    QTest::newRow("foreign threshold") << kThresholdForeign << true << Amount(350000) << false << Amount(0)
+                                       << Amount(-130000) << Amount(-130000);
+    QTest::newRow("bonus absorbs part of the shortfall")
+        << kThresholdLocal << true << Amount(200000) << true << Amount(50000) << Amount(-150000)
+        << Amount(-100000);
+    QTest::newRow("bonus absorbs exactly the shortfall") << kThresholdLocal << true << Amount(200000) << true
+                                                         << Amount(150000) << Amount(-150000) << Amount(0);
+    QTest::newRow("bonus larger than the shortfall: 0 left, never positive")
+        << kThresholdLocal << true << Amount(200000) << true << Amount(500000) << Amount(-150000)
+        << Amount(0);
+    QTest::newRow("bonus item of 0 absorbs nothing")
+        << kThresholdLocal << true << Amount(300000) << true << Amount(0) << Amount(-50000) << Amount(-50000);
+}
+
+void TestTaxEngine::shortfall()
+{
+    QFETCH(qint32, threshold);
+    QFETCH(bool, hasMonthly);
+    QFETCH(Amount, monthlyTaxable);
+    QFETCH(bool, hasBonus);
+    QFETCH(Amount, bonus);
+    QFETCH(Amount, shortfall);
+    QFETCH(Amount, afterBonus);
+    TaxItem monthly;
+    monthly.amount = monthlyTaxable;
+    TaxItem bonusItem;
+    bonusItem.amount = bonus;
+    const TaxEngine engine(threshold);
+    QCOMPARE(engine.shortfall(hasMonthly ? &monthly : nullptr), shortfall);
+    QCOMPARE(engine.shortfallAfterBonus(hasMonthly ? &monthly : nullptr, hasBonus ? &bonusItem : nullptr),
+             afterBonus);
+}
+
 void TestTaxEngine::totals_data()
 {
     QTest::addColumn<int>("months");
@@ -282,6 +338,12 @@ void TestTaxEngine::copiesAreDeep()
     QCOMPARE(copy.monthly->bracket, s.monthly->bracket);
     QCOMPARE(copy.processText, s.processText);
     QCOMPARE(copy.taxTotal, s.taxTotal);
+    QVERIFY(!copyItem(std::unique_ptr<TaxItem>()));
+    const auto bonusCopy = copyItem(s.bonus);
+    QVERIFY(bonusCopy && bonusCopy.get() != s.bonus.get());
+    QCOMPARE(bonusCopy->afterTax, s.bonus->afterTax);
+    QCOMPARE(Salary::rowOf(s.bonus), s.bonus->bracket);
+    QVERIFY(!Salary::rowOf(std::unique_ptr<TaxItem>()));
 
     const PlanResult r(s);
     QVERIFY(r.processText.isEmpty());

@@ -1,3 +1,4 @@
+#include "engine/amount.h"
 #include "excel/celldisplay.h"
 #include "excel/workbook.h"
 
@@ -42,6 +43,12 @@ void TestCellDisplay::numberText_data()
     row("format 1 half goes up", 2.5, 1, none, "3", NumberCell);
     row("format 1 negative half toward +inf", -2.5, 1, none, "-2", NumberCell);
     row("format 1 -2.6", -2.6, 1, none, "-3", NumberCell);
+    row("format 1 small negative is 0, not -0", -0.4, 1, none, "0", NumberCell);
+    row("format 1 largest double below a half is 0", 0.49999999999999994, 1, none, "0", NumberCell);
+    row("format 1 odd whole number above 2^52 kept", 4503599627370497.0, 1, none, "4503599627370497",
+        NumberCell);
+    row("format 1 beyond 64-bit integers", 1e20, 1, none, "100000000000000000000", NumberCell);
+    row("format 3 beyond 64-bit integers", -1e20, 3, none, "-100,000,000,000,000,000,000", NumberCell);
     row("format 2 two decimals", 3, 2, none, "3.00", NumberCell);
     row("format 2 2.675 as Excel shows it", 2.675, 2, none, "2.68", NumberCell);
     row("format 2 1.005 as Excel shows it", 1.005, 2, none, "1.01", NumberCell);
