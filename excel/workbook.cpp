@@ -296,6 +296,16 @@ std::vector<int> Sheet::rowIndexes() const
     return rows;
 }
 
+std::vector<quint32> Sheet::sortedRowSlots() const
+{
+    std::vector<quint32> order(m_rows.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = quint32(i);
+    std::sort(order.begin(), order.end(),
+              [this](quint32 a, quint32 b) { return m_rows[a].index < m_rows[b].index; });
+    return order;
+}
+
 std::vector<int> Sheet::colIndexes(int row) const
 {
     std::vector<int> cols;
