@@ -39,6 +39,8 @@ private slots:
     void cellWalkIsInOrder();
     void xlsKeepsEachTextOnce_data();
     void xlsKeepsEachTextOnce();
+    void rowHeightsAroundCells_data();
+    void rowHeightsAroundCells();
 
 private:
     QTemporaryDir m_dir;
@@ -749,6 +751,46 @@ void TestWorkbook::xlsKeepsEachTextOnce()
         const Sheet *s = again.getSheet(int(i % 2));
         QCOMPARE(s->readStr(int(i / 2 % 60000), int(i / 2 / 60000)), texts[i]);
     }
+}
+
+void TestWorkbook::rowHeightsAroundCells_data()
+{
+    QTest::addColumn<QString>("suffix");
+    QTest::addColumn<QList<int>>("cellRows");
+    QTest::addColumn<QList<int>>("heightRows");
+    for (const QString suffix : {QStringLiteral("xls"), QStringLiteral("xlsx")}) {
+        QTest::addRow("%s: heights before, between and after the cells", qPrintable(suffix))
+            << suffix << QList<int>{3, 10} << QList<int>{0, 3, 5, 10, 200};
+        QTest::addRow("%s: heights only, no cells", qPrintable(suffix))
+            << suffix << QList<int>{} << QList<int>{2, 9};
+        QTest::addRow("%s: rows written out of order", qPrintable(suffix))
+            << suffix << QList<int>{40, 4, 20} << QList<int>{20, 4, 41};
+    }
+}
+
+// Rows go out in one ascending walk; a height on a row with no cells, or on a row before, between
+// or after the rows with cells, must come through all the same.
+void TestWorkbook::rowHeightsAroundCells()
+{
+    QFETCH(QString, suffix);
+    QFETCH(QList<int>, cellRows);
+    QFETCH(QList<int>, heightRows);
+    const QString path = m_dir.filePath(QStringLiteral("heights.") + suffix);
+    auto book = Workbook::create(path);
+    Sheet *s = book->addSheet(QStringLiteral("表"));
+    for (const int r : cellRows)
+        QVERIFY(s->writeNum(r, 1, r));
+    for (const int r : heightRows)
+        QVERIFY(s->setRow(r, 20 + r % 7));
+    QVERIFY2(book->save(path), qPrintable(book->errorMessage()));
+    auto again = Workbook::create(path);
+    QVERIFY2(again->load(path), qPrintable(again->errorMessage()));
+    const Sheet &t = *again->getSheet(0);
+    for (const int r : heightRows)
+        QCOMPARE(t.rowHeight(r), double(20 + r % 7));
+    for (const int r : cellRows)
+        QCOMPARE(t.readNum(r, 1), double(r));
+    QCOMPARE(t.cellCount(), qsizetype(cellRows.size()));
 }
 
 QTEST_GUILESS_MAIN(TestWorkbook)
