@@ -102,9 +102,12 @@ bool Sheet::put(int row, int col, Cell cell, const QString *text)
         }
         if (!m_rowsAscending)
             m_rowSlot.emplace(row, quint32(m_rows.size()));
+        // Rows mostly hold as many cells as the row before: room for them is made at once.
+        const size_t likely = m_rows.empty() ? 0 : m_rows.back().cells.size();
         m_rows.push_back(Row{row, {}});
         m_lastFound = qsizetype(m_rows.size()) - 1;
         r = &m_rows.back();
+        r->cells.reserve(likely);
     }
     std::vector<Cell> &cells = r->cells;
     Cell *existing = nullptr;
