@@ -102,9 +102,12 @@ bool Sheet::put(int row, int col, Cell cell, const QString *text)
         }
         if (!m_rowsAscending)
             m_rowSlot.emplace(row, quint32(m_rows.size()));
+        // Rows mostly hold as many cells as the row before: room for them is made at once.
+        const size_t likely = m_rows.empty() ? 0 : m_rows.back().cells.size();
         m_rows.push_back(Row{row, {}});
         m_lastFound = qsizetype(m_rows.size()) - 1;
         r = &m_rows.back();
+        r->cells.reserve(likely);
     }
     std::vector<Cell> &cells = r->cells;
     Cell *existing = nullptr;
@@ -294,6 +297,16 @@ std::vector<int> Sheet::rowIndexes() const
     if (!m_rowsAscending)
         std::sort(rows.begin(), rows.end());
     return rows;
+}
+
+std::vector<quint32> Sheet::sortedRowSlots() const
+{
+    std::vector<quint32> order(m_rows.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = quint32(i);
+    std::sort(order.begin(), order.end(),
+              [this](quint32 a, quint32 b) { return m_rows[a].index < m_rows[b].index; });
+    return order;
 }
 
 std::vector<int> Sheet::colIndexes(int row) const

@@ -220,6 +220,21 @@ public:
     std::vector<int> rowIndexes() const;
     // The columns of one row holding cells, ascending.
     std::vector<int> colIndexes(int row) const;
+    // One stored cell as forEachCell hands it over: `num` for numbers and booleans, `str` (never
+    // null) for string cells, whose text lives as long as the sheet is not written to.
+    struct CellView
+    {
+        int row;
+        int col;
+        CellType type;
+        CellOrigin origin;
+        const Format *format;
+        double num;
+        const QString *str;
+    };
+    // Calls f(const CellView &) for every stored cell, rows ascending and columns ascending within
+    // each: the writers' walk, without looking each cell up again.
+    template<typename F> void forEachCell(F &&f) const;
     std::vector<std::pair<int, double>> colWidths() const;  // explicit widths, by column
     std::vector<std::pair<int, double>> rowHeights() const; // explicit heights, by row
     qsizetype cellCount() const { return m_cellCount; }
@@ -247,6 +262,8 @@ private:
         std::vector<Cell> cells; // sorted by column
     };
     const Row *findRow(int row) const;
+    // Positions in m_rows in ascending order of row index (for rows that came out of order).
+    std::vector<quint32> sortedRowSlots() const;
     const Cell *find(int row, int col) const;
     bool put(int row, int col, Cell cell, const QString *text = nullptr);
     const CellRange *mergeAt(int row, int col) const;
@@ -276,6 +293,30 @@ private:
     mutable std::vector<int> m_mergeMaxLast;
     mutable bool m_mergeIndexDirty = false;
 };
+
+template<typename F> void Sheet::forEachCell(F &&f) const
+{
+    auto visit = [&](const Row &r) {
+        for (const Cell &c : r.cells) {
+            const bool text = c.type == quint8(CellType::String);
+            const CellView view{r.index,
+                                c.col,
+                                CellType(c.type),
+                                CellOrigin(c.origin),
+                                c.format,
+                                text ? 0 : c.num,
+                                text ? &m_strings[c.str] : nullptr};
+            f(view);
+        }
+    };
+    if (m_rowsAscending) {
+        for (const Row &r : m_rows)
+            visit(r);
+    } else {
+        for (const quint32 slot : sortedRowSlots())
+            visit(m_rows[slot]);
+    }
+}
 
 class Workbook
 {

@@ -159,20 +159,30 @@ QByteArray xfRecord(int font, int numFormat, bool style, const Format *f)
 }
 
 // The shared string table with its CONTINUE records, split where Excel expects: a string's
-// header never splits, and characters continuing in a new record start with a flags byte.
+// header never splits, and characters continuing in a new record start with a flags byte. Each
+// text is kept once, found again through an open-addressing table of positions; the texts
+// themselves stay in the sheets, which outlive the builder.
 class SstBuilder
 {
 public:
     int add(const QString &s)
     {
         ++m_total;
-        const auto it = m_index.constFind(s);
-        if (it != m_index.constEnd())
-            return it.value();
-        const int index = int(m_strings.size());
-        m_index.insert(s, index);
-        m_strings.push_back(s);
-        return index;
+        if (m_strings.size() * 2 >= m_slots.size())
+            grow();
+        const size_t mask = m_slots.size() - 1;
+        const quint32 hash = quint32(qHash(QStringView(s)));
+        for (size_t i = hash & mask;; i = (i + 1) & mask) {
+            const Slot slot = m_slots[i];
+            if (slot.position == 0) {
+                m_strings.push_back(&s);
+                m_slots[i] = Slot{quint32(m_strings.size()), hash};
+                return int(m_strings.size() - 1);
+            }
+            // The hash kept beside the position spares reading the strings of other texts.
+            if (slot.hash == hash && *m_strings[slot.position - 1] == s)
+                return int(slot.position - 1);
+        }
     }
     bool empty() const { return m_strings.empty(); }
 
@@ -189,7 +199,7 @@ public:
         };
         std::vector<Mark> marks;
         for (size_t i = 0; i < m_strings.size(); ++i) {
-            const QString &s = m_strings[i];
+            const QString &s = *m_strings[i];
             const bool wide = isWide(s);
             const int per = wide ? 2 : 1;
             if (kMaxRecordData - records.back().size() < 3 + per)
@@ -223,8 +233,29 @@ public:
     }
 
 private:
-    QHash<QString, int> m_index;
-    std::vector<QString> m_strings;
+    struct Slot
+    {
+        quint32 position = 0; // the string's position + 1; 0 for a free slot
+        quint32 hash = 0;
+    };
+
+    void grow()
+    {
+        std::vector<Slot> table(std::max<size_t>(1024, m_slots.size() * 2));
+        const size_t mask = table.size() - 1;
+        for (const Slot &slot : m_slots) {
+            if (slot.position == 0)
+                continue;
+            size_t i = slot.hash & mask;
+            while (table[i].position != 0)
+                i = (i + 1) & mask;
+            table[i] = slot;
+        }
+        m_slots = std::move(table);
+    }
+
+    std::vector<Slot> m_slots;
+    std::vector<const QString *> m_strings;
     qint64 m_total = 0;
 };
 
@@ -275,42 +306,38 @@ QByteArray sheetStream(const Sheet &sheet, int sheetIndex, const QHash<const For
     s.reserve(s.size() + sheet.cellCount() * 18 + 4096);
     const Format *lastFormat = nullptr;
     int lastXf = kDefaultCellXf;
-    for (const int row : sheet.rowIndexes()) {
-        for (const int col : sheet.colIndexes(row)) {
-            const Format *f = sheet.cellFormat(row, col);
-            if (f != lastFormat) {
-                lastFormat = f;
-                lastXf = f ? xfs.value(f, kDefaultCellXf) : kDefaultCellXf;
-            }
-            switch (sheet.cellType(row, col)) {
-            case CellType::Number: {
-                const double v = sheet.readNum(row, col);
-                quint64 bits;
-                std::memcpy(&bits, &v, sizeof v);
-                char le[8];
-                for (int k = 0; k < 8; ++k)
-                    le[k] = char((bits >> (8 * k)) & 0xFF);
-                s.cell(biff::Number, row, col, lastXf, le, 8);
-                break;
-            }
-            case CellType::String: {
-                const quint32 index = quint32(sst.add(sheet.readStr(row, col)));
-                const char le[4] = {char(index & 0xFF), char((index >> 8) & 0xFF), char((index >> 16) & 0xFF),
-                                    char(index >> 24)};
-                s.cell(biff::LabelSst, row, col, lastXf, le, 4);
-                break;
-            }
-            case CellType::Boolean: {
-                const char value[2] = {char(sheet.readBool(row, col) ? 1 : 0), 0};
-                s.cell(biff::BoolErr, row, col, lastXf, value, 2);
-                break;
-            }
-            default:
-                s.cell(biff::Blank, row, col, lastXf, nullptr, 0);
-                break;
-            }
+    sheet.forEachCell([&](const Sheet::CellView &cell) {
+        if (cell.format != lastFormat) {
+            lastFormat = cell.format;
+            lastXf = cell.format ? xfs.value(cell.format, kDefaultCellXf) : kDefaultCellXf;
         }
-    }
+        switch (cell.type) {
+        case CellType::Number: {
+            quint64 bits;
+            std::memcpy(&bits, &cell.num, sizeof bits);
+            char le[8];
+            for (int k = 0; k < 8; ++k)
+                le[k] = char((bits >> (8 * k)) & 0xFF);
+            s.cell(biff::Number, cell.row, cell.col, lastXf, le, 8);
+            break;
+        }
+        case CellType::String: {
+            const quint32 index = quint32(sst.add(*cell.str));
+            const char le[4] = {char(index & 0xFF), char((index >> 8) & 0xFF), char((index >> 16) & 0xFF),
+                                char(index >> 24)};
+            s.cell(biff::LabelSst, cell.row, cell.col, lastXf, le, 4);
+            break;
+        }
+        case CellType::Boolean: {
+            const char value[2] = {char(cell.num != 0 ? 1 : 0), 0};
+            s.cell(biff::BoolErr, cell.row, cell.col, lastXf, value, 2);
+            break;
+        }
+        default:
+            s.cell(biff::Blank, cell.row, cell.col, lastXf, nullptr, 0);
+            break;
+        }
+    });
     s.record(
         biff::Window2,
         Bytes().u16(sheetIndex == 0 ? 0x06B6 : 0x00B6).u16(0).u16(0).u32(0x40).u16(0).u16(0).u32(0).data());
@@ -385,12 +412,17 @@ bool writeXls(const Workbook &book, QByteArray *out, QString *error)
         sst.write(g);
     g.record(biff::Eof, QByteArray());
 
-    QByteArray stream = g.bytes();
+    QByteArray stream = std::move(g.bytes());
+    qsizetype total = stream.size();
+    for (const QByteArray &sheet : sheets)
+        total += sheet.size();
+    stream.reserve(std::max<qsizetype>(total, 4096));
     for (size_t i = 0; i < sheets.size(); ++i) {
         const quint32 at = quint32(stream.size());
         for (int k = 0; k < 4; ++k)
             stream[boundSheetAt[i] + k] = char((at >> (8 * k)) & 0xFF);
         stream.append(sheets[i]);
+        sheets[i] = QByteArray(); // each sheet's bytes are held once at a time
     }
     // Excel does not read a workbook stream kept in the compound file's mini stream (under
     // 4096 bytes); the padding lies after the last EOF, where no reader looks.

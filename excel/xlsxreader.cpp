@@ -235,15 +235,22 @@ QString decodeItemText(QString text)
 // An element's name without its namespace prefix.
 std::string_view localName(const char *name)
 {
-    const char *colon = std::strrchr(name, ':');
-    return colon ? std::string_view(colon + 1) : std::string_view(name);
+    // One pass finds both the last colon and the end.
+    const char *start = name;
+    const char *p = name;
+    for (; *p; ++p) {
+        if (*p == ':')
+            start = p + 1;
+    }
+    return std::string_view(start, size_t(p - start));
 }
 
-// An attribute's value by its (unprefixed) name; empty when absent.
-std::string_view attrOf(const char **atts, std::string_view name)
+// An attribute's value by its (unprefixed) name; empty when absent. Compared in place: a cell's
+// few short attribute names are not worth measuring first.
+std::string_view attrOf(const char **atts, const char *name)
 {
     for (; atts[0]; atts += 2) {
-        if (name == atts[0])
+        if (atts[0][0] == name[0] && std::strcmp(atts[0], name) == 0)
             return atts[1];
     }
     return {};

@@ -141,49 +141,55 @@ bool writeXlsx(const Workbook &book, QByteArray *out, QString *error)
         }
         // Rows with cells and rows with a height of their own, in one ascending walk: a row left
         // behind cannot be written again.
-        const std::vector<int> rows = sheet.rowIndexes();
         const std::vector<std::pair<int, double>> heights = sheet.rowHeights();
         size_t h = 0;
-        QByteArray utf8;
-        for (size_t i = 0; i <= rows.size() && failure.isEmpty(); ++i) {
-            const int row = i < rows.size() ? rows[i] : INT_MAX;
+        auto heightsUpTo = [&](int row) {
             for (; h < heights.size() && heights[h].first <= row; ++h)
                 worksheet_set_row(ws, lxw_row_t(heights[h].first), heights[h].second, nullptr);
-            if (i == rows.size())
-                break;
-            for (const int col : sheet.colIndexes(row)) {
-                const Format *cellFormat = sheet.cellFormat(row, col);
-                lxw_format *f = fmt(cellFormat);
-                lxw_error e = LXW_NO_ERROR;
-                switch (sheet.cellType(row, col)) {
-                case CellType::Number:
-                    e = worksheet_write_number(ws, lxw_row_t(row), lxw_col_t(col),
-                                               storedNumber(book, sheet.readNum(row, col), cellFormat), f);
-                    break;
-                case CellType::String: {
-                    const QString text = escapeXmlCharRefs(sheet.readStr(row, col));
-                    if (text.isEmpty()) {
-                        e = worksheet_write_blank(ws, lxw_row_t(row), lxw_col_t(col), f);
-                    } else {
-                        utf8 = text.toUtf8();
-                        e = worksheet_write_string(ws, lxw_row_t(row), lxw_col_t(col), utf8.constData(), f);
-                    }
-                    break;
-                }
-                case CellType::Boolean:
-                    e = worksheet_write_boolean(ws, lxw_row_t(row), lxw_col_t(col), sheet.readBool(row, col),
-                                                f);
-                    break;
-                default:
-                    e = worksheet_write_blank(ws, lxw_row_t(row), lxw_col_t(col), f);
-                    break;
-                }
-                if (e != LXW_NO_ERROR) {
-                    failure = QStringLiteral("无法写入单元格：%1").arg(QString::fromUtf8(lxw_strerror(e)));
-                    break;
-                }
+        };
+        int lastRow = -1;
+        const Format *lastFormat = nullptr;
+        lxw_format *lastLxwFormat = nullptr;
+        QByteArray utf8;
+        sheet.forEachCell([&](const Sheet::CellView &cell) {
+            if (!failure.isEmpty())
+                return;
+            if (cell.row != lastRow) {
+                heightsUpTo(cell.row);
+                lastRow = cell.row;
             }
-        }
+            const auto row = lxw_row_t(cell.row);
+            const auto col = lxw_col_t(cell.col);
+            if (cell.format != lastFormat) { // neighbouring cells mostly share their format
+                lastFormat = cell.format;
+                lastLxwFormat = fmt(cell.format);
+            }
+            lxw_format *f = lastLxwFormat;
+            lxw_error e = LXW_NO_ERROR;
+            switch (cell.type) {
+            case CellType::Number:
+                e = worksheet_write_number(ws, row, col, storedNumber(book, cell.num, cell.format), f);
+                break;
+            case CellType::String:
+                if (cell.str->isEmpty()) {
+                    e = worksheet_write_blank(ws, row, col, f);
+                } else {
+                    utf8 = escapeXmlCharRefs(*cell.str).toUtf8();
+                    e = worksheet_write_string(ws, row, col, utf8.constData(), f);
+                }
+                break;
+            case CellType::Boolean:
+                e = worksheet_write_boolean(ws, row, col, cell.num != 0, f);
+                break;
+            default:
+                e = worksheet_write_blank(ws, row, col, f);
+                break;
+            }
+            if (e != LXW_NO_ERROR)
+                failure = QStringLiteral("无法写入单元格：%1").arg(QString::fromUtf8(lxw_strerror(e)));
+        });
+        if (failure.isEmpty())
+            heightsUpTo(INT_MAX);
     }
     const lxw_error closed = workbook_close(wb);
     if (!failure.isEmpty()) {

@@ -1,4 +1,6 @@
+#include "excel/biff.h"
 #include "excel/celldisplay.h"
+#include "excel/formats.h"
 #include "excel/workbook.h"
 #include "testbooks.h"
 
@@ -33,6 +35,12 @@ private slots:
     void sheetNamesExcelWouldRefuseAreKept();
     void smallXlsStreamIsNotInTheMiniStream();
     void zipBombIsCapped();
+    void cellWalkIsInOrder_data();
+    void cellWalkIsInOrder();
+    void xlsKeepsEachTextOnce_data();
+    void xlsKeepsEachTextOnce();
+    void rowHeightsAroundCells_data();
+    void rowHeightsAroundCells();
 
 private:
     QTemporaryDir m_dir;
@@ -628,6 +636,161 @@ void TestWorkbook::zipBombIsCapped()
     Workbook book(Workbook::Kind::Xlsx);
     QVERIFY(!book.loadFromData(file));
     QVERIFY2(book.errorMessage().contains(QStringLiteral("过大")), qPrintable(book.errorMessage()));
+}
+
+void TestWorkbook::cellWalkIsInOrder_data()
+{
+    QTest::addColumn<QList<int>>("rows");
+    QTest::newRow("rows ascending") << QList<int>{0, 1, 2, 7, 1000000};
+    QTest::newRow("rows descending") << QList<int>{1000000, 7, 2, 1, 0};
+    QTest::newRow("rows shuffled") << QList<int>{7, 0, 1000000, 2, 1};
+    QTest::newRow("one row") << QList<int>{1048575};
+    QTest::newRow("no rows") << QList<int>{};
+}
+
+// The writers' walk over the stored cells gives every cell once, rows and columns ascending,
+// with the value each was written with, however the rows came in.
+void TestWorkbook::cellWalkIsInOrder()
+{
+    QFETCH(QList<int>, rows);
+    Workbook book(Workbook::Kind::Xlsx);
+    Sheet *sheet = book.addSheet(QStringLiteral("表"));
+    const Format *bold = book.addFormat();
+    for (const int r : rows) {
+        // Columns out of order too, and a cell written twice.
+        QVERIFY(sheet->writeStr(r, 5, QStringLiteral("行%1").arg(r)));
+        QVERIFY(sheet->writeNum(r, 0, r + 0.5, bold));
+        QVERIFY(sheet->writeBool(r, 3, r % 2 == 0));
+        QVERIFY(sheet->writeBlank(r, 2, bold));
+        QVERIFY(sheet->writeStr(r, 5, QStringLiteral("第%1行").arg(r)));
+    }
+    QList<int> sorted = rows;
+    std::sort(sorted.begin(), sorted.end());
+    QStringList expected;
+    for (const int r : sorted) {
+        expected << QStringLiteral("%1,0 number %2 bold").arg(r).arg(r + 0.5)
+                 << QStringLiteral("%1,2 empty 0 bold").arg(r)
+                 << QStringLiteral("%1,3 boolean %2 -").arg(r).arg(r % 2 == 0 ? 1 : 0)
+                 << QStringLiteral("%1,5 string 第%1行 -").arg(r);
+    }
+    QStringList walked;
+    sheet->forEachCell([&](const Sheet::CellView &c) {
+        const char *type = c.type == CellType::Number    ? "number"
+                           : c.type == CellType::String  ? "string"
+                           : c.type == CellType::Boolean ? "boolean"
+                                                         : "empty";
+        walked << QStringLiteral("%1,%2 %3 %4 %5")
+                      .arg(c.row)
+                      .arg(c.col)
+                      .arg(QLatin1String(type))
+                      .arg(c.str ? *c.str : QString::number(c.num))
+                      .arg(c.format == bold ? QStringLiteral("bold") : QStringLiteral("-"));
+    });
+    QCOMPARE(walked, expected);
+    QCOMPARE(qsizetype(walked.size()), sheet->cellCount());
+}
+
+void TestWorkbook::xlsKeepsEachTextOnce_data()
+{
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<int>("unique");
+    QStringList distinct;
+    for (int i = 0; i < 5000; ++i)
+        distinct << QStringLiteral("员工%1").arg(i);
+    QTest::newRow("every text different (the table grows)") << distinct << 5000;
+    QTest::newRow("every text twice") << (distinct + distinct) << 5000;
+    QTest::newRow("one text everywhere") << QStringList(3000, QStringLiteral("应发工资")) << 1;
+    QStringList near;
+    for (int i = 0; i < 2000; ++i)
+        near << QStringLiteral("1234.5%1").arg(i % 10) << QStringLiteral("1234.5%1 ").arg(i % 10);
+    QTest::newRow("texts alike but for a trailing space") << near << 20;
+    QTest::newRow("case differs") << QStringList{QStringLiteral("abc"), QStringLiteral("ABC"),
+                                                 QStringLiteral("abc")}
+                                  << 2;
+}
+
+// The .xls shared string table holds each distinct text once and counts every use, and each cell
+// reads back its own text.
+void TestWorkbook::xlsKeepsEachTextOnce()
+{
+    QFETCH(QStringList, texts);
+    QFETCH(int, unique);
+    Workbook book(Workbook::Kind::Xls);
+    Sheet *first = book.addSheet(QStringLiteral("一"));
+    Sheet *second = book.addSheet(QStringLiteral("二"));
+    // Half the texts on each sheet: the table is the workbook's, shared by both.
+    for (qsizetype i = 0; i < texts.size(); ++i)
+        QVERIFY((i % 2 ? second : first)->writeStr(int(i / 2 % 60000), int(i / 2 / 60000), texts[i]));
+    QByteArray file;
+    QString error;
+    QVERIFY2(writeXls(book, &file, &error), qPrintable(error));
+
+    QByteArray stream;
+    QVERIFY2(biff::readWorkbookStream(file, &stream, &error), qPrintable(error));
+    qint64 total = -1, count = -1;
+    for (qsizetype at = 0; at + 4 <= stream.size();) {
+        const int id = quint8(stream[at]) | quint8(stream[at + 1]) << 8;
+        const int length = quint8(stream[at + 2]) | quint8(stream[at + 3]) << 8;
+        if (id == biff::Sst) {
+            auto u32 = [&](qsizetype p) {
+                return qint64(quint8(stream[p]) | quint8(stream[p + 1]) << 8 | quint8(stream[p + 2]) << 16 |
+                              quint32(quint8(stream[p + 3])) << 24);
+            };
+            total = u32(at + 4);
+            count = u32(at + 8);
+            break;
+        }
+        at += 4 + length;
+    }
+    QCOMPARE(total, qint64(texts.size()));
+    QCOMPARE(count, qint64(unique));
+
+    Workbook again(Workbook::Kind::Xls);
+    QVERIFY2(again.loadFromData(file), qPrintable(again.errorMessage()));
+    for (qsizetype i = 0; i < texts.size(); ++i) {
+        const Sheet *s = again.getSheet(int(i % 2));
+        QCOMPARE(s->readStr(int(i / 2 % 60000), int(i / 2 / 60000)), texts[i]);
+    }
+}
+
+void TestWorkbook::rowHeightsAroundCells_data()
+{
+    QTest::addColumn<QString>("suffix");
+    QTest::addColumn<QList<int>>("cellRows");
+    QTest::addColumn<QList<int>>("heightRows");
+    for (const QString suffix : {QStringLiteral("xls"), QStringLiteral("xlsx")}) {
+        QTest::addRow("%s: heights before, between and after the cells", qPrintable(suffix))
+            << suffix << QList<int>{3, 10} << QList<int>{0, 3, 5, 10, 200};
+        QTest::addRow("%s: heights only, no cells", qPrintable(suffix))
+            << suffix << QList<int>{} << QList<int>{2, 9};
+        QTest::addRow("%s: rows written out of order", qPrintable(suffix))
+            << suffix << QList<int>{40, 4, 20} << QList<int>{20, 4, 41};
+    }
+}
+
+// Rows go out in one ascending walk; a height on a row with no cells, or on a row before, between
+// or after the rows with cells, must come through all the same.
+void TestWorkbook::rowHeightsAroundCells()
+{
+    QFETCH(QString, suffix);
+    QFETCH(QList<int>, cellRows);
+    QFETCH(QList<int>, heightRows);
+    const QString path = m_dir.filePath(QStringLiteral("heights.") + suffix);
+    auto book = Workbook::create(path);
+    Sheet *s = book->addSheet(QStringLiteral("表"));
+    for (const int r : cellRows)
+        QVERIFY(s->writeNum(r, 1, r));
+    for (const int r : heightRows)
+        QVERIFY(s->setRow(r, 20 + r % 7));
+    QVERIFY2(book->save(path), qPrintable(book->errorMessage()));
+    auto again = Workbook::create(path);
+    QVERIFY2(again->load(path), qPrintable(again->errorMessage()));
+    const Sheet &t = *again->getSheet(0);
+    for (const int r : heightRows)
+        QCOMPARE(t.rowHeight(r), double(20 + r % 7));
+    for (const int r : cellRows)
+        QCOMPARE(t.readNum(r, 1), double(r));
+    QCOMPARE(t.cellCount(), qsizetype(cellRows.size()));
 }
 
 QTEST_GUILESS_MAIN(TestWorkbook)

@@ -96,6 +96,8 @@ private slots:
     void partCutShortFails_data();
     void partCutShortFails();
     void oneCellAtTheLastRow();
+    void longTextAcrossManyPieces_data();
+    void longTextAcrossManyPieces();
 };
 
 void TestXlsxStream::anyPieceSizeReadsTheSame_data()
@@ -199,6 +201,47 @@ void TestXlsxStream::oneCellAtTheLastRow()
     QVERIFY2(again.loadFromData(bytes), qPrintable(again.errorMessage()));
     QCOMPARE(again.getSheet(0)->cellCount(), qsizetype(1));
     QCOMPARE(again.getSheet(0)->readNum(1048575, 16383), 7.0);
+}
+
+void TestXlsxStream::longTextAcrossManyPieces_data()
+{
+    QTest::addColumn<bool>("shared");
+    QTest::addColumn<int>("length");
+    QTest::addColumn<int>("chunk");
+    for (const bool shared : {true, false}) {
+        for (const int length : {kMaxCellTextLength, kMaxCellTextLength + 5000}) {
+            for (const int chunk : {1, 5, 4096, 65536}) {
+                QTest::addRow("%s, %d characters, %d-byte pieces", shared ? "shared string" : "inline string",
+                              length, chunk)
+                    << shared << length << chunk;
+            }
+        }
+    }
+}
+
+// A text far longer than any piece, of three-byte characters with an escaped one in the middle,
+// comes through whole (or cut to what a cell holds), with the cells after it in place.
+void TestXlsxStream::longTextAcrossManyPieces()
+{
+    QFETCH(bool, shared);
+    QFETCH(int, length);
+    QFETCH(int, chunk);
+    QString text;
+    for (int i = 0; i < length; ++i)
+        text += i == length / 2 ? QChar(u'&') : QChar(char16_t(u'工' + i % 7));
+    QByteArray xmlText = text.toUtf8();
+    xmlText.replace("&", "&amp;");
+    const QByteArray value = shared ? QByteArray("<c r=\"B2\" t=\"s\"><v>0</v></c>")
+                                    : "<c r=\"B2\" t=\"inlineStr\"><is><t>" + xmlText + "</t></is></c>";
+    const QByteArray sheet = "<row r=\"2\">" + value + "<c r=\"C2\"><v>1.25</v></c></row>";
+    const QByteArray strings = shared ? "<sst><si><t>" + xmlText + "</t></si></sst>" : QByteArray();
+    const QByteArray file = zip(deflated(xlsxParts(sheet, strings)));
+    Workbook book(Workbook::Kind::Xlsx);
+    QVERIFY2(readXlsx(file, &book, chunk), qPrintable(book.errorMessage()));
+    const Sheet &s = *book.getSheet(0);
+    QCOMPARE(s.readStr(1, 1), text.left(kMaxCellTextLength));
+    QCOMPARE(s.readNum(1, 2), 1.25);
+    QCOMPARE(s.cellCount(), qsizetype(2));
 }
 
 QTEST_GUILESS_MAIN(TestXlsxStream)
