@@ -5,6 +5,7 @@
 #include "engine/taxengine.h"
 #include "pages/batch/ptablewidget.h"
 #include "pages/batch/salarytablelayout.h"
+#include "pages/common/batchrecords.h"
 #include "pages/common/historylist.h"
 #include "pages/single/pagekit.h"
 
@@ -248,37 +249,21 @@ bool BatchApportionCalcWid::loadRecord(const QString &fileName)
     if (m_running || isLoading())
         return true; // not now; the entry itself is fine
     HistoryReader reader(fileName);
-    if (!reader.ok())
-        return false;
-    bool local = true;
-    qint32 months = 0;
-    QString taxDecrease, netIncrease;
-    ColumnGroup storedExtension;
-    reader.stream() >> local >> months >> taxDecrease >> netIncrease >> storedExtension;
-    CompactTable source, before, after;
-    const int resultColumns = layoutColumns() + 1;
-    const bool ok = reader.finish() && months >= 1 && months <= 12 &&
-                    readCompactTable(reader, kMaxStoredRows, kMaxStoredColumns, &source) &&
-                    readCompactTable(reader, kMaxStoredRows, kMaxStoredColumns, &before) &&
-                    readCompactTable(reader, kMaxStoredRows, kMaxStoredColumns, &after) && reader.finish() &&
-                    reader.remaining() == 0 && source.rows >= kTitleRows && before.rows >= kTitleRows &&
-                    after.rows == before.rows && before.columns == resultColumns &&
-                    after.columns == resultColumns && storedExtensionFits(storedExtension, source.columns) &&
-                    decodeCompactCells(source) && decodeCompactCells(before) && decodeCompactCells(after);
-    if (!ok)
+    BatchApportionRecord record;
+    if (!readBatchApportionRecord(reader, &record))
         return false;
 
     reset();
     m_netIncreaseSum = reader.head().value1;
     m_taxDecreaseSum = reader.head().value2;
-    setLocalThreshold(local);
-    m_months->setValue(months);
-    m_taxDecreaseValue->setText(taxDecrease);
-    m_netIncreaseValue->setText(netIncrease);
-    restoreExtension(storedExtension);
-    fillStoredTables({{m_sourceTable, TreeApportionSource, &source},
-                      {m_beforeTable, TreeApportionResult, &before},
-                      {m_afterTable, TreeApportionResult, &after}});
+    setLocalThreshold(record.local);
+    m_months->setValue(record.months);
+    m_taxDecreaseValue->setText(record.taxDecrease);
+    m_netIncreaseValue->setText(record.netIncrease);
+    restoreExtension(record.extension);
+    fillStoredTables({{m_sourceTable, TreeApportionSource, &record.source},
+                      {m_beforeTable, TreeApportionResult, &record.before},
+                      {m_afterTable, TreeApportionResult, &record.after}});
     m_resultTable->setUpdatesEnabled(false);
     mergeTables();
     m_resultTable->setUpdatesEnabled(true);

@@ -6,6 +6,7 @@
 #include "pages/batch/calctaxthread.h"
 #include "pages/batch/ptablewidget.h"
 #include "pages/batch/salarytablelayout.h"
+#include "pages/common/batchrecords.h"
 #include "pages/common/historylist.h"
 #include "pages/single/historypanel.h"
 #include "pages/single/pagekit.h"
@@ -245,26 +246,16 @@ bool BatchCalcWid::loadRecord(const QString &fileName)
     if (isCalculating() || isLoading())
         return true; // not now; the entry itself is fine
     HistoryReader reader(fileName);
-    if (!reader.ok())
-        return false;
-    bool local = true;
-    ColumnGroup storedExtension;
-    reader.stream() >> local >> storedExtension;
-    CompactTable source, result;
-    const int resultColumns = ColumnCatalogue::instance().shownColumnCount(TreeCalcResult, false) + 1;
-    const bool ok = reader.finish() && readCompactTable(reader, kMaxStoredRows, kMaxStoredColumns, &source) &&
-                    readCompactTable(reader, kMaxStoredRows, kMaxStoredColumns, &result) && reader.finish() &&
-                    reader.remaining() == 0 && source.rows >= kTitleRows && result.rows >= kTitleRows &&
-                    storedExtensionFits(storedExtension, source.columns) && result.columns == resultColumns &&
-                    decodeCompactCells(source) && decodeCompactCells(result);
-    if (!ok)
+    BatchCalcRecord record;
+    if (!readBatchCalcRecord(reader, &record))
         return false;
 
     m_taxSum = reader.head().value1;
     m_netSum = reader.head().value2;
-    setLocalThreshold(local);
-    restoreExtension(storedExtension);
-    fillStoredTables({{m_sourceTable, TreeCalcSource, &source}, {m_resultTable, TreeCalcResult, &result}});
+    setLocalThreshold(record.local);
+    restoreExtension(record.extension);
+    fillStoredTables(
+        {{m_sourceTable, TreeCalcSource, &record.source}, {m_resultTable, TreeCalcResult, &record.result}});
     m_dataState = 2;
     return true;
 }

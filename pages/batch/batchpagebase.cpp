@@ -221,15 +221,6 @@ bool BatchPageBase::mayExport()
     return true;
 }
 
-bool BatchPageBase::storedExtensionFits(const ColumnGroup &stored, int sourceColumns) const
-{
-    const int basic = ColumnCatalogue::instance().shownColumnCount(m_sourceTree, true);
-    return stored.start == basic && sourceColumns == basic + stored.itemCount() + 1 &&
-           std::all_of(stored.items.begin(), stored.items.end(), [&](const auto &item) {
-               return item->column >= basic && item->column < sourceColumns - 1;
-           });
-}
-
 void BatchPageBase::restoreExtension(const ColumnGroup &stored)
 {
     ColumnGroup *extension = ColumnCatalogue::instance().sourceGroup(m_sourceTree, GroupExtension);

@@ -88,9 +88,6 @@ protected:
     // The two warnings of 导出 before there is anything to export; true when exporting may go on.
     bool mayExport();
 
-    // Whether a stored extension group fits a stored source table of `sourceColumns` columns
-    // (the basic columns, the group's items, the trailing column).
-    bool storedExtensionFits(const ColumnGroup &stored, int sourceColumns) const;
     // Replaces the page's extension group by the stored one.
     void restoreExtension(const ColumnGroup &stored);
     // A table of the page and what a history record stored for it.
@@ -141,7 +138,3 @@ private:
     Qt::WindowFlags m_savedWindowFlags;
     bool m_windowFlagsSaved = false;
 };
-
-// Stored tables larger than this are not tables a batch page wrote.
-inline constexpr qint32 kMaxStoredRows = 2'000'000;
-inline constexpr qint32 kMaxStoredColumns = 16'384 + 1;

@@ -6,6 +6,7 @@
 #include "pages/batch/ptablewidget.h"
 #include "pages/batch/salarytablelayout.h"
 #include "pages/batch/savetaxthread.h"
+#include "pages/common/batchrecords.h"
 #include "pages/common/historylist.h"
 #include "pages/single/pagekit.h"
 
@@ -433,60 +434,26 @@ bool BatchSaveCalcWid::loadRecord(const QString &fileName)
     if (isCalculating() || isLoading())
         return true; // not now; the entry itself is fine
     HistoryReader reader(fileName);
-    if (!reader.ok())
-        return false;
-    bool local = true, firstGoal = true, firstMethod = true;
-    qint32 n = 0;
-    QString method, taxDecrease, costDecrease, netIncrease;
-    ColumnGroup storedExtension;
-    QDataStream &in = reader.stream();
-    in >> local >> firstGoal >> firstMethod >> n >> method >> taxDecrease >> costDecrease >> netIncrease >>
-        storedExtension;
-    CompactTable source, before, after;
-    const int resultColumns = layoutColumns() + 1;
-    bool ok = reader.finish() && n >= 1 && n <= 12 &&
-              readCompactTable(reader, kMaxStoredRows, kMaxStoredColumns, &source) &&
-              readCompactTable(reader, kMaxStoredRows, kMaxStoredColumns, &before) &&
-              readCompactTable(reader, kMaxStoredRows, kMaxStoredColumns, &after) && reader.finish() &&
-              source.rows >= kTitleRows && before.rows >= kTitleRows && after.rows == before.rows &&
-              before.columns == resultColumns && after.columns == resultColumns &&
-              storedExtensionFits(storedExtension, source.columns);
-    QList<qint32> effectiveRows;
-    if (ok) {
-        qint32 count = -1;
-        in >> count;
-        // Every effective row is an employee row of the before table, in order, each once.
-        ok = reader.finish() && count >= 0 && count <= before.rows && qint64(count) * 4 <= reader.remaining();
-        qint32 previous = kTitleRows - 1;
-        for (qint32 i = 0; ok && i < count; ++i) {
-            qint32 row = -1;
-            in >> row;
-            ok = reader.finish() && row > previous && row < before.rows - 2;
-            previous = row;
-            effectiveRows.append(row);
-        }
-    }
-    ok = ok && reader.remaining() == 0 && decodeCompactCells(source) && decodeCompactCells(before) &&
-         decodeCompactCells(after);
-    if (!ok)
+    BatchPlanRecord record;
+    if (!readBatchPlanRecord(reader, &record))
         return false;
 
     m_netIncreaseSum = reader.head().value1;
     m_costDecreaseSum = reader.head().value2;
-    setLocalThreshold(local);
-    setOptions(firstGoal ? 0 : 1, firstMethod ? 0 : 1, n);
+    setLocalThreshold(record.local);
+    setOptions(record.firstGoal ? 0 : 1, record.firstMethod ? 0 : 1, record.months);
     resetResults();
-    m_methodLabel->setText(method);
-    m_taxDecreaseLabel->setText(taxDecrease);
-    m_costDecreaseLabel->setText(costDecrease);
-    m_netIncreaseLabel->setText(netIncrease);
-    restoreExtension(storedExtension);
-    fillStoredTables({{m_sourceTable, TreePlanSource, &source},
-                      {m_beforeTable, TreePlanResult, &before},
-                      {m_afterTable, TreePlanResult, &after}});
+    m_methodLabel->setText(record.method);
+    m_taxDecreaseLabel->setText(record.taxDecrease);
+    m_costDecreaseLabel->setText(record.costDecrease);
+    m_netIncreaseLabel->setText(record.netIncrease);
+    restoreExtension(record.extension);
+    fillStoredTables({{m_sourceTable, TreePlanSource, &record.source},
+                      {m_beforeTable, TreePlanResult, &record.before},
+                      {m_afterTable, TreePlanResult, &record.after}});
     for (PTableWidget *table : {m_allTable, m_effectiveTable})
         table->setUpdatesEnabled(false);
-    m_effectiveRows = effectiveRows;
+    m_effectiveRows = record.effectiveRows;
     mergeTables(m_effectiveRows);
     for (PTableWidget *table : {m_allTable, m_effectiveTable})
         table->setUpdatesEnabled(true);

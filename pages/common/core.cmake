@@ -5,4 +5,6 @@ target_sources(lumo_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/historyrecord.h
   ${CMAKE_CURRENT_LIST_DIR}/historyrecord.cpp
   ${CMAKE_CURRENT_LIST_DIR}/compacttable.h
-  ${CMAKE_CURRENT_LIST_DIR}/compacttable.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/compacttable.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/batchrecords.h
+  ${CMAKE_CURRENT_LIST_DIR}/batchrecords.cpp)

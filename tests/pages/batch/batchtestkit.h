@@ -6,6 +6,8 @@
 #include "pages/batch/ptablewidget.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMessageBox>
@@ -131,6 +133,23 @@ inline QList<QJsonObject> askCli(const QStringList &args, const QList<QJsonObjec
 inline QString fen(const QJsonObject &o, const char *key)
 {
     return formatAmount(qint64(o.value(QLatin1String(key)).toDouble()));
+}
+
+} // namespace batchtest
+
+namespace batchtest {
+
+// With LUMO_FUZZ_SEED_DIR set, keeps a record the test wrote (or damaged) as a seed of the history
+// fuzz target.
+inline void saveSeed(const QString &name, const QByteArray &bytes)
+{
+    const QString dir = qEnvironmentVariable("LUMO_FUZZ_SEED_DIR");
+    if (dir.isEmpty() || bytes.isEmpty())
+        return;
+    QDir().mkpath(dir);
+    QFile file(dir + u'/' + name);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(bytes);
 }
 
 } // namespace batchtest

@@ -296,6 +296,7 @@ void TestBatchApportionCalcWid::damagedHistoryChangesNothing()
     QVERIFY(file.open(QIODevice::ReadOnly));
     QByteArray bytes = file.readAll();
     file.close();
+    saveSeed(u"bac_record"_s, bytes);
     QDataStream probe(bytes);
     probe.setVersion(kHistoryStreamVersion);
     QString time;
@@ -324,6 +325,7 @@ void TestBatchApportionCalcWid::damagedHistoryChangesNothing()
         bytes.clear();
         break;
     }
+    saveSeed(u"bac_damaged_"_s + QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'_'), bytes);
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(bytes);
     file.close();

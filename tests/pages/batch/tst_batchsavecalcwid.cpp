@@ -324,6 +324,7 @@ void TestBatchSaveCalcWid::damagedHistoryChangesNothing()
     QVERIFY(file.open(QIODevice::ReadOnly));
     QByteArray bytes = file.readAll();
     file.close();
+    saveSeed(u"bsc_record"_s, bytes);
     // The head and the fixed fields: time, two doubles, three flags, N.
     QDataStream probe(bytes);
     probe.setVersion(kHistoryStreamVersion);
@@ -364,6 +365,7 @@ void TestBatchSaveCalcWid::damagedHistoryChangesNothing()
         bytes.clear();
         break;
     }
+    saveSeed(u"bsc_damaged_"_s + QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'_'), bytes);
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(bytes);
     file.close();
