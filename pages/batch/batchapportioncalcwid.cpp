@@ -148,13 +148,7 @@ void BatchApportionCalcWid::start()
     ApportionTotals totals;
     bool cancelled = false;
     for (int r = kTitleRows; r < sourceRows; ++r) {
-        // A repaint and a look at "停止" a few dozen times a second, not per row: both take longer
-        // than the row itself.
-        if (progressDue()) {
-            setProgress(int(double(r - 1) / std::max(dataRows, 1) * 90 + 10), true);
-            QCoreApplication::processEvents();
-        }
-        if (!progress() || progress()->wasCanceled()) {
+        if (stopRequested(int(double(r - 1) / std::max(dataRows, 1) * 90 + 10))) {
             cancelled = true;
             break;
         }
@@ -172,6 +166,14 @@ void BatchApportionCalcWid::start()
         putTexts(m_afterTable, r, apportionAfterTexts(row), -1, false, pagekit::kAfterRowColor, columns);
         totals.add(row);
     }
+    if (!cancelled) {
+        const int totalsRow = m_beforeTable->rowCount() - 1;
+        putTotalsCaption(m_beforeTable, totalsRow, kApportionBeforeCaption);
+        putTexts(m_beforeTable, totalsRow, totals.beforeTexts(), -1, true);
+        putTotalsCaption(m_afterTable, totalsRow, kApportionAfterCaption, pagekit::kAfterRowColor);
+        putTexts(m_afterTable, totalsRow, totals.afterTexts(), -1, true, pagekit::kAfterRowColor, columns);
+        cancelled = !mergeTables(true);
+    }
     if (cancelled) {
         reset();
         for (PTableWidget *table : {m_resultTable, m_beforeTable, m_afterTable})
@@ -181,12 +183,6 @@ void BatchApportionCalcWid::start()
         return;
     }
 
-    const int totalsRow = m_beforeTable->rowCount() - 1;
-    putTotalsCaption(m_beforeTable, totalsRow, kApportionBeforeCaption);
-    putTexts(m_beforeTable, totalsRow, totals.beforeTexts(), -1, true);
-    putTotalsCaption(m_afterTable, totalsRow, kApportionAfterCaption, pagekit::kAfterRowColor);
-    putTexts(m_afterTable, totalsRow, totals.afterTexts(), -1, true, pagekit::kAfterRowColor, columns);
-    mergeTables();
     for (PTableWidget *table : {m_resultTable, m_beforeTable, m_afterTable})
         table->setUpdatesEnabled(true);
     m_taxDecreaseValue->setText(formatAmount(totals.taxDecrease()));
@@ -204,15 +200,29 @@ void BatchApportionCalcWid::start()
                              QMessageBox::Ok);
 }
 
-void BatchApportionCalcWid::mergeTables()
+bool BatchApportionCalcWid::stopRequested(int value)
+{
+    // A repaint and a look at "停止" a few dozen times a second, not per row: both take longer
+    // than the row itself.
+    if (progressDue()) {
+        setProgress(value, true);
+        QCoreApplication::processEvents();
+    }
+    return !progress() || progress()->wasCanceled();
+}
+
+bool BatchApportionCalcWid::mergeTables(bool duringRun)
 {
     const int rows = m_beforeTable->rowCount();
     m_resultTable->setRowCount(std::max(2 * rows - 2, int(kTitleRows)));
     for (int i = kTitleRows; i < rows; ++i) {
+        if (duringRun && i % 256 == 0 && stopRequested(99))
+            return false;
         copyRow(m_beforeTable, i, m_resultTable, 2 * i - 2);
         // Ordinary after rows leave code and name to the before row above; the totals pair has both.
         copyRow(m_afterTable, i, m_resultTable, 2 * i - 1, i == rows - 1 ? 0 : 2);
     }
+    return true;
 }
 
 void BatchApportionCalcWid::exportResult()

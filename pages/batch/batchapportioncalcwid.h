@@ -52,8 +52,11 @@ public slots:
 private:
     bool loadRecord(const QString &fileName);
     void reset();
-    // Builds "全员分摊" from the before and after tables.
-    void mergeTables();
+    // Builds "全员分摊" from the before and after tables. During a run it keeps the progress dialog
+    // painted and answers "停止" (then it returns false); when reopening an entry it runs straight.
+    bool mergeTables(bool duringRun = false);
+    // Whether the user stopped the run; repaints the progress dialog at the throttled rate.
+    bool stopRequested(int value);
 
     PTableWidget *m_resultTable;
     PTableWidget *m_beforeTable;
