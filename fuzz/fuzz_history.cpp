@@ -1,7 +1,10 @@
-// Any bytes as a history record: the common head, then the single pages' stored table and, from
-// the same bytes, the batch pages' extension group and compact tables. Nothing may crash, read
-// past the record or claim memory the record cannot back; a record that reads must decode.
+// Any bytes as a history record of every page: the common head, then the single pages' stored
+// table ("sc", "ssc", "ac", "ic") and, from the same bytes, each batch page's record ("bc", "bsc",
+// "bac") read exactly as the page reads it, plus the compact tables on their own. Nothing may
+// crash, read past the record or claim memory the record cannot back; a record that reads must
+// decode, and its tables must fit what the pages build from them.
 #include "batch/columncatalogue.h"
+#include "pages/common/batchrecords.h"
 #include "pages/common/compacttable.h"
 #include "pages/common/historyrecord.h"
 // The single pages' kinds, each read as its page reads it.
@@ -12,34 +15,63 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace {
+
+template<typename Read> void asRecord(QByteArray &bytes, Read read)
+{
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    HistoryReader reader(&buffer);
+    read(reader);
+}
+
+void check(bool condition)
+{
+    if (!condition)
+        __builtin_trap();
+}
+
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     readAsSinglePageRecords(data, size);
     QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
-    {
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::ReadOnly);
-        HistoryReader reader(&buffer);
+    asRecord(bytes, [](HistoryReader &reader) {
         TableSnapshot snapshot;
         if (reader.ok())
             readTableSnapshot(reader, 64, 16, &snapshot);
-    }
-    {
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::ReadOnly);
-        HistoryReader reader(&buffer);
+    });
+    asRecord(bytes, [](HistoryReader &reader) {
         if (!reader.ok())
-            return 0;
+            return;
         bool flag = false;
         ColumnGroup group;
         reader.stream() >> flag >> group;
         CompactTable table;
         while (reader.finish() && readCompactTable(reader, 200000, 16385, &table)) {
             qint64 cells = 0;
-            if (decodeCompactCells(table, [&](qint32, qint32, const CompactCell &) { ++cells; }) &&
-                cells != qint64(table.rows) * table.columns)
-                __builtin_trap();
+            if (decodeCompactCells(table, [&](qint32, qint32, const CompactCell &) { ++cells; }))
+                check(cells == qint64(table.rows) * table.columns);
         }
-    }
+    });
+    asRecord(bytes, [](HistoryReader &reader) {
+        BatchCalcRecord record;
+        if (readBatchCalcRecord(reader, &record))
+            check(record.source.rows >= 2 && record.result.rows >= 2);
+    });
+    asRecord(bytes, [](HistoryReader &reader) {
+        BatchPlanRecord record;
+        if (!readBatchPlanRecord(reader, &record))
+            return;
+        check(record.after.rows == record.before.rows && record.months >= 1 && record.months <= 12);
+        for (qint32 row : record.effectiveRows)
+            check(row >= 2 && row < record.before.rows - 2);
+    });
+    asRecord(bytes, [](HistoryReader &reader) {
+        BatchApportionRecord record;
+        if (readBatchApportionRecord(reader, &record))
+            check(record.after.rows == record.before.rows && record.before.rows >= 3);
+    });
     return 0;
 }

@@ -1,6 +1,8 @@
 #include "shell/lumo.h"
 
+#include "pages/batch/batchapportioncalcwid.h"
 #include "pages/batch/batchcalcwid.h"
+#include "pages/batch/batchsavecalcwid.h"
 #include "pages/single/apportioncalcwid.h"
 #include "pages/single/inversecalcwid.h"
 #include "pages/single/singlecalcwid.h"
@@ -88,8 +90,12 @@ QWidget *Lumo::createPage(int index, QWidget *parent)
         return new BatchCalcWid(parent);
     case 2:
         return new SingleSaveCalcWid(parent);
+    case 3:
+        return new BatchSaveCalcWid(parent);
     case 4:
         return new ApportionCalcWid(parent);
+    case 5:
+        return new BatchApportionCalcWid(parent);
     case 6:
         return new InverseCalcWid(parent);
     default:

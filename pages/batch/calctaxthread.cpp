@@ -3,62 +3,15 @@
 #include "engine/salary.h"
 #include "engine/taxengine.h"
 
-#include <QTimer>
-
-CalcTaxThread::CalcTaxThread(Amount threshold, QObject *parent) : QThread(parent), m_threshold(threshold)
-{
-    // Reports cross threads as queued calls, which carry the record pointer.
-    qRegisterMetaType<Salary *>();
-}
+CalcTaxThread::CalcTaxThread(Amount threshold, QObject *parent) : BatchWorker(threshold, parent) {}
 
 CalcTaxThread::~CalcTaxThread()
 {
-    // Owners stop a worker before they delete it; this is the last guard, still cooperative.
-    requestInterruption();
-    quit();
-    wait();
+    finishNow();
 }
 
-void CalcTaxThread::run()
+void CalcTaxThread::work(const TaxEngine &engine, Salary *record)
 {
-    // The thread object itself lives on the user-interface thread; the timer and the engine live
-    // here, and the timer's context is the timer, so every batch runs on this thread.
-    connect(this, &CalcTaxThread::stop, this, &CalcTaxThread::toStop, Qt::QueuedConnection);
-    m_next = 0;
-    m_engine = std::make_unique<TaxEngine>(qint32(m_threshold));
-    QTimer timer;
-    timer.setSingleShot(true);
-    m_timer = &timer;
-    connect(&timer, &QTimer::timeout, &timer, [this] { startCalculate(); });
-    timer.start(5);
-    if (!isInterruptionRequested())
-        exec();
-    m_timer = nullptr;
-    m_engine.reset();
-}
-
-void CalcTaxThread::startCalculate()
-{
-    if (!m_engine || !m_timer)
-        return;
-    for (int i = 0; i < kBatchSize; ++i) {
-        if (m_next >= m_records.size() || isInterruptionRequested()) {
-            m_timer->stop();
-            exit(0);
-            return;
-        }
-        Salary *record = m_records[m_next];
-        m_engine->calculate(*record);
-        ++m_next;
-        emit taxCalculated(record, true);
-    }
-    m_timer->start(1);
-}
-
-void CalcTaxThread::toStop()
-{
-    // Runs on the user-interface thread (the thread object's own). The flag stops a batch under
-    // way and makes the next tick end the loop, even when the loop had not started yet.
-    requestInterruption();
-    quit();
+    engine.calculate(*record);
+    emit taxCalculated(record, true);
 }

@@ -7,4 +7,6 @@ target_sources(lumo_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/singlerecords.h
   ${CMAKE_CURRENT_LIST_DIR}/singlerecords.cpp
   ${CMAKE_CURRENT_LIST_DIR}/compacttable.h
-  ${CMAKE_CURRENT_LIST_DIR}/compacttable.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/compacttable.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/batchrecords.h
+  ${CMAKE_CURRENT_LIST_DIR}/batchrecords.cpp)

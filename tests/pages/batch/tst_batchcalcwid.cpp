@@ -10,6 +10,8 @@
 #include "pages/common/historylist.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMessageBox>
@@ -127,6 +129,19 @@ QStringList allTexts(const QTableWidget *table)
 QStringList historyFiles()
 {
     return listHistoryFiles(historyDir(), u"*.bc"_s);
+}
+
+// With LUMO_FUZZ_SEED_DIR set, keeps a record the test wrote (or damaged) as a seed of the history
+// fuzz target.
+void saveSeed(const QString &name, const QByteArray &bytes)
+{
+    const QString dir = qEnvironmentVariable("LUMO_FUZZ_SEED_DIR");
+    if (dir.isEmpty() || bytes.isEmpty())
+        return;
+    QDir().mkpath(dir);
+    QFile file(dir + u'/' + name);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(bytes);
 }
 
 } // namespace
@@ -401,6 +416,7 @@ void TestBatchCalcWid::damagedHistoryChangesNothing()
     QVERIFY(file.open(QIODevice::ReadOnly));
     QByteArray bytes = file.readAll();
     file.close();
+    saveSeed(u"bc_record"_s, bytes);
     // The head: time text, two doubles, the threshold flag, then the extension group.
     QDataStream probe(bytes);
     probe.setVersion(kHistoryStreamVersion);
@@ -441,6 +457,7 @@ void TestBatchCalcWid::damagedHistoryChangesNothing()
         bytes.append('x');
         break;
     }
+    saveSeed(u"bc_damaged_"_s + QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'_'), bytes);
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(bytes);
     file.close();

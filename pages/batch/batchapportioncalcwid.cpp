@@ -1,0 +1,292 @@
+#include "pages/batch/batchapportioncalcwid.h"
+
+#include "batch/batchapportion.h"
+#include "batch/columncatalogue.h"
+#include "engine/taxengine.h"
+#include "pages/batch/ptablewidget.h"
+#include "pages/batch/salarytablelayout.h"
+#include "pages/common/batchrecords.h"
+#include "pages/common/historylist.h"
+#include "pages/single/pagekit.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Source columns of the three amounts: 月应发工资, 三险一金, 非全年一次性奖金.
+const int kWageColumn = ColumnCatalogue::sourcePosition(ColMonthlyGross);
+const int kInsuranceColumn = ColumnCatalogue::sourcePosition(ColInsurance);
+const int kBonusColumn = ColumnCatalogue::sourcePosition(ColOtherBonus);
+
+const char kCaptionStyle[] = "color:rgb(0, 120, 230); background:transparent;";
+
+int layoutColumns()
+{
+    return ColumnCatalogue::instance().shownColumnCount(TreeApportionResult, false);
+}
+
+} // namespace
+
+BatchApportionCalcWid::BatchApportionCalcWid(QWidget *parent)
+    : BatchPageBase({u"批量对非全年一次性奖金分摊到多个月份发放，以达减税增收的目的。"_s,
+                     u"提示:先导入工资表，执行分摊计算，即可浏览和导出分摊结果。"_s,
+                     u"分摊"_s,
+                     {u"时间"_s, u"税后收入增加"_s, u"个税减少"_s},
+                     TreeApportionSource},
+                    parent),
+      m_resultTable(new PTableWidget(m_content)), m_beforeTable(new PTableWidget(this)),
+      m_afterTable(new PTableWidget(this)), m_months(new QSpinBox(m_content)),
+      m_taxDecreaseCaption(new QLabel(u"个人所得税减少："_s, m_content)),
+      m_taxDecreaseValue(new QLabel(m_content)),
+      m_netIncreaseCaption(new QLabel(u"税后收入增加："_s, m_content)),
+      m_netIncreaseValue(new QLabel(m_content))
+{
+    for (PTableWidget *table : {m_resultTable, m_beforeTable, m_afterTable})
+        layoutSalaryTable(table, TreeApportionResult, false);
+    m_beforeTable->hide();
+    m_afterTable->hide();
+    tabs()->addTab(m_resultTable, u"全员分摊"_s);
+
+    m_months->setRange(1, 12);
+    m_months->setValue(3);
+    auto *row = new QHBoxLayout;
+    row->addWidget(new QLabel(u"将非全年一次性奖金分摊到"_s, m_content));
+    row->addWidget(m_months);
+    row->addWidget(new QLabel(u"个月与月收入一起发放。"_s, m_content));
+    row->addStretch();
+    for (QLabel *caption : {m_taxDecreaseCaption, m_netIncreaseCaption})
+        caption->setStyleSheet(QString::fromLatin1(kCaptionStyle));
+    for (QLabel *value : {m_taxDecreaseValue, m_netIncreaseValue}) {
+        QFont font = value->font();
+        font.setPointSize(12);
+        font.setBold(true);
+        value->setFont(font);
+        value->setMinimumWidth(90);
+    }
+    row->addWidget(m_taxDecreaseCaption);
+    row->addWidget(m_taxDecreaseValue);
+    row->addWidget(m_netIncreaseCaption);
+    row->addWidget(m_netIncreaseValue);
+    for (QLabel *label : {m_taxDecreaseCaption, m_taxDecreaseValue, m_netIncreaseCaption, m_netIncreaseValue})
+        label->hide();
+    addContentRow(row);
+
+    connect(importButton(), &QPushButton::clicked, this, &BatchApportionCalcWid::import);
+    connect(actionButton(), &QPushButton::clicked, this, &BatchApportionCalcWid::calc);
+    connect(exportButton(), &QPushButton::clicked, this, &BatchApportionCalcWid::exportResult);
+    connect(historyList(), &QTableWidget::cellDoubleClicked, this, &BatchApportionCalcWid::openHistory);
+    QTimer::singleShot(10, this, &BatchApportionCalcWid::searchHistory);
+}
+
+BatchApportionCalcWid::~BatchApportionCalcWid() = default;
+
+void BatchApportionCalcWid::import()
+{
+    // Until the import wizard exists nothing is imported, so the tables and their results stay.
+    QMessageBox::information(this, u"信息提示"_s, u"导入功能即将提供，目前尚不能导入工资表。"_s,
+                             QMessageBox::Ok);
+}
+
+void BatchApportionCalcWid::importFinished()
+{
+    tabs()->setCurrentWidget(m_sourceTable);
+    m_dataState = m_sourceTable->rowCount() > kTitleRows ? 1 : 0;
+    reset();
+}
+
+void BatchApportionCalcWid::reset()
+{
+    for (PTableWidget *table : {m_resultTable, m_beforeTable, m_afterTable})
+        table->setRowCount(kTitleRows);
+    // The tax decrease is set and saved but shown only when asked for; the gain always shows.
+    m_netIncreaseCaption->show();
+    m_netIncreaseValue->show();
+    m_taxDecreaseValue->clear();
+    m_netIncreaseValue->clear();
+}
+
+void BatchApportionCalcWid::calc()
+{
+    if (m_dataState == 0) {
+        QMessageBox::warning(this, u"信息提示"_s, u"分摊前，请先导入员工工资奖金数据。 "_s, QMessageBox::Ok);
+        return;
+    }
+    start();
+}
+
+void BatchApportionCalcWid::start()
+{
+    if (m_running || isLoading())
+        return;
+    reset();
+    const int months = m_months->value();
+    const TaxEngine engine{qint32(threshold())};
+    QProgressDialog *dialog = openProgress(u"正在准备分摊..."_s);
+    m_running = true;
+
+    const int sourceRows = m_sourceTable->rowCount();
+    const int dataRows = sourceRows - kTitleRows;
+    const int columns = layoutColumns();
+    for (PTableWidget *table : {m_resultTable, m_beforeTable, m_afterTable})
+        table->setUpdatesEnabled(false);
+    m_beforeTable->setRowCount(sourceRows + 1);
+    m_afterTable->setRowCount(sourceRows + 1);
+    m_unreadableCells = 0;
+    dialog->setValue(10);
+    dialog->setLabelText(u"正在分摊..."_s);
+
+    ApportionTotals totals;
+    bool cancelled = false;
+    for (int r = kTitleRows; r < sourceRows; ++r) {
+        if (stopRequested(int(double(r - 1) / std::max(dataRows, 1) * 90 + 10))) {
+            cancelled = true;
+            break;
+        }
+        const Amount wage = readSourceAmount(r, kWageColumn);
+        const Amount insurance = readSourceAmount(r, kInsuranceColumn);
+        const Amount bonus = readSourceAmount(r, kBonusColumn);
+        const ApportionedRow row = apportionBatchRow(engine, wage, insurance, bonus, months);
+        for (PTableWidget *table : {m_beforeTable, m_afterTable}) {
+            for (int column : {0, 1}) {
+                if (const QTableWidgetItem *source = m_sourceTable->item(r, column))
+                    table->setItem(r, column, source->clone());
+            }
+        }
+        putTexts(m_beforeTable, r, apportionBeforeTexts(row), -1);
+        putTexts(m_afterTable, r, apportionAfterTexts(row), -1, false, pagekit::kAfterRowColor, columns);
+        totals.add(row);
+    }
+    if (!cancelled) {
+        const int totalsRow = m_beforeTable->rowCount() - 1;
+        putTotalsCaption(m_beforeTable, totalsRow, kApportionBeforeCaption);
+        putTexts(m_beforeTable, totalsRow, totals.beforeTexts(), -1, true);
+        putTotalsCaption(m_afterTable, totalsRow, kApportionAfterCaption, pagekit::kAfterRowColor);
+        putTexts(m_afterTable, totalsRow, totals.afterTexts(), -1, true, pagekit::kAfterRowColor, columns);
+        cancelled = !mergeTables(true);
+    }
+    if (cancelled) {
+        reset();
+        for (PTableWidget *table : {m_resultTable, m_beforeTable, m_afterTable})
+            table->setUpdatesEnabled(true);
+        closeProgress();
+        m_running = false;
+        return;
+    }
+
+    for (PTableWidget *table : {m_resultTable, m_beforeTable, m_afterTable})
+        table->setUpdatesEnabled(true);
+    m_taxDecreaseValue->setText(formatAmount(totals.taxDecrease()));
+    m_netIncreaseValue->setText(formatAmount(totals.netIncrease()));
+    m_netIncreaseSum = double(totals.netIncrease()) / 100;
+    m_taxDecreaseSum = double(totals.taxDecrease()) / 100;
+
+    setProgress(100, true);
+    closeProgress();
+    m_running = false;
+    tabs()->setCurrentWidget(m_resultTable);
+    m_dataState = 2;
+    save();
+    QMessageBox::information(this, u"分摊提示"_s, apportionCompletionMessage(dataRows, m_unreadableCells),
+                             QMessageBox::Ok);
+}
+
+bool BatchApportionCalcWid::stopRequested(int value)
+{
+    // A repaint and a look at "停止" a few dozen times a second, not per row: both take longer
+    // than the row itself.
+    if (progressDue()) {
+        setProgress(value, true);
+        QCoreApplication::processEvents();
+    }
+    return !progress() || progress()->wasCanceled();
+}
+
+bool BatchApportionCalcWid::mergeTables(bool duringRun)
+{
+    const int rows = m_beforeTable->rowCount();
+    m_resultTable->setRowCount(std::max(2 * rows - 2, int(kTitleRows)));
+    for (int i = kTitleRows; i < rows; ++i) {
+        if (duringRun && i % 256 == 0 && stopRequested(99))
+            return false;
+        copyRow(m_beforeTable, i, m_resultTable, 2 * i - 2);
+        // Ordinary after rows leave code and name to the before row above; the totals pair has both.
+        copyRow(m_afterTable, i, m_resultTable, 2 * i - 1, i == rows - 1 ? 0 : 2);
+    }
+    return true;
+}
+
+void BatchApportionCalcWid::exportResult()
+{
+    if (!mayExport())
+        return;
+    QMessageBox::information(this, u"信息提示"_s, u"导出功能即将提供，目前尚不能导出计算结果。"_s,
+                             QMessageBox::Ok);
+}
+
+void BatchApportionCalcWid::save()
+{
+    HistoryWriter writer(historyDir(), extension(), m_netIncreaseSum, m_taxDecreaseSum);
+    QDataStream &out = writer.stream();
+    out << localThreshold() << qint32(m_months->value()) << m_taxDecreaseValue->text()
+        << m_netIncreaseValue->text();
+    out << *ColumnCatalogue::instance().sourceGroup(TreeApportionSource, GroupExtension);
+    // "全员分摊" is the before and after rows merged: the record keeps those two tables only.
+    if (!writeCompactTable(out, m_sourceTable) || !writeCompactTable(out, m_beforeTable) ||
+        !writeCompactTable(out, m_afterTable))
+        return; // too large for a record: no entry rather than a broken one
+    addHistoryEntry(historyList(), writer);
+}
+
+void BatchApportionCalcWid::load() {}
+
+void BatchApportionCalcWid::load(const QString &fileName)
+{
+    loadRecord(fileName);
+}
+
+bool BatchApportionCalcWid::loadRecord(const QString &fileName)
+{
+    if (m_running || isLoading())
+        return true; // not now; the entry itself is fine
+    HistoryReader reader(fileName);
+    BatchApportionRecord record;
+    if (!readBatchApportionRecord(reader, &record))
+        return false;
+
+    reset();
+    m_netIncreaseSum = reader.head().value1;
+    m_taxDecreaseSum = reader.head().value2;
+    setLocalThreshold(record.local);
+    m_months->setValue(record.months);
+    m_taxDecreaseValue->setText(record.taxDecrease);
+    m_netIncreaseValue->setText(record.netIncrease);
+    restoreExtension(record.extension);
+    fillStoredTables({{m_sourceTable, TreeApportionSource, &record.source},
+                      {m_beforeTable, TreeApportionResult, &record.before},
+                      {m_afterTable, TreeApportionResult, &record.after}});
+    m_resultTable->setUpdatesEnabled(false);
+    mergeTables();
+    m_resultTable->setUpdatesEnabled(true);
+    m_dataState = 2;
+    return true;
+}
+
+void BatchApportionCalcWid::searchHistory()
+{
+    fillHistoryList(historyList(), historyDir(), u"*."_s + extension());
+}
+
+void BatchApportionCalcWid::openHistory(int row, int)
+{
+    openHistoryEntry(this, historyList(), row, [this](const QString &path) { return loadRecord(path); });
+}

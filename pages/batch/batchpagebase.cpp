@@ -1,0 +1,360 @@
+#include "pages/batch/batchpagebase.h"
+
+#include "batch/amountcell.h"
+#include "batch/batchcalc.h"
+#include "batch/columncatalogue.h"
+#include "excel/cellkind.h"
+#include "excel/columnletters.h"
+#include "pages/batch/ptablewidget.h"
+#include "pages/batch/salarytablelayout.h"
+#include "pages/common/historylist.h"
+#include "pages/single/historypanel.h"
+#include "pages/single/pagekit.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSplitter>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The tint of a source cell whose amount could not be read.
+const QColor kUnreadableColor(255, 199, 206);
+// The progress dialog is repainted at most this often (milliseconds).
+constexpr int kProgressInterval = 33;
+// Entries up to this many cells reopen at once, without a progress dialog.
+constexpr qint64 kQuietLoadCells = 500'000;
+
+const char kButtonStyle[] = "QPushButton{border-radius:5px; background:rgb(110, 190, 10); color:white;}"
+                            "QPushButton:hover{background:rgb(140, 220, 35);}";
+const char kFullScreenStyle[] =
+    "QToolButton{border: 1px solid grey;border-radius:5px; background:transparent; "
+    "color:white;}QToolButton:hover{background:rgb(220, 220, 220);}";
+
+QPushButton *stepButton(const QString &text, const QString &icon, QWidget *parent)
+{
+    auto *button = new QPushButton(QIcon(icon), text, parent);
+    button->setStyleSheet(QString::fromLatin1(kButtonStyle));
+    button->setFixedSize(110, 36);
+    button->setIconSize(QSize(20, 20));
+    return button;
+}
+
+QLabel *stepPicture(QWidget *parent)
+{
+    auto *label = new QLabel(parent);
+    label->setPixmap(QPixmap(u":/contentWidget/wizard"_s));
+    return label;
+}
+
+} // namespace
+
+BatchPageBase::BatchPageBase(const Frame &frame, QWidget *parent)
+    : QWidget(parent), m_content(new QWidget(this)), m_sourceTable(new PTableWidget(m_content)),
+      m_fullScreenButton(new QToolButton(m_content)), m_tabs(new QTabWidget(m_content)),
+      m_contentLayout(new QVBoxLayout(m_content)),
+      m_history(new HistoryPanel(frame.historyHeaders, {85, 82, 82}, this)), m_sourceTree(frame.sourceTree)
+{
+    ensureRateTable();
+    pagekit::makeWhite(this);
+    m_totalsFont = QFont(u"微软雅黑"_s, 9);
+    m_totalsFont.setBold(true);
+
+    QLabel *description = pagekit::headline(frame.description, m_content);
+    m_importButton = stepButton(u"导入"_s, u":/contentWidget/import"_s, m_content);
+    m_actionButton = stepButton(frame.actionText, u":/contentWidget/calc"_s, m_content);
+    m_exportButton = stepButton(u"导出"_s, u":/contentWidget/export"_s, m_content);
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(m_importButton);
+    buttons->addWidget(stepPicture(m_content));
+    buttons->addWidget(m_actionButton);
+    buttons->addWidget(stepPicture(m_content));
+    buttons->addWidget(m_exportButton);
+    buttons->addStretch();
+
+    auto *hint = new QLabel(frame.hint, m_content);
+    hint->setStyleSheet(u"color:gray;"_s);
+    m_fullScreenButton->setToolTip(u"全屏"_s);
+    m_fullScreenButton->setIcon(QIcon(u":/toolWidget/fullscreen"_s));
+    m_fullScreenButton->setShortcut(QKeySequence(Qt::Key_F11));
+    m_fullScreenButton->setAutoRaise(true);
+    m_fullScreenButton->setStyleSheet(QString::fromLatin1(kFullScreenStyle));
+    auto *hintRow = new QHBoxLayout;
+    hintRow->addWidget(hint);
+    hintRow->addStretch();
+    hintRow->addWidget(m_fullScreenButton);
+
+    layoutSalaryTable(m_sourceTable, m_sourceTree, true);
+    m_tabs->addTab(m_sourceTable, u"原始表"_s);
+
+    m_contentLayout->addWidget(description);
+    m_contentLayout->addLayout(buttons);
+    m_contentLayout->addLayout(hintRow);
+    m_contentLayout->addWidget(m_tabs, 1);
+
+    QWidget *thresholdBox = pagekit::thresholdGroup(this, &m_local, &m_foreign);
+    QSplitter *splitter = pagekit::pageSplitter(m_content, thresholdBox, m_history, true, this);
+    auto *page = new QVBoxLayout(this);
+    page->setContentsMargins(0, 0, 0, 0);
+    page->addWidget(splitter);
+
+    connect(m_fullScreenButton, &QToolButton::clicked, this, &BatchPageBase::fullScreen);
+}
+
+BatchPageBase::~BatchPageBase() = default;
+
+void BatchPageBase::addContentRow(QLayout *row)
+{
+    m_contentLayout->insertLayout(m_contentLayout->indexOf(m_tabs), row);
+}
+
+QTableWidget *BatchPageBase::historyList() const
+{
+    return m_history->list();
+}
+
+bool BatchPageBase::localThreshold() const
+{
+    return m_local->isChecked();
+}
+
+Amount BatchPageBase::threshold() const
+{
+    return localThreshold() ? kThresholdLocal : kThresholdForeign;
+}
+
+void BatchPageBase::setLocalThreshold(bool local)
+{
+    (local ? m_local : m_foreign)->setChecked(true);
+}
+
+Amount BatchPageBase::readSourceAmount(int row, int column)
+{
+    QTableWidgetItem *item = m_sourceTable->item(row, column);
+    if (!item)
+        return 0;
+    const QVariant number = item->data(kCellNumberRole);
+    const CellKind kind =
+        item->type() >= NumberCell && item->type() <= TimeCell ? CellKind(item->type()) : TextCell;
+    const AmountReading reading = readAmountCell(kind, item->text(), number.isValid(), number.toDouble());
+    if (reading.ok()) {
+        // A cell mended since the last run loses its mark.
+        if (item->data(Qt::BackgroundRole).value<QBrush>().color() == kUnreadableColor) {
+            item->setData(Qt::BackgroundRole, QVariant());
+            item->setToolTip(QString());
+        }
+        return reading.fen;
+    }
+    ++m_unreadableCells;
+    item->setBackground(kUnreadableColor);
+    item->setToolTip(amountProblemText(reading.problem, item->text()));
+    return 0;
+}
+
+QProgressDialog *BatchPageBase::openProgress(const QString &label, bool cancellable)
+{
+    closeProgress();
+    m_progress = new QProgressDialog(label, cancellable ? u"停止"_s : QString(), 0, 100, this);
+    if (!cancellable)
+        m_progress->setCancelButton(nullptr);
+    m_progress->setMinimumWidth(500);
+    m_progress->setWindowModality(Qt::WindowModal);
+    m_progress->setMinimumDuration(0);
+    m_progress->setAutoClose(false);
+    m_progress->setAutoReset(false);
+    m_progress->show();
+    m_progressClock.start();
+    return m_progress;
+}
+
+bool BatchPageBase::progressDue() const
+{
+    return !m_progressClock.isValid() || m_progressClock.elapsed() >= kProgressInterval;
+}
+
+void BatchPageBase::setProgress(int value, bool force)
+{
+    if (!m_progress)
+        return;
+    // A repaint per record would make a long run crawl; a few dozen a second look the same.
+    if (!force && !progressDue())
+        return;
+    m_progressClock.restart();
+    m_progress->setValue(value);
+}
+
+void BatchPageBase::closeProgress()
+{
+    if (!m_progress)
+        return;
+    disconnect(m_progress, nullptr, this, nullptr);
+    m_progress->hide();
+    m_progress->deleteLater();
+    m_progress = nullptr;
+}
+
+bool BatchPageBase::mayExport()
+{
+    if (m_dataState == 0) {
+        QMessageBox::warning(this, u"信息提示"_s, u"要导出数据，请先导入并计算工资数据。"_s, QMessageBox::Ok);
+        return false;
+    }
+    if (m_dataState == 1) {
+        QMessageBox::warning(this, u"信息提示"_s, u"导出数据前，请先计算工资数据。"_s, QMessageBox::Ok);
+        return false;
+    }
+    return true;
+}
+
+void BatchPageBase::restoreExtension(const ColumnGroup &stored)
+{
+    ColumnGroup *extension = ColumnCatalogue::instance().sourceGroup(m_sourceTree, GroupExtension);
+    extension->title = stored.title;
+    extension->start = stored.start;
+    extension->clearItems();
+    for (const auto &item : stored.items)
+        extension->addItem(item->title, item->table, item->column, item->width);
+}
+
+void BatchPageBase::fillStoredTables(const QList<StoredTable> &tables)
+{
+    qint64 cells = 0;
+    for (const auto &[table, tree, stored] : tables) {
+        table->setUpdatesEnabled(false);
+        table->clearContents();
+        layoutSalaryTable(table, tree, table == m_sourceTable);
+        table->setColumnCount(stored->columns);
+        table->setRowCount(stored->rows);
+        cells += qint64(stored->rows) * stored->columns;
+    }
+    // A large entry takes a few seconds to rebuild: show how far it is and keep the window alive.
+    std::unique_ptr<QProgressDialog> progress;
+    if (cells > kQuietLoadCells) {
+        progress = std::make_unique<QProgressDialog>(u"正在打开计算记录..."_s, QString(), 0, 100, this);
+        progress->setCancelButton(nullptr);
+        progress->setMinimumWidth(500);
+        progress->setWindowModality(Qt::WindowModal);
+        progress->setMinimumDuration(0);
+        progress->show();
+    }
+    m_loading = true;
+    qint64 cellsDone = 0;
+    std::function<void(int)> rowDone;
+    for (const auto &[table, tree, stored] : tables) {
+        if (progress) {
+            rowDone = [&, columns = stored->columns](int row) {
+                if (row % 2000 != 0)
+                    return;
+                progress->setValue(int((cellsDone + qint64(row) * columns) * 100 / cells));
+                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            };
+        }
+        fillFromCompactTable(table, *stored, m_totalsFont, rowDone);
+        cellsDone += qint64(stored->rows) * stored->columns;
+    }
+    m_loading = false;
+
+    const ColumnGroup *extension = ColumnCatalogue::instance().sourceGroup(m_sourceTree, GroupExtension);
+    QStringList letters;
+    for (int c = 0; c < m_sourceTable->columnCount(); ++c)
+        letters << columnLetters(c);
+    m_sourceTable->setHorizontalHeaderLabels(letters);
+    if (extension->itemCount() > 0) {
+        m_sourceTable->setSpan(0, extension->start, 1, extension->itemCount());
+        for (const auto &item : extension->items) {
+            m_sourceTable->setColumnWidth(item->column, item->width);
+            m_sourceTable->horizontalHeader()->setSectionResizeMode(item->column, QHeaderView::Interactive);
+        }
+    }
+    for (const StoredTable &t : tables)
+        t.table->setUpdatesEnabled(true);
+}
+
+void BatchPageBase::fullScreen()
+{
+    if (!m_content->isFullScreen()) {
+        if (!m_windowFlagsSaved) {
+            m_savedWindowFlags = m_content->windowFlags();
+            m_windowFlagsSaved = true;
+        }
+        m_content->setWindowFlags(Qt::Window);
+        m_content->showFullScreen();
+        QTimer::singleShot(100, m_content, [this] { m_content->showFullScreen(); });
+        m_fullScreenButton->setShortcut(QKeySequence(Qt::Key_Escape));
+        m_fullScreenButton->setToolTip(u"还原"_s);
+        m_fullScreenButton->setIcon(QIcon(u":/toolWidget/exitfullscreen"_s));
+    } else {
+        m_content->setWindowFlags(m_savedWindowFlags);
+        m_content->showNormal();
+        m_content->show();
+        m_fullScreenButton->setShortcut(QKeySequence(Qt::Key_F11));
+        m_fullScreenButton->setToolTip(u"全屏"_s);
+        m_fullScreenButton->setIcon(QIcon(u":/toolWidget/fullscreen"_s));
+    }
+}
+
+void BatchPageBase::putTexts(QTableWidget *table, int row, const std::vector<ResultText> &texts,
+                             int toolTipColumn, bool totals, const QColor &background, int columns) const
+{
+    std::vector<bool> filled(size_t(std::max(columns, 0)), false);
+    for (const ResultText &text : texts) {
+        QTableWidgetItem *item = pagekit::valueItem(text.text);
+        if (text.column == toolTipColumn)
+            item->setToolTip(text.text);
+        else if (background.isValid())
+            item->setBackground(background);
+        if (totals)
+            item->setFont(m_totalsFont);
+        table->setItem(row, text.column, item);
+        if (text.column < columns)
+            filled[size_t(text.column)] = true;
+    }
+    if (!background.isValid())
+        return;
+    for (int c = 0; c < columns; ++c) {
+        if (filled[size_t(c)] || c == toolTipColumn)
+            continue;
+        if (QTableWidgetItem *item = table->item(row, c)) {
+            item->setBackground(background);
+        } else {
+            QTableWidgetItem *empty = pagekit::valueItem(QString());
+            empty->setBackground(background);
+            table->setItem(row, c, empty);
+        }
+    }
+}
+
+void BatchPageBase::putTotalsCaption(QTableWidget *table, int row, const QString &caption,
+                                     const QColor &background) const
+{
+    auto *item = new QTableWidgetItem(caption);
+    item->setTextAlignment(Qt::AlignCenter);
+    item->setFont(m_totalsFont);
+    if (background.isValid())
+        item->setBackground(background);
+    table->setItem(row, 1, item);
+}
+
+void BatchPageBase::copyRow(const QTableWidget *from, int fromRow, QTableWidget *to, int toRow, int first)
+{
+    const int columns = std::min(from->columnCount(), to->columnCount());
+    for (int c = first; c < columns; ++c) {
+        if (const QTableWidgetItem *item = from->item(fromRow, c))
+            to->setItem(toRow, c, item->clone());
+    }
+}

@@ -1,0 +1,140 @@
+// What the three batch pages (tax calculation, planning, apportionment) share: the page frame
+// (description, the 导入 / action / 导出 buttons with their step pictures, the hint with the
+// full-screen button, the tab widget, and on the right the threshold box above the history list),
+// full-screen mode, reading amounts from the source table by the core's rule, the throttled
+// progress dialog of a run, the export warnings, and reopening compactly stored tables with the
+// source table's header rebuilt. Each page adds its own tables, workers and history record.
+#pragma once
+
+#include "engine/amount.h"
+
+#include "batch/batchcalc.h"
+
+#include <QColor>
+#include <QElapsedTimer>
+#include <QFont>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+#include <utility>
+#include <vector>
+
+class ColumnGroup;
+class HistoryPanel;
+class PTableWidget;
+class QHBoxLayout;
+class QProgressDialog;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+class QTableWidget;
+class QToolButton;
+class QVBoxLayout;
+struct CompactTable;
+
+class BatchPageBase : public QWidget
+{
+    Q_OBJECT
+public:
+    struct Frame
+    {
+        QString description;
+        QString hint;
+        QString actionText;         // "计算" or "分摊"
+        QStringList historyHeaders; // the history list's three captions
+        int sourceTree = 0;         // the catalogue tree of the source table
+    };
+
+    BatchPageBase(const Frame &frame, QWidget *parent);
+    ~BatchPageBase() override;
+
+    PTableWidget *sourceTable() const { return m_sourceTable; }
+    int dataState() const { return m_dataState; }
+    // Amount cells of the last run that could not be read and counted as 0.
+    int unreadableCells() const { return m_unreadableCells; }
+    QTableWidget *historyList() const;
+    bool localThreshold() const;
+    Amount threshold() const;
+
+public slots:
+    void fullScreen();
+
+protected:
+    // The content column, for rows of the page's own between the hint and the tabs.
+    void addContentRow(QLayout *row);
+    QTabWidget *tabs() const { return m_tabs; }
+    QPushButton *importButton() const { return m_importButton; }
+    QPushButton *actionButton() const { return m_actionButton; }
+    QPushButton *exportButton() const { return m_exportButton; }
+    HistoryPanel *history() const { return m_history; }
+    void setLocalThreshold(bool local);
+
+    // The amount in a source cell by the core's rule; an unreadable cell is tinted, says why in
+    // its tool tip and is counted in unreadableCells(); a mended cell loses its mark.
+    Amount readSourceAmount(int row, int column);
+
+    // The run's progress dialog (window-modal, range 0–100, "停止" when `cancellable`).
+    QProgressDialog *openProgress(const QString &label, bool cancellable = true);
+    QProgressDialog *progress() const { return m_progress; }
+    // Sets the value, repainting at most a few dozen times a second unless `force`.
+    void setProgress(int value, bool force = false);
+    // Whether at least the repaint interval passed since the last repaint (for loops on the
+    // user-interface thread that process events).
+    bool progressDue() const;
+    void closeProgress();
+
+    // The two warnings of 导出 before there is anything to export; true when exporting may go on.
+    bool mayExport();
+
+    // Replaces the page's extension group by the stored one.
+    void restoreExtension(const ColumnGroup &stored);
+    // A table of the page and what a history record stored for it.
+    struct StoredTable
+    {
+        PTableWidget *table;
+        int tree; // its catalogue layout
+        const CompactTable *stored;
+    };
+    // Lays the page's tables out afresh and puts the stored cells in (the caller has checked them
+    // with decodeCompactCells and their column counts against the layouts), with a progress dialog
+    // for large entries; then rebuilds the source table's header: column letters, the extension
+    // caption's span and the extension columns' stored widths. The source table comes first.
+    void fillStoredTables(const QList<StoredTable> &tables);
+    bool isLoading() const { return m_loading; }
+
+    // Writes result texts into a row as value cells; `toolTipColumn` (the process text) also gets
+    // its text as tool tip. With `totals` the cells are bold; with a `background` every cell of
+    // the layout's `columns` but the tool tip column gets it (empty ones too).
+    void putTexts(QTableWidget *table, int row, const std::vector<ResultText> &texts, int toolTipColumn,
+                  bool totals = false, const QColor &background = QColor(), int columns = 0) const;
+    // The caption of a totals row in the name column: centred, bold.
+    void putTotalsCaption(QTableWidget *table, int row, const QString &caption,
+                          const QColor &background = QColor()) const;
+    // Copies the cells of a row from column `first` on (missing cells stay missing).
+    static void copyRow(const QTableWidget *from, int fromRow, QTableWidget *to, int toRow, int first = 0);
+
+    QWidget *m_content;
+    PTableWidget *m_sourceTable;
+    int m_dataState = 0;
+    int m_unreadableCells = 0;
+    QFont m_totalsFont;
+
+private:
+    QToolButton *m_fullScreenButton;
+    QTabWidget *m_tabs;
+    QVBoxLayout *m_contentLayout;
+    QPushButton *m_importButton;
+    QPushButton *m_actionButton;
+    QPushButton *m_exportButton;
+    QRadioButton *m_local = nullptr;
+    QRadioButton *m_foreign = nullptr;
+    HistoryPanel *m_history;
+    int m_sourceTree;
+    QProgressDialog *m_progress = nullptr;
+    QElapsedTimer m_progressClock;
+    bool m_loading = false;
+    Qt::WindowFlags m_savedWindowFlags;
+    bool m_windowFlagsSaved = false;
+};

@@ -1,0 +1,472 @@
+#include "pages/batch/batchsavecalcwid.h"
+
+#include "batch/batchplan.h"
+#include "batch/columncatalogue.h"
+#include "engine/salary.h"
+#include "pages/batch/ptablewidget.h"
+#include "pages/batch/salarytablelayout.h"
+#include "pages/batch/savetaxthread.h"
+#include "pages/common/batchrecords.h"
+#include "pages/common/historylist.h"
+#include "pages/single/pagekit.h"
+
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Source columns of the three amounts: 月应发工资, 三险一金, 年终奖金.
+constexpr int kGrossColumn = 2;
+constexpr int kInsuranceColumn = 3;
+constexpr int kBonusColumn = 4;
+
+const char kValueStyle[] = "color:rgb(0, 120, 230); background:transparent;";
+
+int processColumn()
+{
+    return ColumnCatalogue::instance().resultColumn(TreePlanResult, GroupRemark, ColProcess);
+}
+
+int layoutColumns()
+{
+    return ColumnCatalogue::instance().shownColumnCount(TreePlanResult, false);
+}
+
+} // namespace
+
+BatchSaveCalcWid::BatchSaveCalcWid(QWidget *parent)
+    : BatchPageBase({u"批量对多名员工收入进行个人所得税节税筹划。"_s,
+                     u"提示:先导入工资表，执行计算，即可浏览和导出计算结果。"_s,
+                     u"计算"_s,
+                     {u"时间"_s, u"税后收入增加"_s, u"单位开支减少"_s},
+                     TreePlanSource},
+                    parent),
+      m_allTable(new PTableWidget(m_content)), m_effectiveTable(new PTableWidget(m_content)),
+      m_beforeTable(new PTableWidget(this)), m_afterTable(new PTableWidget(this)),
+      m_options(new QWidget(this, Qt::Dialog | Qt::FramelessWindowHint)),
+      m_raiseNet(new QRadioButton(u"增加员工税后收入（单位不多开支）"_s)),
+      m_lowerCost(new QRadioButton(u"减少单位开支（员工税后收入不变）"_s)),
+      m_bonusOnly(new QRadioButton(u"调整年终奖金，月收入不动（仅避开盲区）"_s)),
+      m_balanced(new QRadioButton(u"年终奖金与"_s)), m_months(new QSpinBox),
+      m_methodLabel(new QLabel(m_content)), m_taxDecreaseLabel(new QLabel(m_content)),
+      m_costDecreaseLabel(new QLabel(m_content)), m_netIncreaseLabel(new QLabel(m_content))
+{
+    for (PTableWidget *table : {m_allTable, m_effectiveTable, m_beforeTable, m_afterTable})
+        layoutSalaryTable(table, TreePlanResult, false);
+    m_beforeTable->hide();
+    m_afterTable->hide();
+    tabs()->addTab(m_allTable, u"全员筹划"_s);
+    tabs()->addTab(m_effectiveTable, u"筹划对照"_s);
+
+    // The method sentence and the three totals above the tables.
+    auto *results = new QHBoxLayout;
+    results->addWidget(m_methodLabel);
+    results->addStretch();
+    for (auto [caption, value] : {std::pair{u"个人所得税减少："_s, m_taxDecreaseLabel},
+                                  std::pair{u"单位开支减少："_s, m_costDecreaseLabel},
+                                  std::pair{u"税后收入增加："_s, m_netIncreaseLabel}}) {
+        auto *label = new QLabel(caption, m_content);
+        label->setStyleSheet(QString::fromLatin1(kValueStyle));
+        value->setStyleSheet(QString::fromLatin1(kValueStyle));
+        QFont font = value->font();
+        font.setPointSize(12);
+        font.setBold(true);
+        value->setFont(font);
+        value->setMinimumWidth(90);
+        results->addWidget(label);
+        results->addWidget(value);
+    }
+    addContentRow(results);
+
+    // The options panel.
+    m_options->setWindowModality(Qt::ApplicationModal);
+    m_options->setAutoFillBackground(true);
+    auto *title = new QLabel(u"筹划↓↓"_s, m_options);
+    auto *goalBox = new QGroupBox(u"节税目标"_s, m_options);
+    auto *goalLayout = new QVBoxLayout(goalBox);
+    goalLayout->addWidget(m_raiseNet);
+    goalLayout->addWidget(m_lowerCost);
+    m_raiseNet->setChecked(true);
+    auto *methodBox = new QGroupBox(u"节税方式"_s, m_options);
+    auto *methodLayout = new QVBoxLayout(methodBox);
+    methodLayout->addWidget(m_bonusOnly);
+    auto *balancedRow = new QHBoxLayout;
+    balancedRow->addWidget(m_balanced);
+    balancedRow->addWidget(m_months);
+    balancedRow->addWidget(new QLabel(u"个月月收入平衡发放（最优）"_s, methodBox));
+    balancedRow->addStretch();
+    methodLayout->addLayout(balancedRow);
+    m_bonusOnly->setChecked(true);
+    m_months->setRange(1, 12);
+    m_months->setValue(6);
+    QPushButton *startButton = pagekit::actionButton(u"开始筹划"_s, m_options);
+    QPushButton *closeButton = pagekit::actionButton(u"关闭"_s, m_options);
+    auto *panelButtons = new QHBoxLayout;
+    panelButtons->addStretch();
+    panelButtons->addWidget(startButton);
+    panelButtons->addWidget(closeButton);
+    auto *panel = new QVBoxLayout(m_options);
+    panel->addWidget(title);
+    panel->addWidget(goalBox);
+    panel->addWidget(methodBox);
+    panel->addLayout(panelButtons);
+    m_options->hide();
+
+    connect(importButton(), &QPushButton::clicked, this, &BatchSaveCalcWid::import);
+    connect(actionButton(), &QPushButton::clicked, this, &BatchSaveCalcWid::calc);
+    connect(exportButton(), &QPushButton::clicked, this, &BatchSaveCalcWid::exportResult);
+    connect(startButton, &QPushButton::clicked, this, &BatchSaveCalcWid::start);
+    connect(closeButton, &QPushButton::clicked, this, &BatchSaveCalcWid::close);
+    connect(historyList(), &QTableWidget::cellDoubleClicked, this, &BatchSaveCalcWid::openHistory);
+    QTimer::singleShot(10, this, &BatchSaveCalcWid::searchHistory);
+}
+
+BatchSaveCalcWid::~BatchSaveCalcWid()
+{
+    discardCalculation();
+}
+
+int BatchSaveCalcWid::goal() const
+{
+    return m_raiseNet->isChecked() ? 0 : 1;
+}
+
+int BatchSaveCalcWid::method() const
+{
+    return m_bonusOnly->isChecked() ? 0 : 1;
+}
+
+int BatchSaveCalcWid::months() const
+{
+    return m_months->value();
+}
+
+void BatchSaveCalcWid::setOptions(int goal, int method, int months)
+{
+    (goal == 0 ? m_raiseNet : m_lowerCost)->setChecked(true);
+    (method == 0 ? m_bonusOnly : m_balanced)->setChecked(true);
+    m_months->setValue(months);
+}
+
+void BatchSaveCalcWid::import()
+{
+    // Until the import wizard exists nothing is imported, so the tables and their results stay.
+    QMessageBox::information(this, u"信息提示"_s, u"导入功能即将提供，目前尚不能导入工资表。"_s,
+                             QMessageBox::Ok);
+}
+
+void BatchSaveCalcWid::importFinished()
+{
+    tabs()->setCurrentWidget(m_sourceTable);
+    m_dataState = m_sourceTable->rowCount() > kTitleRows ? 1 : 0;
+    resetResults();
+}
+
+void BatchSaveCalcWid::resetResults()
+{
+    for (PTableWidget *table : {m_allTable, m_effectiveTable, m_beforeTable, m_afterTable})
+        table->setRowCount(kTitleRows);
+    m_methodLabel->show();
+    for (QLabel *value : {m_taxDecreaseLabel, m_costDecreaseLabel, m_netIncreaseLabel}) {
+        value->show();
+        value->clear();
+    }
+    m_effectiveRows.clear();
+}
+
+void BatchSaveCalcWid::calc()
+{
+    if (m_dataState == 0) {
+        QMessageBox::warning(this, u"信息提示"_s, u"计算前，请先导入员工工资数据。 "_s, QMessageBox::Ok);
+        return;
+    }
+    const QPoint at = actionButton()->mapToGlobal(QPoint(0, 0));
+    m_options->adjustSize();
+    m_options->move(at.x() + actionButton()->width() - m_options->width() / 2 - 15, at.y() + 30);
+    m_options->show();
+    m_options->raise();
+}
+
+void BatchSaveCalcWid::close()
+{
+    m_options->hide();
+}
+
+void BatchSaveCalcWid::start()
+{
+    m_options->hide();
+    if (m_dataState == 0 || isCalculating())
+        return;
+    resetResults();
+    const int goal = this->goal();
+    const int method = this->method();
+    const int n = months();
+    m_methodLabel->setText(planMethodLabel(goal == 0 ? RaiseNet : LowerCost, method == 1, n));
+
+    discardCalculation();
+    QProgressDialog *dialog = openProgress(u"正在准备筹划..."_s);
+    connect(dialog, &QProgressDialog::canceled, this, &BatchSaveCalcWid::stopCalc);
+
+    const int sourceRows = m_sourceTable->rowCount();
+    m_allTable->setRowCount(2 * sourceRows);
+    m_beforeTable->setRowCount(sourceRows + 2);
+    m_afterTable->setRowCount(sourceRows + 2);
+    m_finishedCount = 0;
+    m_finishedWorkers = 0;
+    m_unreadableCells = 0;
+    dialog->setValue(1);
+    dialog->setLabelText(u"正在筹划..."_s);
+
+    const Amount threshold = this->threshold();
+    const int recordMonths = planRecordMonths(method == 1, n);
+    const QList<RowRange> ranges = calcWorkerRanges(sourceRows);
+    m_records.reserve(sourceRows - kTitleRows);
+    for (int k = 0; k < ranges.size(); ++k) {
+        QList<Salary *> own;
+        own.reserve(ranges[k].count());
+        for (int r = ranges[k].first; r <= ranges[k].last; ++r) {
+            auto *record = new Salary;
+            setPlanInputs(*record, readSourceAmount(r, kGrossColumn), readSourceAmount(r, kInsuranceColumn),
+                          readSourceAmount(r, kBonusColumn), recordMonths);
+            own.append(record);
+            m_records.append(record);
+        }
+        auto *worker = new SaveTaxThread(threshold, goal, method, recordMonths, this);
+        worker->setRecords(own);
+        m_threads.append(worker);
+        connect(worker, &SaveTaxThread::saveCalculated, this, &BatchSaveCalcWid::saveCalculated,
+                Qt::QueuedConnection);
+        connect(worker, &QThread::finished, this, &BatchSaveCalcWid::threadFinished);
+        dialog->setValue(int(double(k + 1) / ranges.size() * 9 + 1));
+    }
+    for (SaveTaxThread *worker : std::as_const(m_threads))
+        worker->start(QThread::InheritPriority);
+}
+
+void BatchSaveCalcWid::saveCalculated(Salary *, bool)
+{
+    ++m_finishedCount;
+    if (!m_records.isEmpty())
+        setProgress(int(double(m_finishedCount) / m_records.size() * 90 + 10),
+                    m_finishedCount == m_records.size());
+}
+
+void BatchSaveCalcWid::threadFinished()
+{
+    if (m_threads.isEmpty())
+        return;
+    // finished() is sent just before a thread ends: count the reports, then wait the moment it takes.
+    if (++m_finishedWorkers < m_threads.size())
+        return;
+    for (SaveTaxThread *worker : std::as_const(m_threads))
+        worker->wait();
+    // Results follow the row order: worker after worker, each in its own order.
+    m_results.clear();
+    m_results.reserve(size_t(m_records.size()));
+    for (SaveTaxThread *worker : std::as_const(m_threads)) {
+        for (auto &result : worker->results())
+            m_results.push_back(std::move(result));
+    }
+    // A worker stopped early leaves records without results, which are never shown.
+    if (m_finishedCount != m_records.size() || m_results.size() != size_t(m_records.size())) {
+        discardCalculation();
+        return;
+    }
+    for (SaveTaxThread *worker : std::as_const(m_threads))
+        worker->deleteLater();
+    m_threads.clear();
+    if (progress())
+        progress()->setLabelText(u"筹划已完成，正在显示..."_s);
+
+    for (PTableWidget *table : {m_allTable, m_effectiveTable, m_beforeTable, m_afterTable})
+        table->setUpdatesEnabled(false);
+    fillTables();
+    for (PTableWidget *table : {m_allTable, m_effectiveTable, m_beforeTable, m_afterTable})
+        table->setUpdatesEnabled(true);
+
+    const int count = int(m_records.size());
+    setProgress(100, true);
+    discardCalculation();
+    tabs()->setCurrentWidget(m_allTable);
+    m_dataState = 2;
+    save();
+    QMessageBox::information(this, u"筹划提示"_s, planCompletionMessage(count, m_unreadableCells),
+                             QMessageBox::Ok);
+}
+
+void BatchSaveCalcWid::fillTables()
+{
+    const int process = processColumn();
+    const int columns = layoutColumns();
+    PlanResultTotals totals;
+    m_effectiveRows.clear();
+    for (int i = 0; i < m_records.size(); ++i) {
+        const int row = i + kTitleRows;
+        for (PTableWidget *table : {m_beforeTable, m_afterTable}) {
+            for (int column : {0, 1}) {
+                if (const QTableWidgetItem *source = m_sourceTable->item(row, column))
+                    table->setItem(row, column, source->clone());
+            }
+        }
+        const Salary &record = *m_records[i];
+        const PlanResult &result = *m_results[size_t(i)];
+        putTexts(m_beforeTable, row, planBeforeTexts(record), process);
+        putTexts(m_afterTable, row, planAfterTexts(result), process, false, pagekit::kAfterRowColor, columns);
+        totals.add(record, result);
+        if (isEffectivePlan(result))
+            m_effectiveRows.append(row);
+    }
+    const int effectiveRow = m_beforeTable->rowCount() - 2;
+    const int allRow = m_beforeTable->rowCount() - 1;
+    putTotalsCaption(m_beforeTable, effectiveRow, kPlanEffectiveBeforeCaption);
+    putTexts(m_beforeTable, effectiveRow, totals.beforeTexts(true), -1, true);
+    putTotalsCaption(m_beforeTable, allRow, kPlanBeforeCaption);
+    putTexts(m_beforeTable, allRow, totals.beforeTexts(false), -1, true);
+    putTotalsCaption(m_afterTable, effectiveRow, kPlanEffectiveAfterCaption, pagekit::kAfterRowColor);
+    putTexts(m_afterTable, effectiveRow, totals.afterTexts(true), process, true, pagekit::kAfterRowColor,
+             columns);
+    putTotalsCaption(m_afterTable, allRow, kPlanAfterCaption, pagekit::kAfterRowColor);
+    putTexts(m_afterTable, allRow, totals.afterTexts(false), process, true, pagekit::kAfterRowColor, columns);
+
+    m_taxDecreaseLabel->setText(formatAmount(totals.taxDecrease()));
+    m_costDecreaseLabel->setText(formatAmount(totals.costDecrease()));
+    m_netIncreaseLabel->setText(formatAmount(totals.netIncrease()));
+    m_netIncreaseSum = double(totals.netIncrease()) / 100;
+    m_costDecreaseSum = double(totals.costDecrease()) / 100;
+    mergeTables(m_effectiveRows);
+}
+
+void BatchSaveCalcWid::mergeTables(const QList<qint32> &effectiveRows)
+{
+    const int beforeRows = m_beforeTable->rowCount();
+    const int employees = beforeRows - kTitleRows - 2;
+    m_allTable->setRowCount(kTitleRows + 2 * std::max(employees, 0) + 2);
+    for (int i = kTitleRows; i < beforeRows - 2; ++i) {
+        copyRow(m_beforeTable, i, m_allTable, 2 * i - 2);
+        copyRow(m_afterTable, i, m_allTable, 2 * i - 1, 2); // code and name are shown once
+    }
+    m_effectiveTable->setRowCount(kTitleRows + 2 * int(effectiveRows.size()) + (employees > 0 ? 2 : 0));
+    int next = kTitleRows;
+    for (qint32 i : effectiveRows) {
+        copyRow(m_beforeTable, i, m_effectiveTable, next++);
+        copyRow(m_afterTable, i, m_effectiveTable, next++, 2);
+    }
+    if (employees > 0) {
+        copyRow(m_beforeTable, beforeRows - 2, m_effectiveTable, next++);
+        copyRow(m_afterTable, beforeRows - 2, m_effectiveTable, next++);
+    }
+    const int allRows = m_allTable->rowCount();
+    copyRow(m_beforeTable, beforeRows - 1, m_allTable, allRows - 2);
+    copyRow(m_afterTable, beforeRows - 1, m_allTable, allRows - 1);
+}
+
+void BatchSaveCalcWid::discardCalculation()
+{
+    for (SaveTaxThread *worker : std::as_const(m_threads)) {
+        disconnect(worker, nullptr, this, nullptr);
+        worker->requestInterruption();
+        worker->quit();
+    }
+    // Each worker ends within one record once asked; wait for all of them before their records go.
+    for (SaveTaxThread *worker : std::as_const(m_threads)) {
+        worker->wait();
+        delete worker;
+    }
+    m_threads.clear();
+    qDeleteAll(m_records);
+    m_records.clear();
+    m_results.clear();
+    closeProgress();
+}
+
+void BatchSaveCalcWid::stopCalc()
+{
+    discardCalculation();
+}
+
+void BatchSaveCalcWid::exportResult()
+{
+    if (!mayExport())
+        return;
+    QMessageBox::information(this, u"信息提示"_s, u"导出功能即将提供，目前尚不能导出计算结果。"_s,
+                             QMessageBox::Ok);
+}
+
+void BatchSaveCalcWid::save()
+{
+    HistoryWriter writer(historyDir(), extension(), m_netIncreaseSum, m_costDecreaseSum);
+    QDataStream &out = writer.stream();
+    out << localThreshold() << (goal() == 0) << (method() == 0) << qint32(months());
+    out << m_methodLabel->text() << m_taxDecreaseLabel->text() << m_costDecreaseLabel->text()
+        << m_netIncreaseLabel->text();
+    out << *ColumnCatalogue::instance().sourceGroup(TreePlanSource, GroupExtension);
+    // "全员筹划" and "筹划对照" are copies of before and after rows: the record keeps the rows of
+    // the employees planning helps instead of a second and third copy of every cell.
+    if (!writeCompactTable(out, m_sourceTable) || !writeCompactTable(out, m_beforeTable) ||
+        !writeCompactTable(out, m_afterTable))
+        return; // too large for a record: no entry rather than a broken one
+    out << qint32(m_effectiveRows.size());
+    for (qint32 row : std::as_const(m_effectiveRows))
+        out << row;
+    addHistoryEntry(historyList(), writer);
+}
+
+void BatchSaveCalcWid::load() {}
+
+void BatchSaveCalcWid::load(const QString &fileName)
+{
+    loadRecord(fileName);
+}
+
+bool BatchSaveCalcWid::loadRecord(const QString &fileName)
+{
+    if (isCalculating() || isLoading())
+        return true; // not now; the entry itself is fine
+    HistoryReader reader(fileName);
+    BatchPlanRecord record;
+    if (!readBatchPlanRecord(reader, &record))
+        return false;
+
+    m_netIncreaseSum = reader.head().value1;
+    m_costDecreaseSum = reader.head().value2;
+    setLocalThreshold(record.local);
+    setOptions(record.firstGoal ? 0 : 1, record.firstMethod ? 0 : 1, record.months);
+    resetResults();
+    m_methodLabel->setText(record.method);
+    m_taxDecreaseLabel->setText(record.taxDecrease);
+    m_costDecreaseLabel->setText(record.costDecrease);
+    m_netIncreaseLabel->setText(record.netIncrease);
+    restoreExtension(record.extension);
+    fillStoredTables({{m_sourceTable, TreePlanSource, &record.source},
+                      {m_beforeTable, TreePlanResult, &record.before},
+                      {m_afterTable, TreePlanResult, &record.after}});
+    for (PTableWidget *table : {m_allTable, m_effectiveTable})
+        table->setUpdatesEnabled(false);
+    m_effectiveRows = record.effectiveRows;
+    mergeTables(m_effectiveRows);
+    for (PTableWidget *table : {m_allTable, m_effectiveTable})
+        table->setUpdatesEnabled(true);
+    m_dataState = 2;
+    return true;
+}
+
+void BatchSaveCalcWid::searchHistory()
+{
+    fillHistoryList(historyList(), historyDir(), u"*."_s + extension());
+}
+
+void BatchSaveCalcWid::openHistory(int row, int)
+{
+    openHistoryEntry(this, historyList(), row, [this](const QString &path) { return loadRecord(path); });
+}

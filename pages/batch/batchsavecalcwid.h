@@ -1,0 +1,97 @@
+// Function 3, "批量节税筹划": the split between monthly wage and year-end bonus planned for a whole
+// salary sheet. "计算" opens the options panel (goal, method, N); "开始筹划" reads every row's
+// amounts through the core's amount-cell rule, hands the records to up to 30 SaveTaxThread
+// workers, and once every worker is done fills the hidden before and after tables, the "全员筹划"
+// table (a before and an after row per employee) and the "筹划对照" table (the same for the
+// employees planning helps), with totals rows over everyone and over those employees, and the
+// three totals labels. Every finished planning goes to the "*.bsc" history, which reopens it.
+//
+// The page computes nothing itself: figures come from the planning engine, texts from batch/.
+#pragma once
+
+#include "pages/batch/batchpagebase.h"
+
+#include "engine/taxengine.h"
+
+class QLabel;
+class QSpinBox;
+class SaveTaxThread;
+class Salary;
+
+class BatchSaveCalcWid : public BatchPageBase
+{
+    Q_OBJECT
+public:
+    explicit BatchSaveCalcWid(QWidget *parent = nullptr);
+    ~BatchSaveCalcWid() override;
+
+    static QString extension() { return QStringLiteral("bsc"); }
+
+    PTableWidget *allTable() const { return m_allTable; }
+    PTableWidget *effectiveTable() const { return m_effectiveTable; }
+    PTableWidget *beforeTable() const { return m_beforeTable; }
+    PTableWidget *afterTable() const { return m_afterTable; }
+    QWidget *optionsPanel() const { return m_options; }
+    QLabel *methodLabel() const { return m_methodLabel; }
+    QLabel *taxDecreaseLabel() const { return m_taxDecreaseLabel; }
+    QLabel *costDecreaseLabel() const { return m_costDecreaseLabel; }
+    QLabel *netIncreaseLabel() const { return m_netIncreaseLabel; }
+    double netIncreaseSum() const { return m_netIncreaseSum; }
+    double costDecreaseSum() const { return m_costDecreaseSum; }
+    bool isCalculating() const { return !m_threads.isEmpty(); }
+    // The options as the panel shows them: goal 0/1, method 0/1, N.
+    int goal() const;
+    int method() const;
+    int months() const;
+    void setOptions(int goal, int method, int months);
+
+    // What follows an import, whatever its outcome: the source tab shows, the page knows whether
+    // there is data to plan, and old results go.
+    void importFinished();
+
+public slots:
+    void import();
+    void calc();
+    void start();
+    void close();
+    void exportResult();
+    void stopCalc();
+    void saveCalculated(Salary *record, bool done);
+    void threadFinished();
+    void save();
+    void load();
+    void load(const QString &fileName);
+    void searchHistory();
+    void openHistory(int row, int column);
+
+private:
+    bool loadRecord(const QString &fileName);
+    void resetResults();
+    void fillTables();
+    // Builds "全员筹划" and "筹划对照" from the before and after tables.
+    void mergeTables(const QList<qint32> &effectiveRows);
+    void discardCalculation();
+
+    PTableWidget *m_allTable;
+    PTableWidget *m_effectiveTable;
+    PTableWidget *m_beforeTable;
+    PTableWidget *m_afterTable;
+    QWidget *m_options;
+    QRadioButton *m_raiseNet;
+    QRadioButton *m_lowerCost;
+    QRadioButton *m_bonusOnly;
+    QRadioButton *m_balanced;
+    QSpinBox *m_months;
+    QLabel *m_methodLabel;
+    QLabel *m_taxDecreaseLabel;
+    QLabel *m_costDecreaseLabel;
+    QLabel *m_netIncreaseLabel;
+    QList<SaveTaxThread *> m_threads;
+    QList<Salary *> m_records;
+    PlanResults m_results;
+    QList<qint32> m_effectiveRows; // rows of the before table whose employee planning helps
+    int m_finishedCount = 0;
+    int m_finishedWorkers = 0;
+    double m_netIncreaseSum = 0;
+    double m_costDecreaseSum = 0;
+};
