@@ -162,7 +162,12 @@ void DataDefinePage::loadWorkbook()
     progress.setMinimumDuration(0);
     progress.setAutoClose(false);
     progress.setAutoReset(false);
-    progress.setValue(0);
+    auto showProgress = [&](int value) {
+        progress.setValue(value);
+        m_progressReached = std::max(m_progressReached, value);
+    };
+    m_progressReached = 0;
+    showProgress(0);
     clearTabs();
 
     const QString path = m_loadedFile;
@@ -207,7 +212,7 @@ void DataDefinePage::loadWorkbook()
         return;
     }
 
-    progress.setValue(10);
+    showProgress(10);
     QElapsedTimer clock;
     clock.start();
     const int sheets = book->sheetCount();
@@ -242,13 +247,13 @@ void DataDefinePage::loadWorkbook()
             filler.fillRow(r);
             if (clock.elapsed() >= kProgressInterval) {
                 clock.restart();
-                progress.setValue(int((double(i) / sheets + (r + 1) / rows / sheets) * 90 + 10));
+                showProgress(int((double(i) / sheets + (r + 1) / rows / sheets) * 90 + 10));
             }
         }
         if (!cancelled) {
             filler.finish();
             table->setUpdatesEnabled(true);
-            progress.setValue(int(double(i + 1) / sheets * 90 + 10));
+            showProgress(int(double(i + 1) / sheets * 90 + 10));
         }
     }
     const QStringList warnings = book->loadWarnings();
@@ -262,7 +267,6 @@ void DataDefinePage::loadWorkbook()
         m_warnings->setText(warnings.join(u'\n'));
         m_warnings->show();
     }
-    progress.setValue(100);
 }
 
 void DataDefinePage::recolour()

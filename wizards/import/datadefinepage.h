@@ -53,6 +53,8 @@ public:
     QString loadedFile() const { return m_loadedFile; }
     // True only while a workbook is being read and shown.
     bool holdsWorkbook() const { return m_holdsWorkbook; }
+    // The highest progress value the last reading of a workbook showed.
+    int progressReached() const { return m_progressReached; }
     // The colour the page gives a row of a table (0-based row); invalid for the base colour.
     static QColor rowColour(const PTableWidget *table, int row);
 
@@ -91,4 +93,5 @@ private:
     ImportWizard *m_wizard;
     QLabel *m_warnings;
     bool m_holdsWorkbook = false;
+    int m_progressReached = 0;
 };
