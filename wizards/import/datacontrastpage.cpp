@@ -100,7 +100,8 @@ void DataContrastPage::resetColumns()
         auto *cell = new QTableWidgetItem;
         cell->setFlags(Qt::ItemIsEditable | Qt::ItemIsDropEnabled | Qt::ItemIsEnabled);
         m_map->setItem(0, k, cell);
-        auto *box = new FormulaBox;
+        // Code and name identify a row: one of them must be mapped.
+        auto *box = new FormulaBox(k <= 2 ? u"*"_s : QString());
         box->setChoices(choices);
         m_map->setCellWidget(0, k, box);
         m_map->setColumnWidth(k, std::max<int>(item->width, kDefaultWidth));

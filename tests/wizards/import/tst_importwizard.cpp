@@ -813,6 +813,10 @@ void TestImportWizard::headerIconsAndEditor()
     PHeaderView *header = run.mapping()->header();
     PTableWidget *map = run.mapping()->mappingTable();
     QCOMPARE(header->fixedSections(), 7);
+    // Code and name carry the required mark, the amounts none.
+    QCOMPARE(run.mapping()->formulaBox(0)->mark(), u"*"_s);
+    QCOMPARE(run.mapping()->formulaBox(1)->mark(), u"*"_s);
+    QCOMPARE(run.mapping()->formulaBox(2)->mark(), QString());
     QVERIFY(header->clickArea(6).isEmpty());  // 企业年金 cannot be removed
     QVERIFY(!header->clickArea(7).isEmpty()); // the add column
     QSignalSpy added(header, &PHeaderView::toAdd);
