@@ -110,6 +110,8 @@ void DataCheckPage::initializePage()
     QElapsedTimer clock;
     clock.start();
     TableWorksheetRow row(source, 0);
+    // The view learns of the items when it paints them, not through a signal per item.
+    const QSignalBlocker quiet(m_preview->model());
     for (int r = f; r <= l && source; ++r) {
         if (clock.elapsed() >= kProgressInterval) {
             clock.restart();

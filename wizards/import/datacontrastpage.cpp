@@ -20,6 +20,7 @@ const char kItemStyle[] =
     "QTableWidget::item{selection-background-color:rgb(23,165,230);selection-color: rgb(255,255,255);}";
 constexpr int kAddColumnWidth = 28;
 constexpr int kDefaultWidth = 110;
+constexpr int kMinimumWidth = 90;
 
 const ColumnGroup &basicGroup(int mode)
 {
@@ -168,9 +169,10 @@ void DataContrastPage::initializePage()
             m_map->horizontalHeaderItem(column)->setText(titles[k]);
             if (FormulaBox *box = formulaBox(int(k)))
                 box->setEditText(formulas.value(k));
-            // A width of 0 from a damaged file would hide the column for good.
+            // A width of 0 from a damaged file would hide the column for good, and a narrow one
+            // (the code column's 40) leaves no room for the formula box.
             if (widths.value(k) > 0)
-                m_map->setColumnWidth(column, widths.value(k));
+                m_map->setColumnWidth(column, std::max(widths.value(k), kMinimumWidth));
         }
     }
 }

@@ -239,6 +239,9 @@ void DataDefinePage::loadWorkbook()
         // Progress by row index, so that a sheet of one row and one of a hundred thousand both
         // end at their share; the last sheet's last row reaches 100.
         const double rows = std::max(1, filler.rowCount());
+        // Rows and columns are in place; the view learns of the items when it paints them, not
+        // through a signal per item.
+        const QSignalBlocker quiet(table->model());
         for (const int r : filler.storedRows()) {
             if (progress.wasCanceled()) {
                 cancelled = true;

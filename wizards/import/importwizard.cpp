@@ -8,6 +8,8 @@
 #include "wizards/import/datasourcepage.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPixmap>
 
@@ -132,4 +134,18 @@ bool ImportWizard::saveSetting(const QString &name)
     const bool ok = m_settingsFile.save(m_mode, m_lastSet < 0 ? 0 : m_lastSet, m_importMode, setting);
     m_saveError = ok ? QString() : m_settingsFile.errorString();
     return ok;
+}
+
+bool ImportWizard::stepTo(int id, const QString &file, int setting)
+{
+    restart();
+    m_sourcePage->pathEdit()->setText(file);
+    m_sourcePage->settingBox()->setCurrentIndex(setting);
+    while (currentId() != id) {
+        const int before = currentId();
+        next();
+        if (currentId() == before)
+            return false;
+    }
+    return true;
 }

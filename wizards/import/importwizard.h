@@ -99,6 +99,11 @@ public:
     bool saveSetting(const QString &name);
     QString saveError() const { return m_saveError; }
 
+    // Walks the wizard forward from the first page with `file` and the setting list's entry
+    // `setting` until page `id` shows or a page refuses (for pictures of the pages). Returns
+    // whether page `id` was reached.
+    bool stepTo(int id, const QString &file, int setting);
+
     DataSourcePage *sourcePage() const { return m_sourcePage; }
     DataDefinePage *definePage() const { return m_definePage; }
     DataContrastPage *contrastPage() const { return m_contrastPage; }

@@ -65,14 +65,9 @@ void SheetTableFiller::fillRow(int r)
         if (d.kind == NumberCell && type == CellType::Number)
             item->setData(kCellNumberRole, m_sheet.readNum(r, c));
         if (d.hasFont) {
-            const QString key = QStringLiteral("%1|%2|%3%4%5%6")
-                                    .arg(d.font.family)
-                                    .arg(d.font.pointSize)
-                                    .arg(int(d.font.bold))
-                                    .arg(int(d.font.italic))
-                                    .arg(int(d.font.underline))
-                                    .arg(int(d.font.strikeOut));
-            auto it = m_fonts.find(key);
+            // One font per format: a sheet has a few dozen formats and a million cells.
+            const Format *format = m_sheet.cellFormat(r, c);
+            auto it = m_fonts.find(format);
             if (it == m_fonts.end()) {
                 QFont font(d.font.family);
                 if (d.font.pointSize > 0)
@@ -81,7 +76,7 @@ void SheetTableFiller::fillRow(int r)
                 font.setItalic(d.font.italic);
                 font.setUnderline(d.font.underline);
                 font.setStrikeOut(d.font.strikeOut);
-                it = m_fonts.insert(key, font);
+                it = m_fonts.insert(format, font);
             }
             item->setFont(*it);
         }

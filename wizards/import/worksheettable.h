@@ -14,6 +14,7 @@
 
 class QTableWidget;
 class QTableWidgetItem;
+class Format;
 class Sheet;
 class Workbook;
 
@@ -40,7 +41,7 @@ private:
     int m_rows;
     int m_cols;
     std::vector<int> m_storedRows;
-    QHash<QString, QFont> m_fonts;
+    QHash<const Format *, QFont> m_fonts;
 };
 
 // The text a table item of a worksheet holds as a row of the formula rewriting. Every position
