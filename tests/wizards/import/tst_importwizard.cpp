@@ -32,6 +32,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QProcess>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -154,6 +155,7 @@ private slots:
     void missingSheetFallsBackToTheFirst();
     void autoMatch_data();
     void autoMatch();
+    void dragAWorksheetColumn();
     void backAndForthKeepsFormulas();
     void sameSettingIsNotReloaded();
     void settingWithExtraColumns();
@@ -512,6 +514,32 @@ void TestImportWizard::autoMatch()
     for (int k = 0; k < run.mapping()->targetCount(); ++k)
         formulas << run.formula(k);
     QCOMPARE(formulas, expected);
+}
+
+void TestImportWizard::dragAWorksheetColumn()
+{
+    Run run;
+    QVERIFY(run.toRange(examplePath(u"xlsx"_s)));
+    QVERIFY(run.toMapping());
+    PTableWidget *source = run.wizard.sourceTable();
+    PTableWidget *map = run.mapping()->mappingTable();
+    QVERIFY(source->dragEnabled());
+    QCOMPARE(source->selectionBehavior(), QAbstractItemView::SelectColumns);
+    auto drop = [&](int sourceColumn, int mapColumn) {
+        std::unique_ptr<QMimeData> mime(source->mimeData({source->item(5, sourceColumn)}));
+        return map->dropMimeData(0, mapColumn, mime.get(), Qt::CopyAction);
+    };
+    // Onto 月应发工资: the formula takes the letters, the page's own title stays.
+    QVERIFY(drop(2, 3));
+    QCOMPARE(run.formula(2), u"C"_s);
+    QCOMPARE(map->horizontalHeaderItem(3)->text(), u"月应发工资"_s);
+    // Onto the add column: a new column titled from the worksheet's title row.
+    QVERIFY(drop(6, map->columnCount() - 1));
+    QCOMPARE(run.mapping()->targetCount(), 7);
+    QCOMPARE(run.formula(6), u"G"_s);
+    QCOMPARE(map->horizontalHeaderItem(7)->text(), u"部门"_s);
+    QVERIFY(run.toCheck());
+    QCOMPARE(run.wizard.targetNames(), (QStringList{u"月应发工资"_s, u"部门"_s}));
 }
 
 void TestImportWizard::backAndForthKeepsFormulas()
