@@ -164,6 +164,8 @@ private slots:
     void noCodeNameIsRefused();
     void rowsWithoutCodeAndNameAreSkipped();
     void overwriteAndAppend();
+    void modesImportIntoTheirOwnLayout_data();
+    void modesImportIntoTheirOwnLayout();
     void unnamedSaveWritesTwoKeys();
     void namedSaveReadsBack();
     void damagedSettingsCarryOn();
@@ -745,6 +747,42 @@ void TestImportWizard::overwriteAndAppend()
     QCOMPARE(cellText(&table, 2, 1), u"甲"_s);
     QSettings ini(ImportSettingsFile::defaultFileName(), QSettings::IniFormat);
     QCOMPARE(ini.value(u"importSet0/importMode"_s).toInt(), 0);
+}
+
+void TestImportWizard::modesImportIntoTheirOwnLayout_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("bonusTitle");
+    QTest::newRow("tax calculation") << 0 << u"年终奖金"_s;
+    QTest::newRow("planning") << 1 << u"年终奖金"_s;
+    QTest::newRow("apportionment") << 2 << u"非全年一次性奖金"_s;
+}
+
+void TestImportWizard::modesImportIntoTheirOwnLayout()
+{
+    QFETCH(int, mode);
+    QFETCH(QString, bonusTitle);
+    PTableWidget table;
+    layoutSalaryTable(&table, sourceTree(mode), true);
+    Run run(mode, &table);
+    QVERIFY(run.toRange(examplePath(u"xlsx"_s), 1));
+    QVERIFY(run.toMapping());
+    const int basic = ColumnCatalogue::sourceColumnCount(mode);
+    QCOMPARE(run.mapping()->targetCount(), basic + 1);
+    QCOMPARE(run.mapping()->mappingTable()->horizontalHeaderItem(5)->text(), bonusTitle);
+    QVERIFY(run.toCheck());
+    QVERIFY(run.toReady());
+    QVERIFY(run.finish());
+    // The page's own columns, 部门 as its one extra column, the trailing column.
+    QCOMPARE(table.columnCount(), basic + 2);
+    QCOMPARE(cellText(&table, 1, basic), u"部门"_s);
+    QCOMPARE(cellText(&table, 1, 4), bonusTitle);
+    // 1004's bonus as the sheet holds it, in the page's bonus column.
+    QCOMPARE(cellText(&table, 5, 0), u"1004"_s);
+    QCOMPARE(table.item(5, 4)->data(kCellNumberRole).toDouble(), 7200.0);
+    for (int other = 0; other < 3; ++other)
+        QCOMPARE(ColumnCatalogue::instance().sourceGroup(sourceTree(other), GroupExtension)->itemCount(),
+                 other == mode ? 1 : 0);
 }
 
 void TestImportWizard::unnamedSaveWritesTwoKeys()
