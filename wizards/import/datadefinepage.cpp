@@ -217,6 +217,8 @@ void DataDefinePage::loadWorkbook()
     clock.start();
     const int sheets = book->sheetCount();
     bool cancelled = false;
+    qint64 budget = kMaxTablePositions;
+    QStringList cut;
     for (int i = 0; i < sheets && !cancelled; ++i) {
         const Sheet *sheet = book->getSheet(i);
         if (!sheet)
@@ -234,8 +236,10 @@ void DataDefinePage::loadWorkbook()
         table->setStyleSheet(QString::fromLatin1(kItemStyle));
         table->setItemDelegate(new RowRangeDelegate(table));
 
-        SheetTableFiller filler(*book, *sheet, table);
+        SheetTableFiller filler(*book, *sheet, table, &budget);
         filler.prepare();
+        if (filler.truncated())
+            cut << u"工作表“%1”太大，只显示了前 %2 行。"_s.arg(sheet->name()).arg(filler.rowCount());
         // Progress by row index, so that a sheet of one row and one of a hundred thousand both
         // end at their share; the last sheet's last row reaches 100.
         const double rows = std::max(1, filler.rowCount());
@@ -243,6 +247,8 @@ void DataDefinePage::loadWorkbook()
         // through a signal per item.
         const QSignalBlocker quiet(table->model());
         for (const int r : filler.storedRows()) {
+            if (r >= filler.rowCount())
+                break;
             if (progress.wasCanceled()) {
                 cancelled = true;
                 break;
@@ -259,7 +265,7 @@ void DataDefinePage::loadWorkbook()
             showProgress(int(double(i + 1) / sheets * 90 + 10));
         }
     }
-    const QStringList warnings = book->loadWarnings();
+    const QStringList warnings = book->loadWarnings() + cut;
     book.reset();
     m_holdsWorkbook = false;
     if (cancelled) {

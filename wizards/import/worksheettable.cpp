@@ -21,9 +21,17 @@ int sectionSize(double value)
 
 } // namespace
 
-SheetTableFiller::SheetTableFiller(const Workbook &book, const Sheet &sheet, QTableWidget *table)
-    : m_book(book), m_sheet(sheet), m_table(table), m_rows(sheet.lastRow() + 1), m_cols(sheet.lastCol() + 1)
-{}
+SheetTableFiller::SheetTableFiller(const Workbook &book, const Sheet &sheet, QTableWidget *table,
+                                   qint64 *budget)
+    : m_book(book), m_sheet(sheet), m_table(table), m_rows(std::max(0, sheet.lastRow() + 1)),
+      m_cols(std::max(0, sheet.lastCol() + 1)), m_sheetRows(m_rows)
+{
+    if (m_cols > 0) {
+        const qint64 left = std::max<qint64>(0, *budget);
+        m_rows = int(std::min<qint64>(m_rows, left / m_cols));
+        *budget = left - qint64(m_rows) * m_cols;
+    }
+}
 
 void SheetTableFiller::prepare()
 {
@@ -53,6 +61,8 @@ void SheetTableFiller::prepare()
 
 void SheetTableFiller::fillRow(int r)
 {
+    if (r < 0 || r >= m_rows)
+        return;
     for (const int c : m_sheet.colIndexes(r)) {
         if (c < 0 || c >= m_cols)
             continue;

@@ -18,14 +18,23 @@ class Format;
 class Sheet;
 class Workbook;
 
+// A table widget keeps a pointer for every position, filled or not, so a workbook's tables may
+// hold at most this many positions together (256 MB of pointers): one stray cell at the last
+// column and row of a sheet must not ask for seventeen billion. A whole .xls sheet fits.
+inline constexpr qint64 kMaxTablePositions = 32'000'000;
+
 // Fills a table from one worksheet, row by row, so the caller can show progress and stop.
 class SheetTableFiller
 {
 public:
-    SheetTableFiller(const Workbook &book, const Sheet &sheet, QTableWidget *table);
+    // `budget` is what is left of kMaxTablePositions for this workbook; the table takes at most
+    // that many positions (rows are cut, never columns) and the budget shrinks by what it took.
+    SheetTableFiller(const Workbook &book, const Sheet &sheet, QTableWidget *table, qint64 *budget);
 
-    // The table's rows: the sheet's last row index + 1 (0 for an empty sheet).
+    // The table's rows: the sheet's last row index + 1 (0 for an empty sheet), unless cut.
     int rowCount() const { return m_rows; }
+    // The sheet has more rows than the table shows.
+    bool truncated() const { return m_rows < m_sheetRows; }
     // Columns, rows, widths and heights; call once before the rows.
     void prepare();
     // The rows holding cells, ascending; fillRow each of them.
@@ -40,6 +49,7 @@ private:
     QTableWidget *m_table;
     int m_rows;
     int m_cols;
+    int m_sheetRows;
     std::vector<int> m_storedRows;
     QHash<const Format *, QFont> m_fonts;
 };

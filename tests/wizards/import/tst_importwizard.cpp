@@ -19,6 +19,7 @@
 #include "wizards/import/datasourcepage.h"
 #include "wizards/import/importwizard.h"
 #include "wizards/import/pheaderview.h"
+#include "wizards/import/worksheettable.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -152,6 +153,7 @@ private slots:
     void badWorkbookStaysOnRange();
     void oneRowSheetReachesTheEnd();
     void cancelWhileReadingALargeSheet();
+    void farCornerCellStaysSmall();
     void missingSheetFallsBackToTheFirst();
     void autoMatch_data();
     void autoMatch();
@@ -470,6 +472,40 @@ void TestImportWizard::cancelWhileReadingALargeSheet()
     QCOMPARE(run.wizard.definePage()->tabs()->count(), 0);
     QVERIFY(!run.wizard.definePage()->holdsWorkbook());
     qInfo("cancelled after %lld ms", qint64(clock.elapsed()));
+}
+
+void TestImportWizard::farCornerCellStaysSmall()
+{
+    // One cell at the last position a workbook allows: a table of every position up to it would
+    // take 17 billion pointers; the table keeps all columns and as many rows as its share allows.
+    const QString path = m_dir->filePath(u"corner.xlsx"_s);
+    {
+        const auto book = Workbook::create(path);
+        Sheet *sheet = book->addSheet(u"角落"_s);
+        sheet->writeStr(0, 0, u"编码"_s);
+        sheet->writeNum(kXlsxMaxRows - 1, kXlsxMaxCols - 1, 7);
+        QVERIFY(book->save(path));
+    }
+    Run run;
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(run.toRange(path));
+    auto *table = qobject_cast<PTableWidget *>(run.wizard.definePage()->tabs()->widget(0));
+    QVERIFY(table);
+    QCOMPARE(table->columnCount(), kXlsxMaxCols);
+    QCOMPARE(table->rowCount(), int(kMaxTablePositions / kXlsxMaxCols));
+    QCOMPARE(cellText(table, 0, 0), u"编码"_s);
+    QCOMPARE(run.wizard.definePage()->progressReached(), 100);
+    // The user is told that rows were left out.
+    bool told = false;
+    for (const QLabel *label : run.wizard.definePage()->findChildren<QLabel *>())
+        told = told || label->text().contains(u"太大"_s);
+    QVERIFY(told);
+    qInfo("shown in %lld ms", qint64(clock.elapsed()));
+    QVERIFY(run.toMapping());
+    run.setFormula(0, u"A"_s);
+    QVERIFY(run.toCheck());
+    QCOMPARE(run.preview()->rowCount(), table->rowCount() - 1);
 }
 
 void TestImportWizard::missingSheetFallsBackToTheFirst()
