@@ -1,8 +1,11 @@
 // Start-up of the desktop program: translation, font, the main window, and "--page N" to open on
 // function N (used by desktop shortcuts and the screenshot tool), and "--screenshot FILE" to save a
-// picture of the window once it has settled and quit (used by tools/screenshot).
+// picture of the window once it has settled and quit (used by tools/screenshot); with
+// "--import-page ID" the picture is of the import wizard on that page, run on the sample sheet.
+#include "pages/batch/batchcalcwid.h"
 #include "shell/lumo.h"
 #include "shell/startup.h"
+#include "wizards/import/importwizard.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -29,10 +32,23 @@ int main(int argc, char **argv)
     if (page != 0)
         window.selectFunction(page);
     const QString shot = screenshotFromArguments(QCoreApplication::arguments());
+    QWidget *pictured = &window;
+    const qsizetype wizardAt = QCoreApplication::arguments().indexOf(QStringLiteral("--import-page"));
+    if (!shot.isEmpty() && wizardAt > 0 && wizardAt + 1 < QCoreApplication::arguments().size()) {
+        window.selectFunction(1);
+        if (auto *batch = window.findChild<BatchCalcWid *>()) {
+            auto *wizard = new ImportWizard(batch->sourceTable(), 0, &window);
+            wizard->show();
+            const QString sample =
+                QCoreApplication::applicationDirPath() + QStringLiteral("/examples/标准工资表.xls");
+            wizard->stepTo(QCoreApplication::arguments().at(wizardAt + 1).toInt(), sample, 1);
+            pictured = wizard;
+        }
+    }
     if (!shot.isEmpty()) {
         // Long enough for the pages' delayed history fill and the first paints.
-        QTimer::singleShot(1500, &window, [&window, shot] {
-            const bool saved = window.grab().save(shot, "PNG");
+        QTimer::singleShot(1500, &window, [pictured, shot] {
+            const bool saved = pictured->grab().save(shot, "PNG");
             if (!saved)
                 std::fprintf(stderr, "无法保存截图 %s\n", shot.toLocal8Bit().constData());
             QCoreApplication::exit(saved ? 0 : 1);
