@@ -13,6 +13,7 @@
 #include "pages/common/historylist.h"
 #include "pages/single/historypanel.h"
 #include "pages/single/pagekit.h"
+#include "wizards/export/exportwizard.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -370,8 +371,8 @@ void BatchCalcWid::exportResult()
         QMessageBox::warning(this, u"信息提示"_s, u"导出数据前，请先计算工资数据。"_s, QMessageBox::Ok);
         return;
     }
-    QMessageBox::information(this, u"信息提示"_s, u"导出功能即将提供，目前尚不能导出计算结果。"_s,
-                             QMessageBox::Ok);
+    ExportWizard wizard(m_sourceTable, m_resultTable, nullptr, BatchCalcPage, this);
+    wizard.exec();
 }
 
 void BatchCalcWid::fullScreen()
