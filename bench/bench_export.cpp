@@ -2,6 +2,7 @@
 // rows, then the export's sheet is built from its tables as the wizard's preview builds it
 // (template "全部薪酬列") and written to .xlsx through the one sheet writer. Reports the time of
 // each step and the process's peak memory before and after the export. Reports only.
+#include "batch/columncatalogue.h"
 #include "batch/exporttemplate.h"
 #include "excel/cellkind.h"
 #include "pages/batch/batchcalcwid.h"
