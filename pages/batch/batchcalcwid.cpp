@@ -10,6 +10,7 @@
 #include "pages/common/historylist.h"
 #include "pages/single/historypanel.h"
 #include "pages/single/pagekit.h"
+#include "wizards/export/exportwizard.h"
 #include "wizards/import/importwizard.h"
 
 #include <QMessageBox>
@@ -219,8 +220,8 @@ void BatchCalcWid::exportResult()
 {
     if (!mayExport())
         return;
-    QMessageBox::information(this, u"信息提示"_s, u"导出功能即将提供，目前尚不能导出计算结果。"_s,
-                             QMessageBox::Ok);
+    ExportWizard wizard(m_sourceTable, m_resultTable, nullptr, BatchCalcPage, this);
+    wizard.exec();
 }
 
 void BatchCalcWid::save()
