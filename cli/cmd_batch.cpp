@@ -1,0 +1,554 @@
+// lumo-cli batch: a whole salary sheet in, a result workbook out. The same steps as the batch
+// pages with their import and export wizards, run from a payroll script: read the worksheet, map
+// its columns to the salary columns, calculate every row on every core, write the result sheet.
+#include "batch/batchcalc.h"
+#include "batch/batchrun.h"
+#include "batch/columncatalogue.h"
+#include "batch/sheetcsv.h"
+#include "batch/sheetlayout.h"
+#include "batch/sheetsource.h"
+#include "cli/cliargs.h"
+#include "cli/commands.h"
+#include "cli/jsonout.h"
+#include "excel/columnletters.h"
+#include "excel/workbook.h"
+#include "formula/formularewrite.h"
+
+#include <QFileInfo>
+
+namespace {
+
+const char kUsage[] =
+    "用法: lumo-cli batch calc|plan|apportion 输入文件 输出文件 [选项]\n"
+    "  输入文件 .xls 或 .xlsx；输出文件 .xlsx、.xls 或 .csv（UTF-8，带字节顺序标记），按后缀选择格式。\n"
+    "  --sheet N|名称         工作表：序号（从 1 起）或名称，默认第一个\n"
+    "  --title-row R          标题行，默认 1\n"
+    "  --first-row R          起始行，默认 2\n"
+    "  --last-row R           结束行，默认 0（到最后一行）\n"
+    "  --map '列名=公式'      给目的列一个导入公式，可重复（列名如 编码、姓名、月应发工资）\n"
+    "  --setting 名称         使用 importset.ini 中保存的导入设定\n"
+    "  --threshold 3500|4800  个税免征额，默认 3500\n"
+    "  plan：--goal 0|1（默认 0）--method bonus|balanced（默认 bonus）--months N（1–12，默认 6）\n"
+    "  apportion：--months N（1–12，默认 3）\n"
+    "  --template 名称|序号   导出模板；--scope before|after|compare|effective 导出范围\n"
+    "  --title 文本           结果标题（默认为输出文件名）；--no-process 不导出计算过程列\n"
+    "  --json                 在标准输出给出 JSON 摘要\n"
+    "没有映射【编码】和【姓名】列时不执行；【编码】、【姓名】都为空的行跳过。\n"
+    "退出码：0 完成，1 文件无法读取或写入，2 参数错误。\n";
+
+const QStringList kValueOptions = {
+    QStringLiteral("sheet"),    QStringLiteral("title-row"), QStringLiteral("first-row"),
+    QStringLiteral("last-row"), QStringLiteral("setting"),   QStringLiteral("threshold"),
+    QStringLiteral("goal"),     QStringLiteral("method"),    QStringLiteral("months"),
+    QStringLiteral("template"), QStringLiteral("scope"),     QStringLiteral("title"),
+};
+const QStringList kFlags = {QStringLiteral("no-process"), QStringLiteral("json")};
+
+struct BatchOptions
+{
+    BatchPage mode = BatchCalcPage;
+    QString in;
+    QString out;
+    QString sheet; // empty: the first
+    int titleRow = 1;
+    SheetRange range;
+    QList<QPair<int, QString>> maps; // basic source position, formula
+    QString setting;
+    Amount threshold = kThresholdLocal;
+    int goal = 0;
+    bool balanced = false;
+    int months = 6;
+    QString templateText;
+    int scope = -1; // the template's own
+    bool hasTitle = false;
+    QString title;
+    bool process = true;
+    bool json = false;
+};
+
+QString suffixOf(const QString &path)
+{
+    return QFileInfo(path).suffix().toLower();
+}
+
+// The titles of the basic source columns of a page, as --map names them.
+QStringList sourceTitles(BatchPage mode)
+{
+    const int tree = mode == BatchCalcPage   ? TreeCalcSource
+                     : mode == BatchPlanPage ? TreePlanSource
+                                             : TreeApportionSource;
+    QStringList titles;
+    if (const ColumnGroup *basic = ColumnCatalogue::instance().sourceGroup(tree, GroupBasic)) {
+        for (int k = 0; k < basic->itemCount(); ++k)
+            titles << basic->item(k)->title;
+    }
+    return titles;
+}
+
+bool readRowOption(const ArgParser &p, const QString &name, int min, int *out, QString *error)
+{
+    if (!p.has(name))
+        return true;
+    bool ok = false;
+    const int v = p.value(name).toInt(&ok);
+    if (!ok || v < min || v > kXlsxMaxRows) {
+        *error = QStringLiteral("--%1 应为 %2 到 %3 之间的整数，不能是“%4”")
+                     .arg(name)
+                     .arg(min)
+                     .arg(kXlsxMaxRows)
+                     .arg(p.value(name));
+        return false;
+    }
+    *out = v;
+    return true;
+}
+
+// Takes every "--map X" and "--map=X" out of the arguments; false for a --map without a value.
+bool takeMaps(QStringList *args, QStringList *maps, QString *error)
+{
+    QStringList rest;
+    for (qsizetype i = 0; i < args->size(); ++i) {
+        const QString &arg = args->at(i);
+        if (arg == QLatin1String("--map")) {
+            if (i + 1 >= args->size()) {
+                *error = QStringLiteral("选项 --map 缺少值");
+                return false;
+            }
+            *maps << args->at(++i);
+        } else if (arg.startsWith(QLatin1String("--map="))) {
+            *maps << arg.mid(6);
+        } else {
+            rest << arg;
+        }
+    }
+    *args = rest;
+    return true;
+}
+
+bool readMaps(const QStringList &maps, BatchPage mode, BatchOptions *o, QString *error)
+{
+    const QStringList titles = sourceTitles(mode);
+    for (const QString &m : maps) {
+        const qsizetype eq = m.indexOf(QLatin1Char('='));
+        const QString name = eq < 0 ? QString() : m.left(eq).trimmed();
+        const int position = int(titles.indexOf(name));
+        if (eq < 0 || position < 0) {
+            *error = QStringLiteral("--map 应为“列名=公式”，列名为 %1 之一，不能是“%2”")
+                         .arg(titles.join(QStringLiteral("、")), m);
+            return false;
+        }
+        for (const auto &[earlier, formula] : o->maps) {
+            if (earlier == position) {
+                *error = QStringLiteral("--map 重复给出了“%1”列").arg(name);
+                return false;
+            }
+        }
+        o->maps.append({position, m.mid(eq + 1)});
+    }
+    return true;
+}
+
+bool readModeOptions(const ArgParser &p, BatchOptions *o, QString *error)
+{
+    const QString modeName = o->mode == BatchCalcPage   ? QStringLiteral("calc")
+                             : o->mode == BatchPlanPage ? QStringLiteral("plan")
+                                                        : QStringLiteral("apportion");
+    const QStringList own = o->mode == BatchCalcPage ? QStringList{}
+                            : o->mode == BatchPlanPage
+                                ? QStringList{QStringLiteral("goal"), QStringLiteral("method"),
+                                              QStringLiteral("months"), QStringLiteral("scope")}
+                                : QStringList{QStringLiteral("months"), QStringLiteral("scope")};
+    for (const QString &option : {QStringLiteral("goal"), QStringLiteral("method"), QStringLiteral("months"),
+                                  QStringLiteral("scope")}) {
+        if (p.has(option) && !own.contains(option)) {
+            *error = QStringLiteral("--%1 不适用于 batch %2").arg(option, modeName);
+            return false;
+        }
+    }
+    if (!readThresholdOption(p, &o->threshold, error))
+        return false;
+    if (o->mode == BatchPlanPage) {
+        const QString goal =
+            p.has(QStringLiteral("goal")) ? p.value(QStringLiteral("goal")) : QStringLiteral("0");
+        if (goal != QLatin1String("0") && goal != QLatin1String("1")) {
+            *error = QStringLiteral("--goal 只能是 0（增加员工税后收入）或 1（减少单位开支），不能是“%1”")
+                         .arg(goal);
+            return false;
+        }
+        o->goal = goal.toInt();
+        const QString method =
+            p.has(QStringLiteral("method")) ? p.value(QStringLiteral("method")) : QStringLiteral("bonus");
+        if (method != QLatin1String("bonus") && method != QLatin1String("balanced")) {
+            *error =
+                QStringLiteral("--method 只能是 bonus（仅调整年终奖金）或 balanced（平衡发放），不能是“%1”")
+                    .arg(method);
+            return false;
+        }
+        o->balanced = method == QLatin1String("balanced");
+    }
+    if (o->mode != BatchCalcPage && !readMonthsOption(p, QStringLiteral("months"), 1, 12,
+                                                      o->mode == BatchPlanPage ? 6 : 3, &o->months, error))
+        return false;
+    if (p.has(QStringLiteral("scope"))) {
+        const QStringList scopes =
+            o->mode == BatchPlanPage
+                ? QStringList{QStringLiteral("before"), QStringLiteral("after"), QStringLiteral("compare"),
+                              QStringLiteral("effective")}
+                : QStringList{QStringLiteral("before"), QStringLiteral("after"), QStringLiteral("compare")};
+        o->scope = int(scopes.indexOf(p.value(QStringLiteral("scope"))));
+        if (o->scope < 0) {
+            *error = QStringLiteral("batch %1 的 --scope 只能是 %2，不能是“%3”")
+                         .arg(modeName, scopes.join(QLatin1Char('|')), p.value(QStringLiteral("scope")));
+            return false;
+        }
+    }
+    return true;
+}
+
+bool readOptions(QStringList args, BatchOptions *o, QString *error)
+{
+    QStringList maps;
+    if (!takeMaps(&args, &maps, error))
+        return false;
+    ArgParser p(kValueOptions, kFlags);
+    if (!p.parse(args, error, true))
+        return false;
+    const QStringList &pos = p.positional();
+    if (pos.isEmpty()) {
+        *error = QStringLiteral("缺少批量方式 calc、plan 或 apportion");
+        return false;
+    }
+    const QString modeName = pos.first();
+    if (modeName == QLatin1String("calc"))
+        o->mode = BatchCalcPage;
+    else if (modeName == QLatin1String("plan"))
+        o->mode = BatchPlanPage;
+    else if (modeName == QLatin1String("apportion"))
+        o->mode = BatchApportionPage;
+    else {
+        *error = QStringLiteral("批量方式只能是 calc、plan 或 apportion，不能是“%1”").arg(modeName);
+        return false;
+    }
+    if (pos.size() != 3) {
+        *error = pos.size() < 3 ? QStringLiteral("需要输入文件和输出文件")
+                                : QStringLiteral("多余的参数：%1").arg(pos.at(3));
+        return false;
+    }
+    o->in = pos.at(1);
+    o->out = pos.at(2);
+    const QString inSuffix = suffixOf(o->in);
+    if (inSuffix != QLatin1String("xls") && inSuffix != QLatin1String("xlsx")) {
+        *error = QStringLiteral("输入文件“%1”应为 .xls 或 .xlsx 工作簿").arg(o->in);
+        return false;
+    }
+    const QString outSuffix = suffixOf(o->out);
+    if (outSuffix != QLatin1String("xls") && outSuffix != QLatin1String("xlsx") &&
+        outSuffix != QLatin1String("csv")) {
+        *error = QStringLiteral("输出文件“%1”应以 .xlsx、.xls 或 .csv 结尾").arg(o->out);
+        return false;
+    }
+    // Writing the result over the salary sheet it was read from would lose the sheet.
+    const QFileInfo inInfo(o->in), outInfo(o->out);
+    if (inInfo.absoluteFilePath() == outInfo.absoluteFilePath() ||
+        (inInfo.exists() && outInfo.exists() && inInfo.canonicalFilePath() == outInfo.canonicalFilePath())) {
+        *error = QStringLiteral("输出文件不能是输入文件本身");
+        return false;
+    }
+    if (p.has(QStringLiteral("sheet"))) {
+        o->sheet = p.value(QStringLiteral("sheet"));
+        if (o->sheet.isEmpty()) {
+            *error = QStringLiteral("--sheet 不能为空");
+            return false;
+        }
+    }
+    if (!readRowOption(p, QStringLiteral("title-row"), 1, &o->titleRow, error) ||
+        !readRowOption(p, QStringLiteral("first-row"), 1, &o->range.first, error) ||
+        !readRowOption(p, QStringLiteral("last-row"), 0, &o->range.last, error))
+        return false;
+    if (!readModeOptions(p, o, error) || !readMaps(maps, o->mode, o, error))
+        return false;
+    if (p.has(QStringLiteral("setting"))) {
+        o->setting = p.value(QStringLiteral("setting"));
+        if (o->setting.isEmpty()) {
+            *error = QStringLiteral("--setting 不能为空");
+            return false;
+        }
+    }
+    o->templateText = p.value(QStringLiteral("template"));
+    o->hasTitle = p.has(QStringLiteral("title"));
+    o->title = p.value(QStringLiteral("title"));
+    o->process = !p.flag(QStringLiteral("no-process"));
+    o->json = p.flag(QStringLiteral("json"));
+    return true;
+}
+
+// The worksheet --sheet names: by name first, then by its number from 1; null when there is none.
+const Sheet *chooseSheet(const Workbook &book, const QString &which)
+{
+    if (book.sheetCount() == 0)
+        return nullptr;
+    if (which.isEmpty())
+        return book.getSheet(0);
+    for (int k = 0; k < book.sheetCount(); ++k) {
+        if (book.getSheet(k)->name() == which)
+            return book.getSheet(k);
+    }
+    bool ok = false;
+    const int n = which.toInt(&ok);
+    return ok && n >= 1 && n <= book.sheetCount() ? book.getSheet(n - 1) : nullptr;
+}
+
+// The formulas of the basic source columns: each title-row column the catalogue recognises maps
+// its target column (the first such column wins), then --map replaces single columns.
+QStringList mappingFormulas(const QStringList &titles, const BatchOptions &o)
+{
+    const int count = ColumnCatalogue::sourceColumnCount(o.mode);
+    QStringList formulas(count);
+    for (int c = 0; c < titles.size(); ++c) {
+        const int position = ColumnCatalogue::matchSourceTitle(titles.at(c));
+        if (position >= 0 && position < count && formulas[position].isEmpty())
+            formulas[position] = columnLetters(c);
+    }
+    for (const auto &[position, formula] : o.maps)
+        formulas[position] = formula;
+    return formulas;
+}
+
+// --- the result sheet -------------------------------------------------------------------------
+
+// One column of the result sheet: a source column (type 0) or a result column (type 1) of the
+// page's tables, at its table column.
+struct OutColumn
+{
+    int type = 1;
+    int column = 0;
+    QString group;
+    QString title;
+    int width = 110;
+    int id = -1; // the value it holds, for alignment
+};
+
+std::vector<OutColumn> groupColumns(int tree, int type)
+{
+    std::vector<OutColumn> out;
+    for (const auto &group : ColumnCatalogue::instance().groups(tree)) {
+        for (int k = 0; k < group->itemCount(); ++k) {
+            const ColumnItem *item = group->item(k);
+            out.push_back({type, item->column, group->title, item->title, item->width});
+        }
+    }
+    return out;
+}
+
+SheetCell textCell(const QString &text, SheetCellStyle style, bool numeric)
+{
+    SheetCell cell;
+    cell.present = true;
+    cell.text = text;
+    cell.style = style;
+    cell.numeric = numeric;
+    return cell;
+}
+
+SheetLayout calcLayout(const std::vector<OutColumn> &columns, const SheetRecords &source,
+                       const std::vector<Salary> &records, const QString &title)
+{
+    SheetLayout layout;
+    layout.title = title;
+    layout.titleSpan = int(columns.size());
+    SheetRow groups, titles;
+    for (size_t k = 0; k < columns.size(); ++k) {
+        const OutColumn &c = columns[k];
+        titles.cells.push_back(textCell(c.title, SheetCellStyle::Heading, false));
+        layout.columnWidths.push_back(c.width);
+        if (k > 0 && columns[k - 1].group == c.group && columns[k - 1].type == c.type) {
+            SheetCell covered;
+            groups.cells.push_back(covered);
+            for (size_t j = k; j-- > 0;) {
+                if (groups.cells[j].present) {
+                    ++groups.cells[j].colSpan;
+                    break;
+                }
+            }
+        } else {
+            groups.cells.push_back(textCell(c.group, SheetCellStyle::Heading, false));
+        }
+    }
+    layout.headings = {groups, titles};
+
+    const int processColumn =
+        ColumnCatalogue::instance().resultColumn(TreeCalcResult, GroupRemark, ColProcess);
+    std::vector<int> where(64, -1); // result table column → sheet column
+    for (size_t k = 0; k < columns.size(); ++k) {
+        if (columns[k].type == 1 && columns[k].column < int(where.size()))
+            where[size_t(columns[k].column)] = int(k);
+    }
+    layout.rows.reserve(records.size() + 1);
+    for (size_t i = 0; i < records.size(); ++i) {
+        SheetRow row;
+        row.cells.resize(columns.size());
+        const SheetRecord &in = source.records[i];
+        for (size_t k = 0; k < columns.size(); ++k) {
+            const OutColumn &c = columns[k];
+            if (c.type == 0 && c.column < in.texts.size())
+                row.cells[k] = textCell(in.texts[c.column],
+                                        c.column < 2 ? SheetCellStyle::BodyLeft : SheetCellStyle::BodyRight,
+                                        c.column >= 2);
+            else if (c.type == 1 && c.column < 2 && c.column < in.texts.size())
+                row.cells[k] = textCell(in.texts[c.column], SheetCellStyle::BodyLeft, false);
+        }
+        for (const ResultText &t : calcResultTexts(records[i])) {
+            if (t.column < int(where.size()) && where[size_t(t.column)] >= 0)
+                row.cells[size_t(where[size_t(t.column)])] = textCell(
+                    t.text, t.column == processColumn ? SheetCellStyle::BodyLeft : SheetCellStyle::BodyRight,
+                    t.column != processColumn);
+        }
+        layout.rows.push_back(std::move(row));
+    }
+    CalcResultTotals totals;
+    for (const Salary &s : records)
+        totals.add(s);
+    SheetRow total;
+    total.total = true;
+    total.cells.resize(columns.size());
+    if (where[1] >= 0)
+        total.cells[size_t(where[1])] = textCell(QStringLiteral("总计"), SheetCellStyle::Total, false);
+    for (const ResultText &t : totals.texts()) {
+        if (t.column < int(where.size()) && where[size_t(t.column)] >= 0)
+            total.cells[size_t(where[size_t(t.column)])] = textCell(t.text, SheetCellStyle::Total, true);
+    }
+    layout.rows.push_back(std::move(total));
+    return layout;
+}
+
+QString unreadableJson(const std::vector<UnreadableCell> &cells)
+{
+    QStringList items;
+    for (const UnreadableCell &c : cells) {
+        JsonWriter w;
+        w.field(QStringLiteral("row"), c.sheetRow)
+            .field(QStringLiteral("column"), c.column)
+            .field(QStringLiteral("text"), c.text)
+            .field(QStringLiteral("reason"), c.reason);
+        items << w.finish();
+    }
+    return QLatin1Char('[') + items.join(QLatin1Char(',')) + QLatin1Char(']');
+}
+
+int usageError(const QString &message)
+{
+    printErr(QStringLiteral("lumo-cli batch: %1\n").arg(message));
+    printErr(QString::fromUtf8(kUsage));
+    return 2;
+}
+
+int fileError(const QString &message)
+{
+    printErr(QStringLiteral("lumo-cli batch: %1\n").arg(message));
+    return 1;
+}
+
+} // namespace
+
+int runBatch(const QStringList &args)
+{
+    if (asksForHelp(args)) {
+        printOut(QString::fromUtf8(kUsage));
+        return 0;
+    }
+    BatchOptions o;
+    QString error;
+    if (!readOptions(args, &o, &error))
+        return usageError(error);
+
+    // The export choice is checked before the sheet is read, so a mistyped template costs nothing.
+    std::vector<OutColumn> columns;
+    if (o.mode == BatchCalcPage) {
+        const QStringList names = {QStringLiteral("仅原始表"), QStringLiteral("仅原始表计算结果"),
+                                   QStringLiteral("全部薪酬列")};
+        int index = 2;
+        if (!o.templateText.isEmpty()) {
+            bool isNumber = false;
+            index = o.templateText.toInt(&isNumber);
+            if (!isNumber)
+                index = int(names.indexOf(o.templateText));
+            if (index < 0 || index >= names.size())
+                return usageError(QStringLiteral("--template 只能是 %1 或其序号 0–2，不能是“%2”")
+                                      .arg(names.join(QStringLiteral("、")), o.templateText));
+        }
+        if (index == 0) {
+            for (OutColumn &c : groupColumns(TreeCalcSource, 0))
+                columns.push_back(c);
+        } else {
+            columns = groupColumns(TreeCalcResult, 1);
+        }
+        if (!o.process) {
+            const int processColumn =
+                ColumnCatalogue::instance().resultColumn(TreeCalcResult, GroupRemark, ColProcess);
+            std::erase_if(columns,
+                          [&](const OutColumn &c) { return c.type == 1 && c.column == processColumn; });
+        }
+    } else {
+        return usageError(QStringLiteral("batch plan 与 batch apportion 尚未提供"));
+    }
+    if (!o.setting.isEmpty())
+        return usageError(QStringLiteral("--setting 尚未提供"));
+
+    const std::unique_ptr<Workbook> book = Workbook::create(o.in);
+    if (!book->load(o.in))
+        return fileError(QStringLiteral("无法读取工作簿 %1：%2").arg(o.in, book->errorMessage()));
+    for (const QString &warning : book->loadWarnings())
+        printErr(QStringLiteral("警告：%1：%2\n").arg(o.in, warning));
+    const Sheet *sheet = chooseSheet(*book, o.sheet);
+    if (!sheet)
+        return usageError(book->sheetCount() == 0
+                              ? QStringLiteral("工作簿 %1 中没有工作表").arg(o.in)
+                              : QStringLiteral("工作簿 %1 中没有工作表“%2”（共 %3 个工作表）")
+                                    .arg(o.in, o.sheet)
+                                    .arg(book->sheetCount()));
+
+    const QStringList formulas = mappingFormulas(sheetTitles(*book, *sheet, o.titleRow), o);
+    if (formulas.value(ColCode).isEmpty() && formulas.value(ColName).isEmpty())
+        return usageError(QStringLiteral("没有【编码】和【姓名】列，不能执行导入！请用 --map 指定，"
+                                         "例如 --map '编码=A' --map '姓名=B'"));
+
+    const SheetRecords source = readSheetRecords(*book, *sheet, sourceTitles(o.mode), formulas, o.range);
+    std::vector<CalcRecordInput> inputs;
+    inputs.reserve(source.records.size());
+    for (const SheetRecord &r : source.records)
+        inputs.push_back({r.amounts[0], r.amounts[1], r.amounts[2], r.amounts[3]});
+    const std::vector<Salary> records = runCalcRecords(inputs, o.threshold);
+
+    const QString title = o.hasTitle ? o.title.trimmed() : QFileInfo(o.out).completeBaseName();
+    const SheetLayout layout = calcLayout(columns, source, records, title);
+    const bool csv = suffixOf(o.out) == QLatin1String("csv");
+    if (!(csv ? writeSheetCsv(layout, o.out, &error) : writeSheetLayout(layout, o.out, &error)))
+        return fileError(error);
+
+    CalcResultTotals totals;
+    for (const Salary &s : records)
+        totals.add(s);
+    if (o.json) {
+        JsonWriter w;
+        w.field(QStringLiteral("rowsRead"), source.rowsRead)
+            .field(QStringLiteral("rowsSkipped"), source.rowsSkipped)
+            .field(QStringLiteral("records"), int(records.size()))
+            .raw(QStringLiteral("unreadable"), unreadableJson(source.unreadable))
+            .field(QStringLiteral("taxTotal"), totals.taxTotal())
+            .field(QStringLiteral("netTotal"), totals.netTotal())
+            .field(QStringLiteral("output"), o.out);
+        printOut(w.finish() + QLatin1Char('\n'));
+        return 0;
+    }
+    QString text =
+        calcCompletionMessage(int(records.size()), int(source.unreadable.size())) + QLatin1Char('\n');
+    text += QStringLiteral("读取 %1 行，跳过 %2 行（编码、姓名都为空）。\n")
+                .arg(source.rowsRead)
+                .arg(source.rowsSkipped);
+    for (const UnreadableCell &c : source.unreadable)
+        text += QStringLiteral("  第 %1 行 %2 列：%3\n").arg(c.sheetRow).arg(c.column, c.reason);
+    text += QStringLiteral("个人所得税合计：%1\n实发数合计：%2\n结果已写入：%3\n")
+                .arg(formatAmount(totals.taxTotal()), formatAmount(totals.netTotal()), o.out);
+    printOut(text);
+    return 0;
+}
