@@ -18,9 +18,16 @@ void SheetWorksheetRow::setRow(int row)
     std::fill(m_known.begin(), m_known.end(), 0);
 }
 
+// The import shows every cell of the sheet's extent, an empty one as an empty text cell, so a
+// formula naming an empty cell reads an empty text rather than staying unresolved.
 bool SheetWorksheetRow::hasCell(int column) const
 {
-    return column >= 0 && column < m_columns && m_sheet.cellType(m_row, column) != CellType::Empty;
+    return column >= 0 && column < m_columns;
+}
+
+bool SheetWorksheetRow::isEmpty(int column) const
+{
+    return m_sheet.cellType(m_row, column) == CellType::Empty;
 }
 
 const CellDisplay &SheetWorksheetRow::display(int column) const
@@ -34,12 +41,12 @@ const CellDisplay &SheetWorksheetRow::display(int column) const
 
 QString SheetWorksheetRow::cellText(int column) const
 {
-    return hasCell(column) ? display(column).text : QString();
+    return hasCell(column) && !isEmpty(column) ? display(column).text : QString();
 }
 
 CellKind SheetWorksheetRow::cellKind(int column) const
 {
-    return hasCell(column) ? display(column).kind : TextCell;
+    return hasCell(column) && !isEmpty(column) ? display(column).kind : TextCell;
 }
 
 double SheetWorksheetRow::cellNumber(int column) const

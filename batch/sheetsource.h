@@ -40,6 +40,7 @@ public:
 
 private:
     const CellDisplay &display(int column) const;
+    bool isEmpty(int column) const;
 
     const Workbook &m_book;
     const Sheet &m_sheet;
