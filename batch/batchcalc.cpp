@@ -124,8 +124,13 @@ std::vector<ResultText> CalcResultTotals::texts() const
 
 QString calcCompletionMessage(int count, int unreadableCells)
 {
-    QString text = u"已完成 "_s + QString::number(count) + u" 笔个税计算。"_s;
-    if (unreadableCells > 0)
-        text += u"其中 %1 个金额单元格无法识别，已按 0 计算。"_s.arg(unreadableCells);
-    return text;
+    return u"已完成 "_s + QString::number(count) + u" 笔个税计算。"_s +
+           unreadableCellsSentence(unreadableCells);
+}
+
+QString unreadableCellsSentence(int unreadableCells)
+{
+    if (unreadableCells <= 0)
+        return QString();
+    return u"其中 %1 个金额单元格无法识别，已按 0 计算。"_s.arg(unreadableCells);
 }

@@ -68,3 +68,5 @@ private:
 // The completion message of a batch calculation of `count` records, with the sentence about
 // unreadable amount cells when there were any.
 QString calcCompletionMessage(int count, int unreadableCells);
+// That sentence alone ("其中 n 个金额单元格无法识别，已按 0 计算。"); empty without such cells.
+QString unreadableCellsSentence(int unreadableCells);
