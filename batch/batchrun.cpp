@@ -66,3 +66,74 @@ std::vector<Salary> runCalcRecords(const std::vector<CalcRecordInput> &inputs, A
         threads);
     return records;
 }
+
+RunTotals calcRunTotals(const std::vector<Salary> &records)
+{
+    RunTotals t;
+    for (const Salary &s : records) {
+        t.taxBefore += s.taxTotal;
+        t.netBefore += s.netTotal;
+    }
+    t.taxAfter = t.taxBefore;
+    t.netAfter = t.netBefore;
+    return t;
+}
+
+PlanRun runPlanRecords(const std::vector<CalcRecordInput> &inputs, Amount threshold, PlanGoal goal,
+                       bool balanced, int months, int threads)
+{
+    PlanRun run;
+    run.records.resize(inputs.size());
+    run.results.resize(inputs.size());
+    const int m = planRecordMonths(balanced, months);
+    const QString label = planMethodLabel(goal, balanced, months);
+    runOnEveryCore(
+        qsizetype(inputs.size()), threshold,
+        [&](const TaxEngine &engine, qsizetype first, qsizetype last) {
+            for (qsizetype i = first; i < last; ++i) {
+                const CalcRecordInput &in = inputs[size_t(i)];
+                Salary &record = run.records[size_t(i)];
+                setPlanInputs(record, in.monthlyGross, in.insurance, in.bonus, m);
+                run.results[size_t(i)] = planBatchRecord(engine, record, goal, balanced, m, label);
+            }
+        },
+        threads);
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        const Salary &before = run.records[i];
+        const PlanResult &after = *run.results[i];
+        run.totals.taxBefore += before.taxTotal;
+        run.totals.netBefore += before.netTotal;
+        run.totals.taxAfter += after.taxTotal;
+        run.totals.netAfter += after.netTotal;
+        run.totals.taxDecrease += after.taxDecrease;
+        run.totals.costDecrease += after.costDecrease;
+        run.totals.netIncrease += after.netIncrease;
+    }
+    return run;
+}
+
+ApportionRun runApportionRecords(const std::vector<CalcRecordInput> &inputs, Amount threshold, int months,
+                                 int threads)
+{
+    ApportionRun run;
+    run.rows.resize(inputs.size());
+    runOnEveryCore(
+        qsizetype(inputs.size()), threshold,
+        [&](const TaxEngine &engine, qsizetype first, qsizetype last) {
+            for (qsizetype i = first; i < last; ++i) {
+                const CalcRecordInput &in = inputs[size_t(i)];
+                run.rows[size_t(i)] =
+                    apportionBatchRow(engine, in.monthlyGross, in.insurance, in.bonus, months);
+            }
+        },
+        threads);
+    for (const ApportionedRow &row : run.rows) {
+        run.totals.taxBefore += row.result.taxBefore;
+        run.totals.netBefore += row.result.netBefore;
+        run.totals.taxAfter += row.result.taxAfter;
+        run.totals.netAfter += row.result.netAfter;
+        run.totals.taxDecrease += row.result.taxDecrease;
+        run.totals.netIncrease += row.result.netIncrease;
+    }
+    return run;
+}

@@ -4,10 +4,13 @@
 // the rate table, which is built before the first thread starts. QtCore only.
 #pragma once
 
+#include "batch/batchapportion.h"
+#include "batch/batchplan.h"
 #include "engine/amount.h"
 #include "engine/salary.h"
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 class TaxEngine;
@@ -42,3 +45,32 @@ struct CalcRecordInput
 // Every record calculated, results in input order.
 std::vector<Salary> runCalcRecords(const std::vector<CalcRecordInput> &inputs, Amount threshold,
                                    int threads = 0);
+
+// The sums a batch summary reports: tax and net pay before and after (equal for a plain
+// calculation), the employer cost change and the three differences of planning.
+struct RunTotals
+{
+    Amount taxBefore = 0, netBefore = 0, taxAfter = 0, netAfter = 0;
+    Amount taxDecrease = 0, costDecrease = 0, netIncrease = 0;
+};
+RunTotals calcRunTotals(const std::vector<Salary> &records);
+
+// Batch planning: each record (monthly wage for the method's months, bonus) is planned as the
+// planning page plans it; records[i] is the calculated input, results[i] what the page shows.
+struct PlanRun
+{
+    std::vector<Salary> records;
+    std::vector<std::unique_ptr<PlanResult>> results;
+    RunTotals totals;
+};
+PlanRun runPlanRecords(const std::vector<CalcRecordInput> &inputs, Amount threshold, PlanGoal goal,
+                       bool balanced, int months, int threads = 0);
+
+// Batch apportionment of each record's (non-annual) bonus over `months` months.
+struct ApportionRun
+{
+    std::vector<ApportionedRow> rows;
+    RunTotals totals;
+};
+ApportionRun runApportionRecords(const std::vector<CalcRecordInput> &inputs, Amount threshold, int months,
+                                 int threads = 0);

@@ -4,6 +4,7 @@
 #include "batch/batchcalc.h"
 #include "batch/batchrun.h"
 #include "batch/columncatalogue.h"
+#include "batch/exporttemplate.h"
 #include "batch/sheetcsv.h"
 #include "batch/sheetlayout.h"
 #include "batch/sheetsource.h"
@@ -15,6 +16,9 @@
 #include "formula/formularewrite.h"
 
 #include <QFileInfo>
+
+#include <functional>
+#include <optional>
 
 namespace {
 
@@ -316,109 +320,77 @@ QStringList mappingFormulas(const QStringList &titles, const BatchOptions &o)
 
 // --- the result sheet -------------------------------------------------------------------------
 
-// One column of the result sheet: a source column (type 0) or a result column (type 1) of the
-// page's tables, at its table column.
-struct OutColumn
+// A page's table as the export reads it, filled row by row on demand, so a sheet of many rows is
+// not held twice. `fill` gives the cells of one row; the last row asked for is kept, as the export
+// asks for a row's cells one after another.
+class RowTable : public ExportTable
 {
-    int type = 1;
-    int column = 0;
-    QString group;
-    QString title;
-    int width = 110;
-    int id = -1; // the value it holds, for alignment
+public:
+    using Fill = std::function<void(int row, std::vector<std::optional<ExportTableCell>> &cells)>;
+    RowTable(int rows, Fill fill) : m_rows(rows), m_fill(std::move(fill)) {}
+
+    int rowCount() const override { return m_rows; }
+    std::optional<ExportTableCell> cell(int row, int column) const override
+    {
+        if (row != m_cached) {
+            m_cells.clear();
+            if (row >= kTitleRows && row < m_rows)
+                m_fill(row, m_cells);
+            m_cached = row;
+        }
+        return column >= 0 && size_t(column) < m_cells.size() ? m_cells[size_t(column)] : std::nullopt;
+    }
+
+private:
+    int m_rows;
+    Fill m_fill;
+    mutable int m_cached = -1;
+    mutable std::vector<std::optional<ExportTableCell>> m_cells;
 };
 
-std::vector<OutColumn> groupColumns(int tree, int type)
+void put(std::vector<std::optional<ExportTableCell>> &cells, int column, const QString &text,
+         SheetCellStyle align = SheetCellStyle::BodyRight, int kind = 0)
 {
-    std::vector<OutColumn> out;
-    for (const auto &group : ColumnCatalogue::instance().groups(tree)) {
-        for (int k = 0; k < group->itemCount(); ++k) {
-            const ColumnItem *item = group->item(k);
-            out.push_back({type, item->column, group->title, item->title, item->width});
-        }
-    }
-    return out;
+    if (column < 0)
+        return;
+    if (size_t(column) >= cells.size())
+        cells.resize(size_t(column) + 1);
+    cells[size_t(column)] = ExportTableCell{text, kind, align};
 }
 
-SheetCell textCell(const QString &text, SheetCellStyle style, bool numeric)
+void putTexts(std::vector<std::optional<ExportTableCell>> &cells, const std::vector<ResultText> &texts,
+              int processColumn)
 {
-    SheetCell cell;
-    cell.present = true;
-    cell.text = text;
-    cell.style = style;
-    cell.numeric = numeric;
-    return cell;
+    for (const ResultText &t : texts)
+        put(cells, t.column, t.text,
+            t.column == processColumn ? SheetCellStyle::BodyLeft : SheetCellStyle::BodyRight);
 }
 
-SheetLayout calcLayout(const std::vector<OutColumn> &columns, const SheetRecords &source,
-                       const std::vector<Salary> &records, const QString &title)
+// Code and name of a person as the import copied them.
+void putNames(std::vector<std::optional<ExportTableCell>> &cells, const SheetRecord &record)
 {
-    SheetLayout layout;
-    layout.title = title;
-    layout.titleSpan = int(columns.size());
-    SheetRow groups, titles;
-    for (size_t k = 0; k < columns.size(); ++k) {
-        const OutColumn &c = columns[k];
-        titles.cells.push_back(textCell(c.title, SheetCellStyle::Heading, false));
-        layout.columnWidths.push_back(c.width);
-        if (k > 0 && columns[k - 1].group == c.group && columns[k - 1].type == c.type) {
-            SheetCell covered;
-            groups.cells.push_back(covered);
-            for (size_t j = k; j-- > 0;) {
-                if (groups.cells[j].present) {
-                    ++groups.cells[j].colSpan;
-                    break;
-                }
-            }
-        } else {
-            groups.cells.push_back(textCell(c.group, SheetCellStyle::Heading, false));
-        }
-    }
-    layout.headings = {groups, titles};
+    put(cells, ColCode, record.code, SheetCellStyle::BodyLeft);
+    put(cells, ColName, record.name, SheetCellStyle::BodyLeft);
+}
 
-    const int processColumn =
-        ColumnCatalogue::instance().resultColumn(TreeCalcResult, GroupRemark, ColProcess);
-    std::vector<int> where(64, -1); // result table column → sheet column
-    for (size_t k = 0; k < columns.size(); ++k) {
-        if (columns[k].type == 1 && columns[k].column < int(where.size()))
-            where[size_t(columns[k].column)] = int(k);
-    }
-    layout.rows.reserve(records.size() + 1);
-    for (size_t i = 0; i < records.size(); ++i) {
-        SheetRow row;
-        row.cells.resize(columns.size());
-        const SheetRecord &in = source.records[i];
-        for (size_t k = 0; k < columns.size(); ++k) {
-            const OutColumn &c = columns[k];
-            if (c.type == 0 && c.column < in.texts.size())
-                row.cells[k] = textCell(in.texts[c.column],
-                                        c.column < 2 ? SheetCellStyle::BodyLeft : SheetCellStyle::BodyRight,
-                                        c.column >= 2);
-            else if (c.type == 1 && c.column < 2 && c.column < in.texts.size())
-                row.cells[k] = textCell(in.texts[c.column], SheetCellStyle::BodyLeft, false);
-        }
-        for (const ResultText &t : calcResultTexts(records[i])) {
-            if (t.column < int(where.size()) && where[size_t(t.column)] >= 0)
-                row.cells[size_t(where[size_t(t.column)])] = textCell(
-                    t.text, t.column == processColumn ? SheetCellStyle::BodyLeft : SheetCellStyle::BodyRight,
-                    t.column != processColumn);
-        }
-        layout.rows.push_back(std::move(row));
-    }
-    CalcResultTotals totals;
-    for (const Salary &s : records)
-        totals.add(s);
-    SheetRow total;
-    total.total = true;
-    total.cells.resize(columns.size());
-    if (where[1] >= 0)
-        total.cells[size_t(where[1])] = textCell(QStringLiteral("总计"), SheetCellStyle::Total, false);
-    for (const ResultText &t : totals.texts()) {
-        if (t.column < int(where.size()) && where[size_t(t.column)] >= 0)
-            total.cells[size_t(where[size_t(t.column)])] = textCell(t.text, SheetCellStyle::Total, true);
-    }
-    layout.rows.push_back(std::move(total));
-    return layout;
+int resultTree(BatchPage mode)
+{
+    return mode == BatchCalcPage   ? TreeCalcResult
+           : mode == BatchPlanPage ? TreePlanResult
+                                   : TreeApportionResult;
+}
+
+// The original table: the imported texts of every person, nothing in the title and totals rows.
+RowTable baseTable(const SheetRecords &source, int rows)
+{
+    return RowTable(rows, [&source](int row, std::vector<std::optional<ExportTableCell>> &cells) {
+        const size_t i = size_t(row - kTitleRows);
+        if (i >= source.records.size())
+            return;
+        const QStringList &texts = source.records[i].texts;
+        for (int k = 0; k < texts.size(); ++k)
+            put(cells, k, texts[k], k < 2 ? SheetCellStyle::BodyLeft : SheetCellStyle::BodyRight);
+    });
 }
 
 QString unreadableJson(const std::vector<UnreadableCell> &cells)
@@ -462,35 +434,27 @@ int runBatch(const QStringList &args)
         return usageError(error);
 
     // The export choice is checked before the sheet is read, so a mistyped template costs nothing.
-    std::vector<OutColumn> columns;
-    if (o.mode == BatchCalcPage) {
-        const QStringList names = {QStringLiteral("仅原始表"), QStringLiteral("仅原始表计算结果"),
-                                   QStringLiteral("全部薪酬列")};
-        int index = 2;
-        if (!o.templateText.isEmpty()) {
-            bool isNumber = false;
-            index = o.templateText.toInt(&isNumber);
-            if (!isNumber)
-                index = int(names.indexOf(o.templateText));
-            if (index < 0 || index >= names.size())
-                return usageError(QStringLiteral("--template 只能是 %1 或其序号 0–2，不能是“%2”")
-                                      .arg(names.join(QStringLiteral("、")), o.templateText));
-        }
-        if (index == 0) {
-            for (OutColumn &c : groupColumns(TreeCalcSource, 0))
-                columns.push_back(c);
-        } else {
-            columns = groupColumns(TreeCalcResult, 1);
-        }
-        if (!o.process) {
-            const int processColumn =
-                ColumnCatalogue::instance().resultColumn(TreeCalcResult, GroupRemark, ColProcess);
-            std::erase_if(columns,
-                          [&](const OutColumn &c) { return c.type == 1 && c.column == processColumn; });
-        }
-    } else {
-        return usageError(QStringLiteral("batch plan 与 batch apportion 尚未提供"));
+    const ExportSettings saved = readExportSettings(exportSettingsFileName(), o.mode);
+    QStringList templates = builtinTemplateNames(o.mode);
+    for (const SavedExportTemplate &t : saved.templates)
+        templates << t.name;
+    int templateIndex = 2;
+    if (!o.templateText.isEmpty()) {
+        bool isNumber = false;
+        templateIndex = o.templateText.toInt(&isNumber);
+        if (!isNumber)
+            templateIndex = int(templates.indexOf(o.templateText));
+        if (templateIndex < 0 || templateIndex >= templates.size())
+            return usageError(QStringLiteral("--template 只能是 %1 或其序号 0–%2，不能是“%3”")
+                                  .arg(templates.join(QStringLiteral("、")))
+                                  .arg(templates.size() - 1)
+                                  .arg(o.templateText));
     }
+    ExportChoice choice = loadExportTemplate(o.mode, templateIndex, saved, ScopeAfter);
+    if (choice.columns.isEmpty())
+        return usageError(QStringLiteral("模板“%1”没有要导出的列").arg(templates.value(templateIndex)));
+    if (o.scope >= 0)
+        choice.scope = o.scope;
     if (!o.setting.isEmpty())
         return usageError(QStringLiteral("--setting 尚未提供"));
 
@@ -517,38 +481,148 @@ int runBatch(const QStringList &args)
     inputs.reserve(source.records.size());
     for (const SheetRecord &r : source.records)
         inputs.push_back({r.amounts[0], r.amounts[1], r.amounts[2], r.amounts[3]});
-    const std::vector<Salary> records = runCalcRecords(inputs, o.threshold);
 
-    const QString title = o.hasTitle ? o.title.trimmed() : QFileInfo(o.out).completeBaseName();
-    const SheetLayout layout = calcLayout(columns, source, records, title);
+    ExportRequest request;
+    request.mode = o.mode;
+    request.columns = choice.columns;
+    request.scope = choice.scope;
+    request.title = o.hasTitle ? o.title.trimmed() : QFileInfo(o.out).completeBaseName();
+    request.includeProcess = o.process;
+    const int n = int(inputs.size());
+    const int process = ColumnCatalogue::instance().resultColumn(resultTree(o.mode), GroupRemark, ColProcess);
+    const auto record = [&source](int row) -> const SheetRecord * {
+        const size_t i = size_t(row - kTitleRows);
+        return i < source.records.size() ? &source.records[i] : nullptr;
+    };
+
+    RunTotals totals;
+    QString completion;
+    bool written = false;
     const bool csv = suffixOf(o.out) == QLatin1String("csv");
-    if (!(csv ? writeSheetCsv(layout, o.out, &error) : writeSheetLayout(layout, o.out, &error)))
+    const auto write = [&](const ExportTable &base, const ExportTable &before, const ExportTable *after) {
+        request.base = &base;
+        request.before = &before;
+        request.after = after;
+        const SheetLayout layout = buildExportLayout(request);
+        written = csv ? writeSheetCsv(layout, o.out, &error) : writeSheetLayout(layout, o.out, &error);
+    };
+
+    if (o.mode == BatchCalcPage) {
+        const std::vector<Salary> records = runCalcRecords(inputs, o.threshold);
+        CalcResultTotals sums;
+        for (const Salary &s : records)
+            sums.add(s);
+        // Title rows, a row per person, the totals row.
+        const int rows = n + kTitleRows + 1;
+        const RowTable before(rows, [&](int row, std::vector<std::optional<ExportTableCell>> &cells) {
+            if (const SheetRecord *r = record(row)) {
+                putNames(cells, *r);
+                putTexts(cells, calcResultTexts(records[size_t(row - kTitleRows)]), process);
+            } else {
+                put(cells, ColName, QStringLiteral("总计"), SheetCellStyle::BodyCenter);
+                putTexts(cells, sums.texts(), process);
+            }
+        });
+        write(baseTable(source, rows), before, nullptr);
+        totals = calcRunTotals(records);
+        completion = calcCompletionMessage(n, int(source.unreadable.size()));
+    } else if (o.mode == BatchPlanPage) {
+        const PlanRun run =
+            runPlanRecords(inputs, o.threshold, o.goal == 0 ? RaiseNet : LowerCost, o.balanced, o.months);
+        PlanResultTotals sums;
+        for (int i = 0; i < n; ++i)
+            sums.add(run.records[size_t(i)], *run.results[size_t(i)]);
+        // Title rows, a row per person, the effective totals row, the totals row.
+        const int rows = n + kTitleRows + 2;
+        const auto table = [&](bool after) {
+            return RowTable(rows, [&, after](int row, std::vector<std::optional<ExportTableCell>> &cells) {
+                if (const SheetRecord *r = record(row)) {
+                    const size_t i = size_t(row - kTitleRows);
+                    putNames(cells, *r);
+                    putTexts(cells, after ? planAfterTexts(*run.results[i]) : planBeforeTexts(run.records[i]),
+                             process);
+                    return;
+                }
+                const bool effective = row == rows - 2;
+                put(cells, ColName,
+                    after ? (effective ? kPlanEffectiveAfterCaption : kPlanAfterCaption)
+                          : (effective ? kPlanEffectiveBeforeCaption : kPlanBeforeCaption),
+                    SheetCellStyle::BodyCenter);
+                putTexts(cells, after ? sums.afterTexts(effective) : sums.beforeTexts(effective), process);
+            });
+        };
+        const RowTable before = table(false), after = table(true);
+        write(baseTable(source, rows), before, &after);
+        totals = run.totals;
+        completion = planCompletionMessage(n, int(source.unreadable.size()));
+    } else {
+        const ApportionRun run = runApportionRecords(inputs, o.threshold, o.months);
+        ApportionTotals sums;
+        for (const ApportionedRow &row : run.rows)
+            sums.add(row);
+        // Title rows, a row per person, the totals row.
+        const int rows = n + kTitleRows + 1;
+        const auto table = [&](bool after) {
+            return RowTable(rows, [&, after](int row, std::vector<std::optional<ExportTableCell>> &cells) {
+                if (const SheetRecord *r = record(row)) {
+                    const ApportionedRow &a = run.rows[size_t(row - kTitleRows)];
+                    putNames(cells, *r);
+                    putTexts(cells, after ? apportionAfterTexts(a) : apportionBeforeTexts(a), process);
+                    return;
+                }
+                put(cells, ColName, after ? kApportionAfterCaption : kApportionBeforeCaption,
+                    SheetCellStyle::BodyCenter);
+                putTexts(cells, after ? sums.afterTexts() : sums.beforeTexts(), process);
+            });
+        };
+        const RowTable before = table(false), after = table(true);
+        write(baseTable(source, rows), before, &after);
+        totals = run.totals;
+        completion = apportionCompletionMessage(n, int(source.unreadable.size()));
+    }
+    if (!written)
         return fileError(error);
 
-    CalcResultTotals totals;
-    for (const Salary &s : records)
-        totals.add(s);
     if (o.json) {
         JsonWriter w;
         w.field(QStringLiteral("rowsRead"), source.rowsRead)
             .field(QStringLiteral("rowsSkipped"), source.rowsSkipped)
-            .field(QStringLiteral("records"), int(records.size()))
-            .raw(QStringLiteral("unreadable"), unreadableJson(source.unreadable))
-            .field(QStringLiteral("taxTotal"), totals.taxTotal())
-            .field(QStringLiteral("netTotal"), totals.netTotal())
-            .field(QStringLiteral("output"), o.out);
+            .field(QStringLiteral("records"), n)
+            .raw(QStringLiteral("unreadable"), unreadableJson(source.unreadable));
+        if (o.mode == BatchCalcPage) {
+            w.field(QStringLiteral("taxTotal"), totals.taxAfter)
+                .field(QStringLiteral("netTotal"), totals.netAfter);
+        } else {
+            w.field(QStringLiteral("taxBefore"), totals.taxBefore)
+                .field(QStringLiteral("netBefore"), totals.netBefore)
+                .field(QStringLiteral("taxTotal"), totals.taxAfter)
+                .field(QStringLiteral("netTotal"), totals.netAfter)
+                .field(QStringLiteral("taxDecrease"), totals.taxDecrease)
+                .field(QStringLiteral("costDecrease"), totals.costDecrease)
+                .field(QStringLiteral("netIncrease"), totals.netIncrease);
+        }
+        w.field(QStringLiteral("output"), o.out);
         printOut(w.finish() + QLatin1Char('\n'));
         return 0;
     }
-    QString text =
-        calcCompletionMessage(int(records.size()), int(source.unreadable.size())) + QLatin1Char('\n');
+    QString text = completion + QLatin1Char('\n');
     text += QStringLiteral("读取 %1 行，跳过 %2 行（编码、姓名都为空）。\n")
                 .arg(source.rowsRead)
                 .arg(source.rowsSkipped);
     for (const UnreadableCell &c : source.unreadable)
         text += QStringLiteral("  第 %1 行 %2 列：%3\n").arg(c.sheetRow).arg(c.column, c.reason);
-    text += QStringLiteral("个人所得税合计：%1\n实发数合计：%2\n结果已写入：%3\n")
-                .arg(formatAmount(totals.taxTotal()), formatAmount(totals.netTotal()), o.out);
+    if (o.mode == BatchCalcPage) {
+        text += QStringLiteral("个人所得税合计：%1\n实发数合计：%2\n")
+                    .arg(formatAmount(totals.taxAfter), formatAmount(totals.netAfter));
+    } else {
+        text += QStringLiteral("个人所得税合计：%1 → %2\n实发数合计：%3 → %4\n")
+                    .arg(formatAmount(totals.taxBefore), formatAmount(totals.taxAfter),
+                         formatAmount(totals.netBefore), formatAmount(totals.netAfter));
+        text += QStringLiteral("个人所得税减少：%1\n单位开支减少：%2\n税后收入增加：%3\n")
+                    .arg(formatAmount(totals.taxDecrease), formatAmount(totals.costDecrease),
+                         formatAmount(totals.netIncrease));
+    }
+    text += QStringLiteral("结果已写入：%1\n").arg(o.out);
     printOut(text);
     return 0;
 }
