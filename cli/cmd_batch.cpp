@@ -5,13 +5,13 @@
 #include "batch/batchrun.h"
 #include "batch/columncatalogue.h"
 #include "batch/exporttemplate.h"
+#include "batch/importsetting.h"
 #include "batch/sheetcsv.h"
 #include "batch/sheetlayout.h"
 #include "batch/sheetsource.h"
 #include "cli/cliargs.h"
 #include "cli/commands.h"
 #include "cli/jsonout.h"
-#include "excel/columnletters.h"
 #include "excel/workbook.h"
 #include "formula/formularewrite.h"
 
@@ -56,6 +56,7 @@ struct BatchOptions
     QString sheet; // empty: the first
     int titleRow = 1;
     SheetRange range;
+    bool hasTitleRow = false, hasFirstRow = false, hasLastRow = false;
     QList<QPair<int, QString>> maps; // basic source position, formula
     QString setting;
     Amount threshold = kThresholdLocal;
@@ -269,6 +270,9 @@ bool readOptions(QStringList args, BatchOptions *o, QString *error)
         !readRowOption(p, QStringLiteral("first-row"), 1, &o->range.first, error) ||
         !readRowOption(p, QStringLiteral("last-row"), 0, &o->range.last, error))
         return false;
+    o->hasTitleRow = p.has(QStringLiteral("title-row"));
+    o->hasFirstRow = p.has(QStringLiteral("first-row"));
+    o->hasLastRow = p.has(QStringLiteral("last-row"));
     if (!readModeOptions(p, o, error) || !readMaps(maps, o->mode, o, error))
         return false;
     if (p.has(QStringLiteral("setting"))) {
@@ -302,16 +306,21 @@ const Sheet *chooseSheet(const Workbook &book, const QString &which)
     return ok && n >= 1 && n <= book.sheetCount() ? book.getSheet(n - 1) : nullptr;
 }
 
-// The formulas of the basic source columns: each title-row column the catalogue recognises maps
-// its target column (the first such column wins), then --map replaces single columns.
-QStringList mappingFormulas(const QStringList &titles, const BatchOptions &o)
+// The formulas of the basic source columns: a saved setting's, or else those the automatic title
+// matching gives; then --map replaces single columns. A setting's extra columns have no place in
+// a calculation and are left out.
+QStringList mappingFormulas(const QStringList &titles, const ImportSetting *setting, const BatchOptions &o)
 {
-    const int count = ColumnCatalogue::sourceColumnCount(o.mode);
-    QStringList formulas(count);
-    for (int c = 0; c < titles.size(); ++c) {
-        const int position = ColumnCatalogue::matchSourceTitle(titles.at(c));
-        if (position >= 0 && position < count && formulas[position].isEmpty())
-            formulas[position] = columnLetters(c);
+    const QStringList targets = sourceTitles(o.mode);
+    QStringList formulas(targets.size());
+    if (setting) {
+        for (const ImportSettingColumn &column : setting->columns) {
+            const qsizetype position = targets.indexOf(column.title);
+            if (position >= 0)
+                formulas[position] = column.formula;
+        }
+    } else {
+        formulas = autoMatchFormulas(titles, formulas, o.mode);
     }
     for (const auto &[position, formula] : o.maps)
         formulas[position] = formula;
@@ -455,8 +464,30 @@ int runBatch(const QStringList &args)
         return usageError(QStringLiteral("模板“%1”没有要导出的列").arg(templates.value(templateIndex)));
     if (o.scope >= 0)
         choice.scope = o.scope;
-    if (!o.setting.isEmpty())
-        return usageError(QStringLiteral("--setting 尚未提供"));
+    // A saved setting gives the sheet, the rows and the formulas; options given here win.
+    ImportSettingsGroup settings;
+    const ImportSetting *setting = nullptr;
+    if (!o.setting.isEmpty()) {
+        const ImportSettingsFile file;
+        settings = file.read(o.mode);
+        for (const QString &warning : file.warnings())
+            printErr(QStringLiteral("警告：%1：%2\n").arg(file.path(), warning));
+        for (const ImportSetting &s : settings.settings) {
+            if (s.name == o.setting)
+                setting = &s;
+        }
+        if (!setting)
+            return usageError(QStringLiteral("%1 中没有名为“%2”的导入设定（可用：%3）")
+                                  .arg(file.path(), o.setting, settings.names().join(QStringLiteral("、"))));
+        if (o.sheet.isEmpty())
+            o.sheet = QString::number(setting->sheetNO + 1);
+        if (!o.hasTitleRow)
+            o.titleRow = setting->titleRowNO;
+        if (!o.hasFirstRow)
+            o.range.first = setting->firstRowNO;
+        if (!o.hasLastRow)
+            o.range.last = setting->lastRowNO;
+    }
 
     const std::unique_ptr<Workbook> book = Workbook::create(o.in);
     if (!book->load(o.in))
@@ -471,7 +502,7 @@ int runBatch(const QStringList &args)
                                     .arg(o.in, o.sheet)
                                     .arg(book->sheetCount()));
 
-    const QStringList formulas = mappingFormulas(sheetTitles(*book, *sheet, o.titleRow), o);
+    const QStringList formulas = mappingFormulas(sheetTitles(*book, *sheet, o.titleRow), setting, o);
     if (formulas.value(ColCode).isEmpty() && formulas.value(ColName).isEmpty())
         return usageError(QStringLiteral("没有【编码】和【姓名】列，不能执行导入！请用 --map 指定，"
                                          "例如 --map '编码=A' --map '姓名=B'"));
