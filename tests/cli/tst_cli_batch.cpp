@@ -3,6 +3,7 @@
 // row's figures must equal what lumo-cli calc gives for that row's amounts.
 #include "clirunner.h"
 
+#include "batch/importsetting.h"
 #include "excel/workbook.h"
 
 #include <QDir>
@@ -22,6 +23,14 @@ private slots:
     void initTestCase();
     void rowsEqualSingleCalc_data();
     void rowsEqualSingleCalc();
+    void planRowsEqualSinglePlan_data();
+    void planRowsEqualSinglePlan();
+    void apportionRowsEqualSingleApportion_data();
+    void apportionRowsEqualSingleApportion();
+    void savedSetting_data();
+    void savedSetting();
+    void sheetChoice_data();
+    void sheetChoice();
     void titlesBySynonyms_data();
     void titlesBySynonyms();
     void mapWithFormula_data();
@@ -111,6 +120,58 @@ QByteArray readAll(const QString &file)
 {
     QFile f(file);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// lumo-cli run in another working directory, where it finds that directory's settings files.
+CliRun runCliIn(const QString &dir, const QStringList &args)
+{
+    QProcess p;
+    p.setWorkingDirectory(dir);
+    p.start(QStringLiteral(LUMO_CLI_PATH), args);
+    p.closeWriteChannel();
+    p.waitForFinished(60000);
+    CliRun r;
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+// One line of a --jsonl run per row of amounts.
+QList<QJsonObject> jsonLines(const QString &command, const QStringList &lines)
+{
+    QByteArray input;
+    for (const QString &line : lines)
+        input += line.toUtf8() + '\n';
+    const CliRun r = runCli({command, QStringLiteral("--jsonl")}, input);
+    QList<QJsonObject> out;
+    for (const QString &line : r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        out << QJsonDocument::fromJson(line.toUtf8()).object();
+    return out;
+}
+
+qint64 field(const QJsonObject &o, const char *key)
+{
+    return o.value(QString::fromUtf8(key)).toInteger();
+}
+
+// Wage, insurance and bonus of people around the bonus blind zones (18001, 54001, 108001), a
+// bonus that pays better as wage, a wage-only person and one with nothing.
+const QList<QStringList> kPlanAmounts = {
+    {QStringLiteral("10000"), QStringLiteral("1000"), QStringLiteral("18001")},
+    {QStringLiteral("6000"), QStringLiteral("500"), QStringLiteral("54500")},
+    {QStringLiteral("25000"), QStringLiteral("2000"), QStringLiteral("108100")},
+    {QStringLiteral("3000"), QStringLiteral("0"), QStringLiteral("60000")},
+    {QStringLiteral("8000"), QStringLiteral("800"), QStringLiteral("0")},
+    {QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0")},
+};
+
+QString planRows(const QString &bonusTitle)
+{
+    QString rows = QStringLiteral("[['编码','姓名','月应发工资','三险一金','%1']").arg(bonusTitle);
+    for (int i = 0; i < kPlanAmounts.size(); ++i)
+        rows += QStringLiteral(",['P%1','员工%1',%2]").arg(i).arg(kPlanAmounts[i].join(QLatin1Char(',')));
+    return rows + QLatin1Char(']');
 }
 
 const QString kTitles = QStringLiteral("['编码','姓名','月应发工资','三险一金','年终奖金','企业年金']");
@@ -244,6 +305,258 @@ void TestCliBatch::rowsEqualSingleCalc()
     QCOMPARE(summary.value(QStringLiteral("taxTotal")).toInteger(), taxSum);
     QCOMPARE(summary.value(QStringLiteral("netTotal")).toInteger(), netSum);
     QCOMPARE(sheet.sheet->lastRow(), totalsRow);
+}
+
+void TestCliBatch::planRowsEqualSinglePlan_data()
+{
+    QTest::addColumn<QString>("suffix");
+    QTest::addColumn<QString>("goal");
+    QTest::addColumn<QString>("method");
+    QTest::addColumn<QString>("months");
+    QTest::newRow("raise net, bonus only, xlsx")
+        << QStringLiteral("xlsx") << QStringLiteral("0") << QStringLiteral("bonus") << QStringLiteral("6");
+    QTest::newRow("lower cost, bonus only, xls")
+        << QStringLiteral("xls") << QStringLiteral("1") << QStringLiteral("bonus") << QStringLiteral("6");
+    QTest::newRow("raise net, balanced over 12 months") << QStringLiteral("xlsx") << QStringLiteral("0")
+                                                        << QStringLiteral("balanced") << QStringLiteral("12");
+    QTest::newRow("lower cost, balanced over 3 months, xls")
+        << QStringLiteral("xls") << QStringLiteral("1") << QStringLiteral("balanced") << QStringLiteral("3");
+}
+
+void TestCliBatch::planRowsEqualSinglePlan()
+{
+    QFETCH(QString, suffix);
+    QFETCH(QString, goal);
+    QFETCH(QString, method);
+    QFETCH(QString, months);
+    const QString in = path(QStringLiteral("plan.") + suffix);
+    MAKE_SHEET(in, planRows(QStringLiteral("年终奖金")));
+    QStringList lines;
+    for (const QStringList &a : kPlanAmounts)
+        lines << QStringLiteral("{\"goal\":%1,\"method\":\"%2\",\"months\":%3,\"gross\":\"%4\","
+                                "\"insurance\":\"%5\",\"bonus\":\"%6\"}")
+                     .arg(goal, method, months, a[0], a[1], a[2]);
+    const QList<QJsonObject> want = jsonLines(QStringLiteral("plan"), lines);
+    QCOMPARE(want.size(), kPlanAmounts.size());
+
+    qint64 taxDecrease = 0, costDecrease = 0, netIncrease = 0;
+    for (const QString &scope : {QStringLiteral("before"), QStringLiteral("after")}) {
+        const QString out = path(QStringLiteral("plan_out_%1.%2").arg(scope, suffix));
+        const CliRun r = runCli({QStringLiteral("batch"), QStringLiteral("plan"), in, out,
+                                 QStringLiteral("--goal"), goal, QStringLiteral("--method"), method,
+                                 QStringLiteral("--months"), months, QStringLiteral("--template=1"),
+                                 QStringLiteral("--scope"), scope, QStringLiteral("--json")});
+        QCOMPARE(r.exitCode, 0);
+        const ResultSheet sheet = readResult(out);
+        QVERIFY(sheet.sheet);
+        const int taxCol = sheet.column(QStringLiteral("小计"), QStringLiteral("个人所得税"));
+        const int netCol = sheet.column(QStringLiteral("小计"), QStringLiteral("实发数"));
+        const int bonusCol = sheet.column(QStringLiteral("年终奖金"), QStringLiteral("应税收入"));
+        const int wageCol = sheet.column(QStringLiteral("月应发工资"), QStringLiteral("应发数"));
+        const int gainCol = sheet.column(QStringLiteral("小计"), QStringLiteral("税后收入增加"));
+        const int costCol = sheet.column(QStringLiteral("小计"), QStringLiteral("单位开支减少"));
+        QVERIFY(taxCol >= 0 && netCol >= 0 && bonusCol >= 0 && wageCol >= 0 && gainCol >= 0 && costCol >= 0);
+        for (int i = 0; i < want.size(); ++i) {
+            const QJsonObject input = want[i].value(QStringLiteral("input")).toObject();
+            const QJsonArray results = want[i].value(QStringLiteral("results")).toArray();
+            // Without a better split the planned row repeats the input with zero differences.
+            const QJsonObject shown =
+                scope == QLatin1String("before") || results.isEmpty() ? input : results.first().toObject();
+            const int row = sheet.firstData + i;
+            QCOMPARE(sheet.text(row, 0), QStringLiteral("P%1").arg(i));
+            QCOMPARE(sheet.fen(row, taxCol), field(shown, "taxTotal"));
+            QCOMPARE(sheet.fen(row, netCol), field(shown, "netTotal"));
+            QCOMPARE(sheet.fen(row, wageCol), field(shown, "monthlyGross"));
+            QCOMPARE(sheet.fen(row, bonusCol),
+                     field(shown.value(QStringLiteral("bonus")).toObject(), "amount"));
+            if (scope == QLatin1String("after")) {
+                QCOMPARE(sheet.fen(row, gainCol), field(shown, "netIncrease"));
+                QCOMPARE(sheet.fen(row, costCol), field(shown, "costDecrease"));
+                taxDecrease += field(shown, "taxDecrease");
+                costDecrease += field(shown, "costDecrease");
+                netIncrease += field(shown, "netIncrease");
+            } else {
+                QCOMPARE(sheet.text(row, gainCol), QString());
+            }
+        }
+        if (scope == QLatin1String("after")) {
+            const QJsonObject summary = jsonOf(r);
+            QCOMPARE(field(summary, "taxDecrease"), taxDecrease);
+            QCOMPARE(field(summary, "costDecrease"), costDecrease);
+            QCOMPARE(field(summary, "netIncrease"), netIncrease);
+        }
+    }
+    // The blind-zone bonus of the first person always plans to something better.
+    QVERIFY(netIncrease + costDecrease > 0);
+}
+
+void TestCliBatch::apportionRowsEqualSingleApportion_data()
+{
+    QTest::addColumn<QString>("suffix");
+    QTest::addColumn<QString>("months");
+    QTest::newRow("xlsx, default 3 months") << QStringLiteral("xlsx") << QString();
+    QTest::newRow("xls, 12 months") << QStringLiteral("xls") << QStringLiteral("12");
+    QTest::newRow("xlsx, one month changes nothing") << QStringLiteral("xlsx") << QStringLiteral("1");
+}
+
+void TestCliBatch::apportionRowsEqualSingleApportion()
+{
+    QFETCH(QString, suffix);
+    QFETCH(QString, months);
+    const QString in = path(QStringLiteral("apportion.") + suffix);
+    // The catalogue takes "奖金金额" for the non-annual bonus (its own title it does not match).
+    MAKE_SHEET(in, planRows(QStringLiteral("奖金金额")));
+    QStringList lines;
+    for (const QStringList &a : kPlanAmounts)
+        lines << QStringLiteral("{\"months\":%1,\"gross\":\"%2\",\"insurance\":\"%3\",\"bonus\":\"%4\"}")
+                     .arg(months.isEmpty() ? QStringLiteral("3") : months, a[0], a[1], a[2]);
+    const QList<QJsonObject> want = jsonLines(QStringLiteral("apportion"), lines);
+    QCOMPARE(want.size(), kPlanAmounts.size());
+    const QString out = path(QStringLiteral("apportion_out.") + suffix);
+    QStringList args = {QStringLiteral("batch"), QStringLiteral("apportion"), in, out,
+                        QStringLiteral("--json")};
+    if (!months.isEmpty())
+        args << QStringLiteral("--months") << months;
+    // The default template shows each person before and then after.
+    const CliRun r = runCli(args);
+    QCOMPARE(r.exitCode, 0);
+    const ResultSheet sheet = readResult(out);
+    QVERIFY(sheet.sheet);
+    const int taxCol = sheet.column(QStringLiteral("小计"), QStringLiteral("个人所得税"));
+    const int netCol = sheet.column(QStringLiteral("小计"), QStringLiteral("实发数"));
+    const int gainCol = sheet.column(QStringLiteral("小计"), QStringLiteral("税后收入增加"));
+    QVERIFY(taxCol >= 0 && netCol >= 0 && gainCol >= 0);
+    qint64 taxDecrease = 0, netIncrease = 0;
+    for (int i = 0; i < want.size(); ++i) {
+        const int before = sheet.firstData + 2 * i;
+        QCOMPARE(sheet.text(before, 0), QStringLiteral("P%1").arg(i));
+        QCOMPARE(sheet.fen(before, taxCol), field(want[i], "taxBefore"));
+        QCOMPARE(sheet.fen(before, netCol), field(want[i], "netBefore"));
+        QCOMPARE(sheet.fen(before + 1, taxCol), field(want[i], "taxAfter"));
+        QCOMPARE(sheet.fen(before + 1, netCol), field(want[i], "netAfter"));
+        QCOMPARE(sheet.fen(before + 1, gainCol), field(want[i], "netIncrease"));
+        taxDecrease += field(want[i], "taxDecrease");
+        netIncrease += field(want[i], "netIncrease");
+    }
+    const QJsonObject summary = jsonOf(r);
+    QCOMPARE(field(summary, "taxDecrease"), taxDecrease);
+    QCOMPARE(field(summary, "netIncrease"), netIncrease);
+    QCOMPARE(field(summary, "costDecrease"), qint64(0));
+    // The two totals rows close the sheet.
+    QCOMPARE(sheet.sheet->lastRow(), sheet.firstData + 2 * int(want.size()) + 1);
+    if (months == QLatin1String("1"))
+        QCOMPARE(netIncrease, qint64(0));
+    else
+        QVERIFY(netIncrease > 0);
+}
+
+void TestCliBatch::savedSetting_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<qint64>("taxTotal");
+    QTest::addColumn<int>("records");
+    // The setting: titles in row 2, people from row 3, wage from column D plus 10 %.
+    QTest::newRow("the setting alone") << QStringList{} << qint64(74500 + 2 * 31500) << 3;
+    QTest::newRow("a --map replaces one formula")
+        << QStringList{QStringLiteral("--map"), QStringLiteral("月应发工资=D")} << qint64(54500 + 2 * 24500)
+        << 3;
+    QTest::newRow("--last-row given here wins")
+        << QStringList{QStringLiteral("--last-row=3")} << qint64(74500) << 1;
+}
+
+void TestCliBatch::savedSetting()
+{
+    QFETCH(QStringList, options);
+    QFETCH(qint64, taxTotal);
+    QFETCH(int, records);
+    QTemporaryDir work;
+    QVERIFY(work.isValid());
+    const QString in = work.filePath(QStringLiteral("setting.xlsx"));
+    MAKE_SHEET(in, QStringLiteral("[['月工资表'],['姓','扣款','号','工资'],['张三',1000,'001',10000],"
+                                  "['李四',0,'002',5000+2000],['王五',0,'003',7000]]"));
+    ImportSetting setting;
+    setting.name = QStringLiteral("每月工资表");
+    setting.titleRowNO = 2;
+    setting.firstRowNO = 3;
+    setting.columns = {{QStringLiteral("编码"), 40, QStringLiteral("C")},
+                       {QStringLiteral("姓名"), 110, QStringLiteral("A")},
+                       {QStringLiteral("月应发工资"), 110, QStringLiteral("D*1.1")},
+                       {QStringLiteral("三险一金"), 110, QStringLiteral("B")},
+                       {QStringLiteral("部门"), 80, QStringLiteral("E")}};
+    ImportSettingsFile file(work.filePath(ImportSettingsFile::defaultFileName()));
+    QVERIFY2(file.save(0, 1, 1, setting), qPrintable(file.errorString()));
+
+    const CliRun r =
+        runCliIn(work.path(),
+                 QStringList{QStringLiteral("batch"), QStringLiteral("calc"), in, QStringLiteral("out.xlsx"),
+                             QStringLiteral("--setting"), setting.name, QStringLiteral("--json")} +
+                     options);
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    QCOMPARE(jsonOf(r).value(QStringLiteral("records")).toInt(), records);
+    QCOMPARE(field(jsonOf(r), "taxTotal"), taxTotal);
+    const ResultSheet sheet = readResult(work.filePath(QStringLiteral("out.xlsx")));
+    QCOMPARE(sheet.text(sheet.firstData, 0), QStringLiteral("001"));
+    QCOMPARE(sheet.text(sheet.firstData, 1), QStringLiteral("张三"));
+
+    // A name the file does not hold is refused with the names it does hold.
+    const CliRun missing =
+        runCliIn(work.path(), {QStringLiteral("batch"), QStringLiteral("calc"), in,
+                               QStringLiteral("out2.xlsx"), QStringLiteral("--setting=其他")});
+    QCOMPARE(missing.exitCode, 2);
+    QVERIFY(missing.out.isEmpty());
+    QVERIFY(missing.err.contains(setting.name));
+    QVERIFY(!QFile::exists(work.filePath(QStringLiteral("out2.xlsx"))));
+}
+
+void TestCliBatch::sheetChoice_data()
+{
+    QTest::addColumn<QString>("sheet");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("code");
+    // Sheets "十一月", "十二月" and "1", each with one person coded 一, 二 and 三.
+    QTest::newRow("default: the first") << QString() << 0 << QStringLiteral("一");
+    QTest::newRow("by number") << QStringLiteral("2") << 0 << QStringLiteral("二");
+    QTest::newRow("by name") << QStringLiteral("十二月") << 0 << QStringLiteral("二");
+    QTest::newRow("a sheet named 1 wins over the first sheet")
+        << QStringLiteral("1") << 0 << QStringLiteral("三");
+    QTest::newRow("no fourth sheet") << QStringLiteral("4") << 2 << QString();
+    QTest::newRow("no such name") << QStringLiteral("一月") << 2 << QString();
+}
+
+void TestCliBatch::sheetChoice()
+{
+    QFETCH(QString, sheet);
+    QFETCH(int, exitCode);
+    QFETCH(QString, code);
+    if (!m_haveOpenpyxl)
+        QSKIP("Debian's python3 with openpyxl is needed to write the input sheets");
+    const QString in = path(QStringLiteral("sheets.xlsx"));
+    QProcess p;
+    p.start(QStringLiteral("/usr/bin/python3"),
+            {QStringLiteral("-c"),
+             QStringLiteral("import sys, openpyxl\n"
+                            "wb = openpyxl.Workbook(); wb.remove(wb.active)\n"
+                            "for name, code in (('十一月','一'), ('十二月','二'), ('1','三')):\n"
+                            "    ws = wb.create_sheet(name); ws.append(['编码','姓名','月应发工资'])\n"
+                            "    ws.append([code, '甲', 5000])\n"
+                            "wb.save(sys.argv[1])\n"),
+             in});
+    QVERIFY(p.waitForFinished(60000) && p.exitCode() == 0);
+    const QString out = path(QStringLiteral("sheets_out.xlsx"));
+    QFile::remove(out);
+    QStringList args = {QStringLiteral("batch"), QStringLiteral("calc"), in, out};
+    if (!sheet.isEmpty())
+        args << QStringLiteral("--sheet") << sheet;
+    const CliRun r = runCli(args);
+    QCOMPARE(r.exitCode, exitCode);
+    if (exitCode != 0) {
+        QVERIFY(r.out.isEmpty());
+        QVERIFY(r.err.contains(QStringLiteral("没有工作表")));
+        QVERIFY(!QFile::exists(out));
+        return;
+    }
+    const ResultSheet result = readResult(out);
+    QCOMPARE(result.text(result.firstData, 0), code);
 }
 
 void TestCliBatch::titlesBySynonyms_data()
