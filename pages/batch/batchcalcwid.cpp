@@ -13,6 +13,7 @@
 #include "pages/common/historylist.h"
 #include "pages/single/historypanel.h"
 #include "pages/single/pagekit.h"
+#include "wizards/import/importwizard.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -177,9 +178,9 @@ bool BatchCalcWid::localThreshold() const
 
 void BatchCalcWid::import()
 {
-    // Until the import wizard exists nothing is imported, so the tables and their results stay.
-    QMessageBox::information(this, u"信息提示"_s, u"导入功能即将提供，目前尚不能导入工资表。"_s,
-                             QMessageBox::Ok);
+    ImportWizard wizard(m_sourceTable, BatchCalcPage, this);
+    wizard.exec();
+    importFinished();
 }
 
 void BatchCalcWid::importFinished()

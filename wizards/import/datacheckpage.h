@@ -1,0 +1,31 @@
+// Page 4 of the import wizard, "预览导入数据": every chosen worksheet row computed through the target
+// columns' formulas, with formula errors marked in the cells' tooltips. Without a code or a name
+// column there is nothing to identify a row by, and the page does not let the user go on.
+#pragma once
+
+#include <QWizardPage>
+
+class ImportWizard;
+class PTableWidget;
+class QLabel;
+
+class DataCheckPage : public QWizardPage
+{
+    Q_OBJECT
+public:
+    explicit DataCheckPage(ImportWizard *wizard);
+
+    PTableWidget *previewTable() const { return m_preview; }
+    bool noCodeName() const { return m_noCodeName; }
+    QLabel *warningLabel() const { return m_warning; }
+
+    void initializePage() override;
+    bool validatePage() override;
+    int nextId() const override;
+
+private:
+    QLabel *m_warning;
+    PTableWidget *m_preview;
+    bool m_noCodeName = true;
+    ImportWizard *m_wizard;
+};

@@ -1,0 +1,338 @@
+#include "wizards/import/datadefinepage.h"
+
+#include "batch/importsetting.h"
+#include "excel/workbook.h"
+#include "pages/batch/ptablewidget.h"
+#include "wizards/import/importwizard.h"
+#include "wizards/import/worksheettable.h"
+
+#include <QApplication>
+#include <QDebug>
+#include <QElapsedTimer>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QProgressDialog>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QThread>
+#include <QVBoxLayout>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The progress dialog is repainted at most this often while tables fill (milliseconds).
+constexpr int kProgressInterval = 40;
+
+const char kItemStyle[] =
+    "QTableWidget::item{selection-background-color:rgb(23,165,230);selection-color: rgb(255,255,255);}";
+
+QSpinBox *rowBox(int minimum, int value, QWidget *parent)
+{
+    auto *box = new QSpinBox(parent);
+    box->setRange(minimum, kMaxImportRowNumber);
+    box->setValue(value);
+    return box;
+}
+
+} // namespace
+
+void RowRangeDelegate::setRange(int first, int last, int title, int rowCount)
+{
+    if (last == 0)
+        last = rowCount;
+    if (last != 0 && last < first)
+        std::swap(first, last);
+    m_first = first;
+    m_last = last;
+    m_title = title;
+}
+
+QColor RowRangeDelegate::rowColour(int row) const
+{
+    const int r = row + 1;
+    if (r == m_title)
+        return titleColour();
+    if (r >= m_first && r <= m_last)
+        return dataColour();
+    return QColor();
+}
+
+void RowRangeDelegate::initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const
+{
+    QStyledItemDelegate::initStyleOption(option, index);
+    const QColor colour = rowColour(index.row());
+    if (colour.isValid())
+        option->backgroundBrush = colour;
+}
+
+DataDefinePage::DataDefinePage(ImportWizard *wizard)
+    : QWizardPage(wizard), m_firstLabel(new QLabel(u"首行"_s, this)), m_firstBox(rowBox(1, 2, this)),
+      m_lastLabel(new QLabel(u"末行"_s, this)), m_lastBox(rowBox(0, 0, this)),
+      m_titleLabel(new QLabel(u"标题行"_s, this)), m_titleBox(rowBox(1, 1, this)),
+      m_tabs(new QTabWidget(this)), m_wizard(wizard), m_warnings(new QLabel(this))
+{
+    setTitle(u"数据范围"_s);
+    setSubTitle(u"您可以设定数据源的有效范围。"_s);
+    auto *row = new QHBoxLayout;
+    row->setSpacing(7);
+    row->addWidget(m_firstLabel);
+    row->addWidget(m_firstBox);
+    row->addWidget(m_lastLabel);
+    row->addWidget(m_lastBox);
+    row->addWidget(m_titleLabel);
+    row->addWidget(m_titleBox);
+    row->addStretch();
+    m_warnings->setWordWrap(true);
+    m_warnings->setStyleSheet(u"color:rgb(200,0,0);"_s);
+    m_warnings->hide();
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(row);
+    layout->addWidget(m_warnings);
+    layout->addWidget(m_tabs, 10);
+
+    connect(m_firstBox, &QSpinBox::valueChanged, this, &DataDefinePage::firstChanged);
+    connect(m_lastBox, &QSpinBox::valueChanged, this, &DataDefinePage::lastChanged);
+    connect(m_titleBox, &QSpinBox::valueChanged, this, &DataDefinePage::titleChanged);
+}
+
+QColor DataDefinePage::rowColour(const PTableWidget *table, int row)
+{
+    const auto *delegate = qobject_cast<const RowRangeDelegate *>(table->itemDelegate());
+    return delegate ? delegate->rowColour(row) : QColor();
+}
+
+int DataDefinePage::nextId() const
+{
+    return ImportWizard::ContrastPageId;
+}
+
+void DataDefinePage::initializePage()
+{
+    int index = m_tabs->currentIndex();
+    if (!m_wizard->rangeReady()) {
+        m_first = m_wizard->firstRowNO();
+        m_last = m_wizard->lastRowNO();
+        m_title = m_wizard->titleRowNO();
+        index = m_wizard->sheetNO();
+        const QSignalBlocker b1(m_firstBox), b2(m_lastBox), b3(m_titleBox);
+        m_firstBox->setValue(m_first);
+        m_lastBox->setValue(m_last);
+        m_titleBox->setValue(m_title);
+    }
+    if (m_loadedFile == m_wizard->fileName()) {
+        if (!m_wizard->rangeReady() && index >= 0)
+            m_tabs->setCurrentIndex(index < m_tabs->count() ? index : 0);
+        recolour();
+        return;
+    }
+    m_loadedFile = m_wizard->fileName();
+    loadWorkbook();
+    // A saved setting's sheet that the workbook no longer has falls back to the first sheet.
+    if (index >= 0 && index < m_tabs->count())
+        m_tabs->setCurrentIndex(index);
+    else if (m_tabs->count() > 0)
+        m_tabs->setCurrentIndex(0);
+    recolour();
+    m_tabIndex = m_tabs->currentIndex();
+}
+
+void DataDefinePage::clearTabs()
+{
+    while (m_tabs->count() > 0) {
+        QWidget *table = m_tabs->widget(0);
+        m_tabs->removeTab(0);
+        if (table == m_wizard->sourceTable())
+            m_wizard->setSourceTable(nullptr);
+        delete table;
+    }
+}
+
+void DataDefinePage::loadWorkbook()
+{
+    m_warnings->hide();
+    QProgressDialog progress(u"正在打开Excel文件..."_s, u"取消"_s, 0, 100, this);
+    progress.setMinimumWidth(500);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(0);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    auto showProgress = [&](int value) {
+        progress.setValue(value);
+        m_progressReached = std::max(m_progressReached, value);
+    };
+    m_progressReached = 0;
+    showProgress(0);
+    clearTabs();
+
+    const QString path = m_loadedFile;
+    std::unique_ptr<Workbook> book = Workbook::create(path);
+    if (!book) {
+        qDebug("create excel object failed.");
+        progress.close();
+        importMessage(this, u"发生错误"_s, u"创建 Excel 存取对象失败，请向软件开发商咨询。"_s);
+        return;
+    }
+    m_holdsWorkbook = true;
+    // Reading takes seconds for a large sheet: it runs beside the event loop, which keeps the
+    // dialog painted. The reader cannot be interrupted; "取消" takes effect as soon as it returns.
+    std::atomic<bool> done = false;
+    bool loaded = false;
+    std::thread reader([&] {
+        loaded = book->load(path);
+        done = true;
+    });
+    int pulse = 0;
+    while (!done.load()) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(10);
+        pulse = (pulse + 1) % 90;
+        if (!progress.wasCanceled() && pulse % 3 == 0)
+            progress.setValue(1 + pulse / 10);
+    }
+    reader.join();
+    if (progress.wasCanceled()) {
+        book.reset();
+        m_holdsWorkbook = false;
+        return;
+    }
+    if (!loaded) {
+        qDebug("load excel file failed.");
+        const QString message = book->errorMessage();
+        book.reset();
+        m_holdsWorkbook = false;
+        progress.close();
+        importMessage(this, u"发生错误"_s,
+                      u"加载Excel错误，请检查Excel文件格式或联系软件开发商咨询："_s + message);
+        return;
+    }
+
+    showProgress(10);
+    QElapsedTimer clock;
+    clock.start();
+    const int sheets = book->sheetCount();
+    bool cancelled = false;
+    for (int i = 0; i < sheets && !cancelled; ++i) {
+        const Sheet *sheet = book->getSheet(i);
+        if (!sheet)
+            continue;
+        progress.setLabelText(u"正在提取工作表：【"_s + sheet->name() + u"】..."_s);
+        auto *table = new PTableWidget;
+        m_tabs->addTab(table, sheet->name());
+        table->setUpdatesEnabled(false);
+        table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        table->setSelectionBehavior(QAbstractItemView::SelectRows);
+        table->setSelectionMode(QAbstractItemView::SingleSelection);
+        table->setAlternatingRowColors(false);
+        table->setShowGrid(true);
+        table->horizontalHeader()->setMinimumHeight(30);
+        table->setStyleSheet(QString::fromLatin1(kItemStyle));
+        table->setItemDelegate(new RowRangeDelegate(table));
+
+        SheetTableFiller filler(*book, *sheet, table);
+        filler.prepare();
+        // Progress by row index, so that a sheet of one row and one of a hundred thousand both
+        // end at their share; the last sheet's last row reaches 100.
+        const double rows = std::max(1, filler.rowCount());
+        for (const int r : filler.storedRows()) {
+            if (progress.wasCanceled()) {
+                cancelled = true;
+                break;
+            }
+            filler.fillRow(r);
+            if (clock.elapsed() >= kProgressInterval) {
+                clock.restart();
+                showProgress(int((double(i) / sheets + (r + 1) / rows / sheets) * 90 + 10));
+            }
+        }
+        if (!cancelled) {
+            filler.finish();
+            table->setUpdatesEnabled(true);
+            showProgress(int(double(i + 1) / sheets * 90 + 10));
+        }
+    }
+    const QStringList warnings = book->loadWarnings();
+    book.reset();
+    m_holdsWorkbook = false;
+    if (cancelled) {
+        clearTabs();
+        return;
+    }
+    if (!warnings.isEmpty()) {
+        m_warnings->setText(warnings.join(u'\n'));
+        m_warnings->show();
+    }
+}
+
+void DataDefinePage::recolour()
+{
+    for (int i = 0; i < m_tabs->count(); ++i) {
+        auto *table = qobject_cast<PTableWidget *>(m_tabs->widget(i));
+        if (!table)
+            continue;
+        if (auto *delegate = qobject_cast<RowRangeDelegate *>(table->itemDelegate()))
+            delegate->setRange(m_first, m_last, m_title, table->rowCount());
+        table->viewport()->update();
+    }
+}
+
+void DataDefinePage::firstChanged(int value)
+{
+    m_first = value;
+    recolour();
+}
+
+void DataDefinePage::lastChanged(int value)
+{
+    m_last = value;
+    recolour();
+}
+
+void DataDefinePage::titleChanged(int value)
+{
+    m_title = value;
+    recolour();
+}
+
+void DataDefinePage::cleanupPage()
+{
+    m_wizard->setRangeReady(true);
+}
+
+bool DataDefinePage::validatePage()
+{
+    auto *table = qobject_cast<PTableWidget *>(m_tabs->currentWidget());
+    if (!table) {
+        importMessage(this, u"没有工资数据！"_s, u"对不起，不能继续，请仔细检查!"_s);
+        return false;
+    }
+    m_wizard->setSourceTable(table);
+    m_wizard->setFirstRowNO(m_first);
+    m_wizard->setLastRowNO(m_last);
+    m_wizard->setTitleRowNO(m_title);
+    m_wizard->setSheetNO(m_tabs->currentIndex());
+    m_wizard->setRangeReady(true);
+    table->setTitleRow(m_title);
+    m_tabIndex = m_tabs->currentIndex();
+    m_sheetName = m_tabs->tabText(m_tabIndex);
+    m_tabs->removeTab(m_tabIndex);
+    table->hide();
+    table->setParent(m_wizard);
+    return true;
+}
+
+void DataDefinePage::restoreTable(PTableWidget *table)
+{
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setSelectionMode(QAbstractItemView::SingleSelection);
+    table->setDragEnabled(false);
+    const int at = std::clamp(int(m_tabIndex), 0, m_tabs->count());
+    m_tabs->insertTab(at, table, m_sheetName);
+    m_tabs->setCurrentIndex(at);
+    table->show();
+}

@@ -1,0 +1,40 @@
+// Page 0 of the import wizard, "选择数据源": the workbook file and the saved setting to use.
+#pragma once
+
+#include <QWizardPage>
+
+class ImportWizard;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QToolButton;
+
+class DataSourcePage : public QWizardPage
+{
+    Q_OBJECT
+public:
+    DataSourcePage(int mode, ImportWizard *wizard);
+
+    QLineEdit *pathEdit() const { return m_path; }
+    QComboBox *settingBox() const { return m_settings; }
+
+    // Where the file dialog starts: "examples" beside the program, else in the working directory,
+    // else the working directory itself.
+    static QString startDirectory();
+    // The file dialog's filter.
+    static QString fileFilter();
+
+    int nextId() const override;
+    bool validatePage() override;
+
+public slots:
+    void selectSourceFile();
+
+private:
+    int m_mode;
+    ImportWizard *m_wizard;
+    QLabel *m_fileLabel;
+    QLineEdit *m_path;
+    QToolButton *m_browse;
+    QComboBox *m_settings;
+};

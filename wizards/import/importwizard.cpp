@@ -1,0 +1,135 @@
+#include "wizards/import/importwizard.h"
+
+#include "pages/batch/ptablewidget.h"
+#include "wizards/import/datacheckpage.h"
+#include "wizards/import/datacontrastpage.h"
+#include "wizards/import/datadefinepage.h"
+#include "wizards/import/datareadypage.h"
+#include "wizards/import/datasourcepage.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPixmap>
+
+using namespace Qt::StringLiterals;
+
+void importMessage(QWidget *parent, const QString &text, const QString &informative)
+{
+    QMessageBox box(QMessageBox::Warning, QApplication::applicationName(), text, QMessageBox::Ok, parent);
+    box.setInformativeText(informative);
+    box.setWindowFlags(box.windowFlags() | Qt::WindowStaysOnTopHint);
+    box.exec();
+}
+
+ImportWizard::ImportWizard(PTableWidget *targetTable, int mode, QWidget *parent)
+    : QWizard(parent), m_targetTable(targetTable), m_mode(mode)
+{
+    m_settings = m_settingsFile.read(mode);
+    m_settingsWarnings = m_settingsFile.warnings();
+
+    m_sourcePage = new DataSourcePage(mode, this);
+    m_definePage = new DataDefinePage(this);
+    m_contrastPage = new DataContrastPage(mode, this);
+    m_checkPage = new DataCheckPage(this);
+    m_readyPage = new DataReadyPage(mode, this);
+    setPage(SourcePageId, m_sourcePage);
+    setPage(DefinePageId, m_definePage);
+    setPage(ContrastPageId, m_contrastPage);
+    setPage(CheckPageId, m_checkPage);
+    setPage(ReadyPageId, m_readyPage);
+    setStartId(SourcePageId);
+
+    setWizardStyle(QWizard::ModernStyle);
+    setPixmap(QWizard::LogoPixmap, QPixmap(u":/img/logo"_s));
+    const QPixmap banner(u":/img/banner"_s);
+    if (!banner.isNull())
+        setPixmap(QWizard::BannerPixmap,
+                  banner.scaled(800, banner.height(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    setButtonText(QWizard::BackButton, u"上一步"_s);
+    setButtonText(QWizard::NextButton, u"下一步"_s);
+    setButtonText(QWizard::FinishButton, u"执行"_s);
+    setButtonText(QWizard::CancelButton, u"取消"_s);
+    setWindowTitle(u"导入工资表向导"_s);
+    setMinimumSize(800, 600);
+}
+
+ImportWizard::~ImportWizard() = default;
+
+void ImportWizard::setSourceTable(PTableWidget *table)
+{
+    m_sourceTable = table;
+    ++m_sourceGeneration;
+}
+
+void ImportWizard::restoreSourceTable()
+{
+    if (m_sourceTable)
+        m_definePage->restoreTable(m_sourceTable);
+}
+
+void ImportWizard::setImportColumns(const QStringList &formulas, const QStringList &names,
+                                    const QList<int> &ids)
+{
+    m_formulas = formulas;
+    m_targetNames = names;
+    m_targetIds = ids;
+}
+
+void ImportWizard::setSavedMapping(const QStringList &titles, const QList<int> &widths,
+                                   const QStringList &formulas)
+{
+    m_titles = titles;
+    m_widths = widths;
+    m_savedFormulas = formulas;
+}
+
+void ImportWizard::selectSetting(int index)
+{
+    if (index == m_lastSet)
+        return;
+    m_lastSet = index;
+    m_rangeReady = false;
+    m_sheetNO = 0;
+    m_firstRowNO = 2;
+    m_lastRowNO = 0;
+    m_titleRowNO = 1;
+    m_mappingReady = false;
+    m_titles.clear();
+    m_widths.clear();
+    m_savedFormulas.clear();
+    loadSetting(index);
+}
+
+void ImportWizard::loadSetting(int k)
+{
+    const ImportSetting *setting = m_settings.setting(k);
+    if (!setting)
+        return;
+    m_sheetNO = setting->sheetNO;
+    m_firstRowNO = setting->firstRowNO;
+    m_lastRowNO = setting->lastRowNO;
+    m_titleRowNO = setting->titleRowNO;
+    m_titles.clear();
+    m_widths.clear();
+    m_savedFormulas.clear();
+    for (const ImportSettingColumn &column : setting->columns) {
+        m_titles << column.title;
+        m_widths << column.width;
+        m_savedFormulas << column.formula;
+    }
+}
+
+bool ImportWizard::saveSetting(const QString &name)
+{
+    ImportSetting setting;
+    setting.name = name;
+    setting.sheetNO = m_sheetNO;
+    setting.firstRowNO = m_firstRowNO;
+    setting.lastRowNO = m_lastRowNO;
+    setting.titleRowNO = m_titleRowNO;
+    for (qsizetype i = 0; i < m_titles.size(); ++i)
+        setting.columns.append({m_titles[i], qint32(m_widths.value(i)), m_savedFormulas.value(i)});
+    const bool ok = m_settingsFile.save(m_mode, m_lastSet < 0 ? 0 : m_lastSet, m_importMode, setting);
+    m_saveError = ok ? QString() : m_settingsFile.errorString();
+    return ok;
+}
