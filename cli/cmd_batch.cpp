@@ -15,6 +15,7 @@
 #include "excel/workbook.h"
 #include "formula/formularewrite.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 
 #include <functional>
@@ -489,6 +490,10 @@ int runBatch(const QStringList &args)
             o.range.last = setting->lastRowNO;
     }
 
+    // LUMO_BATCH_TIMINGS=1 reports the time of each step on stderr, for the benchmark.
+    QElapsedTimer clock;
+    clock.start();
+    qint64 readDone = 0, computeDone = 0;
     const std::unique_ptr<Workbook> book = Workbook::create(o.in);
     if (!book->load(o.in))
         return fileError(QStringLiteral("无法读取工作簿 %1：%2").arg(o.in, book->errorMessage()));
@@ -508,6 +513,7 @@ int runBatch(const QStringList &args)
                                          "例如 --map '编码=A' --map '姓名=B'"));
 
     const SheetRecords source = readSheetRecords(*book, *sheet, sourceTitles(o.mode), formulas, o.range);
+    readDone = clock.nsecsElapsed();
     std::vector<CalcRecordInput> inputs;
     inputs.reserve(source.records.size());
     for (const SheetRecord &r : source.records)
@@ -531,6 +537,7 @@ int runBatch(const QStringList &args)
     bool written = false;
     const bool csv = suffixOf(o.out) == QLatin1String("csv");
     const auto write = [&](const ExportTable &base, const ExportTable &before, const ExportTable *after) {
+        computeDone = clock.nsecsElapsed();
         request.base = &base;
         request.before = &before;
         request.after = after;
@@ -613,6 +620,11 @@ int runBatch(const QStringList &args)
     }
     if (!written)
         return fileError(error);
+    if (qEnvironmentVariableIntValue("LUMO_BATCH_TIMINGS") == 1)
+        printErr(QStringLiteral("timings read %1 compute %2 write %3\n")
+                     .arg(readDone / 1e9, 0, 'f', 3)
+                     .arg((computeDone - readDone) / 1e9, 0, 'f', 3)
+                     .arg((clock.nsecsElapsed() - computeDone) / 1e9, 0, 'f', 3));
 
     if (o.json) {
         JsonWriter w;
