@@ -1,8 +1,8 @@
 // lumo-cli batch on a generated 100,000-row × 6-column salary sheet (.xlsx): calc to .xlsx with
 // and without process texts, plan --method balanced --months 12, and apportion. For each run the
 // wall time, the peak memory of the lumo-cli process and its own split between reading,
-// computing and writing (LUMO_BATCH_TIMINGS). Reports only; the path of lumo-cli is the first
-// argument (the build passes it), the row count the optional second.
+// computing and writing (LUMO_BATCH_TIMINGS). Reports only; it runs the lumo-cli of its own build,
+// and takes the row count as an optional argument.
 #include "excel/workbook.h"
 
 #include <QElapsedTimer>
@@ -16,6 +16,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -99,12 +100,8 @@ Run runCli(const char *cli, const std::vector<std::string> &args, const QString 
 
 int main(int argc, char **argv)
 {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: bench_cli_batch LUMO_CLI [ROWS]\n");
-        return 2;
-    }
-    const char *cli = argv[1];
-    const int rows = argc > 2 ? std::atoi(argv[2]) : 100000;
+    const char *cli = LUMO_CLI_PATH;
+    const int rows = argc > 1 ? std::max(1, std::atoi(argv[1])) : 100000;
     QTemporaryDir dir;
     const QString in = dir.filePath(QStringLiteral("salary.xlsx"));
     QElapsedTimer timer;
