@@ -3,6 +3,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <functional>
+
 namespace {
 
 bool looksLikeFormula(const QString &text)
@@ -51,12 +53,21 @@ void appendRow(QString &out, const SheetRow &row, int columns)
     out += QStringLiteral("\r\n");
 }
 
-} // namespace
-
-QByteArray sheetLayoutCsv(const SheetLayout &layout)
+// Hands the file's bytes to `out` in pieces of about a megabyte, so a large sheet is never held
+// as one text.
+bool forEachCsvPiece(const SheetLayout &layout, const std::function<bool(const QByteArray &)> &out)
 {
+    if (!out(QByteArray("\xEF\xBB\xBF")))
+        return false;
     const int columns = std::max(1, layout.columnCount());
     QString text;
+    const auto flush = [&](bool last) {
+        if (text.size() < (1 << 19) && !last)
+            return true;
+        const bool ok = out(text.toUtf8());
+        text.clear();
+        return ok;
+    };
     if (!layout.title.isEmpty()) {
         SheetRow title;
         SheetCell cell;
@@ -67,9 +78,24 @@ QByteArray sheetLayoutCsv(const SheetLayout &layout)
     }
     for (const SheetRow &row : layout.headings)
         appendRow(text, row, columns);
-    for (const SheetRow &row : layout.rows)
+    for (const SheetRow &row : layout.rows) {
         appendRow(text, row, columns);
-    return QByteArray("\xEF\xBB\xBF") + text.toUtf8();
+        if (!flush(false))
+            return false;
+    }
+    return flush(true);
+}
+
+} // namespace
+
+QByteArray sheetLayoutCsv(const SheetLayout &layout)
+{
+    QByteArray bytes;
+    forEachCsvPiece(layout, [&](const QByteArray &piece) {
+        bytes += piece;
+        return true;
+    });
+    return bytes;
 }
 
 bool writeSheetCsv(const SheetLayout &layout, const QString &fileName, QString *error)
@@ -88,8 +114,9 @@ bool writeSheetCsv(const SheetLayout &layout, const QString &fileName, QString *
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
         return fail(QStringLiteral("无法写入文件“%1”：%2").arg(fileName, file.errorString()));
-    const QByteArray bytes = sheetLayoutCsv(layout);
-    if (file.write(bytes) != bytes.size() || !file.commit())
+    const bool written =
+        forEachCsvPiece(layout, [&](const QByteArray &piece) { return file.write(piece) == piece.size(); });
+    if (!written || !file.commit())
         return fail(QStringLiteral("无法写入文件“%1”：%2").arg(fileName, file.errorString()));
     return true;
 }

@@ -493,8 +493,8 @@ int runBatch(const QStringList &args)
     // LUMO_BATCH_TIMINGS=1 reports the time of each step on stderr, for the benchmark.
     QElapsedTimer clock;
     clock.start();
-    qint64 readDone = 0, computeDone = 0;
-    const std::unique_ptr<Workbook> book = Workbook::create(o.in);
+    qint64 readDone = 0, computeDone = 0, layoutDone = 0;
+    std::unique_ptr<Workbook> book = Workbook::create(o.in);
     if (!book->load(o.in))
         return fileError(QStringLiteral("无法读取工作簿 %1：%2").arg(o.in, book->errorMessage()));
     for (const QString &warning : book->loadWarnings())
@@ -512,7 +512,8 @@ int runBatch(const QStringList &args)
         return usageError(QStringLiteral("没有【编码】和【姓名】列，不能执行导入！请用 --map 指定，"
                                          "例如 --map '编码=A' --map '姓名=B'"));
 
-    const SheetRecords source = readSheetRecords(*book, *sheet, sourceTitles(o.mode), formulas, o.range);
+    SheetRecords source = readSheetRecords(*book, *sheet, sourceTitles(o.mode), formulas, o.range);
+    book.reset(); // the records hold all that is needed of the sheet
     readDone = clock.nsecsElapsed();
     std::vector<CalcRecordInput> inputs;
     inputs.reserve(source.records.size());
@@ -536,17 +537,24 @@ int runBatch(const QStringList &args)
     QString completion;
     bool written = false;
     const bool csv = suffixOf(o.out) == QLatin1String("csv");
-    const auto write = [&](const ExportTable &base, const ExportTable &before, const ExportTable *after) {
+    // Once the sheet's layout holds every text, the records and results go, so a large sheet is not
+    // held three times (records, layout, workbook) while it is written.
+    const auto write = [&](const ExportTable &base, const ExportTable &before, const ExportTable *after,
+                           const std::function<void()> &release) {
         computeDone = clock.nsecsElapsed();
         request.base = &base;
         request.before = &before;
         request.after = after;
         const SheetLayout layout = buildExportLayout(request);
+        layoutDone = clock.nsecsElapsed();
+        source.records.clear();
+        release();
         written = csv ? writeSheetCsv(layout, o.out, &error) : writeSheetLayout(layout, o.out, &error);
     };
 
     if (o.mode == BatchCalcPage) {
-        const std::vector<Salary> records = runCalcRecords(inputs, o.threshold);
+        std::vector<Salary> records = runCalcRecords(inputs, o.threshold);
+        inputs = {};
         CalcResultTotals sums;
         for (const Salary &s : records)
             sums.add(s);
@@ -561,12 +569,13 @@ int runBatch(const QStringList &args)
                 putTexts(cells, sums.texts(), process);
             }
         });
-        write(baseTable(source, rows), before, nullptr);
         totals = calcRunTotals(records);
+        write(baseTable(source, rows), before, nullptr, [&] { records.clear(); });
         completion = calcCompletionMessage(n, int(source.unreadable.size()));
     } else if (o.mode == BatchPlanPage) {
-        const PlanRun run =
+        PlanRun run =
             runPlanRecords(inputs, o.threshold, o.goal == 0 ? RaiseNet : LowerCost, o.balanced, o.months);
+        inputs = {};
         PlanResultTotals sums;
         for (int i = 0; i < n; ++i)
             sums.add(run.records[size_t(i)], *run.results[size_t(i)]);
@@ -590,11 +599,15 @@ int runBatch(const QStringList &args)
             });
         };
         const RowTable before = table(false), after = table(true);
-        write(baseTable(source, rows), before, &after);
         totals = run.totals;
+        write(baseTable(source, rows), before, &after, [&] {
+            run.records.clear();
+            run.results.clear();
+        });
         completion = planCompletionMessage(n, int(source.unreadable.size()));
     } else {
-        const ApportionRun run = runApportionRecords(inputs, o.threshold, o.months);
+        ApportionRun run = runApportionRecords(inputs, o.threshold, o.months);
+        inputs = {};
         ApportionTotals sums;
         for (const ApportionedRow &row : run.rows)
             sums.add(row);
@@ -614,17 +627,18 @@ int runBatch(const QStringList &args)
             });
         };
         const RowTable before = table(false), after = table(true);
-        write(baseTable(source, rows), before, &after);
         totals = run.totals;
+        write(baseTable(source, rows), before, &after, [&] { run.rows.clear(); });
         completion = apportionCompletionMessage(n, int(source.unreadable.size()));
     }
     if (!written)
         return fileError(error);
     if (qEnvironmentVariableIntValue("LUMO_BATCH_TIMINGS") == 1)
-        printErr(QStringLiteral("timings read %1 compute %2 write %3\n")
+        printErr(QStringLiteral("timings read %1 compute %2 write %3 (layout %4)\n")
                      .arg(readDone / 1e9, 0, 'f', 3)
                      .arg((computeDone - readDone) / 1e9, 0, 'f', 3)
-                     .arg((clock.nsecsElapsed() - computeDone) / 1e9, 0, 'f', 3));
+                     .arg((clock.nsecsElapsed() - computeDone) / 1e9, 0, 'f', 3)
+                     .arg((layoutDone - computeDone) / 1e9, 0, 'f', 3));
 
     if (o.json) {
         JsonWriter w;
