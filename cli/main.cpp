@@ -20,6 +20,7 @@ const Command kCommands[] = {
     {"inverse", runInverse, "年薪反算：由税后或税前年收入求应发工资与奖金"},
     {"year", runYear, "按 2019 年起施行的规定：逐月累计预扣、年终奖金计税与年度汇算"},
     {"apportion", runApportion, "奖金分摊：把一次性奖金分摊到多个月"},
+    {"batch", runBatch, "批量：读取工资表，逐行计算、筹划或分摊，写出结果工作簿"},
     {"sheet", runSheet, "读写 Excel 工作簿（dump / convert）"},
     {"eval", runEval, "计算一个导入公式表达式"},
 };

@@ -1,0 +1,139 @@
+#include "batch/batchrun.h"
+
+#include "batch/batchcalc.h"
+#include "engine/ratetable.h"
+#include "engine/taxengine.h"
+
+#include <QThread>
+
+#include <algorithm>
+#include <thread>
+
+std::vector<RunSlice> runSlices(qsizetype count, int threads)
+{
+    std::vector<RunSlice> slices;
+    if (count <= 0)
+        return slices;
+    if (threads <= 0)
+        threads = std::max(1, QThread::idealThreadCount());
+    const qsizetype n = std::min<qsizetype>(threads, count);
+    const qsizetype chunk = count / n;
+    const qsizetype extra = count % n;
+    qsizetype first = 0;
+    for (qsizetype k = 0; k < n; ++k) {
+        const qsizetype size = chunk + (k < extra ? 1 : 0);
+        slices.push_back({first, first + size});
+        first += size;
+    }
+    return slices;
+}
+
+void runOnEveryCore(qsizetype count, Amount threshold,
+                    const std::function<void(const TaxEngine &, qsizetype, qsizetype)> &work, int threads)
+{
+    const std::vector<RunSlice> slices = runSlices(count, threads);
+    if (slices.empty())
+        return;
+    // The rate table is shared read-only by the engines; it must exist before they start.
+    ensureRateTable();
+    const TaxEngine first(static_cast<qint32>(threshold));
+    std::vector<std::thread> others;
+    others.reserve(slices.size() - 1);
+    for (size_t k = 1; k < slices.size(); ++k) {
+        others.emplace_back([&work, threshold, slice = slices[k]] {
+            const TaxEngine engine(static_cast<qint32>(threshold));
+            work(engine, slice.first, slice.last);
+        });
+    }
+    work(first, slices.front().first, slices.front().last);
+    for (std::thread &t : others)
+        t.join();
+}
+
+std::vector<Salary> runCalcRecords(const std::vector<CalcRecordInput> &inputs, Amount threshold, int threads)
+{
+    std::vector<Salary> records(inputs.size());
+    runOnEveryCore(
+        qsizetype(inputs.size()), threshold,
+        [&](const TaxEngine &engine, qsizetype first, qsizetype last) {
+            for (qsizetype i = first; i < last; ++i) {
+                const CalcRecordInput &in = inputs[size_t(i)];
+                Salary &record = records[size_t(i)];
+                setCalcInputs(record, in.monthlyGross, in.insurance, in.bonus, in.annuity);
+                engine.calculate(record);
+            }
+        },
+        threads);
+    return records;
+}
+
+RunTotals calcRunTotals(const std::vector<Salary> &records)
+{
+    RunTotals t;
+    for (const Salary &s : records) {
+        t.taxBefore += s.taxTotal;
+        t.netBefore += s.netTotal;
+    }
+    t.taxAfter = t.taxBefore;
+    t.netAfter = t.netBefore;
+    return t;
+}
+
+PlanRun runPlanRecords(const std::vector<CalcRecordInput> &inputs, Amount threshold, PlanGoal goal,
+                       bool balanced, int months, int threads)
+{
+    PlanRun run;
+    run.records.resize(inputs.size());
+    run.results.resize(inputs.size());
+    const int m = planRecordMonths(balanced, months);
+    const QString label = planMethodLabel(goal, balanced, months);
+    runOnEveryCore(
+        qsizetype(inputs.size()), threshold,
+        [&](const TaxEngine &engine, qsizetype first, qsizetype last) {
+            for (qsizetype i = first; i < last; ++i) {
+                const CalcRecordInput &in = inputs[size_t(i)];
+                Salary &record = run.records[size_t(i)];
+                setPlanInputs(record, in.monthlyGross, in.insurance, in.bonus, m);
+                run.results[size_t(i)] = planBatchRecord(engine, record, goal, balanced, m, label);
+            }
+        },
+        threads);
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        const Salary &before = run.records[i];
+        const PlanResult &after = *run.results[i];
+        run.totals.taxBefore += before.taxTotal;
+        run.totals.netBefore += before.netTotal;
+        run.totals.taxAfter += after.taxTotal;
+        run.totals.netAfter += after.netTotal;
+        run.totals.taxDecrease += after.taxDecrease;
+        run.totals.costDecrease += after.costDecrease;
+        run.totals.netIncrease += after.netIncrease;
+    }
+    return run;
+}
+
+ApportionRun runApportionRecords(const std::vector<CalcRecordInput> &inputs, Amount threshold, int months,
+                                 int threads)
+{
+    ApportionRun run;
+    run.rows.resize(inputs.size());
+    runOnEveryCore(
+        qsizetype(inputs.size()), threshold,
+        [&](const TaxEngine &engine, qsizetype first, qsizetype last) {
+            for (qsizetype i = first; i < last; ++i) {
+                const CalcRecordInput &in = inputs[size_t(i)];
+                run.rows[size_t(i)] =
+                    apportionBatchRow(engine, in.monthlyGross, in.insurance, in.bonus, months);
+            }
+        },
+        threads);
+    for (const ApportionedRow &row : run.rows) {
+        run.totals.taxBefore += row.result.taxBefore;
+        run.totals.netBefore += row.result.netBefore;
+        run.totals.taxAfter += row.result.taxAfter;
+        run.totals.netAfter += row.result.netAfter;
+        run.totals.taxDecrease += row.result.taxDecrease;
+        run.totals.netIncrease += row.result.netIncrease;
+    }
+    return run;
+}

@@ -1,0 +1,76 @@
+// Running a batch of records on every core: the records are cut into one contiguous slice per
+// thread, each thread calculates its slice with a TaxEngine of its own, and the results stay in
+// the order of the input. No record is touched by two threads and nothing else is shared, except
+// the rate table, which is built before the first thread starts. QtCore only.
+#pragma once
+
+#include "batch/batchapportion.h"
+#include "batch/batchplan.h"
+#include "engine/amount.h"
+#include "engine/salary.h"
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class TaxEngine;
+
+// The slices [first, last) of `count` records for `threads` threads (0: as many as the machine
+// has cores): equal slices, the remainder spread over the first ones, never an empty slice, never
+// more slices than records.
+struct RunSlice
+{
+    qsizetype first = 0;
+    qsizetype last = 0;
+    bool operator==(const RunSlice &) const = default;
+};
+std::vector<RunSlice> runSlices(qsizetype count, int threads = 0);
+
+// Calls work(engine, first, last) once per slice of `count` records, each on its own thread with
+// its own TaxEngine for `threshold`, and returns when every slice is done. One slice runs on the
+// calling thread. `work` must only write to the records of its own slice.
+void runOnEveryCore(qsizetype count, Amount threshold,
+                    const std::function<void(const TaxEngine &, qsizetype, qsizetype)> &work,
+                    int threads = 0);
+
+// The inputs of one batch tax calculation record (setCalcInputs), in fen.
+struct CalcRecordInput
+{
+    Amount monthlyGross = 0;
+    Amount insurance = 0;
+    Amount bonus = 0;
+    Amount annuity = 0;
+};
+
+// Every record calculated, results in input order.
+std::vector<Salary> runCalcRecords(const std::vector<CalcRecordInput> &inputs, Amount threshold,
+                                   int threads = 0);
+
+// The sums a batch summary reports: tax and net pay before and after (equal for a plain
+// calculation), the employer cost change and the three differences of planning.
+struct RunTotals
+{
+    Amount taxBefore = 0, netBefore = 0, taxAfter = 0, netAfter = 0;
+    Amount taxDecrease = 0, costDecrease = 0, netIncrease = 0;
+};
+RunTotals calcRunTotals(const std::vector<Salary> &records);
+
+// Batch planning: each record (monthly wage for the method's months, bonus) is planned as the
+// planning page plans it; records[i] is the calculated input, results[i] what the page shows.
+struct PlanRun
+{
+    std::vector<Salary> records;
+    std::vector<std::unique_ptr<PlanResult>> results;
+    RunTotals totals;
+};
+PlanRun runPlanRecords(const std::vector<CalcRecordInput> &inputs, Amount threshold, PlanGoal goal,
+                       bool balanced, int months, int threads = 0);
+
+// Batch apportionment of each record's (non-annual) bonus over `months` months.
+struct ApportionRun
+{
+    std::vector<ApportionedRow> rows;
+    RunTotals totals;
+};
+ApportionRun runApportionRecords(const std::vector<CalcRecordInput> &inputs, Amount threshold, int months,
+                                 int threads = 0);

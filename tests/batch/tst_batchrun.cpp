@@ -1,0 +1,174 @@
+// Batch runs on every core: the slices cover every record exactly once, and whatever the number
+// of threads, every record comes out as the same calculation done alone, in input order.
+#include "batch/batchrun.h"
+#include "engine/taxengine.h"
+
+#include <QTest>
+
+#include <random>
+
+class TestBatchRun : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void slices_data();
+    void slices();
+    void calcMatchesOneByOne_data();
+    void calcMatchesOneByOne();
+    void planMatchesOneByOne_data();
+    void planMatchesOneByOne();
+    void apportionMatchesOneByOne();
+    void nothingToRun();
+};
+
+namespace {
+
+std::vector<CalcRecordInput> sampleInputs(int count)
+{
+    std::mt19937 random(7);
+    std::uniform_int_distribution<qint64> wage(0, 8'000'000), insurance(0, 300'000), bonus(0, 20'000'000),
+        annuity(0, 200'000);
+    std::vector<CalcRecordInput> inputs;
+    for (int i = 0; i < count; ++i)
+        inputs.push_back({wage(random), insurance(random), bonus(random), i % 3 ? annuity(random) : 0});
+    return inputs;
+}
+
+} // namespace
+
+void TestBatchRun::slices_data()
+{
+    QTest::addColumn<qint64>("count");
+    QTest::addColumn<int>("threads");
+    QTest::addColumn<QList<qint64>>("sizes");
+    QTest::newRow("even split") << qint64(10) << 2 << QList<qint64>{5, 5};
+    QTest::newRow("remainder to the first slices") << qint64(11) << 3 << QList<qint64>{4, 4, 3};
+    QTest::newRow("fewer records than threads") << qint64(2) << 8 << QList<qint64>{1, 1};
+    QTest::newRow("one record") << qint64(1) << 4 << QList<qint64>{1};
+    QTest::newRow("no records") << qint64(0) << 4 << QList<qint64>{};
+    QTest::newRow("negative count") << qint64(-3) << 4 << QList<qint64>{};
+}
+
+void TestBatchRun::slices()
+{
+    QFETCH(qint64, count);
+    QFETCH(int, threads);
+    QFETCH(QList<qint64>, sizes);
+    const std::vector<RunSlice> slices = runSlices(count, threads);
+    QCOMPARE(qsizetype(slices.size()), sizes.size());
+    qsizetype next = 0;
+    for (size_t k = 0; k < slices.size(); ++k) {
+        QCOMPARE(slices[k].first, next);
+        QCOMPARE(slices[k].last - slices[k].first, sizes[qsizetype(k)]);
+        next = slices[k].last;
+    }
+    if (!slices.empty())
+        QCOMPARE(next, count);
+    // Without a thread count the machine's cores decide, still covering every record.
+    const std::vector<RunSlice> automatic = runSlices(1000);
+    QVERIFY(!automatic.empty());
+    QCOMPARE(automatic.back().last, qsizetype(1000));
+}
+
+void TestBatchRun::calcMatchesOneByOne_data()
+{
+    QTest::addColumn<int>("threads");
+    QTest::addColumn<int>("threshold");
+    QTest::newRow("one thread") << 1 << int(kThresholdLocal);
+    QTest::newRow("three threads, foreign staff") << 3 << int(kThresholdForeign);
+    QTest::newRow("more threads than cores") << 16 << int(kThresholdLocal);
+}
+
+void TestBatchRun::calcMatchesOneByOne()
+{
+    QFETCH(int, threads);
+    QFETCH(int, threshold);
+    const std::vector<CalcRecordInput> inputs = sampleInputs(257);
+    const std::vector<Salary> records = runCalcRecords(inputs, threshold, threads);
+    QCOMPARE(records.size(), inputs.size());
+    const TaxEngine engine(threshold);
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        Salary alone;
+        setCalcInputs(alone, inputs[i].monthlyGross, inputs[i].insurance, inputs[i].bonus, inputs[i].annuity);
+        engine.calculate(alone);
+        QCOMPARE(records[i].taxTotal, alone.taxTotal);
+        QCOMPARE(records[i].netTotal, alone.netTotal);
+        QCOMPARE(records[i].processText, alone.processText);
+    }
+    const RunTotals totals = calcRunTotals(records);
+    Amount tax = 0;
+    for (const Salary &s : records)
+        tax += s.taxTotal;
+    QCOMPARE(totals.taxAfter, tax);
+    QCOMPARE(totals.taxBefore, tax);
+}
+
+void TestBatchRun::planMatchesOneByOne_data()
+{
+    QTest::addColumn<int>("goal");
+    QTest::addColumn<bool>("balanced");
+    QTest::addColumn<int>("months");
+    QTest::newRow("raise net, bonus only") << int(RaiseNet) << false << 6;
+    QTest::newRow("lower cost, balanced over 12") << int(LowerCost) << true << 12;
+}
+
+void TestBatchRun::planMatchesOneByOne()
+{
+    QFETCH(int, goal);
+    QFETCH(bool, balanced);
+    QFETCH(int, months);
+    const std::vector<CalcRecordInput> inputs = sampleInputs(61);
+    const PlanRun run = runPlanRecords(inputs, kThresholdLocal, PlanGoal(goal), balanced, months, 4);
+    QCOMPARE(run.results.size(), inputs.size());
+    const TaxEngine engine(kThresholdLocal);
+    const int m = planRecordMonths(balanced, months);
+    const QString label = planMethodLabel(PlanGoal(goal), balanced, months);
+    Amount netIncrease = 0, costDecrease = 0;
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        Salary record;
+        setPlanInputs(record, inputs[i].monthlyGross, inputs[i].insurance, inputs[i].bonus, m);
+        const std::unique_ptr<PlanResult> alone =
+            planBatchRecord(engine, record, PlanGoal(goal), balanced, m, label);
+        QCOMPARE(run.records[i].taxTotal, record.taxTotal);
+        QCOMPARE(run.results[i]->taxTotal, alone->taxTotal);
+        QCOMPARE(run.results[i]->netIncrease, alone->netIncrease);
+        QCOMPARE(run.results[i]->costDecrease, alone->costDecrease);
+        QCOMPARE(run.results[i]->processText, alone->processText);
+        netIncrease += alone->netIncrease;
+        costDecrease += alone->costDecrease;
+    }
+    QCOMPARE(run.totals.netIncrease, netIncrease);
+    QCOMPARE(run.totals.costDecrease, costDecrease);
+}
+
+void TestBatchRun::apportionMatchesOneByOne()
+{
+    const std::vector<CalcRecordInput> inputs = sampleInputs(40);
+    const ApportionRun run = runApportionRecords(inputs, kThresholdLocal, 4, 3);
+    QCOMPARE(run.rows.size(), inputs.size());
+    const TaxEngine engine(kThresholdLocal);
+    Amount taxDecrease = 0;
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        const ApportionedRow alone =
+            apportionBatchRow(engine, inputs[i].monthlyGross, inputs[i].insurance, inputs[i].bonus, 4);
+        QCOMPARE(run.rows[i].result.taxAfter, alone.result.taxAfter);
+        QCOMPARE(run.rows[i].result.netIncrease, alone.result.netIncrease);
+        taxDecrease += alone.result.taxDecrease;
+    }
+    QCOMPARE(run.totals.taxDecrease, taxDecrease);
+    QCOMPARE(run.totals.costDecrease, Amount(0));
+}
+
+void TestBatchRun::nothingToRun()
+{
+    QVERIFY(runCalcRecords({}, kThresholdLocal).empty());
+    QVERIFY(runPlanRecords({}, kThresholdLocal, RaiseNet, false, 6).results.empty());
+    QVERIFY(runApportionRecords({}, kThresholdLocal, 3).rows.empty());
+    int calls = 0;
+    runOnEveryCore(0, kThresholdLocal, [&](const TaxEngine &, qsizetype, qsizetype) { ++calls; });
+    QCOMPARE(calls, 0);
+}
+
+QTEST_GUILESS_MAIN(TestBatchRun)
+#include "tst_batchrun.moc"
