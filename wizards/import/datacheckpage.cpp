@@ -33,7 +33,7 @@ int copiedColumn(const FormulaTokens &tokens)
 
 DataCheckPage::DataCheckPage(ImportWizard *wizard)
     : QWizardPage(wizard), m_warning(new QLabel(u"没有【编码】和【姓名】列，不能执行导入！"_s, this)),
-      m_preview(new PTableWidget(this)), m_wizard(wizard)
+      m_preview(new PTableWidget(this)), m_cutNote(new QLabel(this)), m_wizard(wizard)
 {
     setTitle(u"预览导入数据"_s);
     setSubTitle(
@@ -43,8 +43,11 @@ DataCheckPage::DataCheckPage(ImportWizard *wizard)
     m_warning->hide();
     m_preview->setStyleSheet(QString::fromLatin1(kItemStyle));
     m_preview->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_cutNote->setStyleSheet(u"color:rgb(200,0,0);"_s);
+    m_cutNote->hide();
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_warning);
+    layout->addWidget(m_cutNote);
     layout->addWidget(m_preview, 10);
 }
 
@@ -69,7 +72,13 @@ void DataCheckPage::initializePage()
     // make a billion empty rows.
     l = std::min(l, sourceRows);
     f = std::max(f, 1);
-    const int rows = std::max(0, l - f + 1);
+    // Every preview cell is an item: a setting of a thousand columns over a million rows is cut
+    // to the rows the limit allows, and said so.
+    const qint64 columns = std::max<qint64>(1, names.size());
+    const int rows = int(std::min<qint64>(std::max(0, l - f + 1), m_cellLimit / columns));
+    m_cutNote->setVisible(rows < l - f + 1);
+    m_cutNote->setText(u"预览的行列过多，只计算了前 %1 行。"_s.arg(rows));
+    l = f + rows - 1;
 
     const QList<int> ids = m_wizard->targetIds();
     m_noCodeName = !ids.contains(0) && !ids.contains(1);

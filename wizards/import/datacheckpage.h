@@ -18,6 +18,10 @@ public:
     PTableWidget *previewTable() const { return m_preview; }
     bool noCodeName() const { return m_noCodeName; }
     QLabel *warningLabel() const { return m_warning; }
+    // At most this many cells are computed (rows are cut); five million by default, a hundred
+    // thousand rows of fifty columns.
+    qint64 cellLimit() const { return m_cellLimit; }
+    void setCellLimit(qint64 cells) { m_cellLimit = cells; }
 
     void initializePage() override;
     bool validatePage() override;
@@ -26,6 +30,8 @@ public:
 private:
     QLabel *m_warning;
     PTableWidget *m_preview;
+    QLabel *m_cutNote;
     bool m_noCodeName = true;
+    qint64 m_cellLimit = 5'000'000;
     ImportWizard *m_wizard;
 };

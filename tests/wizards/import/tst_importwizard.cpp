@@ -164,6 +164,7 @@ private slots:
     void previewRange_data();
     void previewRange();
     void noCodeNameIsRefused();
+    void previewIsBounded();
     void rowsWithoutCodeAndNameAreSkipped();
     void overwriteAndAppend();
     void modesImportIntoTheirOwnLayout_data();
@@ -688,6 +689,22 @@ void TestImportWizard::previewRange()
         QCOMPARE(cellText(run.preview(), r, 3), u"%1.00"_s.arg(codes.back().toInt() * 100));
     }
     QTEST(codes, "codes");
+}
+
+void TestImportWizard::previewIsBounded()
+{
+    Run run;
+    QVERIFY(run.toRange(examplePath(u"xlsx"_s), 1));
+    QVERIFY(run.toMapping());
+    run.wizard.checkPage()->setCellLimit(70); // ten rows of the setting's seven columns
+    QVERIFY(run.toCheck());
+    QCOMPARE(run.preview()->rowCount(), 10);
+    QCOMPARE(cellText(run.preview(), 9, 0), u"1010"_s);
+    bool told = false;
+    for (const QLabel *label : run.wizard.checkPage()->findChildren<QLabel *>())
+        told = told ||
+               (label->isVisibleTo(run.wizard.checkPage()) && label->text().contains(u"只计算了前 10 行"_s));
+    QVERIFY(told);
 }
 
 void TestImportWizard::noCodeNameIsRefused()
