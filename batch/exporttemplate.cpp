@@ -415,7 +415,8 @@ SheetLayout buildExportLayout(const ExportRequest &request)
     const int scope =
         request.mode == BatchCalcPage ? int(ScopeBefore) : normalizedExportScope(request.mode, request.scope);
     const LayoutBuilder builder(request, columns);
-    // Planning tables hold one row before their totals that is not a person's.
+    // Planning tables end in two totals rows: the effective people's, then everyone's; only
+    // everyone's is exported.
     const bool skipBeforeTotals = request.mode == BatchPlanPage;
 
     if (scope == ScopeBefore || scope == ScopeAfter) {

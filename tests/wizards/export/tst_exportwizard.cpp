@@ -64,6 +64,7 @@ private slots:
     void xlsTooBigRefused();
     void templateSaved_data();
     void templateSaved();
+    void templateSaveFailureShown();
     void batchPageExports();
 
 private:
@@ -827,6 +828,28 @@ void TestExportWizard::templateSaved()
     QCOMPARE(again.wizard.columns(), chosen);
     QCOMPARE(again.wizard.exportScope(), int(ScopeBefore));
     QCOMPARE(again.wizard.settingPage()->scopeButtons()->checkedId(), int(ScopeBefore));
+}
+
+void TestExportWizard::templateSaveFailureShown()
+{
+    const QByteArray settings = "[exportSet0]\nlastSet=1\n";
+    writeFile(exportSettingsFileName(), settings);
+    QVERIFY(QFile::setPermissions(exportSettingsFileName(), QFile::ReadOwner));
+    PageTables tables(0, 1);
+    Run run(tables, 0);
+    const QString path = m_dir->filePath(u"done.xlsx"_s);
+    QVERIFY(run.toReadyPage(path, 1, QString()));
+    run.wizard.readyPage()->saveBox()->setChecked(true);
+    run.wizard.readyPage()->nameEdit()->setText(u"月报"_s);
+    MessageCatcher catcher;
+    // The export itself succeeded: the wizard closes, and says the template was not kept.
+    QVERIFY(run.wizard.validateCurrentPage());
+    const QStringList messages = catcher.takeAll();
+    QCOMPARE(messages.size(), 2);
+    QVERIFY(messages[0].startsWith(u"导出成功"_s));
+    QVERIFY2(messages[1].startsWith(u"导出设定未保存 / "_s), qPrintable(messages[1]));
+    QVERIFY(QFile::exists(path));
+    QCOMPARE(readAll(exportSettingsFileName()), settings);
 }
 
 void TestExportWizard::batchPageExports()
