@@ -56,39 +56,39 @@ Formats makeFormats(Workbook &book)
     Formats f;
     Format *title = book.addFormat();
     title->setFont(titleFont);
-    title->setAlignH(AlignHCenter);
-    title->setAlignV(AlignVCenter);
+    title->setAlignH(CellAlignH::Center);
+    title->setAlignV(CellAlignV::Center);
     f.title = title;
 
     Format *heading = book.addFormat();
     heading->setFont(headingFont);
-    heading->setAlignH(AlignHCenter);
-    heading->setAlignV(AlignVCenter);
-    heading->setBorder(BorderThin);
-    heading->setFillPattern(FillSolid);
+    heading->setAlignH(CellAlignH::Center);
+    heading->setAlignV(CellAlignV::Center);
+    heading->setBorder(CellBorder::Thin);
+    heading->setFillPattern(CellFill::Solid);
     heading->setPatternForegroundColor(kHeadingFill);
     f.heading = heading;
 
-    const int aligns[3] = {AlignLeft, AlignHCenter, AlignRight};
+    const int aligns[3] = {CellAlignH::Left, CellAlignH::Center, CellAlignH::Right};
     for (int a = 0; a < 3; ++a) {
         for (int n = 0; n < 2; ++n) {
             Format *body = book.addFormat();
             body->setFont(bodyFont);
             body->setAlignH(aligns[a]);
-            body->setAlignV(AlignVCenter);
+            body->setAlignV(CellAlignV::Center);
             body->setNumFormat(n ? kAmountNumFormat : 0);
-            body->setBorder(BorderThin);
+            body->setBorder(CellBorder::Thin);
             f.body[a][n] = body;
         }
     }
     for (int n = 0; n < 2; ++n) {
         Format *total = book.addFormat();
         total->setFont(headingFont);
-        total->setAlignH(AlignRight);
-        total->setAlignV(AlignVCenter);
+        total->setAlignH(CellAlignH::Right);
+        total->setAlignV(CellAlignV::Center);
         total->setNumFormat(n ? kAmountNumFormat : 0);
-        total->setBorder(BorderThin);
-        total->setFillPattern(FillSolid);
+        total->setBorder(CellBorder::Thin);
+        total->setFillPattern(CellFill::Solid);
         total->setPatternForegroundColor(kTotalFill);
         f.total[n] = total;
     }

@@ -78,12 +78,12 @@ int writeBook(const QString &path, int rows, const char *suffix)
     font->setSize(10);
     Format *left = book->addFormat();
     left->setFont(font);
-    left->setAlignH(AlignLeft);
-    left->setBorder(BorderThin);
+    left->setAlignH(CellAlignH::Left);
+    left->setBorder(CellBorder::Thin);
     Format *right = book->addFormat();
     right->setFont(font);
-    right->setAlignH(AlignRight);
-    right->setBorder(BorderThin);
+    right->setAlignH(CellAlignH::Right);
+    right->setBorder(CellBorder::Thin);
     Sheet *sheet = book->addSheet(QStringLiteral("lumo"));
     for (int r = 0; r < rows; ++r) {
         // As the export writes them: every value as text.

@@ -89,8 +89,8 @@ QString sheetJson(const Workbook &book, const Sheet &sheet)
             else
                 w.field(QStringLiteral("value"), sheet.readBool(r, c));
             w.field(QStringLiteral("numFormat"), f ? f->numFormat() : 0)
-                .field(QStringLiteral("alignH"), f ? f->alignH() : int(AlignHGeneral))
-                .field(QStringLiteral("alignV"), f ? f->alignV() : int(AlignBottom))
+                .field(QStringLiteral("alignH"), f ? f->alignH() : int(CellAlignH::General))
+                .field(QStringLiteral("alignV"), f ? f->alignV() : int(CellAlignV::Bottom))
                 .raw(QStringLiteral("font"), fontJson(f ? f->font() : book.defaultFont()))
                 .field(QStringLiteral("text"), d.text)
                 .field(QStringLiteral("kind"), int(d.kind));
@@ -162,11 +162,12 @@ QString sheetText(const Workbook &book, const Sheet &sheet, int index)
                 const QString s = t.simplified();
                 return s.size() > 40 ? s.left(39) + QChar(0x2026) : s;
             };
-            table.addRow(
-                {cellName(r, c), QString::fromLatin1(cellTypeName(sheet, r, c)), shortText(raw),
-                 QString::number(f ? f->numFormat() : 0),
-                 QStringLiteral("%1/%2").arg(f ? f->alignH() : 0).arg(f ? f->alignV() : int(AlignBottom)),
-                 style, shortText(d.text), QString::number(int(d.kind))});
+            table.addRow({cellName(r, c), QString::fromLatin1(cellTypeName(sheet, r, c)), shortText(raw),
+                          QString::number(f ? f->numFormat() : 0),
+                          QStringLiteral("%1/%2")
+                              .arg(f ? f->alignH() : 0)
+                              .arg(f ? f->alignV() : int(CellAlignV::Bottom)),
+                          style, shortText(d.text), QString::number(int(d.kind))});
         }
     }
     return out + table.render();
@@ -197,12 +198,12 @@ int dump(const QString &path, bool json)
 int alignFromDisplay(int alignment)
 {
     if (alignment & Qt::AlignHCenter)
-        return AlignHCenter;
+        return CellAlignH::Center;
     if (alignment & Qt::AlignRight)
-        return AlignRight;
+        return CellAlignH::Right;
     if (alignment & Qt::AlignJustify)
-        return AlignJustify;
-    return AlignLeft;
+        return CellAlignH::Justify;
+    return CellAlignH::Left;
 }
 
 int convert(const QString &in, const QString &outPath)

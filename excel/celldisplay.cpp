@@ -434,16 +434,16 @@ CellDisplay displayCell(const Workbook &book, const Sheet &sheet, int row, int c
     int v = Qt::AlignTop;
     if (format) {
         switch (format->alignH()) {
-        case AlignLeft:
+        case CellAlignH::Left:
             h = Qt::AlignLeft;
             break;
-        case AlignHCenter:
+        case CellAlignH::Center:
             h = Qt::AlignHCenter;
             break;
-        case AlignJustify:
+        case CellAlignH::Justify:
             h = Qt::AlignJustify;
             break;
-        case AlignRight:
+        case CellAlignH::Right:
             h = Qt::AlignRight;
             break;
         default:
@@ -451,13 +451,13 @@ CellDisplay displayCell(const Workbook &book, const Sheet &sheet, int row, int c
             break;
         }
         switch (format->alignV()) {
-        case AlignTop:
+        case CellAlignV::Top:
             v = Qt::AlignTop;
             break;
-        case AlignBottom:
+        case CellAlignV::Bottom:
             v = Qt::AlignBottom;
             break;
-        case AlignVCenter:
+        case CellAlignV::Center:
             v = Qt::AlignVCenter;
             break;
         default:

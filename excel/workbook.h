@@ -36,40 +36,51 @@ enum class CellOrigin : int
     Formula = 2,
 };
 
-// Horizontal alignment in Excel's numbering: 1 left, 2 centre, 3 right, 5 justify.
-enum AlignH : int
+// Cell alignment, borders and fills, in the numbering the files store (so the values are plain ints
+// a Format holds as it reads them). Each set has a scope of its own, so that a name such as
+// CellAlignH::Left is never taken for the toolkit's Qt::AlignLeft.
+namespace CellAlignH {
+// Horizontal alignment: 1 left, 2 centre, 3 right, 5 justify.
+enum Value : int
 {
-    AlignHGeneral = 0,
-    AlignLeft = 1,
-    AlignHCenter = 2,
-    AlignRight = 3,
-    AlignFill = 4,
-    AlignJustify = 5,
-    AlignMerge = 6,
-    AlignHDistributed = 7,
+    General = 0,
+    Left = 1,
+    Center = 2,
+    Right = 3,
+    Fill = 4,
+    Justify = 5,
+    CenterAcross = 6,
+    Distributed = 7,
 };
+} // namespace CellAlignH
 
-// Vertical alignment in Excel's numbering: 0 top, 1 centre, 2 bottom.
-enum AlignV : int
+namespace CellAlignV {
+// Vertical alignment: 0 top, 1 centre, 2 bottom.
+enum Value : int
 {
-    AlignTop = 0,
-    AlignVCenter = 1,
-    AlignBottom = 2,
-    AlignVJustify = 3,
-    AlignVDistributed = 4,
+    Top = 0,
+    Center = 1,
+    Bottom = 2,
+    Justify = 3,
+    Distributed = 4,
 };
+} // namespace CellAlignV
 
-enum BorderStyle : int
+namespace CellBorder {
+enum Value : int
 {
-    BorderNone = 0,
-    BorderThin = 1,
+    NoBorder = 0,
+    Thin = 1,
 };
+} // namespace CellBorder
 
-enum FillPattern : int
+namespace CellFill {
+enum Value : int
 {
-    FillNone = 0,
-    FillSolid = 1,
+    NoFill = 0,
+    Solid = 1,
 };
+} // namespace CellFill
 
 // Excel's limits, which every position read or written must respect.
 constexpr int kXlsMaxRows = 65536;
@@ -168,13 +179,13 @@ private:
     const Workbook *m_book;
     const Font *m_font = nullptr;
     int m_numFormat = 0;
-    int m_alignH = AlignHGeneral;
-    int m_alignV = AlignBottom;
-    int m_borderLeft = BorderNone;
-    int m_borderRight = BorderNone;
-    int m_borderTop = BorderNone;
-    int m_borderBottom = BorderNone;
-    int m_fillPattern = FillNone;
+    int m_alignH = CellAlignH::General;
+    int m_alignV = CellAlignV::Bottom;
+    int m_borderLeft = CellBorder::NoBorder;
+    int m_borderRight = CellBorder::NoBorder;
+    int m_borderTop = CellBorder::NoBorder;
+    int m_borderBottom = CellBorder::NoBorder;
+    int m_fillPattern = CellFill::NoFill;
     int m_patternFg = 64;
 };
 

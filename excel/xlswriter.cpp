@@ -140,7 +140,7 @@ QByteArray xfRecord(int font, int numFormat, bool style, const Format *f)
     b.u16(font).u16(numFormat);
     b.u16(style ? (0x0001 | 0x0004 | 0xFFF0) : 0x0001); // locked; a style XF has no parent
     const int alignH = f ? std::clamp(f->alignH(), 0, 7) : 0;
-    const int alignV = f ? std::clamp(f->alignV(), 0, 4) : AlignBottom;
+    const int alignV = f ? std::clamp(f->alignV(), 0, 4) : CellAlignV::Bottom;
     b.u8(alignH | alignV << 4).u8(0).u8(0);
     b.u8(style ? 0x00 : 0xFC); // a cell XF sets every attribute itself
     auto border = [](int s) { return std::clamp(s, 0, 13); };

@@ -476,7 +476,9 @@ int paletteIndexOf(const QString &argb)
 
 int borderStyleOf(const QString &style)
 {
-    return style.isEmpty() || style == u"none" ? BorderNone : style == u"thin" ? BorderThin : 2;
+    return style.isEmpty() || style == u"none" ? CellBorder::NoBorder
+           : style == u"thin"                  ? CellBorder::Thin
+                                               : 2;
 }
 
 struct XfBorders
@@ -486,7 +488,7 @@ struct XfBorders
 
 struct XfFill
 {
-    int pattern = FillNone;
+    int pattern = CellFill::NoFill;
     int color = 64;
 };
 
@@ -587,8 +589,8 @@ bool readStyles(Package &pkg, const QString &part, Workbook *book, std::vector<F
                 fills.push_back(XfFill());
             } else if (!fills.empty() && n == u"patternFill") {
                 const QString type = attr(xml, QLatin1String("patternType"));
-                fills.back().pattern = type.isEmpty() || type == u"none" ? FillNone
-                                       : type == u"solid"                ? FillSolid
+                fills.back().pattern = type.isEmpty() || type == u"none" ? CellFill::NoFill
+                                       : type == u"solid"                ? CellFill::Solid
                                                                          : 2;
             } else if (!fills.empty() && n == u"fgColor") {
                 bool ok = false;
@@ -638,22 +640,23 @@ bool readStyles(Package &pkg, const QString &part, Workbook *book, std::vector<F
                 }
             } else if (n == u"alignment" && format) {
                 static const QHash<QString, int> horizontal = {
-                    {QStringLiteral("general"), AlignHGeneral},
-                    {QStringLiteral("left"), AlignLeft},
-                    {QStringLiteral("center"), AlignHCenter},
-                    {QStringLiteral("right"), AlignRight},
-                    {QStringLiteral("fill"), AlignFill},
-                    {QStringLiteral("justify"), AlignJustify},
-                    {QStringLiteral("centerContinuous"), AlignMerge},
-                    {QStringLiteral("distributed"), AlignHDistributed}};
+                    {QStringLiteral("general"), CellAlignH::General},
+                    {QStringLiteral("left"), CellAlignH::Left},
+                    {QStringLiteral("center"), CellAlignH::Center},
+                    {QStringLiteral("right"), CellAlignH::Right},
+                    {QStringLiteral("fill"), CellAlignH::Fill},
+                    {QStringLiteral("justify"), CellAlignH::Justify},
+                    {QStringLiteral("centerContinuous"), CellAlignH::CenterAcross},
+                    {QStringLiteral("distributed"), CellAlignH::Distributed}};
                 static const QHash<QString, int> vertical = {
-                    {QStringLiteral("top"), AlignTop},
-                    {QStringLiteral("center"), AlignVCenter},
-                    {QStringLiteral("bottom"), AlignBottom},
-                    {QStringLiteral("justify"), AlignVJustify},
-                    {QStringLiteral("distributed"), AlignVDistributed}};
-                format->setAlignH(horizontal.value(attr(xml, QLatin1String("horizontal")), AlignHGeneral));
-                format->setAlignV(vertical.value(attr(xml, QLatin1String("vertical")), AlignBottom));
+                    {QStringLiteral("top"), CellAlignV::Top},
+                    {QStringLiteral("center"), CellAlignV::Center},
+                    {QStringLiteral("bottom"), CellAlignV::Bottom},
+                    {QStringLiteral("justify"), CellAlignV::Justify},
+                    {QStringLiteral("distributed"), CellAlignV::Distributed}};
+                format->setAlignH(
+                    horizontal.value(attr(xml, QLatin1String("horizontal")), CellAlignH::General));
+                format->setAlignV(vertical.value(attr(xml, QLatin1String("vertical")), CellAlignV::Bottom));
             }
         }
     }

@@ -45,19 +45,19 @@ lxw_format *makeFormat(lxw_workbook *wb, const Workbook &book, const Format &f)
         format_set_num_format_index(x, uint8_t(f.numFormat()));
     else if (f.numFormat() > 0 && !book.numFormatCode(f.numFormat()).isEmpty())
         format_set_num_format(x, book.numFormatCode(f.numFormat()).toUtf8().constData());
-    if (f.alignH() >= AlignLeft && f.alignH() <= AlignHDistributed)
+    if (f.alignH() >= CellAlignH::Left && f.alignH() <= CellAlignH::Distributed)
         format_set_align(x, uint8_t(f.alignH())); // libxlsxwriter numbers them as Excel does
     switch (f.alignV()) {
-    case AlignTop:
+    case CellAlignV::Top:
         format_set_align(x, LXW_ALIGN_VERTICAL_TOP);
         break;
-    case AlignVCenter:
+    case CellAlignV::Center:
         format_set_align(x, LXW_ALIGN_VERTICAL_CENTER);
         break;
-    case AlignVJustify:
+    case CellAlignV::Justify:
         format_set_align(x, LXW_ALIGN_VERTICAL_JUSTIFY);
         break;
-    case AlignVDistributed:
+    case CellAlignV::Distributed:
         format_set_align(x, LXW_ALIGN_VERTICAL_DISTRIBUTED);
         break;
     default:

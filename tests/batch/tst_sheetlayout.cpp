@@ -160,13 +160,13 @@ void TestSheetLayout::writtenBack()
     QCOMPARE(s->cellType(h + 3, 0), CellType::String);
     QCOMPARE(s->readStr(h + 3, 0), QStringLiteral("001"));
     QCOMPARE(s->readNum(h + 3, 1), -5.0);
-    QCOMPARE(s->cellFormat(h + 3, 2)->borderLeft(), int(BorderThin));
+    QCOMPARE(s->cellFormat(h + 3, 2)->borderLeft(), int(CellBorder::Thin));
     // The totals row: fill 54 and bold, its missing cell included.
     QCOMPARE(s->cellFormat(h + 4, 1)->patternForegroundColor(), 54);
     QCOMPARE(s->cellFormat(h + 4, 2)->patternForegroundColor(), 54);
     QVERIFY(s->cellFormat(h + 4, 1)->font()->bold());
-    QCOMPARE(s->cellFormat(h + 4, 0)->alignH(), int(AlignRight));
-    QCOMPARE(s->cellFormat(h + 2, 0)->alignH(), int(AlignLeft));
+    QCOMPARE(s->cellFormat(h + 4, 0)->alignH(), int(CellAlignH::Right));
+    QCOMPARE(s->cellFormat(h + 2, 0)->alignH(), int(CellAlignH::Left));
     QCOMPARE(s->cellFormat(h + 2, 0)->font()->name(), QStringLiteral("微软雅黑"));
     QCOMPARE(s->colWidth(0), 11.0);
     QCOMPARE(s->colWidth(2), 4.0);

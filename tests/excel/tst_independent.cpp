@@ -115,13 +115,13 @@ void TestIndependent::readBack()
         body->setSize(10);
         Format *h = book->addFormat();
         h->setFont(heading);
-        h->setAlignH(AlignHCenter);
-        h->setBorder(BorderThin);
-        h->setFillPattern(FillSolid);
+        h->setAlignH(CellAlignH::Center);
+        h->setBorder(CellBorder::Thin);
+        h->setFillPattern(CellFill::Solid);
         h->setPatternForegroundColor(23);
         Format *b = book->addFormat();
         b->setFont(body);
-        b->setAlignH(AlignRight);
+        b->setAlignH(CellAlignH::Right);
         Sheet *s = book->addSheet(QStringLiteral("lumo"));
         s->writeStr(0, 0, QStringLiteral("应发工资"), h);
         s->setMerge(0, 0, 0, 2);

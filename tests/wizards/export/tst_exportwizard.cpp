@@ -537,7 +537,7 @@ void TestExportWizard::writtenBack()
     QCOMPARE(sheet->readNum(p, 2), 2002.2);
     QCOMPARE(sheet->cellFormat(p, 2)->numFormat(), 4);
     QCOMPARE(sheet->cellFormat(p, 2)->font()->size(), 10.0);
-    QCOMPARE(sheet->cellFormat(p, 2)->alignH(), int(AlignLeft));
+    QCOMPARE(sheet->cellFormat(p, 2)->alignH(), int(CellAlignH::Left));
     QCOMPARE(sheet->cellType(p, 10), CellType::String);
     QCOMPARE(sheet->readStr(p, 10), u"20%"_s);
     QCOMPARE(sheet->readStr(p, 22), u"应税收入 = 9,000"_s);
@@ -548,7 +548,7 @@ void TestExportWizard::writtenBack()
     QCOMPARE(sheet->cellType(t, 2), CellType::Number);
     QCOMPARE(sheet->readNum(t, 2), 4002.4);
     QCOMPARE(sheet->cellFormat(t, 0)->patternForegroundColor(), 54);
-    QCOMPARE(sheet->cellFormat(t, 2)->alignH(), int(AlignRight));
+    QCOMPARE(sheet->cellFormat(t, 2)->alignH(), int(CellAlignH::Right));
     QVERIFY(sheet->cellFormat(t, 2)->font()->bold());
     // Widths: pixels over the body font size.
     QCOMPARE(sheet->colWidth(0), 4.0);
