@@ -86,7 +86,12 @@ BatchSaveCalcWid::BatchSaveCalcWid(QWidget *parent)
         value->setMinimumWidth(90);
         results->addWidget(label);
         results->addWidget(value);
+        m_captions << label;
+        // Shown with the first import or reopened entry.
+        label->hide();
+        value->hide();
     }
+    m_methodLabel->hide();
     addContentRow(results);
 
     // The options panel.
@@ -178,6 +183,8 @@ void BatchSaveCalcWid::resetResults()
     for (PTableWidget *table : {m_allTable, m_effectiveTable, m_beforeTable, m_afterTable})
         table->setRowCount(kTitleRows);
     m_methodLabel->show();
+    for (QLabel *caption : std::as_const(m_captions))
+        caption->show();
     for (QLabel *value : {m_taxDecreaseLabel, m_costDecreaseLabel, m_netIncreaseLabel}) {
         value->show();
         value->clear();

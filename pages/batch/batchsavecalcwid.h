@@ -86,6 +86,7 @@ private:
     QLabel *m_taxDecreaseLabel;
     QLabel *m_costDecreaseLabel;
     QLabel *m_netIncreaseLabel;
+    QList<QLabel *> m_captions; // "个人所得税减少：" and the other two
     QList<SaveTaxThread *> m_threads;
     QList<Salary *> m_records;
     PlanResults m_results;

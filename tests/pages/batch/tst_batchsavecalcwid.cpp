@@ -89,6 +89,9 @@ void TestBatchSaveCalcWid::init()
 void TestBatchSaveCalcWid::calcWithoutDataWarns()
 {
     BatchSaveCalcWid page;
+    // Nothing planned yet: no method sentence, no totals.
+    QVERIFY(page.methodLabel()->isHidden());
+    QVERIFY(page.netIncreaseLabel()->isHidden());
     MessageCatcher catcher;
     page.calc();
     QCOMPARE(catcher.takeAll(), QStringList{u"计算前，请先导入员工工资数据。 "_s});
@@ -100,6 +103,9 @@ void TestBatchSaveCalcWid::calcWithoutDataWarns()
     page.exportResult();
     QCOMPARE(catcher.takeAll(), QStringList{u"要导出数据，请先导入并计算工资数据。"_s});
     fill(page, {kPoor});
+    QVERIFY(!page.methodLabel()->isHidden());
+    QVERIFY(!page.netIncreaseLabel()->isHidden());
+    QCOMPARE(page.netIncreaseLabel()->text(), QString());
     page.exportResult();
     QCOMPARE(catcher.takeAll(), QStringList{u"导出数据前，请先计算工资数据。"_s});
     QVERIFY(historyFiles().isEmpty());
