@@ -1,40 +1,25 @@
 #include "batch/batchapportion.h"
 
 #include "batch/columncatalogue.h"
+#include "batch/resulttexts.h"
 #include "engine/ratetable.h"
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-void append(std::vector<ResultText> &out, int kind, int id, const QString &text)
-{
-    const int column = ColumnCatalogue::instance().resultColumn(TreeApportionResult, kind, id);
-    if (column >= 0)
-        out.push_back({column, text});
-}
-
-void appendFigure(std::vector<ResultText> &out, int kind, int id, Amount amount)
-{
-    append(out, kind, id, formatAmount(amount));
-}
+// Where the apportion rows put their texts.
+constexpr CatalogueTree kTree = TreeApportionResult;
 
 // Wage, insurance and the bonus part of the month, then the month's item when there is one.
 void appendMonth(std::vector<ResultText> &out, const ApportionedRow &row, Amount bonusPart,
                  const Salary &month)
 {
-    appendFigure(out, GroupMonthly, ColMonthlyGross, row.wage);
-    appendFigure(out, GroupMonthly, ColInsurance, row.insurance);
-    appendFigure(out, GroupMonthly, ColOtherBonus, bonusPart);
-    if (const TaxItem *item = month.monthly.get()) {
-        appendFigure(out, GroupMonthly, ColTaxable, item->amount);
-        appendFigure(out, GroupMonthly, ColTax, item->tax);
-        appendFigure(out, GroupMonthly, ColNet, item->afterTax);
-        if (item->bracket) {
-            append(out, GroupMonthly, ColRate, QString::number(item->bracket->rate) + u'%');
-            appendFigure(out, GroupMonthly, ColQuickDeduction, item->bracket->quickDeduction);
-        }
-    }
+    appendResultFigure(out, kTree, GroupMonthly, ColMonthlyGross, row.wage);
+    appendResultFigure(out, kTree, GroupMonthly, ColInsurance, row.insurance);
+    appendResultFigure(out, kTree, GroupMonthly, ColOtherBonus, bonusPart);
+    if (const TaxItem *item = month.monthly.get())
+        appendResultItem(out, kTree, GroupMonthly, *item);
 }
 
 } // namespace
@@ -54,8 +39,8 @@ std::vector<ResultText> apportionBeforeTexts(const ApportionedRow &row)
 {
     std::vector<ResultText> out;
     out.reserve(12);
-    appendFigure(out, GroupSubtotal, ColTax, row.result.taxBefore);
-    appendFigure(out, GroupSubtotal, ColNet, row.result.netBefore);
+    appendResultFigure(out, kTree, GroupSubtotal, ColTax, row.result.taxBefore);
+    appendResultFigure(out, kTree, GroupSubtotal, ColNet, row.result.netBefore);
     appendMonth(out, row, row.bonus, row.result.bonusMonth);
     return out;
 }
@@ -64,10 +49,10 @@ std::vector<ResultText> apportionAfterTexts(const ApportionedRow &row)
 {
     std::vector<ResultText> out;
     out.reserve(14);
-    appendFigure(out, GroupSubtotal, ColTax, row.result.taxAfter);
-    appendFigure(out, GroupSubtotal, ColNet, row.result.netAfter);
-    append(out, GroupSubtotal, ColSpreadMonths, QString::number(row.result.months));
-    appendFigure(out, GroupSubtotal, ColNetIncrease, row.result.netIncrease);
+    appendResultFigure(out, kTree, GroupSubtotal, ColTax, row.result.taxAfter);
+    appendResultFigure(out, kTree, GroupSubtotal, ColNet, row.result.netAfter);
+    appendResultText(out, kTree, GroupSubtotal, ColSpreadMonths, QString::number(row.result.months));
+    appendResultFigure(out, kTree, GroupSubtotal, ColNetIncrease, row.result.netIncrease);
     appendMonth(out, row, row.result.share, row.result.after);
     return out;
 }
@@ -84,17 +69,17 @@ void ApportionTotals::add(const ApportionedRow &row)
 std::vector<ResultText> ApportionTotals::beforeTexts() const
 {
     std::vector<ResultText> out;
-    appendFigure(out, GroupSubtotal, ColTax, m_taxBefore);
-    appendFigure(out, GroupSubtotal, ColNet, m_netBefore);
+    appendResultFigure(out, kTree, GroupSubtotal, ColTax, m_taxBefore);
+    appendResultFigure(out, kTree, GroupSubtotal, ColNet, m_netBefore);
     return out;
 }
 
 std::vector<ResultText> ApportionTotals::afterTexts() const
 {
     std::vector<ResultText> out;
-    appendFigure(out, GroupSubtotal, ColTax, m_taxAfter);
-    appendFigure(out, GroupSubtotal, ColNet, m_netAfter);
-    appendFigure(out, GroupSubtotal, ColNetIncrease, m_netIncrease);
+    appendResultFigure(out, kTree, GroupSubtotal, ColTax, m_taxAfter);
+    appendResultFigure(out, kTree, GroupSubtotal, ColNet, m_netAfter);
+    appendResultFigure(out, kTree, GroupSubtotal, ColNetIncrease, m_netIncrease);
     return out;
 }
 

@@ -1,6 +1,7 @@
 #include "batch/batchcalc.h"
 
 #include "batch/columncatalogue.h"
+#include "batch/resulttexts.h"
 #include "engine/ratetable.h"
 
 using namespace Qt::StringLiterals;
@@ -31,29 +32,8 @@ void setCalcInputs(Salary &salary, Amount monthlyGross, Amount insurance, Amount
 
 namespace {
 
-void append(std::vector<ResultText> &out, int kind, int id, const QString &text)
-{
-    const int column = ColumnCatalogue::instance().resultColumn(TreeCalcResult, kind, id);
-    if (column >= 0)
-        out.push_back({column, text});
-}
-
-void appendFigure(std::vector<ResultText> &out, int kind, int id, Amount amount)
-{
-    append(out, kind, id, formatAmount(amount));
-}
-
-// Taxable amount, tax and after-tax of an item, and its row's rate and quick deduction.
-void appendItem(std::vector<ResultText> &out, int kind, const TaxItem &item)
-{
-    appendFigure(out, kind, ColTaxable, item.amount);
-    appendFigure(out, kind, ColTax, item.tax);
-    appendFigure(out, kind, ColNet, item.afterTax);
-    if (item.bracket) {
-        append(out, kind, ColRate, QString::number(item.bracket->rate) + u'%');
-        appendFigure(out, kind, ColQuickDeduction, item.bracket->quickDeduction);
-    }
-}
+// Where the calculation rows put their texts.
+constexpr CatalogueTree kTree = TreeCalcResult;
 
 } // namespace
 
@@ -61,19 +41,19 @@ std::vector<ResultText> calcResultTexts(const Salary &salary)
 {
     std::vector<ResultText> out;
     out.reserve(20);
-    appendFigure(out, GroupSubtotal, ColGross, salary.grossTotal);
-    appendFigure(out, GroupSubtotal, ColTax, salary.taxTotal);
-    appendFigure(out, GroupSubtotal, ColNet, salary.netTotal);
+    appendResultFigure(out, kTree, GroupSubtotal, ColGross, salary.grossTotal);
+    appendResultFigure(out, kTree, GroupSubtotal, ColTax, salary.taxTotal);
+    appendResultFigure(out, kTree, GroupSubtotal, ColNet, salary.netTotal);
     if (salary.monthly) {
-        appendFigure(out, GroupMonthly, ColGross, salary.monthlyGross);
-        appendFigure(out, GroupMonthly, ColInsurance, salary.insurance);
-        appendItem(out, GroupMonthly, *salary.monthly);
+        appendResultFigure(out, kTree, GroupMonthly, ColGross, salary.monthlyGross);
+        appendResultFigure(out, kTree, GroupMonthly, ColInsurance, salary.insurance);
+        appendResultItem(out, kTree, GroupMonthly, *salary.monthly);
     }
     if (salary.bonus)
-        appendItem(out, GroupBonus, *salary.bonus);
+        appendResultItem(out, kTree, GroupBonus, *salary.bonus);
     if (salary.annuity)
-        appendItem(out, GroupAnnuity, *salary.annuity);
-    append(out, GroupRemark, ColProcess, salary.processText);
+        appendResultItem(out, kTree, GroupAnnuity, *salary.annuity);
+    appendResultText(out, kTree, GroupRemark, ColProcess, salary.processText);
     return out;
 }
 
@@ -105,20 +85,20 @@ std::vector<ResultText> CalcResultTotals::texts() const
 {
     std::vector<ResultText> out;
     out.reserve(14);
-    appendFigure(out, GroupSubtotal, ColGross, m_grossTotal);
-    appendFigure(out, GroupSubtotal, ColTax, m_taxTotal);
-    appendFigure(out, GroupSubtotal, ColNet, m_netTotal);
-    appendFigure(out, GroupMonthly, ColGross, m_monthlyGross);
-    appendFigure(out, GroupMonthly, ColInsurance, m_insurance);
-    appendFigure(out, GroupMonthly, ColTaxable, m_monthlyAmount);
-    appendFigure(out, GroupMonthly, ColTax, m_monthlyTax);
-    appendFigure(out, GroupMonthly, ColNet, m_monthlyNet);
-    appendFigure(out, GroupBonus, ColTaxable, m_bonusAmount);
-    appendFigure(out, GroupBonus, ColTax, m_bonusTax);
-    appendFigure(out, GroupBonus, ColNet, m_bonusNet);
-    appendFigure(out, GroupAnnuity, ColTaxable, m_annuityAmount);
-    appendFigure(out, GroupAnnuity, ColTax, m_annuityTax);
-    appendFigure(out, GroupAnnuity, ColNet, m_annuityNet);
+    appendResultFigure(out, kTree, GroupSubtotal, ColGross, m_grossTotal);
+    appendResultFigure(out, kTree, GroupSubtotal, ColTax, m_taxTotal);
+    appendResultFigure(out, kTree, GroupSubtotal, ColNet, m_netTotal);
+    appendResultFigure(out, kTree, GroupMonthly, ColGross, m_monthlyGross);
+    appendResultFigure(out, kTree, GroupMonthly, ColInsurance, m_insurance);
+    appendResultFigure(out, kTree, GroupMonthly, ColTaxable, m_monthlyAmount);
+    appendResultFigure(out, kTree, GroupMonthly, ColTax, m_monthlyTax);
+    appendResultFigure(out, kTree, GroupMonthly, ColNet, m_monthlyNet);
+    appendResultFigure(out, kTree, GroupBonus, ColTaxable, m_bonusAmount);
+    appendResultFigure(out, kTree, GroupBonus, ColTax, m_bonusTax);
+    appendResultFigure(out, kTree, GroupBonus, ColNet, m_bonusNet);
+    appendResultFigure(out, kTree, GroupAnnuity, ColTaxable, m_annuityAmount);
+    appendResultFigure(out, kTree, GroupAnnuity, ColTax, m_annuityTax);
+    appendResultFigure(out, kTree, GroupAnnuity, ColNet, m_annuityNet);
     return out;
 }
 

@@ -1,48 +1,29 @@
 #include "batch/batchplan.h"
 
 #include "batch/columncatalogue.h"
+#include "batch/resulttexts.h"
 #include "engine/ratetable.h"
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-void append(std::vector<ResultText> &out, int kind, int id, const QString &text)
-{
-    const int column = ColumnCatalogue::instance().resultColumn(TreePlanResult, kind, id);
-    if (column >= 0)
-        out.push_back({column, text});
-}
-
-void appendFigure(std::vector<ResultText> &out, int kind, int id, Amount amount)
-{
-    append(out, kind, id, formatAmount(amount));
-}
-
-void appendItem(std::vector<ResultText> &out, int kind, const TaxItem &item)
-{
-    appendFigure(out, kind, ColTaxable, item.amount);
-    appendFigure(out, kind, ColTax, item.tax);
-    appendFigure(out, kind, ColNet, item.afterTax);
-    if (item.bracket) {
-        append(out, kind, ColRate, QString::number(item.bracket->rate) + u'%');
-        appendFigure(out, kind, ColQuickDeduction, item.bracket->quickDeduction);
-    }
-}
+// Where the planning rows put their texts.
+constexpr CatalogueTree kTree = TreePlanResult;
 
 // The columns both rows share: subtotal, then the monthly and bonus groups when present.
 void appendFigures(std::vector<ResultText> &out, const Salary &salary)
 {
-    appendFigure(out, GroupSubtotal, ColGross, salary.grossTotal);
-    appendFigure(out, GroupSubtotal, ColTax, salary.taxTotal);
-    appendFigure(out, GroupSubtotal, ColNet, salary.netTotal);
+    appendResultFigure(out, kTree, GroupSubtotal, ColGross, salary.grossTotal);
+    appendResultFigure(out, kTree, GroupSubtotal, ColTax, salary.taxTotal);
+    appendResultFigure(out, kTree, GroupSubtotal, ColNet, salary.netTotal);
     if (salary.monthly) {
-        appendFigure(out, GroupMonthly, ColGross, salary.monthlyGross);
-        appendFigure(out, GroupMonthly, ColInsurance, salary.insurance);
-        appendItem(out, GroupMonthly, *salary.monthly);
+        appendResultFigure(out, kTree, GroupMonthly, ColGross, salary.monthlyGross);
+        appendResultFigure(out, kTree, GroupMonthly, ColInsurance, salary.insurance);
+        appendResultItem(out, kTree, GroupMonthly, *salary.monthly);
     }
     if (salary.bonus)
-        appendItem(out, GroupBonus, *salary.bonus);
+        appendResultItem(out, kTree, GroupBonus, *salary.bonus);
 }
 
 } // namespace
@@ -83,7 +64,7 @@ std::vector<ResultText> planBeforeTexts(const Salary &record)
     std::vector<ResultText> out;
     out.reserve(20);
     appendFigures(out, record);
-    append(out, GroupRemark, ColProcess, record.processText);
+    appendResultText(out, kTree, GroupRemark, ColProcess, record.processText);
     return out;
 }
 
@@ -92,9 +73,9 @@ std::vector<ResultText> planAfterTexts(const PlanResult &result)
     std::vector<ResultText> out;
     out.reserve(22);
     appendFigures(out, result);
-    appendFigure(out, GroupSubtotal, ColNetIncrease, result.netIncrease);
-    appendFigure(out, GroupSubtotal, ColCostDecrease, result.costDecrease);
-    append(out, GroupRemark, ColProcess, result.processText);
+    appendResultFigure(out, kTree, GroupSubtotal, ColNetIncrease, result.netIncrease);
+    appendResultFigure(out, kTree, GroupSubtotal, ColCostDecrease, result.costDecrease);
+    appendResultText(out, kTree, GroupRemark, ColProcess, result.processText);
     return out;
 }
 
@@ -121,17 +102,17 @@ std::vector<ResultText> PlanResultTotals::Sums::texts() const
 {
     std::vector<ResultText> out;
     out.reserve(13);
-    appendFigure(out, GroupSubtotal, ColGross, gross);
-    appendFigure(out, GroupSubtotal, ColTax, tax);
-    appendFigure(out, GroupSubtotal, ColNet, net);
-    appendFigure(out, GroupMonthly, ColGross, monthlyGross);
-    appendFigure(out, GroupMonthly, ColInsurance, insurance);
-    appendFigure(out, GroupMonthly, ColTaxable, monthlyAmount);
-    appendFigure(out, GroupMonthly, ColTax, monthlyTax);
-    appendFigure(out, GroupMonthly, ColNet, monthlyNet);
-    appendFigure(out, GroupBonus, ColTaxable, bonusAmount);
-    appendFigure(out, GroupBonus, ColTax, bonusTax);
-    appendFigure(out, GroupBonus, ColNet, bonusNet);
+    appendResultFigure(out, kTree, GroupSubtotal, ColGross, gross);
+    appendResultFigure(out, kTree, GroupSubtotal, ColTax, tax);
+    appendResultFigure(out, kTree, GroupSubtotal, ColNet, net);
+    appendResultFigure(out, kTree, GroupMonthly, ColGross, monthlyGross);
+    appendResultFigure(out, kTree, GroupMonthly, ColInsurance, insurance);
+    appendResultFigure(out, kTree, GroupMonthly, ColTaxable, monthlyAmount);
+    appendResultFigure(out, kTree, GroupMonthly, ColTax, monthlyTax);
+    appendResultFigure(out, kTree, GroupMonthly, ColNet, monthlyNet);
+    appendResultFigure(out, kTree, GroupBonus, ColTaxable, bonusAmount);
+    appendResultFigure(out, kTree, GroupBonus, ColTax, bonusTax);
+    appendResultFigure(out, kTree, GroupBonus, ColNet, bonusNet);
     return out;
 }
 
@@ -158,8 +139,8 @@ std::vector<ResultText> PlanResultTotals::afterTexts(bool effectiveOnly) const
 {
     std::vector<ResultText> out = (effectiveOnly ? m_afterEffective : m_afterAll).texts();
     // Both after totals rows carry the differences of every result.
-    appendFigure(out, GroupSubtotal, ColNetIncrease, m_netIncrease);
-    appendFigure(out, GroupSubtotal, ColCostDecrease, m_costDecrease);
+    appendResultFigure(out, kTree, GroupSubtotal, ColNetIncrease, m_netIncrease);
+    appendResultFigure(out, kTree, GroupSubtotal, ColCostDecrease, m_costDecrease);
     return out;
 }
 

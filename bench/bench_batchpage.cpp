@@ -3,58 +3,19 @@
 // from calc() to the filled result table, the save and reopen times, the size of the entry on
 // disk, the process's peak memory, and the worst lateness of a 10 ms timer on the user-interface
 // thread while the workers ran (how long the window could not repaint). Reports only.
-#include "excel/cellkind.h"
+#include "bench/benchkit.h"
 #include "pages/batch/batchcalcwid.h"
-#include "pages/batch/ptablewidget.h"
 #include "pages/common/historylist.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QMessageBox>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <cstdio>
-#include <sys/resource.h>
 
 namespace {
-
-long peakMegabytes()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024;
-}
-
-QTableWidgetItem *numberItem(double yuan)
-{
-    auto *item = new QTableWidgetItem(QString::number(yuan, 'f', 2), NumberCell);
-    item->setData(kCellNumberRole, yuan);
-    return item;
-}
-
-void fill(BatchCalcWid &page, int rows)
-{
-    QRandomGenerator random(42);
-    PTableWidget *table = page.sourceTable();
-    table->setUpdatesEnabled(false);
-    table->setRowCount(rows + 2);
-    for (int r = 2; r < rows + 2; ++r) {
-        table->setItem(r, 0, new QTableWidgetItem(QString::number(r), TextCell));
-        table->setItem(r, 1, new QTableWidgetItem(QStringLiteral("员工%1").arg(r), TextCell));
-        table->setItem(r, 2, numberItem(random.bounded(2000000) / 100.0));
-        table->setItem(r, 3, numberItem(random.bounded(300000) / 100.0));
-        if (r % 3)
-            table->setItem(r, 4, numberItem(random.bounded(6000000) / 100.0));
-        if (r % 4 == 0)
-            table->setItem(r, 5, numberItem(random.bounded(500000) / 100.0));
-    }
-    table->setUpdatesEnabled(true);
-    page.importFinished();
-}
 
 void run(int rows)
 {
@@ -63,37 +24,13 @@ void run(int rows)
     page.show();
     QElapsedTimer clock;
     clock.start();
-    fill(page, rows);
+    fillSalaryRows(page.sourceTable(), rows, true);
+    page.importFinished();
     const double fillSeconds = clock.elapsed() / 1000.0;
 
-    // The completion message ends the run: close it as soon as it shows.
-    bool done = false;
-    QTimer closer;
-    QObject::connect(&closer, &QTimer::timeout, [&] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            box->done(QMessageBox::Ok);
-            done = true;
-        }
-    });
-    // A 10 ms timer's worst lateness while the workers run.
-    QElapsedTimer tick;
-    qint64 worst = 0;
-    QTimer probe;
-    QObject::connect(&probe, &QTimer::timeout, [&] {
-        if (page.isCalculating())
-            worst = std::max(worst, tick.elapsed() - 10);
-        tick.restart();
-    });
-    clock.restart();
-    closer.start(5);
-    tick.start();
-    probe.start(10);
-    QTimer::singleShot(0, &page, [&] { page.calc(); });
-    while (!done) {
-        QApplication::processEvents(QEventLoop::AllEvents, 50);
-    }
-    const double calcSeconds = clock.elapsed() / 1000.0;
-    probe.stop();
+    const RunTiming timing = timeRun([&] { page.calc(); }, [&] { return page.isCalculating(); });
+    const double calcSeconds = timing.seconds;
+    const qint64 worst = timing.worstBlock;
 
     const long calcPeak = peakMegabytes();
     const QString path = historyPathAt(page.historyList(), 0);

@@ -4,9 +4,8 @@
 // each step and the process's peak memory before and after the export. Reports only.
 #include "batch/columncatalogue.h"
 #include "batch/exporttemplate.h"
-#include "excel/cellkind.h"
+#include "bench/benchkit.h"
 #include "pages/batch/batchcalcwid.h"
-#include "pages/batch/ptablewidget.h"
 #include "wizards/export/exportreadypage.h"
 #include "wizards/export/tableexport.h"
 
@@ -14,73 +13,20 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QMessageBox>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <cstdio>
-#include <sys/resource.h>
 
 namespace {
-
-long peakMegabytes()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024;
-}
-
-QTableWidgetItem *numberItem(double yuan)
-{
-    auto *item = new QTableWidgetItem(QString::number(yuan, 'f', 2), NumberCell);
-    item->setData(kCellNumberRole, yuan);
-    return item;
-}
-
-void fill(BatchCalcWid &page, int rows)
-{
-    QRandomGenerator random(42);
-    PTableWidget *table = page.sourceTable();
-    table->setUpdatesEnabled(false);
-    table->setRowCount(rows + 2);
-    for (int r = 2; r < rows + 2; ++r) {
-        table->setItem(r, 0, new QTableWidgetItem(QString::number(r), TextCell));
-        table->setItem(r, 1, new QTableWidgetItem(QStringLiteral("员工%1").arg(r), TextCell));
-        table->setItem(r, 2, numberItem(random.bounded(2000000) / 100.0));
-        table->setItem(r, 3, numberItem(random.bounded(300000) / 100.0));
-        if (r % 3)
-            table->setItem(r, 4, numberItem(random.bounded(6000000) / 100.0));
-        if (r % 4 == 0)
-            table->setItem(r, 5, numberItem(random.bounded(500000) / 100.0));
-    }
-    table->setUpdatesEnabled(true);
-    page.importFinished();
-}
-
-void calculate(BatchCalcWid &page)
-{
-    bool done = false;
-    QTimer closer;
-    QObject::connect(&closer, &QTimer::timeout, [&] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            box->done(QMessageBox::Ok);
-            done = true;
-        }
-    });
-    closer.start(5);
-    QTimer::singleShot(0, &page, [&] { page.calc(); });
-    while (!done)
-        QApplication::processEvents(QEventLoop::AllEvents, 50);
-}
 
 void run(int rows)
 {
     BatchCalcWid page;
     page.resize(1200, 700);
     page.show();
-    fill(page, rows);
-    calculate(page);
+    fillSalaryRows(page.sourceTable(), rows, true);
+    page.importFinished();
+    timeRun([&] { page.calc(); }, [] { return false; });
     const long pagePeak = peakMegabytes();
 
     const QList<ExportColumn> columns =

@@ -5,8 +5,7 @@
 #include "wizards/export/exportreadypage.h"
 #include "wizards/export/exportsettingpage.h"
 #include "wizards/export/exporttemplatepage.h"
-
-#include <QPixmap>
+#include "wizards/wizardframe.h"
 
 using namespace Qt::StringLiterals;
 
@@ -20,18 +19,7 @@ ExportWizard::ExportWizard(PTableWidget *baseTable, PTableWidget *beforeTable, P
     m_lastSet = m_settings.lastSet;
     loadTemplate(m_lastSet);
 
-    setWindowTitle(u"导出结果向导"_s);
-    setWizardStyle(QWizard::ModernStyle);
-    setPixmap(QWizard::LogoPixmap, QPixmap(u":/img/logo"_s));
-    const QPixmap banner(u":/img/banner"_s);
-    if (!banner.isNull())
-        setPixmap(QWizard::BannerPixmap,
-                  banner.scaled(800, banner.height(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
-    setButtonText(QWizard::BackButton, u"上一步"_s);
-    setButtonText(QWizard::NextButton, u"下一步"_s);
-    setButtonText(QWizard::FinishButton, u"执行"_s);
-    setButtonText(QWizard::CancelButton, u"取消"_s);
-    setMinimumSize(800, 600);
+    setUpWizardFrame(this, u"导出结果向导"_s);
 
     m_filePage = new ExportFilePage(this);
     m_templatePage = new ExportTemplatePage(this);

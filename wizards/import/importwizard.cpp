@@ -6,12 +6,12 @@
 #include "wizards/import/datadefinepage.h"
 #include "wizards/import/datareadypage.h"
 #include "wizards/import/datasourcepage.h"
+#include "wizards/wizardframe.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPixmap>
 
 using namespace Qt::StringLiterals;
 
@@ -41,18 +41,7 @@ ImportWizard::ImportWizard(PTableWidget *targetTable, int mode, QWidget *parent)
     setPage(ReadyPageId, m_readyPage);
     setStartId(SourcePageId);
 
-    setWizardStyle(QWizard::ModernStyle);
-    setPixmap(QWizard::LogoPixmap, QPixmap(u":/img/logo"_s));
-    const QPixmap banner(u":/img/banner"_s);
-    if (!banner.isNull())
-        setPixmap(QWizard::BannerPixmap,
-                  banner.scaled(800, banner.height(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
-    setButtonText(QWizard::BackButton, u"上一步"_s);
-    setButtonText(QWizard::NextButton, u"下一步"_s);
-    setButtonText(QWizard::FinishButton, u"执行"_s);
-    setButtonText(QWizard::CancelButton, u"取消"_s);
-    setWindowTitle(u"导入工资表向导"_s);
-    setMinimumSize(800, 600);
+    setUpWizardFrame(this, u"导入工资表向导"_s);
 }
 
 ImportWizard::~ImportWizard() = default;

@@ -2,60 +2,28 @@
 // filling a source table as an import would, generated sheets, cell texts and asking lumo-cli.
 #pragma once
 
+#include "engine/amount.h"
 #include "excel/cellkind.h"
 #include "pages/batch/ptablewidget.h"
+#include "tests/testkit.h"
 
-#include <QApplication>
-#include <QDir>
-#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QMessageBox>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTableWidget>
-#include <QTest>
-#include <QTimer>
 
 namespace batchtest {
 
-// Catches every message box the page opens, keeps its text and closes it.
-class MessageCatcher : public QObject
-{
-public:
-    MessageCatcher()
-    {
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                m_texts << box->text();
-                box->done(QMessageBox::Ok);
-            }
-        });
-        m_timer.start(5);
-    }
-    QStringList takeAll() { return std::exchange(m_texts, {}); }
-    bool waitForMessage(int ms = 120000)
-    {
-        return QTest::qWaitFor([this] { return !m_texts.isEmpty(); }, ms);
-    }
-
-private:
-    QTimer m_timer;
-    QStringList m_texts;
-};
+using testkit::MessageCatcher;
+using testkit::numberItem;
+using testkit::saveSeed;
 
 struct Row
 {
     QString code, name;
     double gross = 0, insurance = 0, bonus = 0;
 };
-
-inline QTableWidgetItem *numberItem(double yuan)
-{
-    auto *item = new QTableWidgetItem(QString::number(yuan, 'f', 2), NumberCell);
-    item->setData(kCellNumberRole, yuan);
-    return item;
-}
 
 // Code and name as texts, amounts as number cells (0 leaves the cell empty).
 inline void fillSource(PTableWidget *table, const QList<Row> &rows)
@@ -92,8 +60,7 @@ inline QList<Row> generatedRows(int count, quint32 seed)
 
 inline QString cell(const QTableWidget *table, int row, int column)
 {
-    const QTableWidgetItem *item = table->item(row, column);
-    return item ? item->text() : QString();
+    return testkit::cellText(table, row, column);
 }
 
 inline QStringList allTexts(const QTableWidget *table)
@@ -133,23 +100,6 @@ inline QList<QJsonObject> askCli(const QStringList &args, const QList<QJsonObjec
 inline QString fen(const QJsonObject &o, const char *key)
 {
     return formatAmount(qint64(o.value(QLatin1String(key)).toDouble()));
-}
-
-} // namespace batchtest
-
-namespace batchtest {
-
-// With LUMO_FUZZ_SEED_DIR set, keeps a record the test wrote (or damaged) as a seed of the history
-// fuzz target.
-inline void saveSeed(const QString &name, const QByteArray &bytes)
-{
-    const QString dir = qEnvironmentVariable("LUMO_FUZZ_SEED_DIR");
-    if (dir.isEmpty() || bytes.isEmpty())
-        return;
-    QDir().mkpath(dir);
-    QFile file(dir + u'/' + name);
-    if (file.open(QIODevice::WriteOnly))
-        file.write(bytes);
 }
 
 } // namespace batchtest

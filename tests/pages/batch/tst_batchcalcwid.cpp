@@ -8,6 +8,7 @@
 #include "pages/batch/batchcalcwid.h"
 #include "pages/batch/ptablewidget.h"
 #include "pages/common/historylist.h"
+#include "tests/testkit.h"
 
 #include <QApplication>
 #include <QDir>
@@ -29,31 +30,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Catches every message box the page opens, keeps its text and closes it.
-class MessageCatcher : public QObject
-{
-public:
-    MessageCatcher()
-    {
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                m_texts << box->text();
-                box->done(QMessageBox::Ok);
-            }
-        });
-        m_timer.start(5);
-    }
-    QStringList takeAll() { return std::exchange(m_texts, {}); }
-    // Runs the event loop until a message box was seen.
-    bool waitForMessage(int ms = 120000)
-    {
-        return QTest::qWaitFor([this] { return !m_texts.isEmpty(); }, ms);
-    }
-
-private:
-    QTimer m_timer;
-    QStringList m_texts;
-};
+using testkit::MessageCatcher;
 
 struct Row
 {
@@ -61,12 +38,7 @@ struct Row
     double gross = 0, insurance = 0, bonus = 0, annuity = 0;
 };
 
-QTableWidgetItem *numberItem(double yuan)
-{
-    auto *item = new QTableWidgetItem(QString::number(yuan, 'f', 2), NumberCell);
-    item->setData(kCellNumberRole, yuan);
-    return item;
-}
+using testkit::numberItem;
 
 // Puts rows into the source table as an import would: texts for code and name, number cells for
 // amounts (an amount of 0 leaves the cell empty).
@@ -107,8 +79,7 @@ QList<Row> generatedRows(int count, quint32 seed)
 
 QString cell(const QTableWidget *table, int row, int column)
 {
-    const QTableWidgetItem *item = table->item(row, column);
-    return item ? item->text() : QString();
+    return testkit::cellText(table, row, column);
 }
 
 int column(int kind, int id)
@@ -131,18 +102,7 @@ QStringList historyFiles()
     return listHistoryFiles(historyDir(), u"*.bc"_s);
 }
 
-// With LUMO_FUZZ_SEED_DIR set, keeps a record the test wrote (or damaged) as a seed of the history
-// fuzz target.
-void saveSeed(const QString &name, const QByteArray &bytes)
-{
-    const QString dir = qEnvironmentVariable("LUMO_FUZZ_SEED_DIR");
-    if (dir.isEmpty() || bytes.isEmpty())
-        return;
-    QDir().mkpath(dir);
-    QFile file(dir + u'/' + name);
-    if (file.open(QIODevice::WriteOnly))
-        file.write(bytes);
-}
+using testkit::saveSeed;
 
 } // namespace
 

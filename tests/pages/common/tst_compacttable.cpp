@@ -4,6 +4,7 @@
 #include "batch/columncatalogue.h"
 #include "pages/common/compacttable.h"
 #include "pages/common/historyrecord.h"
+#include "tests/testkit.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -96,16 +97,7 @@ bool readRecord(QByteArray bytes, CompactTable *table, qint32 maxRows = 1000, qi
            reader.remaining() == 0 && decodeCompactCells(*table);
 }
 
-void saveSeed(const QString &name, const QByteArray &bytes)
-{
-    const QString dir = qEnvironmentVariable("LUMO_FUZZ_SEED_DIR");
-    if (dir.isEmpty() || bytes.isEmpty())
-        return;
-    QDir().mkpath(dir);
-    QFile file(dir + u'/' + name);
-    if (file.open(QIODevice::WriteOnly))
-        file.write(bytes);
-}
+using testkit::saveSeed;
 
 } // namespace
 

@@ -3,6 +3,7 @@
 // saved there as seeds for the history fuzz target.
 #include "engine/amount.h"
 #include "pages/common/singlerecords.h"
+#include "tests/testkit.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -162,16 +163,7 @@ bool read(Kind kind, QByteArray bytes, Fields *got = nullptr)
     return ok && table.cells.size() == qsizetype(table.rows) * table.columns;
 }
 
-void saveSeed(const QString &name, const QByteArray &bytes)
-{
-    const QString dir = qEnvironmentVariable("LUMO_FUZZ_SEED_DIR");
-    if (dir.isEmpty() || bytes.isEmpty())
-        return;
-    QDir().mkpath(dir);
-    QFile file(dir + u'/' + name);
-    if (file.open(QIODevice::WriteOnly))
-        file.write(bytes);
-}
+using testkit::saveSeed;
 
 QString tagName()
 {

@@ -12,6 +12,7 @@
 #include "wizards/export/exportsettingpage.h"
 #include "wizards/export/exporttemplatepage.h"
 #include "wizards/export/exportwizard.h"
+#include "wizards/import/importwizard.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -66,6 +67,8 @@ private slots:
     void templateSaved();
     void templateSaveFailureShown();
     void batchPageExports();
+    void wizardFrame_data();
+    void wizardFrame();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -866,6 +869,38 @@ void TestExportWizard::batchPageExports()
     QCOMPARE(page.dataState(), 1);
     page.exportResult();
     QCOMPARE(catcher.takeAll(), QStringList{u"导出数据前，请先计算工资数据。 / "_s});
+}
+
+// Both wizards open in the same frame: style, button texts, least size and a banner as wide as
+// the wizard; only the title is their own.
+void TestExportWizard::wizardFrame_data()
+{
+    QTest::addColumn<bool>("import");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("import wizard") << true << u"导入工资表向导"_s;
+    QTest::newRow("export wizard") << false << u"导出结果向导"_s;
+}
+
+void TestExportWizard::wizardFrame()
+{
+    QFETCH(bool, import);
+    QFETCH(QString, title);
+    PTableWidget base, before, after;
+    std::unique_ptr<QWizard> wizard;
+    if (import)
+        wizard = std::make_unique<ImportWizard>(&base, 0);
+    else
+        wizard = std::make_unique<ExportWizard>(&base, &before, &after, 0);
+    QCOMPARE(wizard->windowTitle(), title);
+    QCOMPARE(wizard->wizardStyle(), QWizard::ModernStyle);
+    QCOMPARE(wizard->buttonText(QWizard::BackButton), u"上一步"_s);
+    QCOMPARE(wizard->buttonText(QWizard::NextButton), u"下一步"_s);
+    QCOMPARE(wizard->buttonText(QWizard::FinishButton), u"执行"_s);
+    QCOMPARE(wizard->buttonText(QWizard::CancelButton), u"取消"_s);
+    QCOMPARE(wizard->minimumSize(), QSize(800, 600));
+    const QPixmap banner = wizard->pixmap(QWizard::BannerPixmap);
+    if (!banner.isNull())
+        QCOMPARE(banner.width(), 800);
 }
 
 QTEST_MAIN(TestExportWizard)

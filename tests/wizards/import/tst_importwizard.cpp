@@ -12,6 +12,7 @@
 #include "pages/batch/batchcalcwid.h"
 #include "pages/batch/ptablewidget.h"
 #include "pages/batch/salarytablelayout.h"
+#include "tests/testkit.h"
 #include "wizards/import/datacheckpage.h"
 #include "wizards/import/datacontrastpage.h"
 #include "wizards/import/datadefinepage.h"
@@ -52,25 +53,10 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Closes every message box that opens and keeps its texts ("main|informative").
-class MessageCatcher : public QObject
+// Keeps each message box's texts as "main|informative".
+struct MessageCatcher : testkit::MessageCatcher
 {
-public:
-    MessageCatcher()
-    {
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                m_texts << box->text() + u'|' + box->informativeText();
-                box->done(QMessageBox::Ok);
-            }
-        });
-        m_timer.start(5);
-    }
-    QStringList takeAll() { return std::exchange(m_texts, {}); }
-
-private:
-    QTimer m_timer;
-    QStringList m_texts;
+    MessageCatcher() : testkit::MessageCatcher(u"|"_s) {}
 };
 
 int sourceTree(int mode)
@@ -78,11 +64,7 @@ int sourceTree(int mode)
     return mode == 1 ? TreePlanSource : mode == 2 ? TreeApportionSource : TreeCalcSource;
 }
 
-QString cellText(const QTableWidget *table, int row, int column)
-{
-    const QTableWidgetItem *item = table->item(row, column);
-    return item ? item->text() : QString();
-}
+using testkit::cellText;
 
 // A batch page's source table and a wizard on it, stepped through like a user would.
 struct Run
