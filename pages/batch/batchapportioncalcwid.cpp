@@ -8,6 +8,8 @@
 #include "pages/common/batchrecords.h"
 #include "pages/common/historylist.h"
 #include "pages/single/pagekit.h"
+#include "wizards/export/exportwizard.h"
+#include "wizards/import/importwizard.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -92,9 +94,9 @@ BatchApportionCalcWid::~BatchApportionCalcWid() = default;
 
 void BatchApportionCalcWid::import()
 {
-    // Until the import wizard exists nothing is imported, so the tables and their results stay.
-    QMessageBox::information(this, u"信息提示"_s, u"导入功能即将提供，目前尚不能导入工资表。"_s,
-                             QMessageBox::Ok);
+    ImportWizard wizard(m_sourceTable, BatchApportionPage, this);
+    wizard.exec();
+    importFinished();
 }
 
 void BatchApportionCalcWid::importFinished()
@@ -229,8 +231,8 @@ void BatchApportionCalcWid::exportResult()
 {
     if (!mayExport())
         return;
-    QMessageBox::information(this, u"信息提示"_s, u"导出功能即将提供，目前尚不能导出计算结果。"_s,
-                             QMessageBox::Ok);
+    ExportWizard wizard(m_sourceTable, m_beforeTable, m_afterTable, BatchApportionPage, this);
+    wizard.exec();
 }
 
 void BatchApportionCalcWid::save()

@@ -9,6 +9,8 @@
 #include "pages/common/batchrecords.h"
 #include "pages/common/historylist.h"
 #include "pages/single/pagekit.h"
+#include "wizards/export/exportwizard.h"
+#include "wizards/import/importwizard.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -166,9 +168,9 @@ void BatchSaveCalcWid::setOptions(int goal, int method, int months)
 
 void BatchSaveCalcWid::import()
 {
-    // Until the import wizard exists nothing is imported, so the tables and their results stay.
-    QMessageBox::information(this, u"信息提示"_s, u"导入功能即将提供，目前尚不能导入工资表。"_s,
-                             QMessageBox::Ok);
+    ImportWizard wizard(m_sourceTable, BatchPlanPage, this);
+    wizard.exec();
+    importFinished();
 }
 
 void BatchSaveCalcWid::importFinished()
@@ -406,8 +408,8 @@ void BatchSaveCalcWid::exportResult()
 {
     if (!mayExport())
         return;
-    QMessageBox::information(this, u"信息提示"_s, u"导出功能即将提供，目前尚不能导出计算结果。"_s,
-                             QMessageBox::Ok);
+    ExportWizard wizard(m_sourceTable, m_beforeTable, m_afterTable, BatchPlanPage, this);
+    wizard.exec();
 }
 
 void BatchSaveCalcWid::save()
