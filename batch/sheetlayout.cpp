@@ -5,6 +5,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -153,7 +154,78 @@ bool writeRow(Sheet *sheet, const Formats &f, int r, const SheetRow &row, int co
     return true;
 }
 
+// Character units a text takes in the body font: wide (CJK, full-width) characters take two, a
+// character beyond the basic plane two in all, and a text of several lines its longest line.
+int textUnits(const QString &text)
+{
+    int longest = 0;
+    int line = 0;
+    for (const QChar ch : text) {
+        const char16_t u = ch.unicode();
+        if (u == u'\n') {
+            longest = std::max(longest, line);
+            line = 0;
+        } else if (!QChar::isLowSurrogate(u)) {
+            line += u >= 0x2E80 ? 2 : 1;
+        }
+    }
+    return std::max(longest, line);
+}
+
+// Units an amount text takes once shown as "#,##0.00": its integer digits grouped by three, two
+// decimals and a sign; never less than the text itself (a text that is no amount stays a text).
+int amountUnits(const QString &text)
+{
+    int digits = 0;
+    for (const QChar ch : text) {
+        if (ch == u'.')
+            break;
+        if (ch >= u'0' && ch <= u'9')
+            ++digits;
+    }
+    digits = std::max(digits, 1);
+    const int shown = digits + (digits - 1) / 3 + 3 + (text.startsWith(u'-') ? 1 : 0);
+    return std::max(shown, int(text.size()));
+}
+
 } // namespace
+
+std::vector<double> sheetColumnWidths(const SheetLayout &layout)
+{
+    // Headings and totals are bold and a size larger than the body; both get a little padding.
+    constexpr double kBodyScale = 1.1;
+    constexpr double kBoldScale = 1.25;
+    constexpr double kPadding = 1.5;
+    constexpr double kMaxFitted = 60;
+    constexpr double kMaxWidth = 255;
+    const size_t columns = size_t(layout.columnCount());
+    std::vector<double> widths(columns, 0.0);
+    for (size_t c = 0; c < columns && c < layout.columnWidths.size(); ++c)
+        widths[c] = std::max(0, layout.columnWidths[c]) / kBodyFontSize;
+    std::vector<double> fitted(columns, 0.0);
+    const auto fit = [&](const SheetRow &row, bool heading) {
+        const bool bold = heading || row.total;
+        const double scale = bold ? kBoldScale : kBodyScale;
+        for (size_t c = 0; c < row.cells.size() && c < columns; ++c) {
+            const SheetCell &cell = row.cells[c];
+            // A merged heading spreads over its columns; the title is merged over the sheet.
+            if (!cell.present || cell.colSpan > 1)
+                continue;
+            if (fitted[c] >= kMaxFitted)
+                continue;
+            const int units = cell.numeric ? amountUnits(cell.text) : textUnits(cell.text);
+            // Whole units: a stored width is kept to the pixel, a whole unit round-trips exactly.
+            fitted[c] = std::max(fitted[c], std::min(std::ceil(units * scale + kPadding), kMaxFitted));
+        }
+    };
+    for (const SheetRow &row : layout.headings)
+        fit(row, true);
+    for (const SheetRow &row : layout.rows)
+        fit(row, false);
+    for (size_t c = 0; c < columns; ++c)
+        widths[c] = std::min(std::max(widths[c], fitted[c]), kMaxWidth);
+    return widths;
+}
 
 int SheetLayout::columnCount() const
 {
@@ -300,9 +372,10 @@ bool writeSheetLayout(const SheetLayout &layout, const QString &fileName, QStrin
         if (!writeRow(sheet, formats, r++, row, columns, false))
             return fail(limit);
     }
-    for (size_t c = 0; c < layout.columnWidths.size(); ++c) {
-        if (layout.columnWidths[c] > 0)
-            sheet->setCol(int(c), int(c), layout.columnWidths[c] / kBodyFontSize);
+    const std::vector<double> widths = sheetColumnWidths(layout);
+    for (size_t c = 0; c < widths.size(); ++c) {
+        if (widths[c] > 0)
+            sheet->setCol(int(c), int(c), widths[c]);
     }
     if (!book->save(fileName))
         return fail(book->errorMessage());

@@ -60,6 +60,12 @@ struct SheetLayout
 // False for anything else ("20%", "001", "", "1,2345").
 bool amountFromText(const QString &text, double *yuan);
 
+// The width of each column as written, in character units (the width of a digit): at least the
+// table's own width, and wide enough for every text and formatted number in the column (headings
+// and totals in their larger bold font included), so no amount shows as "###" and no code is cut.
+// A column of long texts (process texts) is widened to at most 60 units; no column exceeds 255.
+std::vector<double> sheetColumnWidths(const SheetLayout &layout);
+
 // A file name as the user typed it, with ".xlsx" appended unless it ends in ".xls" or ".xlsx"
 // (in any case).
 QString exportFileName(const QString &fileName);

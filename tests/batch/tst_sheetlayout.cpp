@@ -22,6 +22,8 @@ private slots:
     void xlsLimits_data();
     void xlsLimits();
     void longTextCut();
+    void columnWidths_data();
+    void columnWidths();
     void failedSaveKeepsOldFile_data();
     void failedSaveKeepsOldFile();
 };
@@ -168,8 +170,11 @@ void TestSheetLayout::writtenBack()
     QCOMPARE(s->cellFormat(h + 4, 0)->alignH(), int(CellAlignH::Right));
     QCOMPARE(s->cellFormat(h + 2, 0)->alignH(), int(CellAlignH::Left));
     QCOMPARE(s->cellFormat(h + 2, 0)->font()->name(), QStringLiteral("微软雅黑"));
+    // Widths: the table's own where that is wider than the texts, else wide enough for them (the
+    // 40-pixel rate column fits its bold heading).
     QCOMPARE(s->colWidth(0), 11.0);
-    QCOMPARE(s->colWidth(2), 4.0);
+    QVERIFY(s->colWidth(2) > 4.0);
+    QCOMPARE(s->colWidth(2), sheetColumnWidths(sample(title))[2]);
 }
 
 void TestSheetLayout::xlsLimits_data()
@@ -221,19 +226,77 @@ void TestSheetLayout::longTextCut()
     QVERIFY(text.endsWith(sheetCellMarker()));
 }
 
+void TestSheetLayout::columnWidths_data()
+{
+    // One column, 40 pixels wide in the table (4 units), holding one cell; the written width must
+    // hold `atLeast` units and stay within `atMost`.
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("numeric");
+    QTest::addColumn<int>("kind"); // 0 body, 1 heading, 2 totals row
+    QTest::addColumn<int>("tableWidth");
+    QTest::addColumn<double>("atLeast");
+    QTest::addColumn<double>("atMost");
+    QTest::newRow("bold total of millions shows, no ###")
+        << QStringLiteral("12,345,678.9") << true << 2 << 40 << 13 * 1.2 << 22.0;
+    QTest::newRow("amount without decimals gets room for .00")
+        << QStringLiteral("1234") << true << 0 << 40 << 8.0 << 12.0;
+    QTest::newRow("negative amount") << QStringLiteral("-1,234.5") << true << 0 << 40 << 9.0 << 13.0;
+    QTest::newRow("four-digit code is not cut")
+        << QStringLiteral("000123") << false << 0 << 40 << 6.0 << 10.0;
+    QTest::newRow("CJK name takes two units a character")
+        << QStringLiteral("欧阳娜娜") << false << 0 << 40 << 8.0 << 12.0;
+    QTest::newRow("bold CJK heading") << QStringLiteral("月应发工资") << false << 1 << 40 << 10 * 1.2 << 16.0;
+    QTest::newRow("wider table keeps its width") << QStringLiteral("1") << true << 0 << 300 << 30.0 << 30.0;
+    QTest::newRow("several lines take the longest")
+        << QStringLiteral("ab\nabcdefghij\nabc") << false << 0 << 40 << 10.0 << 14.0;
+    QTest::newRow("process text widened at most to 60")
+        << QString(500, u'税') << false << 0 << 40 << 60.0 << 60.0;
+    QTest::newRow("huge table width capped at 255")
+        << QStringLiteral("x") << false << 0 << 100000 << 255.0 << 255.0;
+    QTest::newRow("emoji counts once per character")
+        << QStringLiteral("😀😀😀") << false << 0 << 10 << 6.0 << 9.0;
+}
+
+void TestSheetLayout::columnWidths()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, numeric);
+    QFETCH(int, kind);
+    QFETCH(int, tableWidth);
+    QFETCH(double, atLeast);
+    QFETCH(double, atMost);
+    SheetLayout l;
+    SheetRow row{{cell(text, numeric, kind == 1 ? SheetCellStyle::Heading : SheetCellStyle::BodyRight)},
+                 kind == 2};
+    (kind == 1 ? l.headings : l.rows).push_back(row);
+    // A heading merged over two columns and the title never widen a column.
+    l.headings.push_back({{cell(QString(80, u'标'), false, SheetCellStyle::Heading, 2)}, false});
+    l.title = QString(80, u'题');
+    l.titleSpan = 2;
+    l.columnWidths = {tableWidth, 10};
+    const std::vector<double> widths = sheetColumnWidths(l);
+    QCOMPARE(widths.size(), size_t(2));
+    QVERIFY2(widths[0] >= atLeast && widths[0] <= atMost, qPrintable(QString::number(widths[0])));
+    QCOMPARE(widths[1], 1.0);
+}
+
 void TestSheetLayout::failedSaveKeepsOldFile_data()
 {
     QTest::addColumn<QString>("how");
     QTest::newRow("read-only file") << QStringLiteral("file");
     QTest::newRow("read-only folder") << QStringLiteral("folder");
     QTest::newRow("too many rows for xls") << QStringLiteral("limits");
+    // A name at the length limit leaves no room for the temporary file's longer name: the save
+    // fails even for root, after the layout was built and the workbook made.
+    QTest::newRow("no temporary file can be made") << QStringLiteral("name");
 }
 
 void TestSheetLayout::failedSaveKeepsOldFile()
 {
     QFETCH(QString, how);
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("old.xls"));
+    const QString path = dir.filePath(how == u"name" ? QString(251, u'a') + QStringLiteral(".xls")
+                                                     : QStringLiteral("old.xls"));
     const QByteArray old("the user's own workbook");
     {
         QFile f(path);

@@ -246,12 +246,16 @@ void TestFixtures::producersShowWhatWeShow()
     } else {
         const QString profile =
             QStringLiteral("-env:UserInstallation=file://") + dir.filePath(QStringLiteral("profile"));
+        // A folder of its own for the converted file: converted to .xlsx in place, it would keep
+        // the source's name, and the source (formulas without results) would be read instead.
+        const QString converted = dir.filePath(QStringLiteral("converted"));
         QVERIFY2(run(exe,
                      {profile, QStringLiteral("--headless"), QStringLiteral("--convert-to"), suffix,
-                      QStringLiteral("--outdir"), dir.path(), source},
+                      QStringLiteral("--outdir"), converted, source},
                      dir.path(), &output),
                  qPrintable(output));
-        QVERIFY(QFile::rename(dir.filePath(QStringLiteral("source.") + suffix), written));
+        QVERIFY2(QFile::rename(QDir(converted).filePath(QStringLiteral("source.") + suffix), written),
+                 qPrintable(output));
         // Field separator, text quote, UTF-8, from the first line; cells as shown.
         QVERIFY2(run(exe,
                      {profile, QStringLiteral("--headless"), QStringLiteral("--convert-to"),
