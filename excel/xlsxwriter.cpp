@@ -341,10 +341,11 @@ void Styles::write(ZipWriter &z)
     z.put("</fonts><fills count=\"");
     putInt(z, qsizetype(m_fills.size()));
     z.put("\">");
-    for (const auto &[pattern, color] : m_fills) {
+    for (size_t i = 0; i < m_fills.size(); ++i) {
+        const auto [pattern, color] = m_fills[i];
         z.put("<fill><patternFill patternType=\"");
         z.put(kFillPatterns[pattern]);
-        if (pattern == 0 || pattern == 17) {
+        if (i < 2) { // the two reserved fills have no colours; a cell's own gray125 has
             z.put("\"/></fill>");
             continue;
         }
