@@ -8,7 +8,6 @@
 #include "excel/zipwriter.h"
 
 #include <QDateTime>
-#include <QHash>
 
 #include <algorithm>
 #include <array>
@@ -417,50 +416,7 @@ void Styles::write(ZipWriter &z)
           "</cellStyles><dxfs count=\"0\"/><tableStyles count=\"0\"/></styleSheet>");
 }
 
-// The texts of every sheet's string cells, each distinct text once, in the order first met. The
-// views point into the sheets' own cell store, which outlives the writing.
-class SharedStrings
-{
-public:
-    quint32 indexOf(const QString &text)
-    {
-        ++m_count;
-        const auto it = m_ids.constFind(QStringView(text));
-        if (it != m_ids.constEnd())
-            return it.value();
-        const quint32 id = quint32(m_texts.size());
-        m_ids.insert(QStringView(text), id);
-        m_texts.push_back(QStringView(text));
-        return id;
-    }
-    void write(ZipWriter &z) const
-    {
-        z.put(kXmlHead);
-        z.put("<sst xmlns=\"");
-        z.put(kMainNs);
-        z.put("\" count=\"");
-        putInt(z, m_count);
-        z.put("\" uniqueCount=\"");
-        putInt(z, qsizetype(m_texts.size()));
-        z.put("\">");
-        for (const QStringView t : m_texts) {
-            // Spaces at either end survive only where the reader is told to keep them.
-            const bool keep = !t.isEmpty() && (t.front().isSpace() || t.back().isSpace());
-            z.put(keep ? "<si><t xml:space=\"preserve\">" : "<si><t>");
-            putEscaped(z, t);
-            z.put("</t></si>");
-        }
-        z.put("</sst>");
-    }
-
-private:
-    QHash<QStringView, quint32> m_ids;
-    std::vector<QStringView> m_texts;
-    qint64 m_count = 0;
-};
-
-void writeSheet(ZipWriter &z, const Workbook &book, const Sheet &sheet, bool selected, const Styles &styles,
-                SharedStrings &strings)
+void writeSheet(ZipWriter &z, const Workbook &book, const Sheet &sheet, bool selected, const Styles &styles)
 {
     const int lastCol = std::max(sheet.lastCol(), 0);
     std::vector<std::string> letters(size_t(lastCol) + 1);
@@ -570,10 +526,16 @@ void writeSheet(ZipWriter &z, const Workbook &book, const Sheet &sheet, bool sel
         case CellType::Boolean:
             z.put(cell.num != 0 ? "\" t=\"b\"><v>1" : "\" t=\"b\"><v>0");
             break;
-        default:
-            z.put("\" t=\"s\"><v>");
-            putInt(z, strings.indexOf(*cell.str));
-            break;
+        default: {
+            // Inline, as the texts come: a table of distinct texts would cost a lookup of every
+            // text (most cells of an export are distinct amounts) for a file hardly smaller.
+            const QString &t = *cell.str;
+            const bool keep = t.front().isSpace() || t.back().isSpace(); // else readers trim them
+            z.put(keep ? "\" t=\"inlineStr\"><is><t xml:space=\"preserve\">" : "\" t=\"inlineStr\"><is><t>");
+            putEscaped(z, t);
+            z.put("</t></is></c>");
+            return;
+        }
         }
         z.put("</v></c>");
     });
@@ -625,8 +587,6 @@ void writePackageParts(ZipWriter &z, const Workbook &book)
     }
     z.put("<Override PartName=\"/xl/styles.xml\" "
           "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml\"/>"
-          "<Override PartName=\"/xl/sharedStrings.xml\" "
-          "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml\"/>"
           "<Override PartName=\"/docProps/core.xml\" "
           "ContentType=\"application/vnd.openxmlformats-package.core-properties+xml\"/>"
           "<Override PartName=\"/docProps/app.xml\" "
@@ -700,10 +660,7 @@ void writePackageParts(ZipWriter &z, const Workbook &book)
     z.put("<Relationship Id=\"rId");
     putInt(z, sheets + 1);
     z.put("\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles\" "
-          "Target=\"styles.xml\"/><Relationship Id=\"rId");
-    putInt(z, sheets + 2);
-    z.put("\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/sharedStrings\" "
-          "Target=\"sharedStrings.xml\"/></Relationships>");
+          "Target=\"styles.xml\"/></Relationships>");
 }
 
 } // namespace
@@ -718,14 +675,10 @@ bool writeXlsx(const Workbook &book, QByteArray *out, QString *error)
         Styles styles(book);
         z.beginEntry(QStringLiteral("xl/styles.xml"));
         styles.write(z);
-        SharedStrings strings;
         for (int s = 0; s < book.sheetCount() && z.ok(); ++s) {
             z.beginEntry(QStringLiteral("xl/worksheets/sheet%1.xml").arg(s + 1));
-            writeSheet(z, book, *book.getSheet(s), s == 0, styles, strings);
+            writeSheet(z, book, *book.getSheet(s), s == 0, styles);
         }
-        // Last, once every sheet has named its texts; readers find parts by the directory.
-        z.beginEntry(QStringLiteral("xl/sharedStrings.xml"));
-        strings.write(z);
         if (!z.finish()) {
             *error = QStringLiteral("生成 .xlsx 工作簿失败：%1").arg(z.error());
             return false;
