@@ -332,7 +332,8 @@ void Styles::write(ZipWriter &z)
         if (f.underline)
             z.put(f.underline == 2 ? "<u val=\"double\"/>" : "<u/>");
         z.put("<sz val=\"");
-        putNumber(z, f.size);
+        // Excel takes 1 to 409 points; a size outside (or not a number) would make the file unreadable.
+        putNumber(z, f.size >= 1 && f.size <= 409 ? f.size : f.size > 409 ? 409.0 : 11.0);
         z.put("\"/><name val=\"");
         put(z, f.name);
         z.put("\"/><family val=\"2\"/></font>");
@@ -527,8 +528,9 @@ void writeSheet(ZipWriter &z, const Workbook &book, const Sheet &sheet, bool sel
             z.put(cell.num != 0 ? "\" t=\"b\"><v>1" : "\" t=\"b\"><v>0");
             break;
         default: {
-            // Inline, as the texts come: a table of distinct texts would cost a lookup of every
-            // text (most cells of an export are distinct amounts) for a file hardly smaller.
+            // Inline, as the texts come: a table of distinct texts costs a lookup of every text,
+            // most cells of an export being distinct amounts, and took several times as long as
+            // all the rest of the writing.
             const QString &t = *cell.str;
             const bool keep = t.front().isSpace() || t.back().isSpace(); // else readers trim them
             z.put(keep ? "\" t=\"inlineStr\"><is><t xml:space=\"preserve\">" : "\" t=\"inlineStr\"><is><t>");

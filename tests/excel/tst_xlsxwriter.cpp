@@ -200,6 +200,8 @@ void TestXlsxWriter::formats_data()
         << QStringLiteral("Arial") << 9.5 << false << true << 2 << 3 << 0 << 54 << QStringLiteral("0.0%");
     QTest::newRow("font name with XML specials")
         << QStringLiteral("A&B \"<Font>\"") << 12.0 << false << false << 1 << 7 << 4 << 8 << QString();
+    QTest::newRow("size not a number: the default size")
+        << QStringLiteral("Arial") << std::nan("") << false << false << 0 << 0 << 2 << 0 << QString();
     QTest::newRow("code with quotes and ampersand")
         << QStringLiteral("宋体") << 20.0 << true << true << 0 << 5 << 3 << 63
         << QStringLiteral("\"¥\"#,##0.00;[Red]\"-¥\"#,##0.00&\"元\"");
@@ -249,7 +251,7 @@ void TestXlsxWriter::formats()
     const Format *g = r->cellFormat(0, 0);
     QVERIFY(g);
     QCOMPARE(g->font()->name(), fontName);
-    QCOMPARE(g->font()->size(), size);
+    QCOMPARE(g->font()->size(), std::isnan(size) ? 11.0 : size);
     QCOMPARE(g->font()->bold(), bold);
     QCOMPARE(g->font()->italic(), italic);
     QCOMPARE(g->font()->underline(), underline);
