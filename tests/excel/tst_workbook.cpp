@@ -137,7 +137,7 @@ void TestWorkbook::roundTrip()
     }
     auto book = Workbook::create(path);
     QVERIFY2(book->load(path), qPrintable(book->errorMessage()));
-    // libxlsxwriter writes only the 1900 date system: the dates move, and show the same.
+    // .xlsx files are written in the 1900 date system only: the dates move, and show the same.
     QCOMPARE(book->isDate1904(), suffix == QLatin1String("xls"));
     QCOMPARE(book->sheetCount(), 2);
     const Sheet *s = book->getSheet(0);
