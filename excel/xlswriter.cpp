@@ -261,7 +261,8 @@ private:
 
 QByteArray storedWidth(double chars)
 {
-    // What libxlsxwriter writes for the same width, so both formats agree on every column.
+    // The pixel rounding the .xlsx writer uses for the same width, so both formats agree on
+    // every column.
     const double pixels = chars < 1 ? std::floor(chars * 12 + 0.5) : std::floor(chars * 7 + 0.5) + 5;
     return Bytes().u16(int(std::clamp(std::floor(pixels / 7.0 * 256.0), 0.0, 65535.0))).data();
 }

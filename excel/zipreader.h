@@ -1,6 +1,5 @@
-// The zip package of an .xlsx workbook, read from memory. Not QuaZip: its bundled copy of
-// minizip exports the same zip* functions as the minizip libxlsxwriter is linked against, and in
-// one process libxlsxwriter's calls then land in QuaZip's incompatible copy and crash.
+// The zip package of an .xlsx workbook, read from memory, over zlib alone: it needs only the
+// stored and deflated entries that spreadsheet programs write, and takes its bounds from us.
 #pragma once
 
 #include <QByteArray>

@@ -758,7 +758,7 @@ void TestWorkbook::rowHeightsAroundCells_data()
     QTest::addColumn<QString>("suffix");
     QTest::addColumn<QList<int>>("cellRows");
     QTest::addColumn<QList<int>>("heightRows");
-    for (const QString suffix : {QStringLiteral("xls"), QStringLiteral("xlsx")}) {
+    for (const QString &suffix : {QStringLiteral("xls"), QStringLiteral("xlsx")}) {
         QTest::addRow("%s: heights before, between and after the cells", qPrintable(suffix))
             << suffix << QList<int>{3, 10} << QList<int>{0, 3, 5, 10, 200};
         QTest::addRow("%s: heights only, no cells", qPrintable(suffix))
