@@ -40,11 +40,13 @@ void setPlanInputs(Salary &salary, Amount monthlyGross, Amount insurance, Amount
 }
 
 std::unique_ptr<PlanResult> planBatchRecord(const TaxEngine &engine, Salary &record, PlanGoal goal,
-                                            bool balanced, int months, const QString &methodLabel)
+                                            bool balanced, int months, const QString &methodLabel,
+                                            bool processTexts)
 {
     PlanResults candidates;
-    engine.plan(record, candidates, goal, balanced, months);
-    const QString processText = planPageProcessText(methodLabel, record, candidates);
+    engine.plan(record, candidates, goal, balanced, months, processTexts);
+    const QString processText =
+        processTexts ? planPageProcessText(methodLabel, record, candidates) : QString();
     std::unique_ptr<PlanResult> result;
     if (candidates.empty())
         result = std::make_unique<PlanResult>(record);

@@ -140,9 +140,13 @@ void TaxEngine::offer(PlanResults &results, std::unique_ptr<PlanResult> c, PlanG
     results.push_back(std::move(c));
 }
 
-bool TaxEngine::plan(Salary &salary, PlanResults &results, PlanGoal goal, bool balanced, int months) const
+bool TaxEngine::plan(Salary &salary, PlanResults &results, PlanGoal goal, bool balanced, int months,
+                     bool texts) const
 {
-    calculate(salary);
+    if (texts)
+        calculate(salary);
+    else
+        calculateFigures(salary);
     if (salary.months < 1 || months < 1)
         return false; // no period to spread pay over
     if (balanced)
@@ -151,8 +155,10 @@ bool TaxEngine::plan(Salary &salary, PlanResults &results, PlanGoal goal, bool b
         keepNetBonusOnly(salary, results);
     else
         keepCostBonusOnly(salary, results);
-    for (auto &r : results)
-        buildPlanText(salary, *r);
+    if (texts) {
+        for (auto &r : results)
+            buildPlanText(salary, *r);
+    }
     return !results.empty();
 }
 
