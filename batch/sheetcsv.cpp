@@ -18,54 +18,100 @@ bool looksLikeFormula(const QString &text)
     return first == u'-' && !amountFromText(text, &unused);
 }
 
-QString field(const SheetCell &cell)
+// Appends the text as UTF-8. Most cells are ASCII (figures, codes), which go byte for byte; any
+// other text goes through Qt's encoder, so a lone surrogate is written as Qt writes it.
+void appendUtf8(QByteArray &out, QStringView text)
 {
-    QString text = cell.text;
-    double unused = 0;
-    if (cell.numeric && amountFromText(text, &unused))
-        return text.remove(u',');
-    if (looksLikeFormula(text))
-        text.prepend(u'\'');
-    if (text.contains(u',') || text.contains(u'"') || text.contains(u'\n') || text.contains(u'\r')) {
-        text.replace(QStringLiteral("\""), QStringLiteral("\"\""));
-        return u'"' + text + u'"';
+    const auto *p = reinterpret_cast<const char16_t *>(text.utf16());
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        if (p[i] >= 0x80) {
+            out += text.toUtf8();
+            return;
+        }
     }
-    return text;
+    const qsizetype at = out.size();
+    out.resize(at + n);
+    char *o = out.data() + at;
+    for (qsizetype i = 0; i < n; ++i)
+        o[i] = char(p[i]);
 }
 
-void appendRow(QString &out, const SheetRow &row, int columns)
+void appendField(QByteArray &out, const SheetCell &cell)
+{
+    const QString &text = cell.text;
+    double unused = 0;
+    if (cell.numeric && amountFromText(text, &unused)) {
+        // An amount text is ASCII digits, signs and separators; the separators go.
+        for (const QChar ch : text) {
+            if (ch != u',')
+                out += char(ch.unicode());
+        }
+        return;
+    }
+    const bool formula = looksLikeFormula(text);
+    bool quote = false;
+    for (const QChar ch : text) {
+        if (ch == u',' || ch == u'"' || ch == u'\n' || ch == u'\r') {
+            quote = true;
+            break;
+        }
+    }
+    if (!quote) {
+        if (formula)
+            out += '\'';
+        appendUtf8(out, text);
+        return;
+    }
+    out += '"';
+    if (formula)
+        out += '\'';
+    qsizetype from = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'"') {
+            appendUtf8(out, QStringView(text).mid(from, i + 1 - from));
+            out += '"';
+            from = i + 1;
+        }
+    }
+    appendUtf8(out, QStringView(text).mid(from));
+    out += '"';
+}
+
+void appendRow(QByteArray &out, const SheetRow &row, int columns)
 {
     int c = 0;
     while (c < columns) {
         if (c > 0)
-            out += u',';
+            out += ',';
         const SheetCell *cell = size_t(c) < row.cells.size() ? &row.cells[size_t(c)] : nullptr;
         if (!cell || !cell->present) {
             ++c;
             continue;
         }
-        out += field(*cell);
+        appendField(out, *cell);
         const int span = std::clamp(cell->colSpan, 1, columns - c);
         for (int k = 1; k < span; ++k)
-            out += u',';
+            out += ',';
         c += span;
     }
-    out += QStringLiteral("\r\n");
+    out += "\r\n";
 }
 
 // Hands the file's bytes to `out` in pieces of about a megabyte, so a large sheet is never held
-// as one text.
+// as one text, and the file gets few large writes.
 bool forEachCsvPiece(const SheetLayout &layout, const std::function<bool(const QByteArray &)> &out)
 {
-    if (!out(QByteArray("\xEF\xBB\xBF")))
-        return false;
+    constexpr qsizetype kPiece = qsizetype(1) << 20;
     const int columns = std::max(1, layout.columnCount());
-    QString text;
+    QByteArray bytes;
+    bytes.reserve(kPiece + (kPiece >> 2));
+    bytes += "\xEF\xBB\xBF";
     const auto flush = [&](bool last) {
-        if (text.size() < (1 << 19) && !last)
+        if (bytes.size() < kPiece && !last)
             return true;
-        const bool ok = out(text.toUtf8());
-        text.clear();
+        const bool ok = out(bytes);
+        bytes.resize(0);
         return ok;
     };
     if (!layout.title.isEmpty()) {
@@ -74,12 +120,12 @@ bool forEachCsvPiece(const SheetLayout &layout, const std::function<bool(const Q
         cell.present = true;
         cell.text = layout.title;
         title.cells.push_back(cell);
-        appendRow(text, title, columns);
+        appendRow(bytes, title, columns);
     }
     for (const SheetRow &row : layout.headings)
-        appendRow(text, row, columns);
+        appendRow(bytes, row, columns);
     for (const SheetRow &row : layout.rows) {
-        appendRow(text, row, columns);
+        appendRow(bytes, row, columns);
         if (!flush(false))
             return false;
     }
