@@ -18,23 +18,41 @@ bool looksLikeFormula(const QString &text)
     return first == u'-' && !amountFromText(text, &unused);
 }
 
-// Appends the text as UTF-8. Most cells are ASCII (figures, codes), which go byte for byte; any
-// other text goes through Qt's encoder, so a lone surrogate is written as Qt writes it.
+// Appends the text as UTF-8, encoded straight into the buffer: process texts make up most of a
+// large file's bytes. A lone surrogate, which Qt's encoder replaces in its own way, sends the whole
+// text to that encoder instead, so the bytes are always the ones Qt would write.
 void appendUtf8(QByteArray &out, QStringView text)
 {
     const auto *p = reinterpret_cast<const char16_t *>(text.utf16());
     const qsizetype n = text.size();
+    const qsizetype at = out.size();
+    out.resize(at + 3 * n); // no UTF-16 unit takes more than three bytes
+    auto *o = reinterpret_cast<unsigned char *>(out.data() + at);
     for (qsizetype i = 0; i < n; ++i) {
-        if (p[i] >= 0x80) {
+        const char32_t u = p[i];
+        if (u < 0x80) {
+            *o++ = static_cast<unsigned char>(u);
+        } else if (u < 0x800) {
+            *o++ = static_cast<unsigned char>(0xC0 | (u >> 6));
+            *o++ = static_cast<unsigned char>(0x80 | (u & 0x3F));
+        } else if (u < 0xD800 || u > 0xDFFF) {
+            *o++ = static_cast<unsigned char>(0xE0 | (u >> 12));
+            *o++ = static_cast<unsigned char>(0x80 | ((u >> 6) & 0x3F));
+            *o++ = static_cast<unsigned char>(0x80 | (u & 0x3F));
+        } else if (u < 0xDC00 && i + 1 < n && p[i + 1] >= 0xDC00 && p[i + 1] <= 0xDFFF) {
+            const char32_t c = 0x10000 + ((u - 0xD800) << 10) + (p[i + 1] - 0xDC00);
+            ++i;
+            *o++ = static_cast<unsigned char>(0xF0 | (c >> 18));
+            *o++ = static_cast<unsigned char>(0x80 | ((c >> 12) & 0x3F));
+            *o++ = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
+            *o++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
+        } else {
+            out.resize(at);
             out += text.toUtf8();
             return;
         }
     }
-    const qsizetype at = out.size();
-    out.resize(at + n);
-    char *o = out.data() + at;
-    for (qsizetype i = 0; i < n; ++i)
-        o[i] = char(p[i]);
+    out.resize(reinterpret_cast<char *>(o) - out.data());
 }
 
 void appendField(QByteArray &out, const SheetCell &cell)
