@@ -44,7 +44,13 @@ std::unique_ptr<PlanResult> planBatchRecord(const TaxEngine &engine, Salary &rec
                                             bool processTexts)
 {
     PlanResults candidates;
-    engine.plan(record, candidates, goal, balanced, months, processTexts);
+    // The page shows the first of the tied results only, so only its planning text is built.
+    engine.plan(record, candidates, goal, balanced, months, false);
+    if (processTexts) {
+        engine.buildProcessText(record);
+        if (!candidates.empty())
+            engine.buildPlanText(record, *candidates.front());
+    }
     const QString processText =
         processTexts ? planPageProcessText(methodLabel, record, candidates) : QString();
     std::unique_ptr<PlanResult> result;
