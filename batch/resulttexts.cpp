@@ -7,9 +7,55 @@ void appendResultText(std::vector<ResultText> &out, CatalogueTree tree, int kind
         out.push_back({column, text});
 }
 
+namespace {
+
+thread_local ResultTextArena *innermost = nullptr;
+
+constexpr qsizetype kArenaBlock = qsizetype(1) << 18; // characters
+
+} // namespace
+
+ResultTextArena::ResultTextArena() : m_outer(innermost)
+{
+    innermost = this;
+}
+
+ResultTextArena::~ResultTextArena()
+{
+    innermost = m_outer;
+}
+
+ResultTextArena *ResultTextArena::current()
+{
+    return innermost;
+}
+
+QString ResultTextArena::keep(QStringView text)
+{
+    if (text.size() > kArenaBlock / 16)
+        return text.toString();
+    if (m_blocks.empty() || m_used + text.size() > m_size) {
+        m_blocks.push_back(std::make_unique<char16_t[]>(size_t(kArenaBlock)));
+        m_used = 0;
+        m_size = kArenaBlock;
+    }
+    char16_t *at = m_blocks.back().get() + m_used;
+    std::copy(text.utf16(), text.utf16() + text.size(), at);
+    m_used += text.size();
+    return QString::fromRawData(reinterpret_cast<const QChar *>(at), text.size());
+}
+
 void appendResultFigure(std::vector<ResultText> &out, CatalogueTree tree, int kind, int id, Amount amount)
 {
-    appendResultText(out, tree, kind, id, formatAmount(amount));
+    const int column = ColumnCatalogue::instance().resultColumn(tree, kind, id);
+    if (column < 0)
+        return;
+    if (ResultTextArena *arena = ResultTextArena::current()) {
+        char16_t text[kAmountTextMax];
+        out.push_back({column, arena->keep(QStringView(text, writeAmount(text, amount)))});
+    } else {
+        out.push_back({column, formatAmount(amount)});
+    }
 }
 
 void appendResultItem(std::vector<ResultText> &out, CatalogueTree tree, int kind, const TaxItem &item)

@@ -174,7 +174,8 @@ bool amountFromText(const QString &text, double *yuan)
 {
     // One pass over the characters, the value kept as whole fen: every layout cell of a large
     // sheet comes through here, so no text is built on the way.
-    const auto *p = reinterpret_cast<const char16_t *>(text.utf16());
+    // constData, not utf16: a text held by an arena would be copied to gain a terminator.
+    const auto *p = reinterpret_cast<const char16_t *>(text.constData());
     const qsizetype n = text.size();
     qsizetype i = 0;
     bool negative = false;

@@ -6,6 +6,7 @@
 #include "batch/columncatalogue.h"
 #include "batch/exporttemplate.h"
 #include "batch/importsetting.h"
+#include "batch/resulttexts.h"
 #include "batch/sheetcsv.h"
 #include "batch/sheetlayout.h"
 #include "batch/sheetsource.h"
@@ -542,6 +543,8 @@ int runBatch(const QStringList &args)
     // held three times (records, layout, workbook) while it is written.
     const auto write = [&](const ExportTable &base, const ExportTable &before, const ExportTable *after,
                            const std::function<void()> &release) {
+        // The figures of the layout live in the arena until the file is written.
+        ResultTextArena arena;
         computeDone = clock.nsecsElapsed();
         request.base = &base;
         request.before = &before;
