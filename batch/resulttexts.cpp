@@ -1,5 +1,7 @@
 #include "batch/resulttexts.h"
 
+#include <charconv>
+
 void appendResultText(std::vector<ResultText> &out, CatalogueTree tree, int kind, int id, const QString &text)
 {
     const int column = ColumnCatalogue::instance().resultColumn(tree, kind, id);
@@ -58,13 +60,36 @@ void appendResultFigure(std::vector<ResultText> &out, CatalogueTree tree, int ki
     }
 }
 
+namespace {
+
+// A rate as "20%".
+void appendResultRate(std::vector<ResultText> &out, CatalogueTree tree, int kind, qint32 rate)
+{
+    ResultTextArena *arena = ResultTextArena::current();
+    if (!arena) {
+        appendResultText(out, tree, kind, ColRate, QString::number(rate) + u'%');
+        return;
+    }
+    const int column = ColumnCatalogue::instance().resultColumn(tree, kind, ColRate);
+    if (column < 0)
+        return;
+    char digits[16];
+    const int length = int(std::to_chars(digits, digits + sizeof digits, rate).ptr - digits);
+    char16_t text[17];
+    std::copy(digits, digits + length, text);
+    text[length] = u'%';
+    out.push_back({column, arena->keep(QStringView(text, length + 1))});
+}
+
+} // namespace
+
 void appendResultItem(std::vector<ResultText> &out, CatalogueTree tree, int kind, const TaxItem &item)
 {
     appendResultFigure(out, tree, kind, ColTaxable, item.amount);
     appendResultFigure(out, tree, kind, ColTax, item.tax);
     appendResultFigure(out, tree, kind, ColNet, item.afterTax);
     if (item.bracket) {
-        appendResultText(out, tree, kind, ColRate, QString::number(item.bracket->rate) + u'%');
+        appendResultRate(out, tree, kind, item.bracket->rate);
         appendResultFigure(out, tree, kind, ColQuickDeduction, item.bracket->quickDeduction);
     }
 }
