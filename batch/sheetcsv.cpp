@@ -84,15 +84,14 @@ void appendField(QByteArray &out, const SheetCell &cell)
     out += '"';
     if (formula)
         out += '\'';
+    const QStringView view(text);
     qsizetype from = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == u'"') {
-            appendUtf8(out, QStringView(text).mid(from, i + 1 - from));
-            out += '"';
-            from = i + 1;
-        }
+    for (qsizetype i = view.indexOf(u'"'); i >= 0; i = view.indexOf(u'"', from)) {
+        appendUtf8(out, view.mid(from, i + 1 - from));
+        out += '"';
+        from = i + 1;
     }
-    appendUtf8(out, QStringView(text).mid(from));
+    appendUtf8(out, view.mid(from));
     out += '"';
 }
 
