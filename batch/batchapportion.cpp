@@ -25,13 +25,13 @@ void appendMonth(std::vector<ResultText> &out, const ApportionedRow &row, Amount
 } // namespace
 
 ApportionedRow apportionBatchRow(const TaxEngine &engine, Amount wage, Amount insurance, Amount bonus,
-                                 int months)
+                                 int months, bool processTexts)
 {
     ApportionedRow row;
     row.wage = wage;
     row.insurance = insurance;
     row.bonus = bonus;
-    row.result = engine.apportion(wage, insurance, bonus, std::clamp(months, 1, 12));
+    row.result = engine.apportion(wage, insurance, bonus, std::clamp(months, 1, 12), processTexts);
     return row;
 }
 

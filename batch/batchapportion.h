@@ -21,9 +21,10 @@ struct ApportionedRow
     Apportionment result;
 };
 
-// Spreads the bonus of one source row over `months` months (1–12).
+// Spreads the bonus of one source row over `months` months (1–12). Without `processTexts` the
+// months get no process text, which the result rows do not show.
 ApportionedRow apportionBatchRow(const TaxEngine &engine, Amount wage, Amount insurance, Amount bonus,
-                                 int months);
+                                 int months, bool processTexts = true);
 
 // The figures of the before and the after row, in column order; code and name are the caller's.
 std::vector<ResultText> apportionBeforeTexts(const ApportionedRow &row);

@@ -40,11 +40,19 @@ void setPlanInputs(Salary &salary, Amount monthlyGross, Amount insurance, Amount
 }
 
 std::unique_ptr<PlanResult> planBatchRecord(const TaxEngine &engine, Salary &record, PlanGoal goal,
-                                            bool balanced, int months, const QString &methodLabel)
+                                            bool balanced, int months, const QString &methodLabel,
+                                            bool processTexts)
 {
     PlanResults candidates;
-    engine.plan(record, candidates, goal, balanced, months);
-    const QString processText = planPageProcessText(methodLabel, record, candidates);
+    // The page shows the first of the tied results only, so only its planning text is built.
+    engine.plan(record, candidates, goal, balanced, months, false);
+    if (processTexts) {
+        engine.buildProcessText(record);
+        if (!candidates.empty())
+            engine.buildPlanText(record, *candidates.front());
+    }
+    const QString processText =
+        processTexts ? planPageProcessText(methodLabel, record, candidates) : QString();
     std::unique_ptr<PlanResult> result;
     if (candidates.empty())
         result = std::make_unique<PlanResult>(record);

@@ -21,9 +21,11 @@ void setPlanInputs(Salary &salary, Amount monthlyGross, Amount insurance, Amount
 // Plans `record` (which is calculated on the way) and returns the result the page shows: the
 // first of the best splits, with its process text prefixed by the method sentence, or, when no
 // split is better, a copy of the record with zero differences and the note that its pay is
-// already well split. `months` is what planRecordMonths gave.
+// already well split. `months` is what planRecordMonths gave. Without `processTexts` the record
+// and the result get no text at all, for runs that never show it.
 std::unique_ptr<PlanResult> planBatchRecord(const TaxEngine &engine, Salary &record, PlanGoal goal,
-                                            bool balanced, int months, const QString &methodLabel);
+                                            bool balanced, int months, const QString &methodLabel,
+                                            bool processTexts = true);
 
 // Planning is effective for an employee whose employer pays less or who takes home more; a lower
 // tax alone does not count.

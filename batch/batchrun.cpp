@@ -50,7 +50,8 @@ void runOnEveryCore(qsizetype count, Amount threshold,
         t.join();
 }
 
-std::vector<Salary> runCalcRecords(const std::vector<CalcRecordInput> &inputs, Amount threshold, int threads)
+std::vector<Salary> runCalcRecords(const std::vector<CalcRecordInput> &inputs, Amount threshold, int threads,
+                                   bool processTexts)
 {
     std::vector<Salary> records(inputs.size());
     runOnEveryCore(
@@ -60,7 +61,10 @@ std::vector<Salary> runCalcRecords(const std::vector<CalcRecordInput> &inputs, A
                 const CalcRecordInput &in = inputs[size_t(i)];
                 Salary &record = records[size_t(i)];
                 setCalcInputs(record, in.monthlyGross, in.insurance, in.bonus, in.annuity);
-                engine.calculate(record);
+                if (processTexts)
+                    engine.calculate(record);
+                else
+                    engine.calculateFigures(record);
             }
         },
         threads);
@@ -80,7 +84,7 @@ RunTotals calcRunTotals(const std::vector<Salary> &records)
 }
 
 PlanRun runPlanRecords(const std::vector<CalcRecordInput> &inputs, Amount threshold, PlanGoal goal,
-                       bool balanced, int months, int threads)
+                       bool balanced, int months, int threads, bool processTexts)
 {
     PlanRun run;
     run.records.resize(inputs.size());
@@ -94,7 +98,8 @@ PlanRun runPlanRecords(const std::vector<CalcRecordInput> &inputs, Amount thresh
                 const CalcRecordInput &in = inputs[size_t(i)];
                 Salary &record = run.records[size_t(i)];
                 setPlanInputs(record, in.monthlyGross, in.insurance, in.bonus, m);
-                run.results[size_t(i)] = planBatchRecord(engine, record, goal, balanced, m, label);
+                run.results[size_t(i)] =
+                    planBatchRecord(engine, record, goal, balanced, m, label, processTexts);
             }
         },
         threads);
@@ -113,7 +118,7 @@ PlanRun runPlanRecords(const std::vector<CalcRecordInput> &inputs, Amount thresh
 }
 
 ApportionRun runApportionRecords(const std::vector<CalcRecordInput> &inputs, Amount threshold, int months,
-                                 int threads)
+                                 int threads, bool processTexts)
 {
     ApportionRun run;
     run.rows.resize(inputs.size());
@@ -123,7 +128,7 @@ ApportionRun runApportionRecords(const std::vector<CalcRecordInput> &inputs, Amo
             for (qsizetype i = first; i < last; ++i) {
                 const CalcRecordInput &in = inputs[size_t(i)];
                 run.rows[size_t(i)] =
-                    apportionBatchRow(engine, in.monthlyGross, in.insurance, in.bonus, months);
+                    apportionBatchRow(engine, in.monthlyGross, in.insurance, in.bonus, months, processTexts);
             }
         },
         threads);

@@ -42,9 +42,10 @@ struct CalcRecordInput
     Amount annuity = 0;
 };
 
-// Every record calculated, results in input order.
+// Every record calculated, results in input order. Without `processTexts` the records get no
+// process text, for runs that never show it.
 std::vector<Salary> runCalcRecords(const std::vector<CalcRecordInput> &inputs, Amount threshold,
-                                   int threads = 0);
+                                   int threads = 0, bool processTexts = true);
 
 // The sums a batch summary reports: tax and net pay before and after (equal for a plain
 // calculation), the employer cost change and the three differences of planning.
@@ -57,6 +58,7 @@ RunTotals calcRunTotals(const std::vector<Salary> &records);
 
 // Batch planning: each record (monthly wage for the method's months, bonus) is planned as the
 // planning page plans it; records[i] is the calculated input, results[i] what the page shows.
+// Without `processTexts` neither gets a process or planning text.
 struct PlanRun
 {
     std::vector<Salary> records;
@@ -64,13 +66,14 @@ struct PlanRun
     RunTotals totals;
 };
 PlanRun runPlanRecords(const std::vector<CalcRecordInput> &inputs, Amount threshold, PlanGoal goal,
-                       bool balanced, int months, int threads = 0);
+                       bool balanced, int months, int threads = 0, bool processTexts = true);
 
-// Batch apportionment of each record's (non-annual) bonus over `months` months.
+// Batch apportionment of each record's (non-annual) bonus over `months` months; without
+// `processTexts` the months get no process text (a result row never shows one).
 struct ApportionRun
 {
     std::vector<ApportionedRow> rows;
     RunTotals totals;
 };
 ApportionRun runApportionRecords(const std::vector<CalcRecordInput> &inputs, Amount threshold, int months,
-                                 int threads = 0);
+                                 int threads = 0, bool processTexts = true);

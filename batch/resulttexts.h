@@ -11,7 +11,33 @@
 
 #include <QString>
 
+#include <memory>
 #include <vector>
+
+// While one lives, the figures appended on its thread are kept in its blocks of memory instead of
+// a heap string each: a large result sheet holds millions of them, and their allocations were most
+// of its layout time and a good part of its memory. The texts point into the arena without
+// owning it, so it must outlive every copy of them; a text that is changed copies itself out.
+// For a run that builds, writes and drops a whole sheet in one scope. Arenas nest.
+class ResultTextArena
+{
+public:
+    ResultTextArena();
+    ~ResultTextArena();
+    ResultTextArena(const ResultTextArena &) = delete;
+    ResultTextArena &operator=(const ResultTextArena &) = delete;
+
+    // The calling thread's innermost arena, or null.
+    static ResultTextArena *current();
+    // A text with the characters of `text`, held by the arena.
+    QString keep(QStringView text);
+
+private:
+    std::vector<std::unique_ptr<char16_t[]>> m_blocks;
+    qsizetype m_used = 0;
+    qsizetype m_size = 0;
+    ResultTextArena *m_outer = nullptr;
+};
 
 void appendResultText(std::vector<ResultText> &out, CatalogueTree tree, int kind, int id,
                       const QString &text);

@@ -18,54 +18,117 @@ bool looksLikeFormula(const QString &text)
     return first == u'-' && !amountFromText(text, &unused);
 }
 
-QString field(const SheetCell &cell)
+// Appends the text as UTF-8, encoded straight into the buffer: process texts make up most of a
+// large file's bytes. A lone surrogate, which Qt's encoder replaces in its own way, sends the whole
+// text to that encoder instead, so the bytes are always the ones Qt would write.
+void appendUtf8(QByteArray &out, QStringView text)
 {
-    QString text = cell.text;
-    double unused = 0;
-    if (cell.numeric && amountFromText(text, &unused))
-        return text.remove(u',');
-    if (looksLikeFormula(text))
-        text.prepend(u'\'');
-    if (text.contains(u',') || text.contains(u'"') || text.contains(u'\n') || text.contains(u'\r')) {
-        text.replace(QStringLiteral("\""), QStringLiteral("\"\""));
-        return u'"' + text + u'"';
+    const auto *p = reinterpret_cast<const char16_t *>(text.utf16());
+    const qsizetype n = text.size();
+    const qsizetype at = out.size();
+    out.resize(at + 3 * n); // no UTF-16 unit takes more than three bytes
+    auto *o = reinterpret_cast<unsigned char *>(out.data() + at);
+    for (qsizetype i = 0; i < n; ++i) {
+        const char32_t u = p[i];
+        if (u < 0x80) {
+            *o++ = static_cast<unsigned char>(u);
+        } else if (u < 0x800) {
+            *o++ = static_cast<unsigned char>(0xC0 | (u >> 6));
+            *o++ = static_cast<unsigned char>(0x80 | (u & 0x3F));
+        } else if (u < 0xD800 || u > 0xDFFF) {
+            *o++ = static_cast<unsigned char>(0xE0 | (u >> 12));
+            *o++ = static_cast<unsigned char>(0x80 | ((u >> 6) & 0x3F));
+            *o++ = static_cast<unsigned char>(0x80 | (u & 0x3F));
+        } else if (u < 0xDC00 && i + 1 < n && p[i + 1] >= 0xDC00 && p[i + 1] <= 0xDFFF) {
+            const char32_t c = 0x10000 + ((u - 0xD800) << 10) + (p[i + 1] - 0xDC00);
+            ++i;
+            *o++ = static_cast<unsigned char>(0xF0 | (c >> 18));
+            *o++ = static_cast<unsigned char>(0x80 | ((c >> 12) & 0x3F));
+            *o++ = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
+            *o++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
+        } else {
+            out.resize(at);
+            out += text.toUtf8();
+            return;
+        }
     }
-    return text;
+    out.resize(reinterpret_cast<char *>(o) - out.data());
 }
 
-void appendRow(QString &out, const SheetRow &row, int columns)
+void appendField(QByteArray &out, const SheetCell &cell)
+{
+    const QString &text = cell.text;
+    double unused = 0;
+    if (cell.numeric && amountFromText(text, &unused)) {
+        // An amount text is ASCII digits, signs and separators; the separators go.
+        for (const QChar ch : text) {
+            if (ch != u',')
+                out += char(ch.unicode());
+        }
+        return;
+    }
+    const bool formula = looksLikeFormula(text);
+    bool quote = false;
+    for (const QChar ch : text) {
+        if (ch == u',' || ch == u'"' || ch == u'\n' || ch == u'\r') {
+            quote = true;
+            break;
+        }
+    }
+    if (!quote) {
+        if (formula)
+            out += '\'';
+        appendUtf8(out, text);
+        return;
+    }
+    out += '"';
+    if (formula)
+        out += '\'';
+    const QStringView view(text);
+    qsizetype from = 0;
+    for (qsizetype i = view.indexOf(u'"'); i >= 0; i = view.indexOf(u'"', from)) {
+        appendUtf8(out, view.mid(from, i + 1 - from));
+        out += '"';
+        from = i + 1;
+    }
+    appendUtf8(out, view.mid(from));
+    out += '"';
+}
+
+void appendRow(QByteArray &out, const SheetRow &row, int columns)
 {
     int c = 0;
     while (c < columns) {
         if (c > 0)
-            out += u',';
+            out += ',';
         const SheetCell *cell = size_t(c) < row.cells.size() ? &row.cells[size_t(c)] : nullptr;
         if (!cell || !cell->present) {
             ++c;
             continue;
         }
-        out += field(*cell);
+        appendField(out, *cell);
         const int span = std::clamp(cell->colSpan, 1, columns - c);
         for (int k = 1; k < span; ++k)
-            out += u',';
+            out += ',';
         c += span;
     }
-    out += QStringLiteral("\r\n");
+    out += "\r\n";
 }
 
 // Hands the file's bytes to `out` in pieces of about a megabyte, so a large sheet is never held
-// as one text.
+// as one text, and the file gets few large writes.
 bool forEachCsvPiece(const SheetLayout &layout, const std::function<bool(const QByteArray &)> &out)
 {
-    if (!out(QByteArray("\xEF\xBB\xBF")))
-        return false;
+    constexpr qsizetype kPiece = qsizetype(1) << 20;
     const int columns = std::max(1, layout.columnCount());
-    QString text;
+    QByteArray bytes;
+    bytes.reserve(kPiece + (kPiece >> 2));
+    bytes += "\xEF\xBB\xBF";
     const auto flush = [&](bool last) {
-        if (text.size() < (1 << 19) && !last)
+        if (bytes.size() < kPiece && !last)
             return true;
-        const bool ok = out(text.toUtf8());
-        text.clear();
+        const bool ok = out(bytes);
+        bytes.resize(0);
         return ok;
     };
     if (!layout.title.isEmpty()) {
@@ -74,12 +137,12 @@ bool forEachCsvPiece(const SheetLayout &layout, const std::function<bool(const Q
         cell.present = true;
         cell.text = layout.title;
         title.cells.push_back(cell);
-        appendRow(text, title, columns);
+        appendRow(bytes, title, columns);
     }
     for (const SheetRow &row : layout.headings)
-        appendRow(text, row, columns);
+        appendRow(bytes, row, columns);
     for (const SheetRow &row : layout.rows) {
-        appendRow(text, row, columns);
+        appendRow(bytes, row, columns);
         if (!flush(false))
             return false;
     }

@@ -244,49 +244,78 @@ int SheetLayout::sheetRowCount() const
 
 bool amountFromText(const QString &text, double *yuan)
 {
-    qsizetype i = 0;
+    // One pass over the characters, the value kept as whole fen: every layout cell of a large
+    // sheet comes through here, so no text is built on the way.
+    // constData, not utf16: a text held by an arena would be copied to gain a terminator.
+    const auto *p = reinterpret_cast<const char16_t *>(text.constData());
     const qsizetype n = text.size();
+    qsizetype i = 0;
     bool negative = false;
-    if (i < n && text[i] == u'-') {
+    if (i < n && p[i] == u'-') {
         negative = true;
         ++i;
     }
-    QString digits;
+    quint64 whole = 0;
+    int digits = 0;
     int group = 0; // digits since the last comma
     bool comma = false;
     const qsizetype start = i;
-    for (; i < n && text[i] != u'.'; ++i) {
-        const QChar ch = text[i];
+    for (; i < n && p[i] != u'.'; ++i) {
+        const char16_t ch = p[i];
         if (ch == u',') {
             if (group == 0 || (comma && group != 3) || (!comma && group > 3))
                 return false;
             comma = true;
             group = 0;
         } else if (ch >= u'0' && ch <= u'9') {
-            digits += ch;
+            if (++digits > 15)
+                return false;
+            whole = whole * 10 + (ch - u'0');
             ++group;
         } else {
             return false;
         }
     }
-    if (i == start || group == 0 || (comma && group != 3) || digits.size() > 15)
+    if (i == start || group == 0 || (comma && group != 3))
         return false;
+    int decimals = 0;
     if (i < n) { // the fraction
         ++i;
-        const qsizetype fraction = n - i;
-        if (fraction < 1 || fraction > 2)
+        decimals = int(n - i);
+        if (decimals < 1 || decimals > 2)
             return false;
-        digits += u'.';
         for (; i < n; ++i) {
-            if (text[i] < u'0' || text[i] > u'9')
+            if (p[i] < u'0' || p[i] > u'9')
                 return false;
-            digits += text[i];
+            whole = whole * 10 + (p[i] - u'0');
         }
     }
-    bool ok = false;
-    const double v = digits.toDouble(&ok);
-    if (!ok)
-        return false;
+    // Below 2^53 the scaled value is exact, and one correctly rounded division gives the double
+    // nearest to the decimal, which is what reading the text would give.
+    constexpr quint64 kExact = quint64(1) << 53;
+    double v;
+    if (whole < kExact) {
+        v = decimals == 0 ? double(whole) : double(whole) / (decimals == 1 ? 10.0 : 100.0);
+    } else {
+        char buffer[24];
+        int length = 0;
+        quint64 rest = whole;
+        char reversed[24];
+        int count = 0;
+        do {
+            reversed[count++] = char('0' + rest % 10);
+            rest /= 10;
+        } while (rest > 0);
+        for (int k = count - 1; k >= 0; --k) {
+            if (k == decimals - 1 && decimals > 0)
+                buffer[length++] = '.';
+            buffer[length++] = reversed[k];
+        }
+        bool ok = false;
+        v = QByteArray::fromRawData(buffer, length).toDouble(&ok);
+        if (!ok)
+            return false;
+    }
     *yuan = negative ? -v : v;
     return true;
 }

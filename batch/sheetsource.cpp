@@ -91,6 +91,16 @@ int singleColumn(const FormulaTokens &tokens)
     return column;
 }
 
+// A formula that is exactly one reference to a column of the row, nothing around it: its column,
+// or -1. Such a formula gives the cell's own text and kind, so the row need not be substituted.
+int copiedColumn(const FormulaTokens &tokens, const WorksheetRow &row)
+{
+    if (tokens.size() != 1 || tokens.front().kind != FormulaToken::ColumnRef)
+        return -1;
+    const int column = formulaColumnIndex(tokens.front().text);
+    return column >= 0 && column < row.columnCount() && row.hasCell(column) ? column : -1;
+}
+
 } // namespace
 
 SheetRecords readSheetRecords(const Workbook &book, const Sheet &sheet, const QStringList &targetNames,
@@ -103,18 +113,36 @@ SheetRecords readSheetRecords(const Workbook &book, const Sheet &sheet, const QS
 
     const QStringList &names = targetNames;
     const FormulaSheet formulaSheet(names, formulas);
-    std::vector<int> direct;
-    for (int k = 0; k < formulaSheet.columnCount(); ++k)
+    SheetWorksheetRow row(book, sheet);
+    std::vector<int> direct, copied;
+    for (int k = 0; k < formulaSheet.columnCount(); ++k) {
         direct.push_back(singleColumn(formulaSheet.tokens(k)));
+        copied.push_back(copiedColumn(formulaSheet.tokens(k), row));
+    }
 
     Evaluator evaluator;
     evaluator.reset();
-    SheetWorksheetRow row(book, sheet);
     out.records.reserve(size_t(r.last - r.first + 1));
+    QList<FormulaCell> cells;
+    RowResults results;
     for (int sheetRow = r.first; sheetRow <= r.last; ++sheetRow) {
         ++out.rowsRead;
         row.setRow(sheetRow - 1);
-        const QList<FormulaCell> cells = formulaSheet.computeRow(evaluator, row);
+        // As the formula sheet computes a row, in column order, with the copies taken directly.
+        cells.clear();
+        results.clear();
+        for (int k = 0; k < formulaSheet.columnCount(); ++k) {
+            const int column = copied[size_t(k)];
+            if (column >= 0) {
+                FormulaCell cell;
+                cell.text = row.cellText(column);
+                cell.kind = row.cellKind(column) == NumberCell ? NumberCell : TextCell;
+                cells.append(std::move(cell));
+            } else {
+                cells.append(
+                    computeFormulaCell(evaluator, formulaSheet.tokens(k), row, names.at(k), results));
+            }
+        }
         SheetRecord record;
         record.sheetRow = sheetRow;
         record.code = cells.size() > 0 ? cells[0].text : QString();

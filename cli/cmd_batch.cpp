@@ -6,6 +6,7 @@
 #include "batch/columncatalogue.h"
 #include "batch/exporttemplate.h"
 #include "batch/importsetting.h"
+#include "batch/resulttexts.h"
 #include "batch/sheetcsv.h"
 #include "batch/sheetlayout.h"
 #include "batch/sheetsource.h"
@@ -493,10 +494,11 @@ int runBatch(const QStringList &args)
     // LUMO_BATCH_TIMINGS=1 reports the time of each step on stderr, for the benchmark.
     QElapsedTimer clock;
     clock.start();
-    qint64 readDone = 0, computeDone = 0, layoutDone = 0;
+    qint64 loadDone = 0, readDone = 0, computeDone = 0, layoutDone = 0;
     std::unique_ptr<Workbook> book = Workbook::create(o.in);
     if (!book->load(o.in))
         return fileError(QStringLiteral("无法读取工作簿 %1：%2").arg(o.in, book->errorMessage()));
+    loadDone = clock.nsecsElapsed();
     for (const QString &warning : book->loadWarnings())
         printErr(QStringLiteral("警告：%1：%2\n").arg(o.in, warning));
     const Sheet *sheet = chooseSheet(*book, o.sheet);
@@ -541,6 +543,8 @@ int runBatch(const QStringList &args)
     // held three times (records, layout, workbook) while it is written.
     const auto write = [&](const ExportTable &base, const ExportTable &before, const ExportTable *after,
                            const std::function<void()> &release) {
+        // The figures of the layout live in the arena until the file is written.
+        ResultTextArena arena;
         computeDone = clock.nsecsElapsed();
         request.base = &base;
         request.before = &before;
@@ -553,7 +557,7 @@ int runBatch(const QStringList &args)
     };
 
     if (o.mode == BatchCalcPage) {
-        std::vector<Salary> records = runCalcRecords(inputs, o.threshold);
+        std::vector<Salary> records = runCalcRecords(inputs, o.threshold, 0, o.process);
         inputs = {};
         CalcResultTotals sums;
         for (const Salary &s : records)
@@ -573,8 +577,8 @@ int runBatch(const QStringList &args)
         write(baseTable(source, rows), before, nullptr, [&] { records.clear(); });
         completion = calcCompletionMessage(n, int(source.unreadable.size()));
     } else if (o.mode == BatchPlanPage) {
-        PlanRun run =
-            runPlanRecords(inputs, o.threshold, o.goal == 0 ? RaiseNet : LowerCost, o.balanced, o.months);
+        PlanRun run = runPlanRecords(inputs, o.threshold, o.goal == 0 ? RaiseNet : LowerCost, o.balanced,
+                                     o.months, 0, o.process);
         inputs = {};
         PlanResultTotals sums;
         for (int i = 0; i < n; ++i)
@@ -606,7 +610,8 @@ int runBatch(const QStringList &args)
         });
         completion = planCompletionMessage(n, int(source.unreadable.size()));
     } else {
-        ApportionRun run = runApportionRecords(inputs, o.threshold, o.months);
+        // Apportion rows never show a process text.
+        ApportionRun run = runApportionRecords(inputs, o.threshold, o.months, 0, false);
         inputs = {};
         ApportionTotals sums;
         for (const ApportionedRow &row : run.rows)
@@ -634,11 +639,12 @@ int runBatch(const QStringList &args)
     if (!written)
         return fileError(error);
     if (qEnvironmentVariableIntValue("LUMO_BATCH_TIMINGS") == 1)
-        printErr(QStringLiteral("timings read %1 compute %2 write %3 (layout %4)\n")
+        printErr(QStringLiteral("timings read %1 (load %5) compute %2 write %3 (layout %4)\n")
                      .arg(readDone / 1e9, 0, 'f', 3)
                      .arg((computeDone - readDone) / 1e9, 0, 'f', 3)
                      .arg((clock.nsecsElapsed() - computeDone) / 1e9, 0, 'f', 3)
-                     .arg((layoutDone - computeDone) / 1e9, 0, 'f', 3));
+                     .arg((layoutDone - computeDone) / 1e9, 0, 'f', 3)
+                     .arg(loadDone / 1e9, 0, 'f', 3));
 
     if (o.json) {
         JsonWriter w;

@@ -63,6 +63,12 @@ QString groupDigits(QStringView number)
 
 void appendAmount(QString &out, Amount amount)
 {
+    char16_t text[kAmountTextMax];
+    out.append(QStringView(text, writeAmount(text, amount)));
+}
+
+int writeAmount(char16_t *out, Amount amount)
+{
     // The magnitude's digits, least significant first, then written out in reading order with
     // the fraction's trailing zeros left off, and grouped.
     quint64 fen = amount < 0 ? 0 - static_cast<quint64>(amount) : static_cast<quint64>(amount);
@@ -89,9 +95,8 @@ void appendAmount(QString &out, Amount amount)
         if (hundredths != '0')
             text[length++] = char16_t(hundredths);
     }
-    // Grouped without a second buffer on the heap: an amount is at most 21 characters before grouping.
-    char16_t grouped[32];
-    out.append(QStringView(grouped, writeGrouped(text, length, grouped)));
+    // An amount is at most 21 characters before grouping, 27 after.
+    return int(writeGrouped(text, length, out));
 }
 
 QString formatAmount(Amount amount)

@@ -43,6 +43,9 @@ constexpr double yuanFromFen(Amount fen)
 QString formatAmount(Amount amount);
 // The same text appended to `out`, for texts built from many figures without a string for each.
 void appendAmount(QString &out, Amount amount);
+// The same text written to `out`, which holds kAmountTextMax characters; returns its length.
+constexpr int kAmountTextMax = 32;
+int writeAmount(char16_t *out, Amount amount);
 
 // Thousands grouping, the one rule for amounts and displayed cells: `number` is an optional "-",
 // the integer digits and optionally "." and the fraction; a "," goes between groups of three digits

@@ -80,24 +80,30 @@ InverseTotals inverseTotals(const PlanResult *result, Amount employerInsurance)
     return totals;
 }
 
-Apportionment TaxEngine::apportion(Amount wage, Amount insurance, Amount bonus, int months) const
+Apportionment TaxEngine::apportion(Amount wage, Amount insurance, Amount bonus, int months, bool texts) const
 {
+    const auto calculateMonth = [this, texts](Salary &month) {
+        if (texts)
+            calculate(month);
+        else
+            calculateFigures(month);
+    };
     Apportionment a;
     a.months = months < 1 ? 1 : months;
     a.monthlyTaxable = wage - insurance < 0 ? 0 : wage - insurance;
 
     a.bonusMonth.setMonthly(wage + bonus, insurance, 1);
-    calculate(a.bonusMonth);
+    calculateMonth(a.bonusMonth);
     if (a.months > 1) {
         a.otherMonths.setMonthly(wage, insurance, a.months - 1);
-        calculate(a.otherMonths);
+        calculateMonth(a.otherMonths);
     }
     a.taxBefore = a.bonusMonth.taxTotal + a.otherMonths.taxTotal;
     a.netBefore = a.bonusMonth.netTotal + a.otherMonths.netTotal;
 
     a.share = roundHalfUp(static_cast<double>(bonus) / a.months);
     a.after.setMonthly(wage + a.share, insurance, a.months);
-    calculate(a.after);
+    calculateMonth(a.after);
     a.taxAfter = a.after.taxTotal;
     a.netAfter = a.after.netTotal;
 

@@ -140,9 +140,13 @@ void TaxEngine::offer(PlanResults &results, std::unique_ptr<PlanResult> c, PlanG
     results.push_back(std::move(c));
 }
 
-bool TaxEngine::plan(Salary &salary, PlanResults &results, PlanGoal goal, bool balanced, int months) const
+bool TaxEngine::plan(Salary &salary, PlanResults &results, PlanGoal goal, bool balanced, int months,
+                     bool texts) const
 {
-    calculate(salary);
+    if (texts)
+        calculate(salary);
+    else
+        calculateFigures(salary);
     if (salary.months < 1 || months < 1)
         return false; // no period to spread pay over
     if (balanced)
@@ -151,8 +155,10 @@ bool TaxEngine::plan(Salary &salary, PlanResults &results, PlanGoal goal, bool b
         keepNetBonusOnly(salary, results);
     else
         keepCostBonusOnly(salary, results);
-    for (auto &r : results)
-        buildPlanText(salary, *r);
+    if (texts) {
+        for (auto &r : results)
+            buildPlanText(salary, *r);
+    }
     return !results.empty();
 }
 
@@ -374,13 +380,21 @@ void TaxEngine::buildPlanText(const Salary &input, PlanResult &result) const
 {
     if (result.processText.isEmpty())
         buildProcessText(result);
-    QString text = QStringLiteral("一、筹划前个税计算\n") + input.processText +
-                   QStringLiteral("\n二、筹划后个税计算\n") + result.processText;
-    text += QStringLiteral("三、节税筹划效果\n");
-    text += QStringLiteral("    税后收入增加=%1元\n").arg(formatAmount(result.netIncrease));
-    text += QStringLiteral("    单位开支减少=%1元\n").arg(formatAmount(result.costDecrease));
-    text += QStringLiteral("    缴纳个税减少=%1元\n").arg(formatAmount(result.taxDecrease));
-    result.processText = text;
+    // One buffer of the final size: a batch plan builds this for every person.
+    QString text;
+    text.reserve(input.processText.size() + result.processText.size() + 128);
+    text += u"一、筹划前个税计算\n";
+    text += input.processText;
+    text += u"\n二、筹划后个税计算\n";
+    text += result.processText;
+    text += u"三、节税筹划效果\n    税后收入增加=";
+    appendAmount(text, result.netIncrease);
+    text += u"元\n    单位开支减少=";
+    appendAmount(text, result.costDecrease);
+    text += u"元\n    缴纳个税减少=";
+    appendAmount(text, result.taxDecrease);
+    text += u"元\n";
+    result.processText = std::move(text);
 }
 
 QString planMethodLabel(PlanGoal goal, bool balanced, int months)
@@ -395,8 +409,15 @@ QString planMethodLabel(PlanGoal goal, bool balanced, int months)
 QString planPageProcessText(const QString &methodLabel, const Salary &input, const PlanResults &results)
 {
     const QString head = QStringLiteral("筹划方法：") + methodLabel;
-    if (!results.empty())
-        return head + QLatin1Char('\n') + results.front()->processText;
+    if (!results.empty()) {
+        const QString &planText = results.front()->processText;
+        QString text;
+        text.reserve(head.size() + 1 + planText.size());
+        text += head;
+        text += u'\n';
+        text += planText;
+        return text;
+    }
     return head + QStringLiteral("\n一、筹划前个税计算\n") + input.processText +
            QStringLiteral("\n二、筹划后个税计算\n    无\n") +
            QStringLiteral("三、节税筹划效果\n    恭喜您，在选定节税筹划策略下，原有薪资已经是合理发放了。\n");

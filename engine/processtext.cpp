@@ -78,8 +78,12 @@ void TaxEngine::buildProcessText(Salary &salary) const
     const Amount unusedAfterBonus = shortfallAfterBonus(salary.monthly.get(), salary.bonus.get());
     const Amount annuityTaxable = annuity + unusedAfterBonus;
 
-    QString text;
-    text.reserve(salary.annuity ? 1024 : 512);
+    // Built in a buffer of the thread's that only grows, then copied out at its exact size: a
+    // batch keeps one text per person, and growing each one left it both copied and half empty.
+    thread_local QString buffer;
+    QString &text = buffer;
+    text.resize(0);
+    text.reserve(4096);
     TextOut out(text);
     const TaxBracket *monthlyRow = Salary::rowOf(salary.monthly);
     out << u"1、月应发工资\n";
@@ -140,5 +144,5 @@ void TaxEngine::buildProcessText(Salary &salary) const
                u"\n";
     }
 
-    salary.processText = std::move(text);
+    salary.processText = QString(text.constData(), text.size());
 }

@@ -26,11 +26,16 @@ void taxItem(TaxItem &item, Amount lookupValue, Amount taxable)
 
 void TaxEngine::calculate(Salary &salary) const
 {
+    calculateFigures(salary);
+    buildProcessText(salary);
+}
+
+void TaxEngine::calculateFigures(Salary &salary) const
+{
     calcMonthly(salary.monthly.get());
     calcBonus(salary.bonus.get(), salary.monthly.get());
     calcAnnuity(salary.annuity.get(), salary.bonus.get(), salary.monthly.get());
     calcTotals(salary);
-    buildProcessText(salary);
 }
 
 Amount TaxEngine::shortfall(const TaxItem *monthly) const

@@ -60,6 +60,9 @@ public:
     // Monthly, bonus, annuity, totals and process text, in that order (each step needs the ones
     // before it). Every result is recomputed from the inputs.
     void calculate(Salary &salary) const;
+    // The same figures without the process text, which is most of a calculation's cost: for runs
+    // whose texts are never shown. salary.processText is left as it was.
+    void calculateFigures(Salary &salary) const;
 
     // Each fills its item's bracket, tax and after-tax, and does nothing for an absent item.
     // An absent monthly or bonus argument counts as amount 0.
@@ -76,8 +79,10 @@ public:
     // Planning: calculates `salary`, then fills `results` with every split that ties for the best
     // improvement of the goal (in the order found), each with its planning text. Empty when no
     // better split exists. `balanced` spreads pay over `months` monthly wages and a bonus; otherwise
-    // only the bonus is moved out of its blind zone. Returns !results.empty().
-    bool plan(Salary &salary, PlanResults &results, PlanGoal goal, bool balanced, int months) const;
+    // only the bonus is moved out of its blind zone. Returns !results.empty(). Without `texts`
+    // neither the input nor the results get a process or planning text.
+    bool plan(Salary &salary, PlanResults &results, PlanGoal goal, bool balanced, int months,
+              bool texts = true) const;
 
     // The gross monthly taxable wage that leaves the employee at least `net` after tax. The item
     // holds the forward calculation of that gross (its tax is what a payroll withholds), so its
@@ -105,7 +110,8 @@ public:
                                    PlanResults &results) const;
 
     // A non-annual bonus paid in the month of `wage` versus spread evenly over `months` months.
-    Apportionment apportion(Amount wage, Amount insurance, Amount bonus, int months) const;
+    // Without `texts` the three months get no process text.
+    Apportionment apportion(Amount wage, Amount insurance, Amount bonus, int months, bool texts = true) const;
 
 private:
     void keepCostBonusOnly(const Salary &input, PlanResults &results) const;

@@ -6,7 +6,9 @@
 #include <QHash>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -102,55 +104,103 @@ bool elapsedText(double value, QString *text)
     return true;
 }
 
+// The 15 significant digits the spreadsheet keeps of |value|, rounded to nearest, into digits[0..14],
+// and the decimal exponent of the first one.
+int significantDigits(double magnitude, char digits[15])
+{
+    // The shortest text that reads back as the same double: when it has at most 15 digits it is
+    // also the nearest 15-digit decimal (15-digit steps are several units in the last place wide,
+    // so no other one comes as close), and no ties can arise. Only longer ones need the slower
+    // correctly rounded 15-digit conversion.
+    char shortest[40];
+    const auto [end, ec] =
+        std::to_chars(shortest, shortest + sizeof shortest, magnitude, std::chars_format::scientific);
+    const char *e = ec == std::errc() ? std::find(shortest, end, 'e') : end;
+    int count = 0;
+    if (e != end) {
+        for (const char *p = shortest; p < e && count <= 15; ++p) {
+            if (*p != '.')
+                digits[std::min(count, 14)] = *p, ++count;
+        }
+    }
+    if (e == end || count > 15) {
+        const QByteArray sci = QString::number(magnitude, 'e', 14).toLatin1(); // d.dddddddddddddde±XX
+        const qsizetype ePos = sci.indexOf('e');
+        count = 0;
+        for (qsizetype i = 0; i < ePos && count < 15; ++i) {
+            if (sci.at(i) != '.')
+                digits[count++] = sci.at(i);
+        }
+        std::fill(digits + count, digits + 15, '0');
+        return sci.mid(ePos + 1).toInt();
+    }
+    std::fill(digits + count, digits + 15, '0');
+    int exponent = 0;
+    std::from_chars(e + 1 + (e[1] == '+' ? 1 : 0), end, exponent);
+    return exponent;
+}
+
 // The spreadsheet's decimal rounding, deliberately not roundHalfUp: the value rounded half away
 // from zero to `decimals` places, after first rounding it to the 15 significant digits Excel keeps.
 // The text must read as the spreadsheet shows the same cell: 2.675 shows as 2.68, not 2.67 as its
 // binary value would, and −2.675 as −2.68 (halves of negatives go away from zero, where roundHalfUp
-// would give −2.67).
+// would give −2.67). Worked on a byte buffer: every number cell of a sheet being read comes here.
 QString fixedText(double value, int decimals)
 {
     if (!std::isfinite(value))
         return QStringLiteral("0");
-    const QString sci = QString::number(std::fabs(value), 'e', 14); // d.dddddddddddddde±XX
-    const qsizetype ePos = sci.indexOf(QLatin1Char('e'));
-    QString digits = sci.left(ePos);
-    digits.remove(QLatin1Char('.'));
-    const int exponent = sci.mid(ePos + 1).toInt();
+    char digits[15];
+    const int exponent = significantDigits(std::fabs(value), digits);
     const int keep = exponent + 1 + decimals; // digits before the rounding position
-    QString kept;
+    // At most 309 integer digits, the decimals, a carry, the padding, the point.
+    char kept[400];
+    int size = 0;
     bool roundUp = false;
-    if (keep < 0) {
-        kept = QString();
-    } else if (keep >= digits.size()) {
-        kept = digits + QString(keep - digits.size(), QLatin1Char('0'));
-    } else {
-        kept = digits.left(keep);
-        roundUp = digits.at(keep) >= QLatin1Char('5');
+    if (keep >= 15) {
+        std::copy(digits, digits + 15, kept);
+        std::fill(kept + 15, kept + keep, '0');
+        size = keep;
+    } else if (keep >= 0) {
+        std::copy(digits, digits + keep, kept);
+        size = keep;
+        roundUp = digits[keep] >= '5';
     }
     if (roundUp) {
-        qsizetype i = kept.size() - 1;
-        while (i >= 0 && kept.at(i) == QLatin1Char('9')) {
-            kept[i] = QLatin1Char('0');
-            --i;
+        int i = size - 1;
+        while (i >= 0 && kept[i] == '9')
+            kept[i--] = '0';
+        if (i < 0) {
+            std::memmove(kept + 1, kept, size_t(size));
+            kept[0] = '1';
+            ++size;
+        } else {
+            ++kept[i];
         }
-        if (i < 0)
-            kept.prepend(QLatin1Char('1'));
-        else
-            kept[i] = QChar(kept.at(i).unicode() + 1);
     }
-    if (kept.size() < decimals + 1)
-        kept.prepend(QString(decimals + 1 - kept.size(), QLatin1Char('0')));
+    if (size < decimals + 1) {
+        const int pad = decimals + 1 - size;
+        std::memmove(kept + pad, kept, size_t(size));
+        std::fill(kept, kept + pad, '0');
+        size = decimals + 1;
+    }
     // Leading zeros of the integer part go, all but the last.
-    qsizetype lead = 0;
-    while (lead < kept.size() - decimals - 1 && kept.at(lead) == QLatin1Char('0'))
+    int lead = 0;
+    while (lead < size - decimals - 1 && kept[lead] == '0')
         ++lead;
-    kept = kept.mid(lead);
-    QString out =
-        decimals > 0 ? kept.left(kept.size() - decimals) + QLatin1Char('.') + kept.right(decimals) : kept;
-    const bool zero = std::all_of(kept.begin(), kept.end(), [](QChar c) { return c == QLatin1Char('0'); });
+    const bool zero = std::all_of(kept + lead, kept + size, [](char c) { return c == '0'; });
+    char out[404];
+    int length = 0;
     if (value < 0 && !zero)
-        out.prepend(QLatin1Char('-'));
-    return out;
+        out[length++] = '-';
+    const int integerEnd = size - decimals;
+    for (int i = lead; i < integerEnd; ++i)
+        out[length++] = kept[i];
+    if (decimals > 0) {
+        out[length++] = '.';
+        for (int i = integerEnd; i < size; ++i)
+            out[length++] = kept[i];
+    }
+    return QString::fromLatin1(out, length);
 }
 
 QString generalText(double value)

@@ -3,6 +3,7 @@
 #include "batch/amountcell.h"
 #include "batch/batchcalc.h"
 #include "batch/columncatalogue.h"
+#include "batch/resulttexts.h"
 #include "engine/taxengine.h"
 #include "formula/formularewrite.h"
 
@@ -28,6 +29,9 @@ private slots:
     void workerRanges_data();
     void workerRanges();
     void resultTexts();
+    void arenaTextsAsHeapTexts_data();
+    void arenaTextsAsHeapTexts();
+    void arenaNestsAndCopiesOut();
     void emptyWageRowHasNoMonthlyCells();
     void totals();
     void completionMessage_data();
@@ -219,6 +223,64 @@ void TestBatchCalc::resultTexts()
     QCOMPARE(textAt(texts, GroupSubtotal, ColNet), formatAmount(s.netTotal));
     QCOMPARE(textAt(texts, GroupRemark, ColProcess), s.processText);
     QVERIFY(!s.processText.isEmpty());
+}
+
+void TestBatchCalc::arenaTextsAsHeapTexts_data()
+{
+    QTest::addColumn<qint64>("wage");
+    QTest::addColumn<qint64>("bonus");
+    QTest::newRow("ordinary") << 1000000LL << 1800100LL;
+    QTest::newRow("no bonus") << 350000LL << 0LL;
+    QTest::newRow("below the threshold") << 120000LL << 55LL;
+    QTest::newRow("largest amounts") << 99999999999999LL << 99999999999999LL;
+}
+
+// An arena changes where the figures live, never what they read.
+void TestBatchCalc::arenaTextsAsHeapTexts()
+{
+    QFETCH(qint64, wage);
+    QFETCH(qint64, bonus);
+    const Salary s = calculated(wage, 0, bonus, 1000);
+    const std::vector<ResultText> heap = calcResultTexts(s);
+    std::vector<ResultText> held;
+    {
+        ResultTextArena arena;
+        // Enough rows to fill several blocks of the arena.
+        for (int i = 0; i < 20000; ++i)
+            held = calcResultTexts(s);
+        QCOMPARE(held.size(), heap.size());
+        for (size_t i = 0; i < heap.size(); ++i) {
+            QCOMPARE(held[i].column, heap[i].column);
+            QCOMPARE(held[i].text, heap[i].text);
+        }
+        held.clear(); // nothing of the arena outlives it
+    }
+    QVERIFY(!ResultTextArena::current());
+}
+
+void TestBatchCalc::arenaNestsAndCopiesOut()
+{
+    QVERIFY(!ResultTextArena::current());
+    QString copied;
+    {
+        ResultTextArena outer;
+        QCOMPARE(ResultTextArena::current(), &outer);
+        {
+            ResultTextArena inner;
+            QCOMPARE(ResultTextArena::current(), &inner);
+            QString text = inner.keep(u"1,234.5");
+            QString changed = text;
+            changed += u'0'; // a change makes its own copy
+            QCOMPARE(changed, u"1,234.50"_s);
+            QCOMPARE(text, u"1,234.5"_s);
+            copied = QString(text.constData(), text.size());
+        }
+        QCOMPARE(ResultTextArena::current(), &outer);
+        const QString longText(100000, u'x');
+        QCOMPARE(outer.keep(longText), longText); // too long for a block: a heap text
+    }
+    QVERIFY(!ResultTextArena::current());
+    QCOMPARE(copied, u"1,234.5"_s);
 }
 
 void TestBatchCalc::emptyWageRowHasNoMonthlyCells()

@@ -19,6 +19,10 @@ private slots:
     void planMatchesOneByOne_data();
     void planMatchesOneByOne();
     void apportionMatchesOneByOne();
+    void planTextAsThePageBuildsIt_data();
+    void planTextAsThePageBuildsIt();
+    void sameFiguresWithoutTexts_data();
+    void sameFiguresWithoutTexts();
     void nothingToRun();
 };
 
@@ -33,6 +37,22 @@ std::vector<CalcRecordInput> sampleInputs(int count)
     for (int i = 0; i < count; ++i)
         inputs.push_back({wage(random), insurance(random), bonus(random), i % 3 ? annuity(random) : 0});
     return inputs;
+}
+
+// Every figure of a calculated salary, its items' brackets included.
+QList<qint64> figures(const Salary &s)
+{
+    QList<qint64> out = {s.annualGross, s.annualMonthlyTax, s.annualMonthlyAfterTax,
+                         s.grossTotal,  s.taxableTotal,     s.taxTotal,
+                         s.netTotal};
+    for (const TaxItem *item : {s.monthly.get(), s.bonus.get(), s.annuity.get()}) {
+        if (!item) {
+            out << -1;
+            continue;
+        }
+        out << item->amount << item->tax << item->afterTax << (item->bracket ? item->bracket->rate : -1);
+    }
+    return out;
 }
 
 } // namespace
@@ -158,6 +178,86 @@ void TestBatchRun::apportionMatchesOneByOne()
     }
     QCOMPARE(run.totals.taxDecrease, taxDecrease);
     QCOMPARE(run.totals.costDecrease, Amount(0));
+}
+
+void TestBatchRun::planTextAsThePageBuildsIt_data()
+{
+    QTest::addColumn<int>("goal");
+    QTest::addColumn<bool>("balanced");
+    QTest::addColumn<int>("months");
+    QTest::newRow("raise net, bonus only") << int(RaiseNet) << false << 1;
+    QTest::newRow("lower cost, bonus only") << int(LowerCost) << false << 1;
+    QTest::newRow("raise net, balanced over 12") << int(RaiseNet) << true << 12;
+    QTest::newRow("lower cost, balanced over 3") << int(LowerCost) << true << 3;
+}
+
+// The batch builds the text of the shown result only; it must read exactly as the planning page's
+// text built from every tied result.
+void TestBatchRun::planTextAsThePageBuildsIt()
+{
+    QFETCH(int, goal);
+    QFETCH(bool, balanced);
+    QFETCH(int, months);
+    const TaxEngine engine(kThresholdLocal);
+    const QString label = planMethodLabel(PlanGoal(goal), balanced, months);
+    int planned = 0;
+    for (const CalcRecordInput &in : sampleInputs(80)) {
+        Salary forPage, forBatch;
+        setPlanInputs(forPage, in.monthlyGross, in.insurance, in.bonus, months);
+        setPlanInputs(forBatch, in.monthlyGross, in.insurance, in.bonus, months);
+        PlanResults results;
+        engine.plan(forPage, results, PlanGoal(goal), balanced, months);
+        planned += results.empty() ? 0 : 1;
+        const std::unique_ptr<PlanResult> batch =
+            planBatchRecord(engine, forBatch, PlanGoal(goal), balanced, months, label);
+        QCOMPARE(batch->processText, planPageProcessText(label, forPage, results));
+        QCOMPARE(forBatch.processText, forPage.processText);
+    }
+    QVERIFY(planned > 0); // some rows must have had something to plan
+}
+
+void TestBatchRun::sameFiguresWithoutTexts_data()
+{
+    QTest::addColumn<int>("threshold");
+    QTest::newRow("threshold 3500") << int(kThresholdLocal);
+    QTest::newRow("threshold 4800") << 480000;
+}
+
+// Leaving the process texts out changes no figure, and leaves no text behind.
+void TestBatchRun::sameFiguresWithoutTexts()
+{
+    QFETCH(int, threshold);
+    const std::vector<CalcRecordInput> inputs = sampleInputs(45);
+    const std::vector<Salary> with = runCalcRecords(inputs, threshold, 2, true);
+    const std::vector<Salary> without = runCalcRecords(inputs, threshold, 2, false);
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        QCOMPARE(figures(without[i]), figures(with[i]));
+        QVERIFY(!with[i].processText.isEmpty());
+        QVERIFY(without[i].processText.isEmpty());
+    }
+    const PlanRun planWith = runPlanRecords(inputs, threshold, LowerCost, true, 12, 2, true);
+    const PlanRun planWithout = runPlanRecords(inputs, threshold, LowerCost, true, 12, 2, false);
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        QCOMPARE(figures(planWithout.records[i]), figures(planWith.records[i]));
+        QCOMPARE(figures(*planWithout.results[i]), figures(*planWith.results[i]));
+        QCOMPARE(planWithout.results[i]->costDecrease, planWith.results[i]->costDecrease);
+        QCOMPARE(planWithout.results[i]->netIncrease, planWith.results[i]->netIncrease);
+        QVERIFY(!planWith.results[i]->processText.isEmpty());
+        QVERIFY(planWithout.results[i]->processText.isEmpty());
+        QVERIFY(planWithout.records[i].processText.isEmpty());
+    }
+    QCOMPARE(planWithout.totals.taxAfter, planWith.totals.taxAfter);
+    const ApportionRun spreadWith = runApportionRecords(inputs, threshold, 5, 2, true);
+    const ApportionRun spreadWithout = runApportionRecords(inputs, threshold, 5, 2, false);
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        const Apportionment &a = spreadWith.rows[i].result, &b = spreadWithout.rows[i].result;
+        QCOMPARE(figures(b.bonusMonth), figures(a.bonusMonth));
+        QCOMPARE(figures(b.otherMonths), figures(a.otherMonths));
+        QCOMPARE(figures(b.after), figures(a.after));
+        QCOMPARE(b.share, a.share);
+        QVERIFY(b.after.processText.isEmpty());
+    }
+    QCOMPARE(spreadWithout.totals.netIncrease, spreadWith.totals.netIncrease);
 }
 
 void TestBatchRun::nothingToRun()

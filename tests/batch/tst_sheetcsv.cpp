@@ -16,6 +16,8 @@ private slots:
     void field_data();
     void field();
     void layoutLines();
+    void bytesAsQtEncodes_data();
+    void bytesAsQtEncodes();
     void failedWriteKeepsOldFile_data();
     void failedWriteKeepsOldFile();
 };
@@ -76,6 +78,49 @@ void TestSheetCsv::field()
     QFETCH(bool, numeric);
     QFETCH(QString, written);
     QCOMPARE(line(cell(text, numeric)), written);
+}
+
+void TestSheetCsv::bytesAsQtEncodes_data()
+{
+    QTest::addColumn<QString>("text");
+    const auto row = [](const char *name, const QString &text) { QTest::newRow(name) << text; };
+    const auto units = [](std::initializer_list<char16_t> list) {
+        QString s;
+        for (char16_t u : list)
+            s += QChar(u);
+        return s;
+    };
+    row("ASCII", QStringLiteral("abc 123"));
+    row("last one-byte and first two-byte characters", units({0x7F, 0x80}));
+    row("last two-byte and first three-byte characters", units({0x7FF, 0x800}));
+    row("Chinese", QStringLiteral("张三 应发数"));
+    row("euro and the last unit", units({0x20AC, 0xFFFF}));
+    row("NUL inside", units({u'a', 0, u'b'}));
+    row("surrogate pair", QStringLiteral("😀 ok"));
+    row("pair at the end", QStringLiteral("个税😀"));
+    row("lone high surrogate at the end", units({u'a', 0xD83D}));
+    row("lone high surrogate before a letter", units({0xD83D, u'a'}));
+    row("lone low surrogate", units({u'a', 0xDE00, u'b'}));
+    row("pair reversed", units({0xDE00, 0xD83D}));
+    row("quotes around Chinese", QStringLiteral("说\"好\"的"));
+    row("quote right after a pair", QStringLiteral("😀\"x"));
+    row("lone surrogate in a quoted text", units({u'"', 0xD800, u'"'}));
+    QString process;
+    for (int i = 0; i < 200; ++i)
+        process += QStringLiteral("    【应纳税所得额】=%1元 \"注\"\n").arg(i);
+    row("long process text", process);
+}
+
+// The file's bytes are the ones Qt's own encoder gives for the field.
+void TestSheetCsv::bytesAsQtEncodes()
+{
+    QFETCH(QString, text);
+    SheetLayout layout;
+    layout.rows.push_back({{cell(text)}, false});
+    QString field = text;
+    if (field.contains(u',') || field.contains(u'"') || field.contains(u'\n') || field.contains(u'\r'))
+        field = u'"' + field.replace(QStringLiteral("\""), QStringLiteral("\"\"")) + u'"';
+    QCOMPARE(sheetLayoutCsv(layout), QByteArray("\xEF\xBB\xBF") + field.toUtf8() + "\r\n");
 }
 
 void TestSheetCsv::layoutLines()

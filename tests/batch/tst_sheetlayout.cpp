@@ -1,12 +1,17 @@
 // The result-sheet writer: amount texts become numbers, texts stay texts, the .xls limits are
 // checked before anything is written, and a failed save never touches an existing file.
 #include "batch/sheetlayout.h"
+#include "engine/amount.h"
 #include "excel/workbook.h"
 
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cmath>
 
 class TestSheetLayout : public QObject
 {
@@ -15,6 +20,8 @@ class TestSheetLayout : public QObject
 private slots:
     void amountText_data();
     void amountText();
+    void amountTextAsTheGeneralReading_data();
+    void amountTextAsTheGeneralReading();
     void fileName_data();
     void fileName();
     void writtenBack_data();
@@ -100,6 +107,108 @@ void TestSheetLayout::amountText()
     QCOMPARE(amountFromText(text, &v), ok);
     if (ok)
         QCOMPARE(v, yuan);
+}
+
+namespace {
+
+// What an amount text means read the general way: the pattern as a whole, then the digits without
+// their separators handed to Qt's own number reading.
+bool generalAmount(const QString &text, double *yuan)
+{
+    static const QRegularExpression pattern(
+        QStringLiteral("^(-?)((?:\\d{1,3}(?:,\\d{3})+)|\\d+)(\\.\\d{1,2})?$"));
+    const QRegularExpressionMatch m = pattern.match(text);
+    if (!m.hasMatch())
+        return false;
+    QString whole = m.captured(2);
+    whole.remove(u',');
+    if (whole.size() > 15)
+        return false;
+    bool ok = false;
+    const double v = (whole + m.captured(3)).toDouble(&ok);
+    if (!ok)
+        return false;
+    *yuan = m.captured(1).isEmpty() ? v : -v;
+    return true;
+}
+
+} // namespace
+
+void TestSheetLayout::amountTextAsTheGeneralReading_data()
+{
+    QTest::addColumn<QString>("text");
+    const auto row = [](const char *name, const QString &text) { QTest::newRow(name) << text; };
+    row("grouped with two decimals", QStringLiteral("1,234.50"));
+    row("negative zero with decimals", QStringLiteral("-0.00"));
+    row("negative zero", QStringLiteral("-0"));
+    row("leading zeros", QStringLiteral("007"));
+    row("zero before a group", QStringLiteral("0,123"));
+    row("Arabic-Indic digits", QStringLiteral("١٢"));
+    row("full-width digits", QStringLiteral("１２"));
+    row("fifteen digits with fen", QStringLiteral("999999999999999.99"));
+    row("fifteen grouped digits with fen", QStringLiteral("999,999,999,999,999.99"));
+    row("sixteen digits", QStringLiteral("1234567890123456"));
+    row("fen beyond 2^53", QStringLiteral("90071992547409.93"));
+    row("fen just below 2^53", QStringLiteral("90071992547409.91"));
+    row("ungrouped fifteen digits", QStringLiteral("123456789012345"));
+    row("one decimal", QStringLiteral("0.1"));
+    row("fen", QStringLiteral("0.01"));
+    row("trailing zero fen", QStringLiteral("100.10"));
+    row("empty", QString());
+    row("blank", QStringLiteral(" "));
+    row("leading blank", QStringLiteral(" 1"));
+    row("trailing blank", QStringLiteral("1,234.5 "));
+    row("plus sign", QStringLiteral("+1"));
+    row("double minus", QStringLiteral("--1"));
+    row("exponent", QStringLiteral("1e5"));
+    row("two points", QStringLiteral("1.2.3"));
+    row("point first", QStringLiteral(".5"));
+    row("minus point", QStringLiteral("-.5"));
+    row("lone comma", QStringLiteral(","));
+    row("trailing comma", QStringLiteral("1,234,"));
+    row("double comma", QStringLiteral("1,,234"));
+    row("long first group", QStringLiteral("12345,678"));
+    row("short later group", QStringLiteral("1,234,56"));
+    row("comma in the fraction", QStringLiteral("1.2,3"));
+    row("percent", QStringLiteral("1.5%"));
+    row("mathematical digit one", QStringLiteral("𝟏"));
+    row("minus sign character", QStringLiteral("−5"));
+    // Texts made of the characters an amount has, in any order.
+    QRandomGenerator random(1209);
+    const QString alphabet = QStringLiteral("0123456789,,,..-");
+    for (int i = 0; i < 400; ++i) {
+        QString text;
+        const int length = 1 + int(random.bounded(22));
+        for (int k = 0; k < length; ++k)
+            text += alphabet.at(random.bounded(int(alphabet.size())));
+        QTest::newRow(qPrintable(QStringLiteral("random %1: %2").arg(i).arg(text))) << text;
+    }
+    // Well-formed amounts of every length, grouped and not.
+    for (int i = 0; i < 200; ++i) {
+        const qint64 fen = qint64(random.generateDouble() * std::pow(10.0, random.bounded(1, 18)));
+        QString text = QString::number(fen / 100);
+        if (i % 2)
+            text = groupDigits(text);
+        if (i % 3)
+            text += u'.' + QString::number(fen % 100).rightJustified(2, u'0').left(i % 3 == 1 ? 2 : 1);
+        if (i % 5 == 0)
+            text.prepend(u'-');
+        QTest::newRow(qPrintable(QStringLiteral("amount %1: %2").arg(i).arg(text))) << text;
+    }
+}
+
+void TestSheetLayout::amountTextAsTheGeneralReading()
+{
+    QFETCH(QString, text);
+    double fast = 1, general = 2;
+    const bool expected = generalAmount(text, &general);
+    QCOMPARE(amountFromText(text, &fast), expected);
+    if (expected) {
+        // Bit for bit: the sheet's number must not differ in its last place, nor in its sign.
+        QCOMPARE(std::signbit(fast), std::signbit(general));
+        QVERIFY2(fast == general,
+                 qPrintable(QStringLiteral("%1 vs %2").arg(fast, 0, 'g', 17).arg(general, 0, 'g', 17)));
+    }
 }
 
 void TestSheetLayout::fileName_data()

@@ -2,7 +2,11 @@
 #include "excel/celldisplay.h"
 #include "excel/workbook.h"
 
+#include <QRandomGenerator>
 #include <QTest>
+
+#include <cmath>
+#include <limits>
 
 class TestCellDisplay : public QObject
 {
@@ -11,6 +15,8 @@ class TestCellDisplay : public QObject
 private slots:
     void numberText_data();
     void numberText();
+    void fixedDecimalsAsTheSlowRule_data();
+    void fixedDecimalsAsTheSlowRule();
     void groupDigits_data();
     void groupDigits();
     void dateUnpack_data();
@@ -146,6 +152,126 @@ void TestCellDisplay::numberText()
     CellKind k = TextCell;
     QCOMPARE(::numberText(value, numFormat, code, date1904, &k), text);
     QCOMPARE(int(k), kind);
+}
+
+namespace {
+
+// The display's decimal rule written out the plain way, one step at a time on texts: round to the
+// 15 significant digits of the scientific text, then half away from zero to `decimals` places.
+// The display itself takes shortcuts, which must never show a different text.
+QString slowFixed(double value, int decimals)
+{
+    if (!std::isfinite(value))
+        return QStringLiteral("0");
+    const QString sci = QString::number(std::fabs(value), 'e', 14);
+    const qsizetype ePos = sci.indexOf(u'e');
+    QString digits = sci.left(ePos);
+    digits.remove(u'.');
+    const int keep = sci.mid(ePos + 1).toInt() + 1 + decimals;
+    QString kept;
+    bool roundUp = false;
+    if (keep >= digits.size()) {
+        kept = digits + QString(keep - digits.size(), u'0');
+    } else if (keep >= 0) {
+        kept = digits.left(keep);
+        roundUp = digits.at(keep) >= u'5';
+    }
+    if (roundUp) {
+        qsizetype i = kept.size() - 1;
+        while (i >= 0 && kept.at(i) == u'9')
+            kept[i--] = u'0';
+        if (i < 0)
+            kept.prepend(u'1');
+        else
+            kept[i] = QChar(kept.at(i).unicode() + 1);
+    }
+    if (kept.size() < decimals + 1)
+        kept.prepend(QString(decimals + 1 - kept.size(), u'0'));
+    while (kept.size() > decimals + 1 && kept.front() == u'0')
+        kept.remove(0, 1);
+    QString out = decimals > 0 ? kept.left(kept.size() - decimals) + u'.' + kept.right(decimals) : kept;
+    const bool zero = kept.count(u'0') == kept.size();
+    if (value < 0 && !zero)
+        out.prepend(u'-');
+    return out;
+}
+
+QString slowGeneral(double value)
+{
+    QString s = slowFixed(value, 6);
+    while (s.endsWith(u'0'))
+        s.chop(1);
+    if (s.endsWith(u'.'))
+        s.chop(1);
+    return s;
+}
+
+} // namespace
+
+void TestCellDisplay::fixedDecimalsAsTheSlowRule_data()
+{
+    QTest::addColumn<double>("value");
+    const auto row = [](const char *name, double v) { QTest::newRow(name) << v; };
+    row("zero", 0.0);
+    row("negative zero", -0.0);
+    row("2.675, a half in 15 digits", 2.675);
+    row("-2.675", -2.675);
+    row("1.005", 1.005);
+    row("0.045", 0.045);
+    row("99999.995 carries into a new digit", 99999.995);
+    row("0.1+0.2 needs 17 digits", 0.1 + 0.2);
+    row("1e15 + 0.5, a tie at the 16th digit", 1e15 + 0.5);
+    row("2^53 + 2", 9007199254740994.0);
+    row("123456789.125", 123456789.125);
+    row("half a millionth", 0.0000005);
+    row("just below half a millionth", 0.00000049999999);
+    row("tiny", 1e-300);
+    row("smallest subnormal", std::numeric_limits<double>::denorm_min());
+    row("huge", 1e300);
+    row("largest double", std::numeric_limits<double>::max());
+    row("negative huge", -1.7976931348623157e308);
+    row("one third", 1.0 / 3);
+    row("two thirds negative", -2.0 / 3);
+    row("9.995", 9.995);
+    row("0.995", 0.995);
+    row("0.00005, a half at four decimals", 0.00005);
+    row("wage 12345.67", 12345.67);
+    row("infinity", std::numeric_limits<double>::infinity());
+    row("not a number", std::numeric_limits<double>::quiet_NaN());
+    // Amounts as sheets hold them: fen values, thirds, and values off by one unit in the last place.
+    QRandomGenerator random(20261209);
+    for (int i = 0; i < 300; ++i) {
+        double v = 0;
+        switch (i % 4) {
+        case 0:
+            v = double(random.bounded(100000000)) / 100;
+            break;
+        case 1:
+            v = std::nextafter(double(random.bounded(100000)) / 1000 + 0.0005, 0.0);
+            break;
+        case 2:
+            v = (random.generateDouble() - 0.5) * std::pow(10.0, random.bounded(-8, 20));
+            break;
+        default:
+            v = double(random.bounded(1000000)) / 3;
+            break;
+        }
+        QTest::newRow(qPrintable(QStringLiteral("random %1: %2").arg(i).arg(v, 0, 'g', 17))) << v;
+    }
+}
+
+void TestCellDisplay::fixedDecimalsAsTheSlowRule()
+{
+    QFETCH(double, value);
+    const QString none;
+    // Each format class that shows fixed decimals: general, plain and grouped two decimals,
+    // percent with four, and an unknown custom number format.
+    QCOMPARE(::numberText(value, 0, none, false, nullptr), slowGeneral(value));
+    QCOMPARE(::numberText(value, 2, none, false, nullptr), slowFixed(value, 2));
+    QCOMPARE(::numberText(value, 4, none, false, nullptr), ::groupDigits(slowFixed(value, 2)));
+    QCOMPARE(::numberText(value, 10, none, false, nullptr), ::groupDigits(slowFixed(value, 4)));
+    QCOMPARE(::numberText(value, 170, QStringLiteral("0.000\"元\""), false, nullptr), slowFixed(value, 2));
+    QCOMPARE(::numberText(value, 165, QStringLiteral("General"), false, nullptr), slowGeneral(value));
 }
 
 void TestCellDisplay::groupDigits_data()
