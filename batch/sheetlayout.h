@@ -57,7 +57,7 @@ struct SheetLayout
 
 // The number an amount text stands for, in yuan: digits with optional "," between groups of three,
 // an optional "-" and at most two decimals, as formatAmount writes them ("1,234.5", "-20", "0.05").
-// False for anything else ("20%", "001", "", "1,2345").
+// False for anything else ("20%", "", "1,2345", "1.234").
 bool amountFromText(const QString &text, double *yuan);
 
 // The width of each column as written, in character units (the width of a digit): at least the
