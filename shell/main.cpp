@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QSpinBox>
 #include <QTimer>
 #include <QTranslator>
 #include <cstdio>
