@@ -335,6 +335,12 @@ void BatchSaveCalcWid::threadFinished()
         progress()->setLabelText(u"正在保存计算记录..."_s);
     }
     save();
+    // A hundred thousand records take a while to free as well: row by row, with the window alive.
+    for (qsizetype i = 0; i < m_records.size(); ++i) {
+        keepAlive(100, QEventLoop::ExcludeUserInputEvents);
+        delete std::exchange(m_records[i], nullptr);
+        m_results[size_t(i)].reset();
+    }
     discardCalculation();
     QMessageBox::information(this, u"筹划提示"_s, planCompletionMessage(count, m_unreadableCells),
                              QMessageBox::Ok);
@@ -402,7 +408,10 @@ bool BatchSaveCalcWid::mergeTables(const QList<qint32> &effectiveRows, int progr
         m_filling ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents;
     const int beforeRows = m_beforeTable->rowCount();
     const int employees = beforeRows - kTitleRows - 2;
+    // Rows for a hundred thousand employees take a moment per table: the dialog repaints between.
     m_allTable->setRowCount(kTitleRows + 2 * std::max(employees, 0) + 2);
+    if (keepAlive(progressFrom, events) && m_filling)
+        return false;
     m_effectiveTable->setRowCount(kTitleRows + 2 * int(effectiveRows.size()) + (employees > 0 ? 2 : 0));
     const QuietFill quiet{m_allTable, m_effectiveTable};
     // Both tables are rows of the before and after tables: the progress counts the rows copied.
