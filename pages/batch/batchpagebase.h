@@ -2,8 +2,10 @@
 // (description, the 导入 / action / 导出 buttons with their step pictures, the hint with the
 // full-screen button, the tab widget, and on the right the threshold box above the history list),
 // full-screen mode, reading amounts from the source table by the core's rule, the throttled
-// progress dialog of a run, the export warnings, and reopening compactly stored tables with the
-// source table's header rebuilt. Each page adds its own tables, workers and history record.
+// progress dialog of a run and the one keep-alive step that long work on the user-interface thread
+// goes through (filling tables, reading them for a record, reopening), writing history records on
+// a worker, the export warnings, and reopening compactly stored tables with the source table's
+// header rebuilt. Each page adds its own tables, workers and history record.
 #pragma once
 
 #include "engine/amount.h"
