@@ -32,11 +32,14 @@ void run(int rows)
     const double calcSeconds = timing.seconds;
     const qint64 worst = timing.worstBlock;
 
+    // The entry is written on a worker after the completion message.
+    page.waitForSave();
     const long calcPeak = peakMegabytes();
     const QString path = historyPathAt(page.historyList(), 0);
     const qint64 bytes = QFileInfo(path).size();
     clock.restart();
     page.save(); // the same record again: compared with the newest entry, not written twice
+    page.waitForSave();
     const double saveSeconds = clock.elapsed() / 1000.0;
 
     // Reopened as after a restart: the calculated page is gone.

@@ -1,7 +1,8 @@
 // The batch planning and apportionment pages under load, offscreen: a source table of generated
 // rows is planned (balanced over 12 months, each goal) or apportioned (over 3 months), its history
 // entry saved and reopened. Reports for 10,000 and 100,000 rows the time from the start to the
-// filled tables (the history entry included), the time a repeated save takes, the reopen time, the
+// filled tables, how much later the history entry is on disk (it is written on a worker), the time
+// a repeated save takes and how long of it the window waits, the reopen time, the
 // size of the entry on disk, the peak memory of the run, and the worst lateness of a 10 ms timer on
 // the user-interface thread during the run (how long the window could not repaint). Each run is a
 // process of its own, so its peak memory is its own. Reports only.
@@ -22,22 +23,29 @@ namespace {
 
 template<typename Page> void report(const char *what, int rows, Page &page, const RunTiming &timing)
 {
+    // The entry is written on a worker after the completion message: how much longer it takes.
+    QElapsedTimer clock;
+    clock.start();
+    page.waitForSave();
+    const double writtenAfter = clock.elapsed() / 1000.0;
     const long runPeak = peakMegabytes();
     const QString path = historyPathAt(page.historyList(), 0);
     const qint64 bytes = QFileInfo(path).size();
-    QElapsedTimer clock;
-    clock.start();
+    clock.restart();
     page.save(); // the same record again: compared with the newest entry, not written twice
+    const double saveBlocks = clock.elapsed() / 1000.0;
+    page.waitForSave();
     const double saveSeconds = clock.elapsed() / 1000.0;
     Page reopened;
     reopened.show();
     clock.restart();
     reopened.load(path);
     const double loadSeconds = clock.elapsed() / 1000.0;
-    std::printf("%-28s %7d rows  start→tables %6.2f s  GUI blocked ≤ %5lld ms  save again %5.2f s  "
-                "reopen %5.2f s  entry %6.1f MB  peak %5ld MB (after reopening %5ld MB)\n",
-                what, rows, timing.seconds, static_cast<long long>(timing.worstBlock), saveSeconds,
-                loadSeconds, bytes / 1e6, runPeak, peakMegabytes());
+    std::printf("%-28s %7d rows  start→tables %6.2f s  GUI blocked ≤ %5lld ms  entry on disk +%4.2f s  "
+                "save again %5.2f s (window blocked %4.2f s)  reopen %5.2f s  entry %6.1f MB  "
+                "peak %5ld MB (after reopening %5ld MB)\n",
+                what, rows, timing.seconds, static_cast<long long>(timing.worstBlock), writtenAfter,
+                saveSeconds, saveBlocks, loadSeconds, bytes / 1e6, runPeak, peakMegabytes());
     std::fflush(stdout);
 }
 

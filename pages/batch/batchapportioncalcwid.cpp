@@ -6,6 +6,7 @@
 #include "pages/batch/ptablewidget.h"
 #include "pages/batch/salarytablelayout.h"
 #include "pages/common/batchrecords.h"
+#include "pages/common/compacttable.h"
 #include "pages/common/historylist.h"
 #include "pages/single/pagekit.h"
 #include "wizards/export/exportwizard.h"
@@ -20,6 +21,8 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTimer>
+
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -149,8 +152,10 @@ void BatchApportionCalcWid::start()
 
     ApportionTotals totals;
     bool cancelled = false;
+    std::optional<QuietFill> quiet(std::in_place,
+                                   std::initializer_list<QTableWidget *>{m_beforeTable, m_afterTable});
     for (int r = kTitleRows; r < sourceRows; ++r) {
-        if (stopRequested(int(double(r - 1) / std::max(dataRows, 1) * 90 + 10))) {
+        if (stopRequested(int(double(r - 1) / std::max(dataRows, 1) * 60 + 10))) {
             cancelled = true;
             break;
         }
@@ -174,8 +179,10 @@ void BatchApportionCalcWid::start()
         putTexts(m_beforeTable, totalsRow, totals.beforeTexts(), -1, true);
         putTotalsCaption(m_afterTable, totalsRow, kApportionAfterCaption, pagekit::kAfterRowColor);
         putTexts(m_afterTable, totalsRow, totals.afterTexts(), -1, true, pagekit::kAfterRowColor, columns);
-        cancelled = !mergeTables(true);
+        quiet.reset();
+        cancelled = !mergeTables(true, 70);
     }
+    quiet.reset();
     if (cancelled) {
         reset();
         for (PTableWidget *table : {m_resultTable, m_beforeTable, m_afterTable})
@@ -193,11 +200,16 @@ void BatchApportionCalcWid::start()
     m_taxDecreaseSum = double(totals.taxDecrease()) / 100;
 
     setProgress(100, true);
-    closeProgress();
-    m_running = false;
     tabs()->setCurrentWidget(m_resultTable);
     m_dataState = 2;
+    if (progress()) {
+        // The results stand; only the record is left to read out of the tables.
+        progress()->setCancelButtonText(QString());
+        progress()->setLabelText(u"正在保存计算记录..."_s);
+    }
     save();
+    closeProgress();
+    m_running = false;
     QMessageBox::information(this, u"分摊提示"_s, apportionCompletionMessage(dataRows, m_unreadableCells),
                              QMessageBox::Ok);
 }
@@ -206,19 +218,18 @@ bool BatchApportionCalcWid::stopRequested(int value)
 {
     // A repaint and a look at "停止" a few dozen times a second, not per row: both take longer
     // than the row itself.
-    if (progressDue()) {
-        setProgress(value, true);
-        QCoreApplication::processEvents();
-    }
-    return !progress() || progress()->wasCanceled();
+    return keepAlive(value) || !progress();
 }
 
-bool BatchApportionCalcWid::mergeTables(bool duringRun)
+bool BatchApportionCalcWid::mergeTables(bool duringRun, int progressFrom)
 {
     const int rows = m_beforeTable->rowCount();
     m_resultTable->setRowCount(std::max(2 * rows - 2, int(kTitleRows)));
+    const QuietFill quiet{m_resultTable};
+    const int span = 100 - progressFrom;
     for (int i = kTitleRows; i < rows; ++i) {
-        if (duringRun && i % 256 == 0 && stopRequested(99))
+        const int value = progressFrom + int(qint64(i) * span / std::max(rows, 1));
+        if (duringRun ? stopRequested(value) : keepAlive(value, QEventLoop::ExcludeUserInputEvents))
             return false;
         copyRow(m_beforeTable, i, m_resultTable, 2 * i - 2);
         // Ordinary after rows leave code and name to the before row above; the totals pair has both.
@@ -237,16 +248,19 @@ void BatchApportionCalcWid::exportResult()
 
 void BatchApportionCalcWid::save()
 {
-    HistoryWriter writer(historyDir(), extension(), m_netIncreaseSum, m_taxDecreaseSum);
-    QDataStream &out = writer.stream();
+    PendingRecord record;
+    record.dir = historyDir();
+    record.extension = extension();
+    record.value1 = m_netIncreaseSum;
+    record.value2 = m_taxDecreaseSum;
+    record.when = QDateTime::currentDateTime();
+    QDataStream out(&record.head, QIODevice::WriteOnly);
+    out.setVersion(kHistoryStreamVersion);
     out << localThreshold() << qint32(m_months->value()) << m_taxDecreaseValue->text()
         << m_netIncreaseValue->text();
     out << *ColumnCatalogue::instance().sourceGroup(TreeApportionSource, GroupExtension);
     // "全员分摊" is the before and after rows merged: the record keeps those two tables only.
-    if (!writeCompactTable(out, m_sourceTable) || !writeCompactTable(out, m_beforeTable) ||
-        !writeCompactTable(out, m_afterTable))
-        return; // too large for a record: no entry rather than a broken one
-    addHistoryEntry(historyList(), writer);
+    saveRecord(std::move(record), {m_sourceTable, m_beforeTable, m_afterTable});
 }
 
 void BatchApportionCalcWid::load() {}
@@ -273,12 +287,16 @@ bool BatchApportionCalcWid::loadRecord(const QString &fileName)
     m_taxDecreaseValue->setText(record.taxDecrease);
     m_netIncreaseValue->setText(record.netIncrease);
     restoreExtension(record.extension);
+    // The stored tables fill the first part of the dialog, the merged one the rest.
+    constexpr int kStoredPart = 60;
     fillStoredTables({{m_sourceTable, TreeApportionSource, &record.source},
                       {m_beforeTable, TreeApportionResult, &record.before},
-                      {m_afterTable, TreeApportionResult, &record.after}});
+                      {m_afterTable, TreeApportionResult, &record.after}},
+                     kStoredPart);
     m_resultTable->setUpdatesEnabled(false);
-    mergeTables();
+    mergeTables(false, kStoredPart);
     m_resultTable->setUpdatesEnabled(true);
+    finishLoading();
     m_dataState = 2;
     return true;
 }

@@ -52,9 +52,10 @@ public slots:
 private:
     bool loadRecord(const QString &fileName);
     void reset();
-    // Builds "全员分摊" from the before and after tables. During a run it keeps the progress dialog
-    // painted and answers "停止" (then it returns false); when reopening an entry it runs straight.
-    bool mergeTables(bool duringRun = false);
+    // Builds "全员分摊" from the before and after tables, keeping the progress dialog painted from
+    // `progressFrom` on. During a run it answers "停止" (then it returns false); when reopening an
+    // entry the dialog has no button.
+    bool mergeTables(bool duringRun, int progressFrom);
     // Whether the user stopped the run; repaints the progress dialog at the throttled rate.
     bool stopRequested(int value);
 

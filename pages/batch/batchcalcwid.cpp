@@ -7,6 +7,7 @@
 #include "pages/batch/ptablewidget.h"
 #include "pages/batch/salarytablelayout.h"
 #include "pages/common/batchrecords.h"
+#include "pages/common/compacttable.h"
 #include "pages/common/historylist.h"
 #include "pages/single/historypanel.h"
 #include "pages/single/pagekit.h"
@@ -148,10 +149,15 @@ void BatchCalcWid::threadFinished()
 
     const int count = int(m_records.size());
     setProgress(100, true);
-    discardCalculation();
     tabs()->setCurrentWidget(m_resultTable);
     m_dataState = 2;
+    if (progress()) {
+        // The results stand; only the record is left to read out of the tables.
+        progress()->setCancelButtonText(QString());
+        progress()->setLabelText(u"正在保存计算记录..."_s);
+    }
     save();
+    discardCalculation();
     QMessageBox::information(this, u"计算提示"_s, calcCompletionMessage(count, m_unreadableCells),
                              QMessageBox::Ok);
 }
@@ -226,14 +232,17 @@ void BatchCalcWid::exportResult()
 
 void BatchCalcWid::save()
 {
-    HistoryWriter writer(historyDir(), extension(), m_taxSum, m_netSum);
-    QDataStream &out = writer.stream();
+    PendingRecord record;
+    record.dir = historyDir();
+    record.extension = extension();
+    record.value1 = m_taxSum;
+    record.value2 = m_netSum;
+    record.when = QDateTime::currentDateTime();
+    QDataStream out(&record.head, QIODevice::WriteOnly);
+    out.setVersion(kHistoryStreamVersion);
     out << localThreshold();
-    const ColumnGroup *extension = ColumnCatalogue::instance().sourceGroup(TreeCalcSource, GroupExtension);
-    out << *extension;
-    if (!writeCompactTable(out, m_sourceTable) || !writeCompactTable(out, m_resultTable))
-        return; // too large for a record: no entry rather than a broken one
-    addHistoryEntry(historyList(), writer);
+    out << *ColumnCatalogue::instance().sourceGroup(TreeCalcSource, GroupExtension);
+    saveRecord(std::move(record), {m_sourceTable, m_resultTable});
 }
 
 void BatchCalcWid::load() {}

@@ -7,6 +7,7 @@
 #include "excel/columnletters.h"
 #include "pages/batch/ptablewidget.h"
 #include "pages/batch/salarytablelayout.h"
+#include "pages/common/compacttable.h"
 #include "pages/common/historylist.h"
 #include "pages/single/historypanel.h"
 #include "pages/single/pagekit.h"
@@ -21,6 +22,7 @@
 #include <QRadioButton>
 #include <QSplitter>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -68,7 +70,8 @@ BatchPageBase::BatchPageBase(const Frame &frame, QWidget *parent)
     : QWidget(parent), m_content(new QWidget(this)), m_sourceTable(new PTableWidget(m_content)),
       m_fullScreenButton(new QToolButton(m_content)), m_tabs(new QTabWidget(m_content)),
       m_contentLayout(new QVBoxLayout(m_content)),
-      m_history(new HistoryPanel(frame.historyHeaders, {85, 82, 82}, this)), m_sourceTree(frame.sourceTree)
+      m_history(new HistoryPanel(frame.historyHeaders, {85, 82, 82}, this)), m_sourceTree(frame.sourceTree),
+      m_saver(new HistorySaver(m_history->list(), this))
 {
     ensureRateTable();
     pagekit::makeWhite(this);
@@ -116,7 +119,33 @@ BatchPageBase::BatchPageBase(const Frame &frame, QWidget *parent)
     connect(m_fullScreenButton, &QToolButton::clicked, this, &BatchPageBase::fullScreen);
 }
 
-BatchPageBase::~BatchPageBase() = default;
+BatchPageBase::~BatchPageBase()
+{
+    qDeleteAll(m_prototypes);
+}
+
+bool BatchPageBase::isSaving() const
+{
+    return m_saver->isSaving();
+}
+
+void BatchPageBase::waitForSave()
+{
+    m_saver->wait();
+}
+
+QTableWidgetItem *BatchPageBase::prototype(const QColor &background) const
+{
+    const QRgb key = background.isValid() ? background.rgba() : 0;
+    QTableWidgetItem *&item = m_prototypes[key];
+    if (!item) {
+        item = new QTableWidgetItem(QString());
+        item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        if (background.isValid())
+            item->setBackground(background);
+    }
+    return item;
+}
 
 void BatchPageBase::addContentRow(QLayout *row)
 {
@@ -198,6 +227,57 @@ void BatchPageBase::setProgress(int value, bool force)
     m_progress->setValue(value);
 }
 
+bool BatchPageBase::keepAlive(int value, QEventLoop::ProcessEventsFlags flags)
+{
+    if (!m_progress)
+        return false;
+    if (progressDue()) {
+        setProgress(value, true);
+        QCoreApplication::processEvents(flags);
+    }
+    return m_progress && m_progress->wasCanceled();
+}
+
+BatchPageBase::QuietFill::QuietFill(std::initializer_list<QTableWidget *> tables) : m_tables(tables)
+{
+    for (QTableWidget *table : std::as_const(m_tables))
+        m_blocked << table->model()->blockSignals(true);
+}
+
+BatchPageBase::QuietFill::~QuietFill()
+{
+    for (qsizetype i = 0; i < m_tables.size(); ++i) {
+        QTableWidget *table = m_tables[i];
+        table->model()->blockSignals(m_blocked[i]);
+        table->viewport()->update();
+        if (auto *frozen = qobject_cast<PTableWidget *>(table); frozen && frozen->overlay())
+            frozen->overlay()->viewport()->update();
+    }
+}
+
+void BatchPageBase::saveRecord(PendingRecord record, const QList<const QTableWidget *> &tables)
+{
+    qint64 rows = 0;
+    for (const QTableWidget *table : tables)
+        rows += table->rowCount();
+    qint64 rowsDone = 0;
+    record.tables.clear();
+    record.tables.reserve(size_t(tables.size()));
+    for (const QTableWidget *table : tables) {
+        CompactTableWriter packed(0, 0);
+        // Reading a hundred thousand rows of items takes a while: the dialog still repaints.
+        const bool fits = packCompactTable(table, &packed, [&](int row) {
+            keepAlive(int((rowsDone + row) * 100 / std::max<qint64>(rows, 1)),
+                      QEventLoop::ExcludeUserInputEvents);
+        });
+        if (!fits)
+            return; // too large for a record: no entry rather than a broken one
+        rowsDone += table->rowCount();
+        record.tables.push_back(std::move(packed));
+    }
+    m_saver->save(std::move(record));
+}
+
 void BatchPageBase::closeProgress()
 {
     if (!m_progress)
@@ -231,7 +311,7 @@ void BatchPageBase::restoreExtension(const ColumnGroup &stored)
         extension->addItem(item->title, item->table, item->column, item->width);
 }
 
-void BatchPageBase::fillStoredTables(const QList<StoredTable> &tables)
+void BatchPageBase::fillStoredTables(const QList<StoredTable> &tables, int progressEnd)
 {
     qint64 cells = 0;
     for (const auto &[table, tree, stored] : tables) {
@@ -243,31 +323,23 @@ void BatchPageBase::fillStoredTables(const QList<StoredTable> &tables)
         cells += qint64(stored->rows) * stored->columns;
     }
     // A large entry takes a few seconds to rebuild: show how far it is and keep the window alive.
-    std::unique_ptr<QProgressDialog> progress;
-    if (cells > kQuietLoadCells) {
-        progress = std::make_unique<QProgressDialog>(u"正在打开计算记录..."_s, QString(), 0, 100, this);
-        progress->setCancelButton(nullptr);
-        progress->setMinimumWidth(500);
-        progress->setWindowModality(Qt::WindowModal);
-        progress->setMinimumDuration(0);
-        progress->show();
-    }
+    const bool showProgress = cells > kQuietLoadCells;
+    if (showProgress)
+        openProgress(u"正在打开计算记录..."_s, false);
     m_loading = true;
     qint64 cellsDone = 0;
-    std::function<void(int)> rowDone;
     for (const auto &[table, tree, stored] : tables) {
-        if (progress) {
+        const QuietFill quiet{table};
+        std::function<void(int)> rowDone;
+        if (showProgress) {
             rowDone = [&, columns = stored->columns](int row) {
-                if (row % 2000 != 0)
-                    return;
-                progress->setValue(int((cellsDone + qint64(row) * columns) * 100 / cells));
-                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+                keepAlive(int((cellsDone + qint64(row) * columns) * progressEnd / cells),
+                          QEventLoop::ExcludeUserInputEvents);
             };
         }
         fillFromCompactTable(table, *stored, m_totalsFont, rowDone);
         cellsDone += qint64(stored->rows) * stored->columns;
     }
-    m_loading = false;
 
     const ColumnGroup *extension = ColumnCatalogue::instance().sourceGroup(m_sourceTree, GroupExtension);
     QStringList letters;
@@ -283,6 +355,14 @@ void BatchPageBase::fillStoredTables(const QList<StoredTable> &tables)
     }
     for (const StoredTable &t : tables)
         t.table->setUpdatesEnabled(true);
+    if (progressEnd >= 100)
+        finishLoading();
+}
+
+void BatchPageBase::finishLoading()
+{
+    m_loading = false;
+    closeProgress();
 }
 
 void BatchPageBase::fullScreen()
@@ -313,11 +393,11 @@ void BatchPageBase::putTexts(QTableWidget *table, int row, const std::vector<Res
 {
     std::vector<bool> filled(size_t(std::max(columns, 0)), false);
     for (const ResultText &text : texts) {
-        QTableWidgetItem *item = pagekit::valueItem(text.text);
+        const bool tinted = background.isValid() && text.column != toolTipColumn;
+        QTableWidgetItem *item = prototype(tinted ? background : QColor())->clone();
+        item->setText(text.text);
         if (text.column == toolTipColumn)
             item->setToolTip(text.text);
-        else if (background.isValid())
-            item->setBackground(background);
         if (totals)
             item->setFont(m_totalsFont);
         table->setItem(row, text.column, item);
@@ -329,13 +409,10 @@ void BatchPageBase::putTexts(QTableWidget *table, int row, const std::vector<Res
     for (int c = 0; c < columns; ++c) {
         if (filled[size_t(c)] || c == toolTipColumn)
             continue;
-        if (QTableWidgetItem *item = table->item(row, c)) {
+        if (QTableWidgetItem *item = table->item(row, c))
             item->setBackground(background);
-        } else {
-            QTableWidgetItem *empty = pagekit::valueItem(QString());
-            empty->setBackground(background);
-            table->setItem(row, c, empty);
-        }
+        else
+            table->setItem(row, c, prototype(background)->clone());
     }
 }
 

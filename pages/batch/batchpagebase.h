@@ -2,8 +2,10 @@
 // (description, the 导入 / action / 导出 buttons with their step pictures, the hint with the
 // full-screen button, the tab widget, and on the right the threshold box above the history list),
 // full-screen mode, reading amounts from the source table by the core's rule, the throttled
-// progress dialog of a run, the export warnings, and reopening compactly stored tables with the
-// source table's header rebuilt. Each page adds its own tables, workers and history record.
+// progress dialog of a run and the one keep-alive step that long work on the user-interface thread
+// goes through (filling tables, reading them for a record, reopening), writing history records on
+// a worker, the export warnings, and reopening compactly stored tables with the source table's
+// header rebuilt. Each page adds its own tables, workers and history record.
 #pragma once
 
 #include "engine/amount.h"
@@ -12,7 +14,9 @@
 
 #include <QColor>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFont>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -23,6 +27,7 @@
 
 class ColumnGroup;
 class HistoryPanel;
+class HistorySaver;
 class PTableWidget;
 class QHBoxLayout;
 class QProgressDialog;
@@ -33,6 +38,8 @@ class QTableWidget;
 class QToolButton;
 class QVBoxLayout;
 struct CompactTable;
+struct PendingRecord;
+class QTableWidgetItem;
 
 class BatchPageBase : public QWidget
 {
@@ -57,6 +64,10 @@ public:
     QTableWidget *historyList() const;
     bool localThreshold() const;
     Amount threshold() const;
+    // Whether a history record is still being written (its entry joins the list when it is done).
+    bool isSaving() const;
+    // Waits until the record being written is on disk and listed.
+    void waitForSave();
 
 public slots:
     void fullScreen();
@@ -84,6 +95,31 @@ protected:
     // user-interface thread that process events).
     bool progressDue() const;
     void closeProgress();
+    // The one way a long job on the user-interface thread (filling tables, reading them for a
+    // record) stays alive: call it per row; when the repaint interval has passed it moves the
+    // progress dialog to `value` and lets the window handle its events. True once "停止" was
+    // pressed. Without a progress dialog it does nothing.
+    bool keepAlive(int value, QEventLoop::ProcessEventsFlags flags = QEventLoop::AllEvents);
+
+    // Holds back the model's signal per cell while tables are filled (their row counts must be set
+    // first): the views read the items when they paint, and a signal per cell costs more than the
+    // cell. The tables repaint once when it goes.
+    class QuietFill
+    {
+    public:
+        explicit QuietFill(std::initializer_list<QTableWidget *> tables);
+        ~QuietFill();
+        QuietFill(const QuietFill &) = delete;
+        QuietFill &operator=(const QuietFill &) = delete;
+
+    private:
+        QList<QTableWidget *> m_tables;
+        QList<bool> m_blocked;
+    };
+
+    // Reads the tables' items into `record` (the part of a save that needs them) with the window
+    // kept alive, then has the record deflated and written on a worker thread.
+    void saveRecord(PendingRecord record, const QList<const QTableWidget *> &tables);
 
     // The two warnings of 导出 before there is anything to export; true when exporting may go on.
     bool mayExport();
@@ -101,12 +137,16 @@ protected:
     // with decodeCompactCells and their column counts against the layouts), with a progress dialog
     // for large entries; then rebuilds the source table's header: column letters, the extension
     // caption's span and the extension columns' stored widths. The source table comes first.
-    void fillStoredTables(const QList<StoredTable> &tables);
+    // The dialog goes up to `progressEnd`; below 100 it stays open for the caller's own rebuilding
+    // (keepAlive) and the page counts as loading until the caller calls finishLoading().
+    void fillStoredTables(const QList<StoredTable> &tables, int progressEnd = 100);
+    void finishLoading();
     bool isLoading() const { return m_loading; }
 
     // Writes result texts into a row as value cells; `toolTipColumn` (the process text) also gets
     // its text as tool tip. With `totals` the cells are bold; with a `background` every cell of
-    // the layout's `columns` but the tool tip column gets it (empty ones too).
+    // the layout's `columns` but the tool tip column gets it (empty ones too; those share one
+    // prototype's data, as a hundred thousand rows of them would otherwise cost a lot).
     void putTexts(QTableWidget *table, int row, const std::vector<ResultText> &texts, int toolTipColumn,
                   bool totals = false, const QColor &background = QColor(), int columns = 0) const;
     // The caption of a totals row in the name column: centred, bold.
@@ -134,6 +174,11 @@ private:
     int m_sourceTree;
     QProgressDialog *m_progress = nullptr;
     QElapsedTimer m_progressClock;
+    HistorySaver *m_saver;
+    // Value cells and empty tinted cells are clones of these (one per background): a clone
+    // shares the prototype's data until its own text is set.
+    mutable QHash<QRgb, QTableWidgetItem *> m_prototypes;
+    QTableWidgetItem *prototype(const QColor &background) const;
     bool m_loading = false;
     Qt::WindowFlags m_savedWindowFlags;
     bool m_windowFlagsSaved = false;

@@ -7,6 +7,7 @@
 #include "pages/batch/salarytablelayout.h"
 #include "pages/batch/savetaxthread.h"
 #include "pages/common/batchrecords.h"
+#include "pages/common/compacttable.h"
 #include "pages/common/historylist.h"
 #include "pages/single/pagekit.h"
 #include "wizards/export/exportwizard.h"
@@ -228,7 +229,7 @@ void BatchSaveCalcWid::start()
     connect(dialog, &QProgressDialog::canceled, this, &BatchSaveCalcWid::stopCalc);
 
     const int sourceRows = m_sourceTable->rowCount();
-    m_allTable->setRowCount(2 * sourceRows);
+    // "全员筹划" and "筹划对照" get their rows when they are filled.
     m_beforeTable->setRowCount(sourceRows + 2);
     m_afterTable->setRowCount(sourceRows + 2);
     m_finishedCount = 0;
@@ -241,6 +242,10 @@ void BatchSaveCalcWid::start()
     const int recordMonths = planRecordMonths(method == 1, n);
     const QList<RowRange> ranges = calcWorkerRanges(sourceRows);
     m_records.reserve(sourceRows - kTitleRows);
+    // The dialog repaints (and "停止" is answered) between the workers' shares: a stop then only
+    // flags, and the records go here, before any worker starts.
+    m_filling = true;
+    m_fillStopped = false;
     for (int k = 0; k < ranges.size(); ++k) {
         QList<Salary *> own;
         own.reserve(ranges[k].count());
@@ -257,7 +262,15 @@ void BatchSaveCalcWid::start()
         connect(worker, &SaveTaxThread::saveCalculated, this, &BatchSaveCalcWid::saveCalculated,
                 Qt::QueuedConnection);
         connect(worker, &QThread::finished, this, &BatchSaveCalcWid::threadFinished);
-        dialog->setValue(int(double(k + 1) / ranges.size() * 9 + 1));
+        setProgress(int(double(k + 1) / ranges.size() * 9 + 1), true);
+        if (m_fillStopped || !progress() || progress()->wasCanceled())
+            break;
+    }
+    m_filling = false;
+    if (m_fillStopped || !progress() || progress()->wasCanceled()) {
+        resetResults();
+        discardCalculation();
+        return;
     }
     for (SaveTaxThread *worker : std::as_const(m_threads))
         worker->start(QThread::InheritPriority);
@@ -298,76 +311,126 @@ void BatchSaveCalcWid::threadFinished()
     if (progress())
         progress()->setLabelText(u"筹划已完成，正在显示..."_s);
 
+    // Filling a hundred thousand rows takes seconds: in slices, with "停止" still answered.
+    m_filling = true;
+    m_fillStopped = false;
     for (PTableWidget *table : {m_allTable, m_effectiveTable, m_beforeTable, m_afterTable})
         table->setUpdatesEnabled(false);
-    fillTables();
+    const bool filled = fillTables();
     for (PTableWidget *table : {m_allTable, m_effectiveTable, m_beforeTable, m_afterTable})
         table->setUpdatesEnabled(true);
+    m_filling = false;
+    if (!filled) {
+        resetResults();
+        discardCalculation();
+        return;
+    }
 
     const int count = int(m_records.size());
-    setProgress(100, true);
-    discardCalculation();
     tabs()->setCurrentWidget(m_allTable);
     m_dataState = 2;
+    if (progress()) {
+        // The results stand; only the record is left to read out of the tables.
+        progress()->setCancelButtonText(QString());
+        progress()->setLabelText(u"正在保存计算记录..."_s);
+    }
     save();
+    // A hundred thousand records take a while to free as well: row by row, with the window alive.
+    for (qsizetype i = 0; i < m_records.size(); ++i) {
+        keepAlive(100, QEventLoop::ExcludeUserInputEvents);
+        delete std::exchange(m_records[i], nullptr);
+        m_results[size_t(i)].reset();
+    }
+    discardCalculation();
     QMessageBox::information(this, u"筹划提示"_s, planCompletionMessage(count, m_unreadableCells),
                              QMessageBox::Ok);
 }
 
-void BatchSaveCalcWid::fillTables()
+bool BatchSaveCalcWid::fillStopped(int value)
+{
+    return keepAlive(value) || m_fillStopped;
+}
+
+bool BatchSaveCalcWid::fillTables()
 {
     const int process = processColumn();
     const int columns = layoutColumns();
     PlanResultTotals totals;
     m_effectiveRows.clear();
-    for (int i = 0; i < m_records.size(); ++i) {
-        const int row = i + kTitleRows;
-        for (PTableWidget *table : {m_beforeTable, m_afterTable}) {
-            for (int column : {0, 1}) {
-                if (const QTableWidgetItem *source = m_sourceTable->item(row, column))
-                    table->setItem(row, column, source->clone());
+    const qsizetype count = m_records.size();
+    {
+        const QuietFill quiet{m_beforeTable, m_afterTable};
+        for (qsizetype i = 0; i < count; ++i) {
+            if (fillStopped(int(i * 50 / count)))
+                return false;
+            const int row = int(i) + kTitleRows;
+            for (PTableWidget *table : {m_beforeTable, m_afterTable}) {
+                for (int column : {0, 1}) {
+                    if (const QTableWidgetItem *source = m_sourceTable->item(row, column))
+                        table->setItem(row, column, source->clone());
+                }
             }
+            const Salary &record = *m_records[i];
+            const PlanResult &result = *m_results[size_t(i)];
+            putTexts(m_beforeTable, row, planBeforeTexts(record), process);
+            putTexts(m_afterTable, row, planAfterTexts(result), process, false, pagekit::kAfterRowColor,
+                     columns);
+            totals.add(record, result);
+            if (isEffectivePlan(result))
+                m_effectiveRows.append(row);
         }
-        const Salary &record = *m_records[i];
-        const PlanResult &result = *m_results[size_t(i)];
-        putTexts(m_beforeTable, row, planBeforeTexts(record), process);
-        putTexts(m_afterTable, row, planAfterTexts(result), process, false, pagekit::kAfterRowColor, columns);
-        totals.add(record, result);
-        if (isEffectivePlan(result))
-            m_effectiveRows.append(row);
+        const int effectiveRow = m_beforeTable->rowCount() - 2;
+        const int allRow = m_beforeTable->rowCount() - 1;
+        putTotalsCaption(m_beforeTable, effectiveRow, kPlanEffectiveBeforeCaption);
+        putTexts(m_beforeTable, effectiveRow, totals.beforeTexts(true), -1, true);
+        putTotalsCaption(m_beforeTable, allRow, kPlanBeforeCaption);
+        putTexts(m_beforeTable, allRow, totals.beforeTexts(false), -1, true);
+        putTotalsCaption(m_afterTable, effectiveRow, kPlanEffectiveAfterCaption, pagekit::kAfterRowColor);
+        putTexts(m_afterTable, effectiveRow, totals.afterTexts(true), process, true, pagekit::kAfterRowColor,
+                 columns);
+        putTotalsCaption(m_afterTable, allRow, kPlanAfterCaption, pagekit::kAfterRowColor);
+        putTexts(m_afterTable, allRow, totals.afterTexts(false), process, true, pagekit::kAfterRowColor,
+                 columns);
     }
-    const int effectiveRow = m_beforeTable->rowCount() - 2;
-    const int allRow = m_beforeTable->rowCount() - 1;
-    putTotalsCaption(m_beforeTable, effectiveRow, kPlanEffectiveBeforeCaption);
-    putTexts(m_beforeTable, effectiveRow, totals.beforeTexts(true), -1, true);
-    putTotalsCaption(m_beforeTable, allRow, kPlanBeforeCaption);
-    putTexts(m_beforeTable, allRow, totals.beforeTexts(false), -1, true);
-    putTotalsCaption(m_afterTable, effectiveRow, kPlanEffectiveAfterCaption, pagekit::kAfterRowColor);
-    putTexts(m_afterTable, effectiveRow, totals.afterTexts(true), process, true, pagekit::kAfterRowColor,
-             columns);
-    putTotalsCaption(m_afterTable, allRow, kPlanAfterCaption, pagekit::kAfterRowColor);
-    putTexts(m_afterTable, allRow, totals.afterTexts(false), process, true, pagekit::kAfterRowColor, columns);
 
     m_taxDecreaseLabel->setText(formatAmount(totals.taxDecrease()));
     m_costDecreaseLabel->setText(formatAmount(totals.costDecrease()));
     m_netIncreaseLabel->setText(formatAmount(totals.netIncrease()));
     m_netIncreaseSum = double(totals.netIncrease()) / 100;
     m_costDecreaseSum = double(totals.costDecrease()) / 100;
-    mergeTables(m_effectiveRows);
+    return mergeTables(m_effectiveRows, 50);
 }
 
-void BatchSaveCalcWid::mergeTables(const QList<qint32> &effectiveRows)
+bool BatchSaveCalcWid::mergeTables(const QList<qint32> &effectiveRows, int progressFrom)
 {
+    // During a run "停止" is answered; while reopening an entry the dialog has no button.
+    const QEventLoop::ProcessEventsFlags events =
+        m_filling ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents;
     const int beforeRows = m_beforeTable->rowCount();
     const int employees = beforeRows - kTitleRows - 2;
+    // Rows for a hundred thousand employees take a moment per table: the dialog repaints between.
     m_allTable->setRowCount(kTitleRows + 2 * std::max(employees, 0) + 2);
+    if (keepAlive(progressFrom, events) && m_filling)
+        return false;
+    m_effectiveTable->setRowCount(kTitleRows + 2 * int(effectiveRows.size()) + (employees > 0 ? 2 : 0));
+    const QuietFill quiet{m_allTable, m_effectiveTable};
+    // Both tables are rows of the before and after tables: the progress counts the rows copied.
+    const qint64 copies = std::max<qint64>(qint64(employees) + effectiveRows.size(), 1);
+    const int span = 100 - progressFrom;
+    auto stopped = [&](qint64 done) {
+        return (keepAlive(progressFrom + int(done * span / copies), events) || m_fillStopped) && m_filling;
+    };
     for (int i = kTitleRows; i < beforeRows - 2; ++i) {
+        if (stopped(i - kTitleRows))
+            return false;
         copyRow(m_beforeTable, i, m_allTable, 2 * i - 2);
         copyRow(m_afterTable, i, m_allTable, 2 * i - 1, 2); // code and name are shown once
     }
-    m_effectiveTable->setRowCount(kTitleRows + 2 * int(effectiveRows.size()) + (employees > 0 ? 2 : 0));
     int next = kTitleRows;
-    for (qint32 i : effectiveRows) {
+    for (qsizetype k = 0; k < effectiveRows.size(); ++k) {
+        if (stopped(employees + k))
+            return false;
+        const qint32 i = effectiveRows[k];
         copyRow(m_beforeTable, i, m_effectiveTable, next++);
         copyRow(m_afterTable, i, m_effectiveTable, next++, 2);
     }
@@ -378,6 +441,7 @@ void BatchSaveCalcWid::mergeTables(const QList<qint32> &effectiveRows)
     const int allRows = m_allTable->rowCount();
     copyRow(m_beforeTable, beforeRows - 1, m_allTable, allRows - 2);
     copyRow(m_afterTable, beforeRows - 1, m_allTable, allRows - 1);
+    return true;
 }
 
 void BatchSaveCalcWid::discardCalculation()
@@ -401,6 +465,12 @@ void BatchSaveCalcWid::discardCalculation()
 
 void BatchSaveCalcWid::stopCalc()
 {
+    // While the tables fill, the fill is on the stack: it sees the request at its next row and
+    // cleans up itself.
+    if (m_filling) {
+        m_fillStopped = true;
+        return;
+    }
     discardCalculation();
 }
 
@@ -414,21 +484,26 @@ void BatchSaveCalcWid::exportResult()
 
 void BatchSaveCalcWid::save()
 {
-    HistoryWriter writer(historyDir(), extension(), m_netIncreaseSum, m_costDecreaseSum);
-    QDataStream &out = writer.stream();
+    PendingRecord record;
+    record.dir = historyDir();
+    record.extension = extension();
+    record.value1 = m_netIncreaseSum;
+    record.value2 = m_costDecreaseSum;
+    record.when = QDateTime::currentDateTime();
+    QDataStream out(&record.head, QIODevice::WriteOnly);
+    out.setVersion(kHistoryStreamVersion);
     out << localThreshold() << (goal() == 0) << (method() == 0) << qint32(months());
     out << m_methodLabel->text() << m_taxDecreaseLabel->text() << m_costDecreaseLabel->text()
         << m_netIncreaseLabel->text();
     out << *ColumnCatalogue::instance().sourceGroup(TreePlanSource, GroupExtension);
     // "全员筹划" and "筹划对照" are copies of before and after rows: the record keeps the rows of
     // the employees planning helps instead of a second and third copy of every cell.
-    if (!writeCompactTable(out, m_sourceTable) || !writeCompactTable(out, m_beforeTable) ||
-        !writeCompactTable(out, m_afterTable))
-        return; // too large for a record: no entry rather than a broken one
-    out << qint32(m_effectiveRows.size());
+    QDataStream tail(&record.tail, QIODevice::WriteOnly);
+    tail.setVersion(kHistoryStreamVersion);
+    tail << qint32(m_effectiveRows.size());
     for (qint32 row : std::as_const(m_effectiveRows))
-        out << row;
-    addHistoryEntry(historyList(), writer);
+        tail << row;
+    saveRecord(std::move(record), {m_sourceTable, m_beforeTable, m_afterTable});
 }
 
 void BatchSaveCalcWid::load() {}
@@ -457,15 +532,19 @@ bool BatchSaveCalcWid::loadRecord(const QString &fileName)
     m_costDecreaseLabel->setText(record.costDecrease);
     m_netIncreaseLabel->setText(record.netIncrease);
     restoreExtension(record.extension);
+    // The stored tables fill the first part of the dialog, the two merged ones the rest.
+    constexpr int kStoredPart = 40;
     fillStoredTables({{m_sourceTable, TreePlanSource, &record.source},
                       {m_beforeTable, TreePlanResult, &record.before},
-                      {m_afterTable, TreePlanResult, &record.after}});
+                      {m_afterTable, TreePlanResult, &record.after}},
+                     kStoredPart);
     for (PTableWidget *table : {m_allTable, m_effectiveTable})
         table->setUpdatesEnabled(false);
     m_effectiveRows = record.effectiveRows;
-    mergeTables(m_effectiveRows);
+    mergeTables(m_effectiveRows, kStoredPart);
     for (PTableWidget *table : {m_allTable, m_effectiveTable})
         table->setUpdatesEnabled(true);
+    finishLoading();
     m_dataState = 2;
     return true;
 }

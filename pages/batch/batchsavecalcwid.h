@@ -38,7 +38,8 @@ public:
     QLabel *netIncreaseLabel() const { return m_netIncreaseLabel; }
     double netIncreaseSum() const { return m_netIncreaseSum; }
     double costDecreaseSum() const { return m_costDecreaseSum; }
-    bool isCalculating() const { return !m_threads.isEmpty(); }
+    // From 开始筹划 until the tables are filled (the workers, then the filling).
+    bool isCalculating() const { return !m_threads.isEmpty() || m_filling; }
     // The options as the panel shows them: goal 0/1, method 0/1, N.
     int goal() const;
     int method() const;
@@ -67,9 +68,12 @@ public slots:
 private:
     bool loadRecord(const QString &fileName);
     void resetResults();
-    void fillTables();
-    // Builds "全员筹划" and "筹划对照" from the before and after tables.
-    void mergeTables(const QList<qint32> &effectiveRows);
+    // Fill the tables in slices with the window alive; false when stopped on the way.
+    bool fillTables();
+    // Builds "全员筹划" and "筹划对照" from the before and after tables; the progress dialog runs
+    // from `progressFrom` to 100 meanwhile.
+    bool mergeTables(const QList<qint32> &effectiveRows, int progressFrom);
+    bool fillStopped(int value);
     void discardCalculation();
 
     PTableWidget *m_allTable;
@@ -91,6 +95,10 @@ private:
     QList<Salary *> m_records;
     PlanResults m_results;
     QList<qint32> m_effectiveRows; // rows of the before table whose employee planning helps
+    // Work on the user-interface thread that processes events on the way (making the records,
+    // filling the tables): "停止" meanwhile only sets m_fillStopped, which the work looks at.
+    bool m_filling = false;
+    bool m_fillStopped = false;
     int m_finishedCount = 0;
     int m_finishedWorkers = 0;
     double m_netIncreaseSum = 0;

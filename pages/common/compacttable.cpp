@@ -274,3 +274,24 @@ bool decodeCompactCells(const CompactTable &table,
     }
     return cursor.atEnd();
 }
+
+WrittenRecord writePendingRecord(const PendingRecord &record)
+{
+    HistoryWriter writer(record.dir, record.extension, record.value1, record.value2, record.when);
+    QDataStream &out = writer.stream();
+    out.writeRawData(record.head.constData(), int(record.head.size()));
+    for (const CompactTableWriter &table : record.tables) {
+        if (!table.write(out))
+            return {}; // too large for a record: no entry rather than a broken one
+    }
+    out.writeRawData(record.tail.constData(), int(record.tail.size()));
+    WrittenRecord written;
+    if ((!record.newest.isEmpty() && writer.repeats(record.newest)) || !writer.commit())
+        return written;
+    written.written = true;
+    written.path = writer.path();
+    written.timeText = writer.timeText();
+    written.value1 = writer.value1();
+    written.value2 = writer.value2();
+    return written;
+}

@@ -14,10 +14,12 @@
 
 #include <QByteArray>
 #include <QDataStream>
+#include <QDateTime>
 #include <QRgb>
 #include <QString>
 
 #include <functional>
+#include <vector>
 
 class HistoryReader;
 
@@ -79,3 +81,34 @@ bool readCompactTable(HistoryReader &reader, qint32 maxRows, qint32 maxColumns, 
 bool decodeCompactCells(
     const CompactTable &table,
     const std::function<void(qint32 row, qint32 column, const CompactCell &)> &visit = {});
+
+// A batch page's record made ready on the user-interface thread, where its tables' items can be
+// read: the page's fields as stream bytes (kHistoryStreamVersion) and its tables packed cell by
+// cell. writePendingRecord then deflates the tables and writes the file on any thread, which for a
+// hundred thousand rows takes seconds the window should not wait for. The file holds exactly the
+// bytes the page would have streamed into one HistoryWriter: head, tables, tail.
+struct PendingRecord
+{
+    QString dir;
+    QString extension;
+    double value1 = 0;
+    double value2 = 0;
+    QDateTime when;
+    QByteArray head;                        // the page's fields before its tables
+    std::vector<CompactTableWriter> tables; // in the record's order
+    QByteArray tail;                        // what follows the tables
+    QString newest;                         // the newest entry of the list: a repeat of it is not written
+};
+
+struct WrittenRecord
+{
+    bool written = false;
+    QString path;
+    QString timeText;
+    double value1 = 0;
+    double value2 = 0;
+};
+
+// Writes the record (through HistoryWriter: whole or not at all) unless it repeats `newest` or a
+// table is too large for a record.
+WrittenRecord writePendingRecord(const PendingRecord &record);

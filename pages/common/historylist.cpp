@@ -7,7 +7,10 @@
 #include <QFont>
 #include <QMessageBox>
 #include <QTableWidget>
+#include <QThread>
 #include <algorithm>
+#include <memory>
+#include <unordered_map>
 
 namespace {
 
@@ -126,6 +129,13 @@ void applyTableSnapshot(QTableWidget *table, const TableSnapshot &snapshot)
 
 bool writeCompactTable(QDataStream &out, const QTableWidget *table)
 {
+    CompactTableWriter packed(0, 0);
+    return packCompactTable(table, &packed) && packed.write(out);
+}
+
+bool packCompactTable(const QTableWidget *table, CompactTableWriter *packed,
+                      const std::function<void(int row)> &rowDone)
+{
     const int rows = table->rowCount();
     const int columns = table->columnCount();
     if (qint64(rows) * columns > kMaxCompactCells)
@@ -158,13 +168,75 @@ bool writeCompactTable(QDataStream &out, const QTableWidget *table)
             cell.foreground = cell.hasForeground ? foreground.value<QBrush>().color().rgba() : 0;
             writer.add(cell);
         }
+        if (rowDone)
+            rowDone(r);
     }
-    return writer.write(out);
+    *packed = std::move(writer);
+    return true;
+}
+
+HistorySaver::HistorySaver(QTableWidget *list, QObject *parent) : QObject(parent), m_list(list) {}
+
+HistorySaver::~HistorySaver()
+{
+    // The file is finished (or left out whole); the list may already be gone.
+    if (m_thread) {
+        m_thread->wait();
+        delete m_thread;
+    }
+}
+
+void HistorySaver::save(PendingRecord record)
+{
+    wait();
+    record.newest = historyPathAt(m_list, 0);
+    const quint64 generation = ++m_generation;
+    m_thread = QThread::create([this, record = std::move(record)] { m_result = writePendingRecord(record); });
+    connect(m_thread, &QThread::finished, this, [this, generation] { collect(generation); });
+    m_thread->start();
+}
+
+void HistorySaver::wait()
+{
+    collect(m_generation);
+}
+
+void HistorySaver::collect(quint64 generation)
+{
+    // A finished signal of a save that wait() already collected comes late: nothing to do.
+    if (!m_thread || generation != m_generation)
+        return;
+    m_thread->wait();
+    delete m_thread;
+    m_thread = nullptr;
+    const WrittenRecord result = std::exchange(m_result, {});
+    if (result.written)
+        addHistoryRow(m_list, result.path, result.timeText, result.value1, result.value2);
+    emit saved(result.written);
 }
 
 void fillFromCompactTable(QTableWidget *table, const CompactTable &stored, const QFont &boldFont,
                           const std::function<void(int row)> &rowDone)
 {
+    // Result cells mostly differ in their text only: each is a clone of a prototype with its
+    // alignment, colours and font, sharing the prototype's data until its text is set (an
+    // empty tinted cell never is). That spares the allocations of building every cell afresh.
+    struct Look
+    {
+        qint32 type;
+        quint32 alignment;
+        QRgb background, foreground;
+        quint8 flags;
+        bool operator==(const Look &) const = default;
+    };
+    struct LookHash
+    {
+        size_t operator()(const Look &l) const
+        {
+            return qHashMulti(0, l.type, l.alignment, l.background, l.foreground, l.flags);
+        }
+    };
+    std::unordered_map<Look, std::unique_ptr<QTableWidgetItem>, LookHash> prototypes;
     decodeCompactCells(stored, [&](qint32 r, qint32 c, const CompactCell &cell) {
         if (rowDone && c == stored.columns - 1)
             rowDone(r);
@@ -173,19 +245,47 @@ void fillFromCompactTable(QTableWidget *table, const CompactTable &stored, const
                 delete table->takeItem(r, c);
             return;
         }
-        auto *item = new QTableWidgetItem(cell.text, cell.type);
-        if (cell.alignment)
-            item->setTextAlignment(Qt::Alignment(cell.alignment));
+        if (cell.type != QTableWidgetItem::Type) {
+            // A clone is of the plain type: imported cells, which keep their kind, are built whole.
+            auto *item = new QTableWidgetItem(cell.text, cell.type);
+            if (cell.alignment)
+                item->setTextAlignment(Qt::Alignment(cell.alignment));
+            if (!cell.toolTip.isEmpty())
+                item->setToolTip(cell.toolTip);
+            if (cell.bold)
+                item->setFont(boldFont);
+            if (cell.hasNumber)
+                item->setData(kCellNumberRole, cell.number);
+            if (cell.hasBackground)
+                item->setBackground(QColor::fromRgba(cell.background));
+            if (cell.hasForeground)
+                item->setForeground(QColor::fromRgba(cell.foreground));
+            table->setItem(r, c, item);
+            return;
+        }
+        const Look look{
+            cell.type, cell.alignment, cell.hasBackground ? cell.background : 0,
+            cell.hasForeground ? cell.foreground : 0,
+            quint8((cell.hasBackground ? 1 : 0) | (cell.hasForeground ? 2 : 0) | (cell.bold ? 4 : 0))};
+        std::unique_ptr<QTableWidgetItem> &prototype = prototypes[look];
+        if (!prototype) {
+            prototype = std::make_unique<QTableWidgetItem>(QString(), cell.type);
+            if (cell.alignment)
+                prototype->setTextAlignment(Qt::Alignment(cell.alignment));
+            if (cell.bold)
+                prototype->setFont(boldFont);
+            if (cell.hasBackground)
+                prototype->setBackground(QColor::fromRgba(cell.background));
+            if (cell.hasForeground)
+                prototype->setForeground(QColor::fromRgba(cell.foreground));
+        }
+        QTableWidgetItem *item = prototype->clone();
+        if (!cell.text.isEmpty())
+            item->setText(cell.text);
         if (!cell.toolTip.isEmpty())
             item->setToolTip(cell.toolTip);
-        if (cell.bold)
-            item->setFont(boldFont);
         if (cell.hasNumber)
             item->setData(kCellNumberRole, cell.number);
-        if (cell.hasBackground)
-            item->setBackground(QColor::fromRgba(cell.background));
-        if (cell.hasForeground)
-            item->setForeground(QColor::fromRgba(cell.foreground));
         table->setItem(r, c, item);
     });
 }

@@ -5,10 +5,13 @@
 #include "pages/common/compacttable.h"
 #include "pages/common/historyrecord.h"
 
-#include <functional>
-class QFont;
+#include <QObject>
 
+#include <functional>
+
+class QFont;
 class QTableWidget;
+class QThread;
 class QWidget;
 
 // Shows the newest kHistoryKeep files (newest at row 0) and deletes every older one from disk.
@@ -45,6 +48,41 @@ void applyTableSnapshot(QTableWidget *table, const TableSnapshot &snapshot);
 // Writes every cell of the table in the compact form (compacttable.h). False, with nothing usable
 // written, when the table is too large for a record.
 bool writeCompactTable(QDataStream &out, const QTableWidget *table);
+
+// Reads every cell of the table into `packed` (sized to the table), the part of writing a table
+// that needs its items; `rowDone`, when given, is called after each row. False when the table is
+// too large for a record.
+bool packCompactTable(const QTableWidget *table, CompactTableWriter *packed,
+                      const std::function<void(int row)> &rowDone = {});
+
+// Writes a page's records on a worker thread, one after the other, and puts each written one at
+// the top of the page's history list once it is on disk. File names are chosen by what is on
+// disk, so a save waits for the one before it. Destroying the saver waits for a write in progress.
+class HistorySaver : public QObject
+{
+    Q_OBJECT
+public:
+    HistorySaver(QTableWidget *list, QObject *parent);
+    ~HistorySaver() override;
+
+    // Compares with the list's newest entry and writes off the user-interface thread.
+    void save(PendingRecord record);
+    bool isSaving() const { return m_thread != nullptr; }
+    // Waits for the write in progress and lists its entry.
+    void wait();
+
+signals:
+    // A save ended; `written` when its entry is on disk and in the list.
+    void saved(bool written);
+
+private:
+    void collect(quint64 generation);
+
+    QTableWidget *m_list;
+    QThread *m_thread = nullptr;
+    quint64 m_generation = 0;
+    WrittenRecord m_result;
+};
 
 // Puts the stored cells into a table whose row and column counts the caller has already set to
 // the stored ones (a salary table keeps its frozen rows in step that way). Bold cells get

@@ -66,6 +66,7 @@ private slots:
     void cancelLeavesTitleRows_data();
     void cancelLeavesTitleRows();
     void reopensEveryChoice();
+    void pageClosedWhileSavingKeepsTheEntry();
     void damagedHistoryChangesNothing_data();
     void damagedHistoryChangesNothing();
     void figuresEqualTheCommandLine();
@@ -272,6 +273,26 @@ void TestBatchApportionCalcWid::reopensEveryChoice()
     QCOMPARE(historyFiles().size(), 1);
 }
 
+void TestBatchApportionCalcWid::pageClosedWhileSavingKeepsTheEntry()
+{
+    QStringList result, after;
+    {
+        BatchApportionCalcWid page;
+        fill(page, generatedRows(3000, 17));
+        QVERIFY(!apportion(page, 4).isEmpty());
+        result = allTexts(page.resultTable());
+        after = allTexts(page.afterTable());
+        // The page goes at once, whether or not its record is on disk yet.
+    }
+    QCOMPARE(historyFiles().size(), 1);
+    BatchApportionCalcWid page;
+    page.load(historyFiles().value(0));
+    QCOMPARE(page.dataState(), 2);
+    QCOMPARE(page.monthsBox()->value(), 4);
+    QCOMPARE(allTexts(page.resultTable()), result);
+    QCOMPARE(allTexts(page.afterTable()), after);
+}
+
 void TestBatchApportionCalcWid::damagedHistoryChangesNothing_data()
 {
     QTest::addColumn<int>("damage");
@@ -290,6 +311,8 @@ void TestBatchApportionCalcWid::damagedHistoryChangesNothing()
         BatchApportionCalcWid page;
         fill(page, {kExample, kExample});
         QVERIFY(!apportion(page, 3).isEmpty());
+        // Written on a worker: there once that is done.
+        QTRY_COMPARE(historyFiles().size(), 1);
         path = historyFiles().value(0);
     }
     QFile file(path);

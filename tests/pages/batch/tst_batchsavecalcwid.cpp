@@ -11,6 +11,7 @@
 #include <QJsonArray>
 #include <QLabel>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
 
@@ -69,6 +70,8 @@ private slots:
     void secondEmployeeEffective();
     void totalsLabelsAndHistoryFigures();
     void stopLeavesNoEntryAndStartsAfresh();
+    void stopWhileFillingLeavesTitleRows();
+    void pageClosedWhileSavingKeepsTheEntry();
     void reopensEveryChoice();
     void damagedHistoryChangesNothing_data();
     void damagedHistoryChangesNothing();
@@ -252,7 +255,69 @@ void TestBatchSaveCalcWid::stopLeavesNoEntryAndStartsAfresh()
     fill(page, {kPoor, kBlindZone});
     QCOMPARE(plan(page, 0, 0, 6), u"已完成 2 笔个税筹划计算。"_s);
     QCOMPARE(page.allTable()->rowCount(), 8);
+    // The record is written on a worker: it is there once that is done.
+    QTRY_COMPARE(historyFiles().size(), 1);
+}
+
+void TestBatchSaveCalcWid::stopWhileFillingLeavesTitleRows()
+{
+    BatchSaveCalcWid page;
+    page.show();
+    fill(page, generatedRows(6000, 11));
+    page.setOptions(0, 1, 12);
+    // "停止" is pressed once the dialog says the tables are being filled: the workers are done.
+    bool pressed = false;
+    QTimer watcher;
+    connect(&watcher, &QTimer::timeout, &page, [&] {
+        for (auto *dialog : page.findChildren<QProgressDialog *>()) {
+            if (pressed || !dialog->isVisible() || dialog->labelText() != u"筹划已完成，正在显示..."_s)
+                continue;
+            for (auto *button : dialog->findChildren<QPushButton *>()) {
+                if (button->text() == u"停止"_s) {
+                    pressed = true;
+                    button->click();
+                }
+            }
+        }
+    });
+    watcher.start(1);
+    {
+        MessageCatcher catcher;
+        page.start();
+        QTRY_VERIFY_WITH_TIMEOUT(!page.isCalculating(), 120000);
+        watcher.stop();
+        QVERIFY(pressed);
+        QVERIFY(catcher.takeAll().isEmpty());
+    }
+    for (PTableWidget *table :
+         {page.allTable(), page.effectiveTable(), page.beforeTable(), page.afterTable()})
+        QCOMPARE(table->rowCount(), 2);
+    QCOMPARE(page.dataState(), 1);
+    QTest::qWait(50);
+    QVERIFY(historyFiles().isEmpty());
+    // The page plans afresh afterwards.
+    fill(page, {kPoor, kBlindZone});
+    QCOMPARE(plan(page, 0, 0, 6), u"已完成 2 笔个税筹划计算。"_s);
+    QCOMPARE(page.allTable()->rowCount(), 8);
+}
+
+void TestBatchSaveCalcWid::pageClosedWhileSavingKeepsTheEntry()
+{
+    QStringList before, after;
+    {
+        BatchSaveCalcWid page;
+        fill(page, generatedRows(3000, 13));
+        QVERIFY(!plan(page, 0, 1, 12).isEmpty());
+        before = allTexts(page.beforeTable());
+        after = allTexts(page.afterTable());
+        // The page goes at once, whether or not its record is on disk yet.
+    }
     QCOMPARE(historyFiles().size(), 1);
+    BatchSaveCalcWid page;
+    page.load(historyFiles().value(0));
+    QCOMPARE(page.dataState(), 2);
+    QCOMPARE(allTexts(page.beforeTable()), before);
+    QCOMPARE(allTexts(page.afterTable()), after);
 }
 
 void TestBatchSaveCalcWid::reopensEveryChoice()
@@ -324,6 +389,8 @@ void TestBatchSaveCalcWid::damagedHistoryChangesNothing()
         BatchSaveCalcWid page;
         fill(page, {kBlindZone, kPoor, kBlindZone});
         QVERIFY(!plan(page, 0, 0, 6).isEmpty());
+        // Written on a worker: there once that is done.
+        QTRY_COMPARE(historyFiles().size(), 1);
         path = historyFiles().value(0);
     }
     QFile file(path);
