@@ -248,12 +248,7 @@ void BatchApportionCalcWid::exportResult()
 
 void BatchApportionCalcWid::save()
 {
-    PendingRecord record;
-    record.dir = historyDir();
-    record.extension = extension();
-    record.value1 = m_netIncreaseSum;
-    record.value2 = m_taxDecreaseSum;
-    record.when = QDateTime::currentDateTime();
+    PendingRecord record = pendingRecord(historyDir(), extension(), m_netIncreaseSum, m_taxDecreaseSum);
     QDataStream out(&record.head, QIODevice::WriteOnly);
     out.setVersion(kHistoryStreamVersion);
     out << localThreshold() << qint32(m_months->value()) << m_taxDecreaseValue->text()

@@ -232,12 +232,7 @@ void BatchCalcWid::exportResult()
 
 void BatchCalcWid::save()
 {
-    PendingRecord record;
-    record.dir = historyDir();
-    record.extension = extension();
-    record.value1 = m_taxSum;
-    record.value2 = m_netSum;
-    record.when = QDateTime::currentDateTime();
+    PendingRecord record = pendingRecord(historyDir(), extension(), m_taxSum, m_netSum);
     QDataStream out(&record.head, QIODevice::WriteOnly);
     out.setVersion(kHistoryStreamVersion);
     out << localThreshold();

@@ -484,12 +484,7 @@ void BatchSaveCalcWid::exportResult()
 
 void BatchSaveCalcWid::save()
 {
-    PendingRecord record;
-    record.dir = historyDir();
-    record.extension = extension();
-    record.value1 = m_netIncreaseSum;
-    record.value2 = m_costDecreaseSum;
-    record.when = QDateTime::currentDateTime();
+    PendingRecord record = pendingRecord(historyDir(), extension(), m_netIncreaseSum, m_costDecreaseSum);
     QDataStream out(&record.head, QIODevice::WriteOnly);
     out.setVersion(kHistoryStreamVersion);
     out << localThreshold() << (goal() == 0) << (method() == 0) << qint32(months());

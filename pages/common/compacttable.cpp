@@ -295,3 +295,14 @@ WrittenRecord writePendingRecord(const PendingRecord &record)
     written.value2 = writer.value2();
     return written;
 }
+
+PendingRecord pendingRecord(const QString &dir, const QString &extension, double value1, double value2)
+{
+    PendingRecord record;
+    record.dir = dir;
+    record.extension = extension;
+    record.value1 = value1;
+    record.value2 = value2;
+    record.when = QDateTime::currentDateTime();
+    return record;
+}

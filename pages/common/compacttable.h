@@ -100,6 +100,9 @@ struct PendingRecord
     QString newest;                         // the newest entry of the list: a repeat of it is not written
 };
 
+// A record of `extension` for the history folder `dir`, with the list's two figures, stamped now.
+PendingRecord pendingRecord(const QString &dir, const QString &extension, double value1, double value2);
+
 struct WrittenRecord
 {
     bool written = false;
