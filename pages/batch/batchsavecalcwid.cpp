@@ -94,6 +94,9 @@ BatchSaveCalcWid::BatchSaveCalcWid(QWidget *parent)
         label->hide();
         value->hide();
     }
+    // The method sentence is long ("年终奖金与 12 个月月收入平衡发放，…"): beside the three totals it
+    // wraps onto a second line instead of running under them.
+    m_methodLabel->setWordWrap(true);
     m_methodLabel->hide();
     addContentRow(results);
 
