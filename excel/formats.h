@@ -41,6 +41,17 @@ inline double widthFromStored(double stored)
     return std::round(chars * 100.0) / 100.0;
 }
 
+// The other way: the stored width, in characters, for `chars` digit characters (whole pixels;
+// widths under one character have no padding). Both writers store widths by this one rule, so a
+// column is as wide in an .xls as in an .xlsx.
+inline double storedWidth(double chars)
+{
+    if (chars <= 0)
+        return 0;
+    const double pixels = chars < 1 ? std::floor(chars * 12 + 0.5) : std::floor(chars * 7 + 0.5) + 5;
+    return pixels / 7.0;
+}
+
 // The sheet and shared-string parts are parsed as they inflate, `chunkSize` bytes at a time.
 constexpr qsizetype kXlsxChunkSize = 64 * 1024;
 bool readXlsx(const QByteArray &bytes, Workbook *book, qsizetype chunkSize = kXlsxChunkSize);

@@ -259,12 +259,9 @@ private:
     qint64 m_total = 0;
 };
 
-QByteArray storedWidth(double chars)
+QByteArray storedXlsWidth(double chars)
 {
-    // The pixel rounding the .xlsx writer uses for the same width, so both formats agree on
-    // every column.
-    const double pixels = chars < 1 ? std::floor(chars * 12 + 0.5) : std::floor(chars * 7 + 0.5) + 5;
-    return Bytes().u16(int(std::clamp(std::floor(pixels / 7.0 * 256.0), 0.0, 65535.0))).data();
+    return Bytes().u16(int(std::clamp(std::floor(storedWidth(chars) * 256.0), 0.0, 65535.0))).data();
 }
 
 QByteArray sheetStream(const Sheet &sheet, int sheetIndex, const QHash<const Format *, int> &xfs,
@@ -285,7 +282,7 @@ QByteArray sheetStream(const Sheet &sheet, int sheetIndex, const QHash<const For
         s.record(biff::ColInfo, Bytes()
                                     .u16(widths[i].first)
                                     .u16(widths[j].first)
-                                    .raw(storedWidth(widths[i].second))
+                                    .raw(storedXlsWidth(widths[i].second))
                                     .u16(kDefaultCellXf)
                                     .u16(0)
                                     .u16(0)

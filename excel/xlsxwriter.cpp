@@ -141,14 +141,10 @@ void put(ZipWriter &z, QStringView text)
     putEscaped(z, text);
 }
 
-// Column widths are stored as Excel stores them: whole pixels of 7-pixel digits plus 5 pixels of
-// padding, in 1/256 of a character.
-double storedWidth(double chars)
+// Column widths are stored as Excel stores them, in 1/256 of a character.
+double storedXlsxWidth(double chars)
 {
-    if (chars <= 0)
-        return 0;
-    const double pixels = chars < 1 ? std::floor(chars * 12 + 0.5) : std::floor(chars * 7 + 0.5) + 5;
-    return std::floor(pixels / 7 * 256) / 256;
+    return std::floor(storedWidth(chars) * 256) / 256;
 }
 
 // A 1900-system file holds a 1904 workbook's dates moved by the 1462 days between the two epochs,
@@ -455,7 +451,7 @@ void writeSheet(ZipWriter &z, const Workbook &book, const Sheet &sheet, bool sel
             z.put("\" max=\"");
             putInt(z, widths[j - 1].first + 1);
             z.put("\" width=\"");
-            putNumber(z, storedWidth(widths[i].second));
+            putNumber(z, storedXlsxWidth(widths[i].second));
             z.put(widths[i].second <= 0 ? "\" hidden=\"1\" customWidth=\"1\"/>" : "\" customWidth=\"1\"/>");
             i = j;
         }
