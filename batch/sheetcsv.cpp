@@ -1,4 +1,5 @@
 #include "batch/sheetcsv.h"
+#include "excel/utf8.h"
 
 #include <QFileInfo>
 #include <QSaveFile>
@@ -27,32 +28,23 @@ void appendUtf8(QByteArray &out, QStringView text)
     const qsizetype n = text.size();
     const qsizetype at = out.size();
     out.resize(at + 3 * n); // no UTF-16 unit takes more than three bytes
-    auto *o = reinterpret_cast<unsigned char *>(out.data() + at);
+    char *o = out.data() + at;
     for (qsizetype i = 0; i < n; ++i) {
         const char32_t u = p[i];
         if (u < 0x80) {
-            *o++ = static_cast<unsigned char>(u);
-        } else if (u < 0x800) {
-            *o++ = static_cast<unsigned char>(0xC0 | (u >> 6));
-            *o++ = static_cast<unsigned char>(0x80 | (u & 0x3F));
+            *o++ = char(u);
         } else if (u < 0xD800 || u > 0xDFFF) {
-            *o++ = static_cast<unsigned char>(0xE0 | (u >> 12));
-            *o++ = static_cast<unsigned char>(0x80 | ((u >> 6) & 0x3F));
-            *o++ = static_cast<unsigned char>(0x80 | (u & 0x3F));
+            o = putUtf8(o, u);
         } else if (u < 0xDC00 && i + 1 < n && p[i + 1] >= 0xDC00 && p[i + 1] <= 0xDFFF) {
-            const char32_t c = 0x10000 + ((u - 0xD800) << 10) + (p[i + 1] - 0xDC00);
+            o = putUtf8(o, 0x10000 + ((u - 0xD800) << 10) + (p[i + 1] - 0xDC00));
             ++i;
-            *o++ = static_cast<unsigned char>(0xF0 | (c >> 18));
-            *o++ = static_cast<unsigned char>(0x80 | ((c >> 12) & 0x3F));
-            *o++ = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
-            *o++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
         } else {
             out.resize(at);
             out += text.toUtf8();
             return;
         }
     }
-    out.resize(reinterpret_cast<char *>(o) - out.data());
+    out.resize(o - out.data());
 }
 
 void appendField(QByteArray &out, const SheetCell &cell)

@@ -4,6 +4,7 @@
 #include "excel/celldisplay.h"
 #include "excel/columnletters.h"
 #include "excel/formats.h"
+#include "excel/utf8.h"
 #include "excel/workbook.h"
 #include "excel/zipwriter.h"
 
@@ -95,16 +96,9 @@ void putEscaped(ZipWriter &z, QStringView text)
                 } else {
                     p = putHexEscape(p, c);
                 }
-            } else if (c < 0x800) {
-                *p++ = char(0xC0 | (c >> 6));
-                *p++ = char(0x80 | (c & 0x3F));
             } else if (c >= 0xD800 && c <= 0xDFFF) {
                 if (c <= 0xDBFF && i + 1 < n && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
-                    const char32_t u = 0x10000 + ((char32_t(c) - 0xD800) << 10) + (s[i + 1] - 0xDC00);
-                    *p++ = char(0xF0 | (u >> 18));
-                    *p++ = char(0x80 | ((u >> 12) & 0x3F));
-                    *p++ = char(0x80 | ((u >> 6) & 0x3F));
-                    *p++ = char(0x80 | (u & 0x3F));
+                    p = putUtf8(p, 0x10000 + ((char32_t(c) - 0xD800) << 10) + (s[i + 1] - 0xDC00));
                     ++i;
                     if (i == end && end < n) // the pair straddled the span: the next one starts after it
                         ++start;
@@ -114,9 +108,7 @@ void putEscaped(ZipWriter &z, QStringView text)
             } else if (c >= 0xFFFE) {
                 p = putHexEscape(p, c);
             } else {
-                *p++ = char(0xE0 | (c >> 12));
-                *p++ = char(0x80 | ((c >> 6) & 0x3F));
-                *p++ = char(0x80 | (c & 0x3F));
+                p = putUtf8(p, c);
             }
         }
         z.written(size_t(p - begin));
