@@ -11,7 +11,8 @@ AmountReading amountFromNumber(double yuan)
     AmountReading reading;
     if (!std::isfinite(yuan) || yuan > kMaxInputYuan)
         reading.problem = AmountProblem::TooLarge;
-    else if (yuan < 0 && fenFromInput(yuan) != 0)
+    // A hugely negative number is refused before it is rounded: it has no fen value.
+    else if (yuan < 0 && (yuan < -kMaxInputYuan || fenFromInput(yuan) != 0))
         reading.problem = AmountProblem::Negative;
     else
         reading.fen = yuan < 0 ? 0 : fenFromInput(yuan);

@@ -69,6 +69,7 @@ void TestBatchCalc::cellText_data()
     QTest::newRow("just above the largest") << u"1000000000"_s << 0LL << AmountProblem::TooLarge;
     QTest::newRow("rounds above the largest") << u"999999999.995"_s << 0LL << AmountProblem::TooLarge;
     QTest::newRow("400 digits") << QString(400, u'9') << 0LL << AmountProblem::TooLarge;
+    QTest::newRow("300 digits negative") << u"-"_s + QString(300, u'9') << 0LL << AmountProblem::Negative;
 }
 
 void TestBatchCalc::cellText()
@@ -110,6 +111,8 @@ void TestBatchCalc::cellNumber_data()
         << int(NumberCell) << u"-0.00"_s << -0.001 << true << 0LL << ok;
     QTest::newRow("negative number") << int(NumberCell) << u"-5"_s << -5.0 << true << 0LL
                                      << AmountProblem::Negative;
+    QTest::newRow("-1e306 has no fen value")
+        << int(NumberCell) << u"-1E+306"_s << -1e306 << true << 0LL << AmountProblem::Negative;
     QTest::newRow("1e30") << int(NumberCell) << u"1E+30"_s << 1e30 << true << 0LL << AmountProblem::TooLarge;
     QTest::newRow("NaN") << int(NumberCell) << u"nan"_s << nan << true << 0LL << AmountProblem::TooLarge;
     QTest::newRow("infinity") << int(NumberCell) << u"inf"_s << inf << true << 0LL << AmountProblem::TooLarge;
