@@ -153,7 +153,7 @@ SheetRecords readSheetRecords(const Workbook &book, const Sheet &sheet, const QS
         }
         for (const FormulaCell &cell : cells)
             record.texts << cell.text;
-        for (int k = 2; k < cells.size() && k < 6; ++k) {
+        for (int k = 2; k < cells.size() && k < 2 + kSheetAmounts; ++k) {
             AmountReading reading;
             QString column, text;
             if (direct[size_t(k)] >= 0) {

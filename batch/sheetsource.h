@@ -74,14 +74,18 @@ struct UnreadableCell
     QString reason;   // a Chinese sentence
 };
 
-// A record read from a row: code, name and the amounts by basic source position 2–5 (monthly
-// wage, insurance, bonus, annuity; the bonus is the non-annual bonus on the apportionment page).
+// The amount columns a record reads at most: target columns 2 to 2 + kSheetAmounts − 1.
+inline constexpr int kSheetAmounts = 5;
+
+// A record read from a row: code, name and the amounts by target column from 2 on (for the batch
+// pages' basic source positions 2–5: monthly wage, insurance, bonus, annuity; the bonus is the
+// non-annual bonus on the apportionment page).
 struct SheetRecord
 {
     int sheetRow = 0; // 1-based
     QString code;
     QString name;
-    std::array<Amount, 4> amounts{};
+    std::array<Amount, kSheetAmounts> amounts{};
     QStringList texts; // every target column's text as the import would copy it
 };
 

@@ -88,6 +88,24 @@ Amount separateBonusTax(Amount bonus)
     return taxIn(bonusBracketOf(bonus), bonus);
 }
 
+const std::vector<BlindZone> &bonusBlindZones()
+{
+    static const std::vector<BlindZone> zones = {
+        {yuan(36000), 3856667},       {yuan(144000), yuan(160500)}, {yuan(300000), 31833333},
+        {yuan(420000), yuan(447500)}, {yuan(660000), 70653846},     {yuan(960000), yuan(1120000)},
+    };
+    return zones;
+}
+
+const BlindZone *bonusBlindZoneOf(Amount bonus)
+{
+    for (const BlindZone &zone : bonusBlindZones()) {
+        if (bonus > zone.lower && bonus <= zone.upper)
+            return &zone;
+    }
+    return nullptr;
+}
+
 Amount nonResidentMonthlyTax(Amount wage)
 {
     const Amount taxable = wage - kBasicDeductionMonthly;

@@ -44,6 +44,19 @@ const Bracket &bonusBracketOf(Amount bonus);
 Amount taxIn(const Bracket &row, Amount taxable);
 Amount annualTax(Amount taxable);
 Amount separateBonusTax(Amount bonus);
+
+// A blind zone (盲区) of the separately taxed bonus: past a row bound of the separate table the
+// whole bonus takes the higher rate, so every bonus in (lower, upper] leaves the employee no more
+// after tax than `lower` itself would. Both ends in fen.
+struct BlindZone
+{
+    Amount lower; // exclusive: 12 × a row bound of the monthly table
+    Amount upper; // inclusive: where the after-tax amount catches up with lower's, to the fen
+};
+// The six zones, lowest first.
+const std::vector<BlindZone> &bonusBlindZones();
+// The zone `bonus` lies in, or null.
+const BlindZone *bonusBlindZoneOf(Amount bonus);
 Amount nonResidentMonthlyTax(Amount wage);
 
 enum class BonusMethod
