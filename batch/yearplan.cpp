@@ -76,6 +76,7 @@ YearPlan planYear(const YearPlanInput &in)
     split.annual = in.annual;
     split.insurance = in.insurance;
     split.deductions = in.deductions;
+    split.maxBonus = in.bonusLimit;
     const CurrentRules::SplitResult best = CurrentRules::bestSplit(split);
     YearPlan p;
     p.annual = in.annual;

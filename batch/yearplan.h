@@ -54,6 +54,9 @@ struct YearPlanInput
     Amount insurance = 0;    // the year's 三险一金
     Amount deductions = 0;   // the year's 专项附加扣除 and 其他扣除
     Amount plannedBonus = 0; // the bonus the sheet plans, at most P
+    // The largest bonus the best split may take; -1 for all of P. A year whose earlier months are
+    // already paid (the payroll ledger's) can only split the last month's budget.
+    Amount bonusLimit = -1;
 };
 
 // The year of a sheet row (amounts by YearPlanSourceColumn from YearMonthlyGross on, a month each

@@ -340,9 +340,10 @@ SplitResult bestSplit(const SplitInput &in, bool withProcessText)
     r.deductionsTotal = kBasicDeductionAnnual + in.insurance + in.deductions;
     const Amount pay = std::max<Amount>(in.annual, 0);
     const Amount rest = pay - r.deductionsTotal; // taxable wages when nothing is paid as bonus
+    const Amount top = in.maxBonus >= 0 ? std::min(pay, in.maxBonus) : pay; // the largest bonus
 
     // Where either part changes its row, and the two ends.
-    std::vector<Amount> bounds = {0, rest, pay};
+    std::vector<Amount> bounds = {0, rest, top};
     for (const Bracket &row : monthlyTable())
         if (row.upperBound > 0)
             bounds.push_back(12 * row.upperBound);
@@ -354,7 +355,7 @@ SplitResult bestSplit(const SplitInput &in, bool withProcessText)
     Amount bestTax = r.allWageTax;
     for (Amount b : bounds) {
         const Amount from = std::max<Amount>(b - 99, 0);
-        const Amount to = std::min<Amount>(b + 99, pay);
+        const Amount to = std::min<Amount>(b + 99, top);
         for (Amount x = from; x <= to; ++x)
             bestTax = std::min(bestTax, splitTax(in, x));
     }
@@ -362,13 +363,13 @@ SplitResult bestSplit(const SplitInput &in, bool withProcessText)
     // rounding happens to cost the same), the smaller one first; only then any other bonus.
     Amount best = -1;
     for (Amount b : bounds) {
-        if (b >= 0 && b <= pay && splitTax(in, b) == bestTax && (best < 0 || b < best))
+        if (b >= 0 && b <= top && splitTax(in, b) == bestTax && (best < 0 || b < best))
             best = b;
     }
     if (best < 0) {
         for (Amount b : bounds) {
             const Amount from = std::max<Amount>(b - 99, 0);
-            const Amount to = std::min<Amount>(b + 99, pay);
+            const Amount to = std::min<Amount>(b + 99, top);
             for (Amount x = from; x <= to; ++x) {
                 if ((best < 0 || x < best) && splitTax(in, x) == bestTax) {
                     best = x;
@@ -397,7 +398,7 @@ SplitResult bestSplit(const SplitInput &in, bool withProcessText)
         t += QStringLiteral("比较的方案（各税率表档位的边界、0 与全部工资，及其前后 1 元之内）：\n");
         std::vector<Amount> shown;
         for (Amount b : bounds)
-            if (b >= 0 && b <= pay)
+            if (b >= 0 && b <= top)
                 shown.push_back(b);
         std::sort(shown.begin(), shown.end());
         shown.erase(std::unique(shown.begin(), shown.end()), shown.end());

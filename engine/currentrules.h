@@ -138,6 +138,7 @@ struct SplitInput
     Amount annual = 0;     // the year's taxable pay P, wages and bonus together
     Amount insurance = 0;  // 三险一金 for the year
     Amount deductions = 0; // 专项附加扣除 and other deductions for the year
+    Amount maxBonus = -1;  // the largest bonus the split may take (a month's budget); -1: all the pay
 };
 
 struct SplitResult
