@@ -82,6 +82,11 @@ bool readOptions(const QStringList &args, YearPlanOptions *o, QString *error)
             maps << args[++i];
         } else if (args[i].startsWith(QLatin1String("--map="))) {
             maps << args[i].mid(6);
+        } else if (args[i].startsWith(QLatin1String("--ledger")) ||
+                   args[i].startsWith(QLatin1String("--period"))) {
+            *error = QStringLiteral("按工资台账中本年已发月份筹划（--ledger、--period）尚未提供，"
+                                    "目前只按工资表本身筹划");
+            return false;
         } else {
             rest << args[i];
         }

@@ -973,6 +973,10 @@ void TestCliBatch::badArguments_data()
                        QStringLiteral("--map=年终奖金=E"),
                        QStringLiteral("--map=全年一次性奖金=F")}
         << QStringLiteral("重复");
+    QTest::newRow("year plan: the ledger's year is not there yet")
+        << QStringList{QStringLiteral("plan"), QStringLiteral("--rules=2019"), in, out,
+                       QStringLiteral("--ledger=a.db")}
+        << QStringLiteral("--ledger");
     QTest::newRow("year plan: rules 2011 are not a choice")
         << QStringList{QStringLiteral("plan"), QStringLiteral("--rules=2011"), in, out}
         << QStringLiteral("--rules");
