@@ -333,6 +333,38 @@ Amount splitTax(const SplitInput &in, Amount bonus)
     return annualTax(in.annual - bonus - deductions) + separateBonusTax(bonus);
 }
 
+namespace {
+
+struct WindowMin
+{
+    Amount tax = -1;
+    Amount at = -1; // the smallest bonus of that tax
+};
+
+// The cheapest bonus in [from, to] (from ≤ to): splitTax of each, with the rows of both parts
+// followed as the bonus grows (the wages' row can only fall, the bonus's only rise) instead of
+// being looked up again for every fen. `taxableAtZero` is the taxable wages of bonus 0.
+WindowMin cheapestIn(Amount taxableAtZero, Amount from, Amount to)
+{
+    const Bracket *const firstWageRow = annualTable().data();
+    const Bracket *wageRow = &bracketOf(annualTable(), taxableAtZero - from);
+    const Bracket *bonusRow = &bonusBracketOf(from);
+    WindowMin m;
+    for (Amount x = from; x <= to; ++x) {
+        const Amount wages = taxableAtZero - x;
+        while (wageRow != firstWageRow && wages <= (wageRow - 1)->upperBound)
+            --wageRow;
+        while (bonusRow->upperBound >= 0 && x > 12 * bonusRow->upperBound)
+            ++bonusRow;
+        const Amount tax = taxIn(*wageRow, wages) + taxIn(*bonusRow, x);
+        if (m.at < 0 || tax < m.tax)
+            m = {tax, x};
+    }
+    return m;
+}
+
+} // namespace
+
 SplitResult bestSplit(const SplitInput &in, bool withProcessText)
 {
     SplitResult r;
@@ -353,11 +385,15 @@ SplitResult bestSplit(const SplitInput &in, bool withProcessText)
 
     r.allWageTax = splitTax(in, 0);
     Amount bestTax = r.allWageTax;
+    std::vector<WindowMin> windows;
+    windows.reserve(bounds.size());
     for (Amount b : bounds) {
         const Amount from = std::max<Amount>(b - 99, 0);
         const Amount to = std::min<Amount>(b + 99, top);
-        for (Amount x = from; x <= to; ++x)
-            bestTax = std::min(bestTax, splitTax(in, x));
+        if (from > to)
+            continue;
+        windows.push_back(cheapestIn(in.annual - r.deductionsTotal, from, to));
+        bestTax = std::min(bestTax, windows.back().tax);
     }
     // Among splits of equal tax the bound itself (a round 36,000 rather than 35,999.96, whose
     // rounding happens to cost the same), the smaller one first; only then any other bonus.
@@ -367,15 +403,9 @@ SplitResult bestSplit(const SplitInput &in, bool withProcessText)
             best = b;
     }
     if (best < 0) {
-        for (Amount b : bounds) {
-            const Amount from = std::max<Amount>(b - 99, 0);
-            const Amount to = std::min<Amount>(b + 99, top);
-            for (Amount x = from; x <= to; ++x) {
-                if ((best < 0 || x < best) && splitTax(in, x) == bestTax) {
-                    best = x;
-                    break;
-                }
-            }
+        for (const WindowMin &w : windows) {
+            if (w.tax == bestTax && (best < 0 || w.at < best))
+                best = w.at;
         }
     }
 
