@@ -37,8 +37,8 @@ int main(int argc, char **argv)
             std::vector<PayrollEntry> entries;
             entries.reserve(inputs.size());
             for (const PayrollInput &in : inputs)
-                entries.push_back(computePayrollMonth(in, states.value(employeeKey(in.idType, in.idNumber)), year,
-                                                      month, CurrentRules::BonusMethod::Merged, false));
+                entries.push_back(computePayrollMonth(in, states.value(employeeKey(in.idType, in.idNumber)),
+                                                      year, month, CurrentRules::BonusMethod::Merged, false));
             QList<int> later;
             if (!ledger.recordMonth(year, month, QStringLiteral("recorder"), entries, &later, &error)) {
                 std::fprintf(stderr, "%s\n", qPrintable(error));

@@ -112,8 +112,8 @@ void TestPayrollLedger::recordingOrder_data()
     QTest::newRow("a skipped month stays skipped once a later one is recorded")
         << QStringList{u"record 1 10000"_s, u"record 3 10000"_s, u"record 2 10000 !"_s} << QList<int>{1, 3};
     QTest::newRow("undo only the latest month")
-        << QStringList{u"record 1 10000"_s, u"record 2 30000"_s, u"undo 1 !"_s, u"undo 2"_s, u"undo 2 !"_s,
-                       u"record 2 10000"_s}
+        << QStringList{u"record 1 10000"_s, u"record 2 30000"_s, u"undo 1 !"_s,
+                       u"undo 2"_s,         u"undo 2 !"_s,       u"record 2 10000"_s}
         << QList<int>{1, 2};
 }
 
@@ -169,16 +169,17 @@ void TestPayrollLedger::yearBoundary_data()
     QTest::addColumn<int>("column");           // 全年减除费用6万元 in January 2026: -1, 0, 1
     QTest::addColumn<Amount>("basic");         // January 2026's cumulative basic deduction
 
-    QTest::newRow("all twelve months at 5,000: the rule applies") << 12 << qint64(5000) << qint64(0) << -1
-                                                                  << Amount(6000000);
-    QTest::newRow("eleven months: not every month") << 11 << qint64(5000) << qint64(0) << -1 << Amount(500000);
+    QTest::newRow("all twelve months at 5,000: the rule applies")
+        << 12 << qint64(5000) << qint64(0) << -1 << Amount(6000000);
+    QTest::newRow("eleven months: not every month")
+        << 11 << qint64(5000) << qint64(0) << -1 << Amount(500000);
     QTest::newRow("60,012 in all: above 60,000") << 12 << qint64(5001) << qint64(0) << -1 << Amount(500000);
-    QTest::newRow("a bonus counts toward the 60,000") << 12 << qint64(4000) << qint64(20000) << -1
-                                                      << Amount(500000);
-    QTest::newRow("the sheet's 否 overrides the previous year") << 12 << qint64(5000) << qint64(0) << 0
-                                                                << Amount(500000);
-    QTest::newRow("no previous year: the sheet's 是 decides") << 0 << qint64(0) << qint64(0) << 1
-                                                              << Amount(6000000);
+    QTest::newRow("a bonus counts toward the 60,000")
+        << 12 << qint64(4000) << qint64(20000) << -1 << Amount(500000);
+    QTest::newRow("the sheet's 否 overrides the previous year")
+        << 12 << qint64(5000) << qint64(0) << 0 << Amount(500000);
+    QTest::newRow("no previous year: the sheet's 是 decides")
+        << 0 << qint64(0) << qint64(0) << 1 << Amount(6000000);
 }
 
 void TestPayrollLedger::yearBoundary()
@@ -197,7 +198,8 @@ void TestPayrollLedger::yearBoundary()
         if (m == 12)
             in.amounts[PfBonus] = previousBonus * 100;
         // Someone else fills the year, so the year is in the ledger even for eleven months.
-        QVERIFY2(recordRows(ledger, 2025, m + (previousMonths == 11 ? 1 : 0), {in, person(2, 9000)}, nullptr, &error),
+        QVERIFY2(recordRows(ledger, 2025, m + (previousMonths == 11 ? 1 : 0), {in, person(2, 9000)}, nullptr,
+                            &error),
                  qPrintable(error));
     }
     PayrollInput in = person(1, 7000);
@@ -228,8 +230,8 @@ void TestPayrollLedger::rowsLeftOut()
     badCheck.idNumber[17] = badCheck.idNumber[17] == u'1' ? u'2' : u'1';
     PayrollInput noName = person(6, 9000);
     noName.name.clear();
-    const std::vector<PayrollInput> rows = {person(1, 9000), person(2, 9000), person(3, 9000),
-                                            person(4, 9000, u"赵七"_s), badCheck, noName};
+    const std::vector<PayrollInput> rows = {
+        person(1, 9000), person(2, 9000), person(3, 9000), person(4, 9000, u"赵七"_s), badCheck, noName};
     std::vector<PayrollInput> sheetRows = rows;
     sheetRows[2].idNumber = sheetRows[1].idNumber; // the same number twice
     sheetRows[2].idNumber.back() = sheetRows[2].idNumber.back() == u'X' ? u'x' : sheetRows[2].idNumber.back();
@@ -244,7 +246,8 @@ void TestPayrollLedger::rowsLeftOut()
     QCOMPARE(run.problems.size(), size_t(expected.size()));
     for (qsizetype i = 0; i < expected.size(); ++i) {
         QCOMPARE(run.problems[size_t(i)].sheetRow, expected[i].first);
-        QVERIFY2(run.problems[size_t(i)].reason.contains(expected[i].second), qPrintable(run.problems[size_t(i)].reason));
+        QVERIFY2(run.problems[size_t(i)].reason.contains(expected[i].second),
+                 qPrintable(run.problems[size_t(i)].reason));
     }
 }
 
@@ -292,8 +295,9 @@ void TestPayrollLedger::hostileFiles()
             QVERIFY(f.resize(f.size() / 2));
         } else {
             RawDb db(path, u"raw"_s);
-            QVERIFY(db.exec(kind == u"future"_s ? u"PRAGMA user_version = 99"_s
-                                                : u"UPDATE ledger_info SET value = 'x' WHERE key = 'application'"_s));
+            QVERIFY(db.exec(kind == u"future"_s
+                                ? u"PRAGMA user_version = 99"_s
+                                : u"UPDATE ledger_info SET value = 'x' WHERE key = 'application'"_s));
         }
     }
     const QByteArray before = bytesOf(path);
@@ -331,8 +335,8 @@ void TestPayrollLedger::killedWhileRecording()
     const QString path = dir.filePath(u"l.sqlite"_s);
     for (int round = 0; round < 4; ++round) {
         QProcess recorder;
-        recorder.start(QStringLiteral(LEDGER_RECORDER), {path, QString::number(2030 + 10 * round),
-                                                         QString::number(kEmployees)});
+        recorder.start(QStringLiteral(LEDGER_RECORDER),
+                       {path, QString::number(2030 + 10 * round), QString::number(kEmployees)});
         QVERIFY(recorder.waitForReadyRead(60000));
         QTest::qWait(int(QRandomGenerator::global()->bounded(100, 1500)));
         recorder.kill();

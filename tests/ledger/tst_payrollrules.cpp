@@ -59,8 +59,8 @@ void TestPayrollRules::months_data()
         << QList<Amount>{yuan(525), yuan(525), yuan(1680)}
         << QList<Amount>{yuan(5000), yuan(10000), yuan(15000)};
     QTest::newRow("first job in July: basic 35,000, July 0, August 600")
-        << QList<Month>{{7, 30000, 0, 0, 0, 0, 0, 0, true}, {8, 30000}} << false << QList<Amount>{0, yuan(600)}
-        << QList<Amount>{yuan(35000), yuan(40000)};
+        << QList<Month>{{7, 30000, 0, 0, 0, 0, 0, 0, true}, {8, 30000}} << false
+        << QList<Amount>{0, yuan(600)} << QList<Amount>{yuan(35000), yuan(40000)};
     QTest::newRow("without the first job the months count: 5,000 a month")
         << QList<Month>{{7, 30000}, {8, 30000}} << false << QList<Amount>{yuan(750), yuan(1730)}
         << QList<Amount>{yuan(5000), yuan(10000)};
@@ -84,8 +84,8 @@ void TestPayrollRules::months_data()
         << QList<Amount>{yuan(1980), 0, 0, yuan(1500)}
         << QList<Amount>{yuan(5000), yuan(10000), yuan(15000), yuan(20000)};
     QTest::newRow("relief comes off the cumulative tax")
-        << QList<Month>{{1, 20000, 0, 0, 100}, {2, 20000, 0, 0, 100}} << false << QList<Amount>{yuan(350), yuan(350)}
-        << QList<Amount>{yuan(5000), yuan(10000)};
+        << QList<Month>{{1, 20000, 0, 0, 100}, {2, 20000, 0, 0, 100}} << false
+        << QList<Amount>{yuan(350), yuan(350)} << QList<Amount>{yuan(5000), yuan(10000)};
     QTest::newRow("relief above the tax withholds nothing, never below 0")
         << QList<Month>{{1, 6000, 0, 0, 100}} << false << QList<Amount>{0} << QList<Amount>{yuan(5000)};
     QTest::newRow("a donation stays in the cumulative deductions")
@@ -115,7 +115,8 @@ void TestPayrollRules::months()
         in.amounts[PfAnnuity] = yuan(m.annuity);
         in.firstJob = m.firstJob;
         in.sixty = m.sixty;
-        const PayrollEntry e = computePayrollMonth(in, state, 2026, m.month, BonusMethod::Separate, sixtyFromLastYear);
+        const PayrollEntry e =
+            computePayrollMonth(in, state, 2026, m.month, BonusMethod::Separate, sixtyFromLastYear);
         QCOMPARE(e.cumulativeBasic, basic[i]);
         QCOMPARE(e.withheld, withheld[i]);
         QCOMPARE(e.net, yuan(m.income) - yuan(m.special) - yuan(m.annuity) - e.withheld);
@@ -169,8 +170,8 @@ void TestPayrollRules::idNumbers_data()
     const auto withCheck = [](const QString &first17) { return first17 + idCheckCharacter(first17); };
     QTest::newRow("valid with X") << residentIdType() << u"11010519491231002X"_s << u"2026-01"_s
                                   << u"11010519491231002X"_s << QString();
-    QTest::newRow("lower-case x is read as X") << residentIdType() << u" 11010519491231002x "_s << u"2026-01"_s
-                                               << u"11010519491231002X"_s << QString();
+    QTest::newRow("lower-case x is read as X") << residentIdType() << u" 11010519491231002x "_s
+                                               << u"2026-01"_s << u"11010519491231002X"_s << QString();
     QTest::newRow("wrong check character") << residentIdType() << u"110105194912310021"_s << u"2026-01"_s
                                            << u"110105194912310021"_s << u"校验码"_s;
     QTest::newRow("17 characters") << residentIdType() << u"11010519491231002"_s << u"2026-01"_s
@@ -181,16 +182,16 @@ void TestPayrollRules::idNumbers_data()
                                  << withCheck(u"11010519900231001"_s) << u"不存在"_s;
     QTest::newRow("born after the period") << residentIdType() << withCheck(u"11010520260201001"_s)
                                            << u"2026-01"_s << withCheck(u"11010520260201001"_s) << u"晚于"_s;
-    QTest::newRow("born within the period's month") << residentIdType() << withCheck(u"11010520260131001"_s)
-                                                    << u"2026-01"_s << withCheck(u"11010520260131001"_s)
-                                                    << QString();
+    QTest::newRow("born within the period's month")
+        << residentIdType() << withCheck(u"11010520260131001"_s) << u"2026-01"_s
+        << withCheck(u"11010520260131001"_s) << QString();
     QTest::newRow("missing") << residentIdType() << u"  "_s << u"2026-01"_s << QString() << u"缺少"_s;
-    QTest::newRow("passport: letters and digits") << u"中国护照"_s << u"E12345678"_s << u"2026-01"_s
-                                                  << u"E12345678"_s << QString();
-    QTest::newRow("permit with a hyphen") << u"外国人永久居留身份证"_s << u"USA-1234"_s << u"2026-01"_s
-                                          << u"USA-1234"_s << QString();
-    QTest::newRow("passport with a blank inside") << u"中国护照"_s << u"E123 456"_s << u"2026-01"_s
-                                                  << u"E123 456"_s << u"字母"_s;
+    QTest::newRow("passport: letters and digits")
+        << u"中国护照"_s << u"E12345678"_s << u"2026-01"_s << u"E12345678"_s << QString();
+    QTest::newRow("permit with a hyphen")
+        << u"外国人永久居留身份证"_s << u"USA-1234"_s << u"2026-01"_s << u"USA-1234"_s << QString();
+    QTest::newRow("passport with a blank inside")
+        << u"中国护照"_s << u"E123 456"_s << u"2026-01"_s << u"E123 456"_s << u"字母"_s;
 }
 
 void TestPayrollRules::idNumbers()
