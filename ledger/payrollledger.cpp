@@ -407,13 +407,14 @@ QHash<QString, PayrollState> PayrollLedger::statesBefore(int year, int month, QS
         return states;
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
     q.setForwardOnly(true);
-    // SQLite takes the bare column `sixty` from the row of max(month): the latest earlier month.
+    // Each entry keeps the cumulative figures, so the latest earlier entry of each employee is the
+    // state: found per employee through the index, instead of summing every earlier month.
     q.prepare(QStringLiteral(
-        "SELECT p.id_type, p.id_number, count(*), sum(e.income + e.bonus * e.bonus_merged), sum(e.exempt), "
-        "sum(e.special), sum(e.other), sum(e.donation), sum(e.relief_total), sum(e.withheld), "
-        "sum(e.income + e.bonus), sum(e.bonus_tax), max(e.first_job), max(e.month), e.sixty "
-        "FROM entries e JOIN employees p ON p.id = e.employee WHERE e.year = ? AND e.month < ? "
-        "GROUP BY e.employee"));
+        "SELECT p.id_type, p.id_number, e.months, e.cum_income, e.cum_exempt, e.cum_special, e.cum_other, "
+        "e.cum_donation, e.cum_relief, e.withheld_before + e.withheld, e.first_job, e.sixty "
+        "FROM employees p CROSS JOIN entries e ON e.employee = p.id AND e.year = ? AND e.month = "
+        "(SELECT max(x.month) FROM entries x WHERE x.employee = p.id AND x.year = ? AND x.month < ?)"));
+    q.addBindValue(year);
     q.addBindValue(year);
     q.addBindValue(month);
     if (!q.exec()) {
@@ -430,10 +431,8 @@ QHash<QString, PayrollState> PayrollLedger::statesBefore(int year, int month, QS
         s.donation = q.value(7).toLongLong();
         s.relief = q.value(8).toLongLong();
         s.withheld = q.value(9).toLongLong();
-        s.wageIncome = q.value(10).toLongLong();
-        s.bonusTax = q.value(11).toLongLong();
-        s.firstJob = q.value(12).toInt() != 0;
-        s.sixty = q.value(14).toInt();
+        s.firstJob = q.value(10).toInt() != 0;
+        s.sixty = q.value(11).toInt();
         states.insert(employeeKey(q.value(0).toString(), q.value(1).toString()), s);
     }
     return states;

@@ -91,8 +91,6 @@ PayrollState stateAfter(const PayrollState &before, const PayrollEntry &e)
     s.donation = e.cumulativeDonation;
     s.relief = e.cumulativeRelief;
     s.withheld = e.withheldBefore + e.withheld;
-    s.wageIncome += e.input.amounts[PfIncome] + e.input.amounts[PfBonus];
-    s.bonusTax += e.bonusTax;
     s.firstJob = e.firstJob;
     s.sixty = e.sixty ? 1 : 0;
     return s;

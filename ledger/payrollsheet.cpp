@@ -4,6 +4,8 @@
 #include "excel/columnletters.h"
 #include "excel/workbook.h"
 
+#include <algorithm>
+
 namespace {
 
 struct FieldTitle
@@ -206,5 +208,8 @@ PayrollSheet readPayrollSheet(const Workbook &book, const Sheet &sheet, const QS
             out.rows.push_back(std::move(in));
         r.texts.clear();
     }
+    std::stable_sort(
+        out.problems.begin(), out.problems.end(),
+        [](const PayrollProblem &a, const PayrollProblem &b) { return a.sheetRow < b.sheetRow; });
     return out;
 }

@@ -1,6 +1,8 @@
 // A month of wages for one employee: the cumulative withholding month after month, each way of
 // the basic deduction, relief, donations, the bonus, and the identity-number checks.
+#include "excel/workbook.h"
 #include "ledger/payrollrules.h"
+#include "ledger/payrollsheet.h"
 
 #include <QTest>
 
@@ -45,6 +47,9 @@ private slots:
     void bonus();
     void idNumbers_data();
     void idNumbers();
+    void titles_data();
+    void titles();
+    void sheetRows();
 };
 
 void TestPayrollRules::months_data()
@@ -208,6 +213,82 @@ void TestPayrollRules::idNumbers()
         QVERIFY2(got.contains(reason), qPrintable(got));
     if (!normalized.isEmpty())
         QCOMPARE(number, normalized);
+}
+
+void TestPayrollRules::titles_data()
+{
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<int>("field");
+    QTest::newRow("marked as required") << u"*姓名"_s << int(PfName);
+    QTest::newRow("the mark left off") << u"姓名"_s << int(PfName);
+    QTest::newRow("blanks around the mark") << u" * 证件号码 "_s << int(PfIdNumber);
+    QTest::newRow("编码 is 工号") << u"编码"_s << int(PfCode);
+    QTest::newRow("月应发工资 is 本期收入") << u"月应发工资"_s << int(PfIncome);
+    QTest::newRow("年终奖金 is the annual bonus") << u"年终奖金"_s << int(PfBonus);
+    QTest::newRow("企业年金 is 企业(职业)年金") << u"企业年金"_s << int(PfAnnuity);
+    QTest::newRow("the template's own annuity title") << u"企业(职业)年金"_s << int(PfAnnuity);
+    QTest::newRow("an infant care title with digits") << u"累计3岁以下婴幼儿照护"_s << int(PfInfant);
+    QTest::newRow("协定减免 is its own field") << u"*协定减免"_s << int(PfTreatyRelief);
+    QTest::newRow("an unknown title") << u"部门"_s << -1;
+    QTest::newRow("a lone mark") << u"*"_s << -1;
+}
+
+void TestPayrollRules::titles()
+{
+    QFETCH(QString, title);
+    QFETCH(int, field);
+    QCOMPARE(payrollFieldOfTitle(title), field);
+}
+
+// A sheet in memory: synonyms, one 三险一金 column for the four, unreadable cells leaving their
+// row out, a skipped blank row.
+void TestPayrollRules::sheetRows()
+{
+    auto book = Workbook::create(u"in.xlsx"_s);
+    Sheet *sheet = book->addSheet(u"工资"_s);
+    const QStringList titles = {u"编码"_s,     u"姓名"_s, u"*证件号码"_s,         u"月应发工资"_s,
+                                u"三险一金"_s, u"其他"_s, u"全年减除费用6万元"_s, u"入职年度就业情形"_s};
+    for (int c = 0; c < titles.size(); ++c)
+        sheet->writeStr(0, c, titles[c]);
+    const QList<QStringList> rows = {
+        {u"1"_s, u"甲"_s, u"11010519491231002X"_s, u"#8000.5"_s, u"#1000"_s, u""_s, u"是"_s,
+         u"当年首次入职学生"_s},
+        {u"2"_s, u"乙"_s, u"A1"_s, u"#8000"_s, u"#0"_s, u"abc"_s, u""_s, u""_s},
+        {u"3"_s, u"丙"_s, u"A2"_s, u"#8000"_s, u"#0"_s, u""_s, u"也许"_s, u""_s},
+        {u""_s, u""_s, u"A3"_s, u"#8000"_s, u""_s, u""_s, u""_s, u""_s},
+        {u"5"_s, u"戊"_s, u"A5"_s, u"12,000.50"_s, u"#-1"_s, u""_s, u""_s, u""_s},
+        {u"6"_s, u"己"_s, u"A6"_s, u"12,000.50"_s, u""_s, u"#200"_s, u"否"_s, u"非当年首次入职"_s},
+    };
+    for (int r = 0; r < rows.size(); ++r)
+        for (int c = 0; c < rows[r].size(); ++c) {
+            const QString &t = rows[r][c];
+            if (t.startsWith(u'#'))
+                sheet->writeNum(r + 1, c, t.mid(1).toDouble());
+            else if (!t.isEmpty())
+                sheet->writeStr(r + 1, c, t);
+        }
+    const PayrollSheet read =
+        readPayrollSheet(*book, *sheet, payrollAutoFormulas(sheetTitles(*book, *sheet, 1)), SheetRange{});
+    QCOMPARE(read.rowsRead, 6);
+    QCOMPARE(read.rowsSkipped, 1);
+    QCOMPARE(read.rows.size(), size_t(2));
+    QList<int> problemRows;
+    for (const PayrollProblem &p : read.problems)
+        problemRows << p.sheetRow;
+    QCOMPARE(problemRows, (QList<int>{3, 4, 6})); // in sheet order
+    QVERIFY(read.problems[0].reason.contains(u"不记入"_s));
+    const PayrollInput &a = read.rows[0];
+    QCOMPARE(a.idType, residentIdType());
+    QCOMPARE(a.amounts[PfIncome], Amount(800050));
+    QCOMPARE(a.amounts[PfPension], Amount(100000)); // 三险一金 stands for the four
+    QCOMPARE(a.sixty, 1);
+    QVERIFY(a.firstJob);
+    const PayrollInput &f = read.rows[1];
+    QCOMPARE(f.name, u"己"_s);
+    QCOMPARE(f.amounts[PfIncome], Amount(1200050));
+    QCOMPARE(f.amounts[PfOther], Amount(20000));
+    QCOMPARE(f.sixty, 0);
+    QVERIFY(!f.firstJob);
 }
 
 QTEST_GUILESS_MAIN(TestPayrollRules)
