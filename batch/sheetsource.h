@@ -65,6 +65,10 @@ struct SheetRange
 // The range as it will be read, both ends 1-based; first > last when no row is read.
 SheetRange resolveSheetRange(const Sheet &sheet, SheetRange range);
 
+// The worksheet column of an import formula that only names one column (blanks around it aside),
+// or -1; such a column is read from its cell directly.
+int formulaSingleColumn(const QString &formula);
+
 // One amount cell read as 0 for a reason.
 struct UnreadableCell
 {
@@ -74,7 +78,7 @@ struct UnreadableCell
     QString reason;   // a Chinese sentence
 };
 
-// The amount columns a record reads at most: target columns 2 to 2 + kSheetAmounts − 1.
+// The amount columns a record holds at most: target columns 2 to 2 + kSheetAmounts − 1.
 inline constexpr int kSheetAmounts = 5;
 
 // A record read from a row: code, name and the amounts by target column from 2 on (for the batch
@@ -102,5 +106,7 @@ struct SheetRecords
 // leaves the column empty, reading as 0 for an amount). A formula that is exactly
 // one column reference reads that worksheet cell directly, so a number cell gives its number and
 // not its shown text; any other formula goes through the formula rewriting and its result text.
+// Target columns 2 to 2 + amountColumns − 1 (at most kSheetAmounts) are read as amounts; the
+// batch pages have four.
 SheetRecords readSheetRecords(const Workbook &book, const Sheet &sheet, const QStringList &targetNames,
-                              const QStringList &formulas, SheetRange range);
+                              const QStringList &formulas, SheetRange range, int amountColumns = 4);

@@ -286,7 +286,8 @@ int runBatchYearPlan(const QStringList &args)
         return usageError(QStringLiteral("没有【编码】和【姓名】列，不能执行导入！请用 --map 指定，"
                                          "例如 --map '编码=A' --map '姓名=B'"));
 
-    SheetRecords source = readSheetRecords(*book, *sheet, yearPlanSourceTitles(), formulas, o.range);
+    SheetRecords source =
+        readSheetRecords(*book, *sheet, yearPlanSourceTitles(), formulas, o.range, kSheetAmounts);
     book.reset();
     const qint64 readDone = clock.nsecsElapsed();
     std::vector<YearPlanInput> inputs;
