@@ -10,6 +10,7 @@
 #include "cli/cliargs.h"
 #include "cli/commands.h"
 #include "cli/jsonout.h"
+#include "cli/sheetoptions.h"
 #include "engine/currentrules.h"
 #include "excel/workbook.h"
 
@@ -51,44 +52,17 @@ QString suffixOf(const QString &path)
     return QFileInfo(path).suffix().toLower();
 }
 
-bool readRowOption(const ArgParser &p, const QString &name, int min, int *out, QString *error)
-{
-    if (!p.has(name))
-        return true;
-    bool ok = false;
-    const int v = p.value(name).toInt(&ok);
-    if (!ok || v < min || v > kXlsxMaxRows) {
-        *error = QStringLiteral("--%1 应为 %2 到 %3 之间的整数，不能是“%4”")
-                     .arg(name)
-                     .arg(min)
-                     .arg(kXlsxMaxRows)
-                     .arg(p.value(name));
-        return false;
-    }
-    *out = v;
-    return true;
-}
-
 bool readOptions(const QStringList &args, YearPlanOptions *o, QString *error)
 {
-    QStringList rest;
+    QStringList rest = args;
     QStringList maps;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--map")) {
-            if (i + 1 >= args.size()) {
-                *error = QStringLiteral("选项 --map 缺少值");
-                return false;
-            }
-            maps << args[++i];
-        } else if (args[i].startsWith(QLatin1String("--map="))) {
-            maps << args[i].mid(6);
-        } else if (args[i].startsWith(QLatin1String("--ledger")) ||
-                   args[i].startsWith(QLatin1String("--period"))) {
+    if (!takeMaps(&rest, &maps, error))
+        return false;
+    for (const QString &arg : std::as_const(rest)) {
+        if (arg.startsWith(QLatin1String("--ledger")) || arg.startsWith(QLatin1String("--period"))) {
             *error = QStringLiteral("按工资台账中本年已发月份筹划（--ledger、--period）尚未提供，"
                                     "目前只按工资表本身筹划");
             return false;
-        } else {
-            rest << args[i];
         }
     }
     ArgParser p({QStringLiteral("sheet"), QStringLiteral("title-row"), QStringLiteral("first-row"),
@@ -152,21 +126,6 @@ bool readOptions(const QStringList &args, YearPlanOptions *o, QString *error)
     }
     o->json = p.flag(QStringLiteral("json"));
     return true;
-}
-
-const Sheet *chooseSheet(const Workbook &book, const QString &which)
-{
-    if (book.sheetCount() == 0)
-        return nullptr;
-    if (which.isEmpty())
-        return book.getSheet(0);
-    for (int k = 0; k < book.sheetCount(); ++k) {
-        if (book.getSheet(k)->name() == which)
-            return book.getSheet(k);
-    }
-    bool ok = false;
-    const int n = which.toInt(&ok);
-    return ok && n >= 1 && n <= book.sheetCount() ? book.getSheet(n - 1) : nullptr;
 }
 
 QString problemsJson(const std::vector<UnreadableCell> &cells)
