@@ -5,9 +5,11 @@ _lumo_cli()
     local cur=${COMP_WORDS[COMP_CWORD]} cmd=${COMP_WORDS[1]} words=
     local out="--process --json --jsonl"
     if [ "$COMP_CWORD" -eq 1 ]; then
-        words="calc plan inverse year apportion batch sheet eval --help"
+        words="calc plan inverse year apportion batch sheet eval month ledger --help"
     elif [ "$COMP_CWORD" -eq 2 ] && [ "$cmd" = batch ]; then
         words="calc plan apportion"
+    elif [ "$COMP_CWORD" -eq 2 ] && [ "$cmd" = ledger ]; then
+        words="list show export undo settle"
     elif [ "$COMP_CWORD" -eq 2 ] && [ "$cmd" = sheet ]; then
         words="dump convert"
     elif [[ $cur == -* ]]; then
