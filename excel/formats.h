@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <atomic>
 #include <cmath>
 
 class Sheet;
@@ -52,10 +53,12 @@ inline double storedWidth(double chars)
     return pixels / 7.0;
 }
 
-// The sheet and shared-string parts are parsed as they inflate, `chunkSize` bytes at a time.
+// The parts are parsed as they inflate, `chunkSize` bytes at a time. Both readers stop, with
+// Workbook::cancelledMessage(), soon after `cancel` (when given) turns true.
 constexpr qsizetype kXlsxChunkSize = 64 * 1024;
-bool readXlsx(const QByteArray &bytes, Workbook *book, qsizetype chunkSize = kXlsxChunkSize);
-bool readXls(const QByteArray &bytes, Workbook *book);
+bool readXlsx(const QByteArray &bytes, Workbook *book, qsizetype chunkSize = kXlsxChunkSize,
+              const std::atomic<bool> *cancel = nullptr);
+bool readXls(const QByteArray &bytes, Workbook *book, const std::atomic<bool> *cancel = nullptr);
 // The BIFF8 records of a workbook stream, without the compound file around them.
 bool readXlsStream(const QByteArray &stream, Workbook *book);
 bool writeXlsx(const Workbook &book, QByteArray *out, QString *error);

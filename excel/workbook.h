@@ -12,6 +12,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -352,8 +353,11 @@ public:
 
     // Replaces the workbook's contents with the file's. False, with errorMessage() saying why in
     // Chinese, for a missing, corrupt, encrypted or hostile file; the workbook is then empty.
-    bool load(const QString &path);
-    bool loadFromData(const QByteArray &bytes);
+    // Another thread may set `cancel` to stop a read in progress: it then ends within a fraction of
+    // a second, false, with cancelledMessage().
+    bool load(const QString &path, const std::atomic<bool> *cancel = nullptr);
+    bool loadFromData(const QByteArray &bytes, const std::atomic<bool> *cancel = nullptr);
+    static QString cancelledMessage() { return QStringLiteral("已取消读取工作簿。"); }
     // Writes the whole file or nothing: an existing file is replaced only when writing succeeded.
     bool save(const QString &path);
     QString errorMessage() const { return m_error; }

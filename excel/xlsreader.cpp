@@ -5,6 +5,7 @@
 #include "excel/workbook.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <numeric>
@@ -284,7 +285,9 @@ struct Globals
 class XlsReader
 {
 public:
-    XlsReader(const QByteArray &stream, Workbook *book) : m_s(stream), m_book(book) {}
+    XlsReader(const QByteArray &stream, Workbook *book, const std::atomic<bool> *cancel)
+        : m_s(stream), m_book(book), m_cancel(cancel)
+    {}
 
     bool read()
     {
@@ -323,6 +326,11 @@ private:
         return false;
     }
     bool damaged() { return fail(QStringLiteral("Excel 文件已损坏：记录不完整或长度有误。")); }
+    // Whether the caller asked to stop; looked at once every few thousand records.
+    bool cancelled()
+    {
+        return (++m_records & 0xFFF) == 0 && m_cancel && m_cancel->load(std::memory_order_relaxed);
+    }
 
     bool checkBof(const Rec &r, quint16 wantedType)
     {
@@ -348,6 +356,8 @@ private:
             return false;
         }
         while (in.next(&r)) {
+            if (cancelled())
+                return fail(Workbook::cancelledMessage());
             switch (r.id) {
             case biff::Eof:
                 useNormalFont();
@@ -500,6 +510,8 @@ private:
         int formulaRow = 0, formulaCol = 0;
         const Format *formulaFormat = nullptr;
         while (in.next(&r)) {
+            if (cancelled())
+                return fail(Workbook::cancelledMessage());
             if (nested > 0) {
                 // An embedded chart's own records, up to its end.
                 if (r.id == biff::Bof)
@@ -682,11 +694,13 @@ private:
     Workbook *m_book;
     Globals m_g;
     qsizetype m_sheetEnd = 0;
+    const std::atomic<bool> *m_cancel;
+    quint32 m_records = 0;
 };
 
 } // namespace
 
-bool readXls(const QByteArray &bytes, Workbook *book)
+bool readXls(const QByteArray &bytes, Workbook *book, const std::atomic<bool> *cancel)
 {
     QByteArray stream;
     QString error;
@@ -694,10 +708,14 @@ bool readXls(const QByteArray &bytes, Workbook *book)
         book->setError(error);
         return false;
     }
-    return readXlsStream(stream, book);
+    if (cancel && cancel->load()) {
+        book->setError(Workbook::cancelledMessage());
+        return false;
+    }
+    return XlsReader(stream, book, cancel).read();
 }
 
 bool readXlsStream(const QByteArray &stream, Workbook *book)
 {
-    return XlsReader(stream, book).read();
+    return XlsReader(stream, book, nullptr).read();
 }
