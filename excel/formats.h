@@ -6,8 +6,8 @@
 #include <QByteArray>
 #include <QString>
 
-#include <atomic>
 #include <cmath>
+#include <functional>
 
 class Sheet;
 class Workbook;
@@ -54,11 +54,11 @@ inline double storedWidth(double chars)
 }
 
 // The parts are parsed as they inflate, `chunkSize` bytes at a time. Both readers stop, with
-// Workbook::cancelledMessage(), soon after `cancel` (when given) turns true.
+// Workbook::cancelledMessage(), soon after `cancelled` (when given) answers true.
 constexpr qsizetype kXlsxChunkSize = 64 * 1024;
 bool readXlsx(const QByteArray &bytes, Workbook *book, qsizetype chunkSize = kXlsxChunkSize,
-              const std::atomic<bool> *cancel = nullptr);
-bool readXls(const QByteArray &bytes, Workbook *book, const std::atomic<bool> *cancel = nullptr);
+              const std::function<bool()> &cancelled = {});
+bool readXls(const QByteArray &bytes, Workbook *book, const std::function<bool()> &cancelled = {});
 // The BIFF8 records of a workbook stream, without the compound file around them.
 bool readXlsStream(const QByteArray &stream, Workbook *book);
 bool writeXlsx(const Workbook &book, QByteArray *out, QString *error);

@@ -12,7 +12,7 @@
 #include <QString>
 #include <QStringList>
 
-#include <atomic>
+#include <functional>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -353,10 +353,11 @@ public:
 
     // Replaces the workbook's contents with the file's. False, with errorMessage() saying why in
     // Chinese, for a missing, corrupt, encrypted or hostile file; the workbook is then empty.
-    // Another thread may set `cancel` to stop a read in progress: it then ends within a fraction of
-    // a second, false, with cancelledMessage().
-    bool load(const QString &path, const std::atomic<bool> *cancel = nullptr);
-    bool loadFromData(const QByteArray &bytes, const std::atomic<bool> *cancel = nullptr);
+    // `cancelled`, when given, is asked between pieces of the file (from the reading thread); once
+    // it answers true the read ends within a fraction of a second, false, with cancelledMessage().
+    using Cancel = std::function<bool()>;
+    bool load(const QString &path, const Cancel &cancelled = {});
+    bool loadFromData(const QByteArray &bytes, const Cancel &cancelled = {});
     static QString cancelledMessage() { return QStringLiteral("已取消读取工作簿。"); }
     // Writes the whole file or nothing: an existing file is replaced only when writing succeeded.
     bool save(const QString &path);

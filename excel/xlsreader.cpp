@@ -5,9 +5,9 @@
 #include "excel/workbook.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <numeric>
 
 namespace {
@@ -285,8 +285,8 @@ struct Globals
 class XlsReader
 {
 public:
-    XlsReader(const QByteArray &stream, Workbook *book, const std::atomic<bool> *cancel)
-        : m_s(stream), m_book(book), m_cancel(cancel)
+    XlsReader(const QByteArray &stream, Workbook *book, const std::function<bool()> &cancelled)
+        : m_s(stream), m_book(book), m_cancelled(cancelled)
     {}
 
     bool read()
@@ -327,10 +327,7 @@ private:
     }
     bool damaged() { return fail(QStringLiteral("Excel 文件已损坏：记录不完整或长度有误。")); }
     // Whether the caller asked to stop; looked at once every few thousand records.
-    bool cancelled()
-    {
-        return (++m_records & 0xFFF) == 0 && m_cancel && m_cancel->load(std::memory_order_relaxed);
-    }
+    bool cancelled() { return (++m_records & 0xFFF) == 0 && m_cancelled && m_cancelled(); }
 
     bool checkBof(const Rec &r, quint16 wantedType)
     {
@@ -694,13 +691,13 @@ private:
     Workbook *m_book;
     Globals m_g;
     qsizetype m_sheetEnd = 0;
-    const std::atomic<bool> *m_cancel;
+    const std::function<bool()> &m_cancelled;
     quint32 m_records = 0;
 };
 
 } // namespace
 
-bool readXls(const QByteArray &bytes, Workbook *book, const std::atomic<bool> *cancel)
+bool readXls(const QByteArray &bytes, Workbook *book, const std::function<bool()> &cancelled)
 {
     QByteArray stream;
     QString error;
@@ -708,14 +705,14 @@ bool readXls(const QByteArray &bytes, Workbook *book, const std::atomic<bool> *c
         book->setError(error);
         return false;
     }
-    if (cancel && cancel->load()) {
+    if (cancelled && cancelled()) {
         book->setError(Workbook::cancelledMessage());
         return false;
     }
-    return XlsReader(stream, book, cancel).read();
+    return XlsReader(stream, book, cancelled).read();
 }
 
 bool readXlsStream(const QByteArray &stream, Workbook *book)
 {
-    return XlsReader(stream, book, nullptr).read();
+    return XlsReader(stream, book, {}).read();
 }

@@ -14,9 +14,9 @@
 #include <QSet>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -52,8 +52,8 @@ struct Rel
 class Package
 {
 public:
-    Package(const QByteArray &bytes, qsizetype chunkSize, const std::atomic<bool> *cancel)
-        : m_bytes(bytes), m_chunkSize(chunkSize), m_cancel(cancel)
+    Package(const QByteArray &bytes, qsizetype chunkSize, const std::function<bool()> &cancelled)
+        : m_bytes(bytes), m_chunkSize(chunkSize), m_cancelled(cancelled)
     {}
 
     bool open(QString *error)
@@ -76,7 +76,7 @@ public:
         bool cancelled = false;
         const bool ok =
             m_zip.readChunks(path, kMaxPartSize, m_chunkSize, [&](const char *data, qsizetype size) {
-                if (m_cancel && m_cancel->load(std::memory_order_relaxed)) {
+                if (m_cancelled && m_cancelled()) {
                     cancelled = true;
                     return false;
                 }
@@ -104,7 +104,7 @@ public:
 private:
     const QByteArray &m_bytes;
     qsizetype m_chunkSize;
-    const std::atomic<bool> *m_cancel;
+    const std::function<bool()> &m_cancelled;
     ZipReader m_zip;
     qint64 m_inflated = 0;
 };
@@ -370,17 +370,37 @@ bool parsePart(Package &pkg, const QString &part, XmlHandler &handler, QString *
         return true;
     };
     bool parseFailed = false;
-    qint64 fed = 0;
+    qint64 parsed = 0; // bytes given to the parser
+    // The parser reads a token still open from its start again on every call. While a long one is
+    // open, pieces are gathered here until they are as long as what it would read again, so the
+    // reading again costs no more than the token itself.
+    std::string held;
+    auto parse = [&](const char *data, qsizetype size, bool final) {
+        if (XML_Parse(parser.get(), data, int(size), final ? XML_TRUE : XML_FALSE) != XML_STATUS_OK) {
+            parseFailed = failed(final);
+            return false;
+        }
+        parsed += size;
+        return true;
+    };
     const bool read = pkg.stream(
         part,
         [&](const char *data, qsizetype size) {
-            if (XML_Parse(parser.get(), data, int(size), XML_FALSE) != XML_STATUS_OK) {
-                parseFailed = failed(false);
-                return false;
+            const qint64 open = parsed - ctx.tokenEnd;
+            if (held.empty() && open <= size) {
+                if (!parse(data, size, false))
+                    return false;
+            } else {
+                held.append(data, size_t(size));
+                if (qint64(held.size()) >= open) {
+                    if (!parse(held.data(), qsizetype(held.size()), false))
+                        return false;
+                    held.clear();
+                }
             }
-            // What the parser holds back past its last report is one token still open.
-            fed += size;
-            if (fed - ctx.tokenEnd > kMaxXmlToken) {
+            // Whatever the parser holds back past its last report, and what waits here, is one
+            // token still open.
+            if (parsed + qint64(held.size()) - ctx.tokenEnd > kMaxXmlToken) {
                 *error = tokenTooLong;
                 parseFailed = true;
                 return false;
@@ -388,13 +408,9 @@ bool parsePart(Package &pkg, const QString &part, XmlHandler &handler, QString *
             return true;
         },
         error);
-    if (parseFailed)
+    if (parseFailed || !read)
         return false;
-    if (!read)
-        return false;
-    if (XML_Parse(parser.get(), nullptr, 0, XML_TRUE) != XML_STATUS_OK)
-        return !failed(true);
-    return true;
+    return parse(held.data(), qsizetype(held.size()), true);
 }
 
 class RelsHandler : public XmlHandler
@@ -1150,7 +1166,8 @@ private:
 
 } // namespace
 
-bool readXlsx(const QByteArray &bytes, Workbook *book, qsizetype chunkSize, const std::atomic<bool> *cancel)
+bool readXlsx(const QByteArray &bytes, Workbook *book, qsizetype chunkSize,
+              const std::function<bool()> &cancelled)
 {
     QString error;
     auto fail = [&](const QString &message) {
@@ -1168,7 +1185,7 @@ bool readXlsx(const QByteArray &bytes, Workbook *book, qsizetype chunkSize, cons
         }
         return fail(QStringLiteral("文件不是 Excel 2007 及以后版本的 .xlsx 工作簿（不是 zip 包）。"));
     }
-    Package pkg(bytes, chunkSize, cancel);
+    Package pkg(bytes, chunkSize, cancelled);
     if (!pkg.open(&error))
         return fail(QStringLiteral("无法打开 .xlsx 工作簿：%1").arg(error));
     if (pkg.exists(QStringLiteral("EncryptionInfo")))

@@ -139,8 +139,8 @@ private slots:
     void longTextAcrossManyPieces();
     void hostilePart_data();
     void hostilePart();
-    void cancelledBeforeReading_data();
-    void cancelledBeforeReading();
+    void cancelStopsTheRead_data();
+    void cancelStopsTheRead();
 };
 
 void TestXlsxStream::anyPieceSizeReadsTheSame_data()
@@ -353,23 +353,33 @@ void TestXlsxStream::hostilePart()
     QVERIFY(s.cellFormat(0, 1)->font()->bold());
 }
 
-void TestXlsxStream::cancelledBeforeReading_data()
+void TestXlsxStream::cancelStopsTheRead_data()
 {
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<bool>("xlsx");
-    QTest::newRow("xlsx") << zip(deflated(plainBook())) << true;
-    QTest::newRow("xls") << xlsFile(biffStream({}, {})) << false;
+    QTest::addColumn<int>("answers"); // how often the reader asks before it is told to stop
+    QList<ZipPart> blanks = plainBook();
+    blanks[4] =
+        joined(blanks[4].name,
+               {deflateRepeated({{"<worksheet>", 1}, {" ", 50'000'000}}, false),
+                deflateRepeated({{blanks[4].data.mid(blanks[4].data.indexOf("<sheetData")), 1}}, true)});
+    QTest::newRow("xlsx, before the first piece") << zip(deflated(plainBook())) << true << 0;
+    QTest::newRow("xlsx, inside 50 MB of blanks") << zip(blanks) << true << 100;
+    QTest::newRow("xls, before the records") << xlsFile(biffStream({}, {})) << false << 0;
 }
 
-void TestXlsxStream::cancelledBeforeReading()
+// The reader asks between pieces and stops at the first "yes", however much of the file is left.
+void TestXlsxStream::cancelStopsTheRead()
 {
     QFETCH(QByteArray, file);
     QFETCH(bool, xlsx);
+    QFETCH(int, answers);
     Workbook book(xlsx ? Workbook::Kind::Xlsx : Workbook::Kind::Xls);
     QVERIFY2(book.loadFromData(file), qPrintable(book.errorMessage()));
-    const std::atomic<bool> cancel = true;
-    QVERIFY(!book.loadFromData(file, &cancel));
+    int asked = 0;
+    QVERIFY(!book.loadFromData(file, [&] { return asked++ >= answers; }));
     QCOMPARE(book.errorMessage(), Workbook::cancelledMessage());
+    QCOMPARE(asked, answers + 1);
     QCOMPARE(book.sheetCount(), 0);
 }
 
