@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <cmath>
+#include <functional>
 
 class Sheet;
 class Workbook;
@@ -52,10 +53,12 @@ inline double storedWidth(double chars)
     return pixels / 7.0;
 }
 
-// The sheet and shared-string parts are parsed as they inflate, `chunkSize` bytes at a time.
+// The parts are parsed as they inflate, `chunkSize` bytes at a time. Both readers stop, with
+// Workbook::cancelledMessage(), soon after `cancelled` (when given) answers true.
 constexpr qsizetype kXlsxChunkSize = 64 * 1024;
-bool readXlsx(const QByteArray &bytes, Workbook *book, qsizetype chunkSize = kXlsxChunkSize);
-bool readXls(const QByteArray &bytes, Workbook *book);
+bool readXlsx(const QByteArray &bytes, Workbook *book, qsizetype chunkSize = kXlsxChunkSize,
+              const std::function<bool()> &cancelled = {});
+bool readXls(const QByteArray &bytes, Workbook *book, const std::function<bool()> &cancelled = {});
 // The BIFF8 records of a workbook stream, without the compound file around them.
 bool readXlsStream(const QByteArray &stream, Workbook *book);
 bool writeXlsx(const Workbook &book, QByteArray *out, QString *error);

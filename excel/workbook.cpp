@@ -368,7 +368,7 @@ void Workbook::clear()
     }
 }
 
-bool Workbook::load(const QString &path)
+bool Workbook::load(const QString &path, const Cancel &cancelled)
 {
     QFile file(path);
     if (!file.exists()) {
@@ -392,14 +392,15 @@ bool Workbook::load(const QString &path)
         m_error = QStringLiteral("读取文件失败：%1").arg(file.errorString());
         return false;
     }
-    return loadFromData(bytes);
+    return loadFromData(bytes, cancelled);
 }
 
-bool Workbook::loadFromData(const QByteArray &bytes)
+bool Workbook::loadFromData(const QByteArray &bytes, const Cancel &cancelled)
 {
     clear();
     m_error.clear();
-    const bool ok = m_kind == Kind::Xlsx ? readXlsx(bytes, this) : readXls(bytes, this);
+    const bool ok = m_kind == Kind::Xlsx ? readXlsx(bytes, this, kXlsxChunkSize, cancelled)
+                                         : readXls(bytes, this, cancelled);
     if (!ok) {
         const QString message = m_error;
         clear();

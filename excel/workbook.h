@@ -12,6 +12,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -352,8 +353,12 @@ public:
 
     // Replaces the workbook's contents with the file's. False, with errorMessage() saying why in
     // Chinese, for a missing, corrupt, encrypted or hostile file; the workbook is then empty.
-    bool load(const QString &path);
-    bool loadFromData(const QByteArray &bytes);
+    // `cancelled`, when given, is asked between pieces of the file (from the reading thread); once
+    // it answers true the read ends within a fraction of a second, false, with cancelledMessage().
+    using Cancel = std::function<bool()>;
+    bool load(const QString &path, const Cancel &cancelled = {});
+    bool loadFromData(const QByteArray &bytes, const Cancel &cancelled = {});
+    static QString cancelledMessage() { return QStringLiteral("已取消读取工作簿。"); }
     // Writes the whole file or nothing: an existing file is replaced only when writing succeeded.
     bool save(const QString &path);
     QString errorMessage() const { return m_error; }

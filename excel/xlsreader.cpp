@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <numeric>
 
 namespace {
@@ -284,7 +285,9 @@ struct Globals
 class XlsReader
 {
 public:
-    XlsReader(const QByteArray &stream, Workbook *book) : m_s(stream), m_book(book) {}
+    XlsReader(const QByteArray &stream, Workbook *book, const std::function<bool()> &cancelled)
+        : m_s(stream), m_book(book), m_cancelled(cancelled)
+    {}
 
     bool read()
     {
@@ -323,6 +326,8 @@ private:
         return false;
     }
     bool damaged() { return fail(QStringLiteral("Excel 文件已损坏：记录不完整或长度有误。")); }
+    // Whether the caller asked to stop; looked at once every few thousand records.
+    bool cancelled() { return (++m_records & 0xFFF) == 0 && m_cancelled && m_cancelled(); }
 
     bool checkBof(const Rec &r, quint16 wantedType)
     {
@@ -348,6 +353,8 @@ private:
             return false;
         }
         while (in.next(&r)) {
+            if (cancelled())
+                return fail(Workbook::cancelledMessage());
             switch (r.id) {
             case biff::Eof:
                 useNormalFont();
@@ -500,6 +507,8 @@ private:
         int formulaRow = 0, formulaCol = 0;
         const Format *formulaFormat = nullptr;
         while (in.next(&r)) {
+            if (cancelled())
+                return fail(Workbook::cancelledMessage());
             if (nested > 0) {
                 // An embedded chart's own records, up to its end.
                 if (r.id == biff::Bof)
@@ -682,11 +691,13 @@ private:
     Workbook *m_book;
     Globals m_g;
     qsizetype m_sheetEnd = 0;
+    const std::function<bool()> &m_cancelled;
+    quint32 m_records = 0;
 };
 
 } // namespace
 
-bool readXls(const QByteArray &bytes, Workbook *book)
+bool readXls(const QByteArray &bytes, Workbook *book, const std::function<bool()> &cancelled)
 {
     QByteArray stream;
     QString error;
@@ -694,10 +705,14 @@ bool readXls(const QByteArray &bytes, Workbook *book)
         book->setError(error);
         return false;
     }
-    return readXlsStream(stream, book);
+    if (cancelled && cancelled()) {
+        book->setError(Workbook::cancelledMessage());
+        return false;
+    }
+    return XlsReader(stream, book, cancelled).read();
 }
 
 bool readXlsStream(const QByteArray &stream, Workbook *book)
 {
-    return XlsReader(stream, book).read();
+    return XlsReader(stream, book, {}).read();
 }

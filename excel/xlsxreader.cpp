@@ -12,11 +12,11 @@
 #include <QDir>
 #include <QHash>
 #include <QSet>
-#include <QXmlStreamReader>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -34,6 +34,14 @@ constexpr qint64 kMaxColWidthEntries = 1'000'000;
 constexpr qint64 kMaxRowHeightEntries = 2'000'000;
 // Styles and fonts of a workbook: far beyond what Excel itself allows (64,000 cell formats).
 constexpr size_t kMaxStyleItems = 200'000;
+// One XML token (a tag with its attributes, a comment, a processing instruction, a CDATA section,
+// an entity reference) of any part: a cell holds at most 32,767 characters, so no real workbook
+// comes near this. Past it the part is refused as it arrives; the expat parser re-reads a token
+// still open from its start on every new piece, so without a bound one token of n bytes would
+// cost n² / piece size. Text and blanks between tokens stay allowed up to the part's size cap.
+constexpr qint64 kMaxXmlToken = 4 * 1024 * 1024;
+// Elements inside one another: a sheet needs about ten levels.
+constexpr int kMaxXmlDepth = 256;
 
 struct Rel
 {
@@ -44,7 +52,9 @@ struct Rel
 class Package
 {
 public:
-    Package(const QByteArray &bytes, qsizetype chunkSize) : m_bytes(bytes), m_chunkSize(chunkSize) {}
+    Package(const QByteArray &bytes, qsizetype chunkSize, const std::function<bool()> &cancelled)
+        : m_bytes(bytes), m_chunkSize(chunkSize), m_cancelled(cancelled)
+    {}
 
     bool open(QString *error)
     {
@@ -55,33 +65,21 @@ public:
         return true;
     }
 
-    bool read(const QString &name, QByteArray *out, QString *error)
-    {
-        QString path = name;
-        while (path.startsWith(QLatin1Char('/')))
-            path.remove(0, 1);
-        if (!m_zip.read(path, kMaxPartSize, out)) {
-            *error = m_zip.error();
-            return false;
-        }
-        m_inflated += out->size();
-        if (m_inflated > kMaxPackageSize) {
-            *error = QStringLiteral("工作簿解压后过大（超过 1 GB），无法读取。");
-            return false;
-        }
-        return true;
-    }
-
-    // The part in pieces as it inflates; false, with `error` set, when it cannot be read or the sink
-    // refuses a piece (the sink then says why).
+    // The part in pieces as it inflates; false, with `error` set, when it cannot be read, the
+    // reading was cancelled, or the sink refuses a piece (the sink then says why).
     bool stream(const QString &name, const ZipReader::Sink &sink, QString *error)
     {
         QString path = name;
         while (path.startsWith(QLatin1Char('/')))
             path.remove(0, 1);
         bool overflow = false;
+        bool cancelled = false;
         const bool ok =
             m_zip.readChunks(path, kMaxPartSize, m_chunkSize, [&](const char *data, qsizetype size) {
+                if (m_cancelled && m_cancelled()) {
+                    cancelled = true;
+                    return false;
+                }
                 m_inflated += size;
                 if (m_inflated > kMaxPackageSize) {
                     overflow = true;
@@ -89,7 +87,9 @@ public:
                 }
                 return sink(data, size);
             });
-        if (overflow)
+        if (cancelled)
+            *error = Workbook::cancelledMessage();
+        else if (overflow)
             *error = QStringLiteral("工作簿解压后过大（超过 1 GB），无法读取。");
         else if (!ok && !m_zip.sinkStopped())
             *error = m_zip.error();
@@ -104,6 +104,7 @@ public:
 private:
     const QByteArray &m_bytes;
     qsizetype m_chunkSize;
+    const std::function<bool()> &m_cancelled;
     ZipReader m_zip;
     qint64 m_inflated = 0;
 };
@@ -132,77 +133,10 @@ QString relsPathOf(const QString &part)
            QStringLiteral(".rels");
 }
 
-// Starts a reader and refuses a document type declaration: workbooks never need one, and its
-// entities are how XML bombs get in.
-bool nextToken(QXmlStreamReader &xml, QString *error)
-{
-    const QXmlStreamReader::TokenType t = xml.readNext();
-    if (t == QXmlStreamReader::DTD) {
-        *error = QStringLiteral("工作簿含有不允许的 XML 文档类型声明（DTD）。");
-        return false;
-    }
-    if (t == QXmlStreamReader::EntityReference) {
-        *error = QStringLiteral("工作簿含有未定义的 XML 实体。");
-        return false;
-    }
-    return true;
-}
-
-bool xmlFailed(const QXmlStreamReader &xml, const QString &part, QString *error)
-{
-    if (xml.hasError() && xml.error() != QXmlStreamReader::PrematureEndOfDocumentError) {
-        *error = QStringLiteral("工作簿部件 %1 的 XML 有误（第 %2 行）：%3")
-                     .arg(part)
-                     .arg(xml.lineNumber())
-                     .arg(xml.errorString());
-        return true;
-    }
-    if (xml.hasError()) {
-        *error = QStringLiteral("工作簿部件 %1 不完整。").arg(part);
-        return true;
-    }
-    return false;
-}
-
-QString attr(const QXmlStreamReader &xml, QLatin1String name)
-{
-    return xml.attributes().value(name).toString();
-}
-
-bool readRels(Package &pkg, const QString &relsPath, QHash<QString, Rel> *rels, QString *error)
-{
-    QByteArray bytes;
-    if (!pkg.read(relsPath, &bytes, error))
-        return false;
-    QXmlStreamReader xml(bytes);
-    while (!xml.atEnd()) {
-        if (!nextToken(xml, error))
-            return false;
-        if (xml.isStartElement() && xml.name() == u"Relationship") {
-            if (attr(xml, QLatin1String("TargetMode"))
-                    .compare(QLatin1String("External"), Qt::CaseInsensitive) == 0)
-                continue;
-            rels->insert(attr(xml, QLatin1String("Id")),
-                         Rel{attr(xml, QLatin1String("Type")), attr(xml, QLatin1String("Target"))});
-        }
-    }
-    return !xmlFailed(xml, relsPath, error);
-}
-
 bool isBool(QStringView v)
 {
     return v.isEmpty() || v == u"1" || v.compare(u"true", Qt::CaseInsensitive) == 0 ||
            v.compare(u"on", Qt::CaseInsensitive) == 0;
-}
-
-// An attribute named "id" in the relationships namespace, whatever its prefix.
-QString relId(const QXmlStreamReader &xml)
-{
-    for (const QXmlStreamAttribute &a : xml.attributes()) {
-        if (a.name() == u"id" && (a.namespaceUri().contains(u"relationships") || a.prefix() == u"r"))
-            return a.value().toString();
-    }
-    return QString();
 }
 
 // Characters XML cannot hold are written as _xHHHH_; the text of a string item with them decoded,
@@ -261,6 +195,13 @@ QByteArrayView view(std::string_view s)
     return QByteArrayView(s.data(), qsizetype(s.size()));
 }
 
+// An attribute's value as text (entities already resolved by the parser).
+QString attrText(const char **atts, const char *name)
+{
+    const std::string_view v = attrOf(atts, name);
+    return QString::fromUtf8(v.data(), qsizetype(v.size()));
+}
+
 // What a part's elements are handed to as the part inflates. A handler stops the reading by
 // setting `error`.
 class XmlHandler
@@ -269,7 +210,7 @@ public:
     virtual ~XmlHandler() = default;
     virtual void start(std::string_view name, const char **atts) = 0;
     virtual void end(std::string_view name) = 0;
-    virtual void text(const char *s, int len) = 0;
+    virtual void text(const char *, int) {}
     QString error;
 };
 
@@ -278,30 +219,85 @@ struct ExpatContext
     XML_Parser parser;
     XmlHandler *handler;
     bool doctype = false;
+    bool tooDeep = false;
+    int depth = 0;
+    // Where the last whole token the parser reported ends, in bytes from the part's start.
+    qint64 tokenEnd = 0;
+    // Where the CDATA section being read began, or -1: its text comes in pieces, but it is one
+    // token all the same.
+    qint64 cdataStart = -1;
+    bool cdataTooLong = false;
 };
+
+// Every report of the parser passes here: the token it reports is whole, so what follows it is
+// where the next one begins.
+void tokenPassed(ExpatContext *ctx)
+{
+    const qint64 end =
+        qint64(XML_GetCurrentByteIndex(ctx->parser)) + qint64(XML_GetCurrentByteCount(ctx->parser));
+    ctx->tokenEnd = std::max(ctx->tokenEnd, end);
+}
+
+void stopOnError(ExpatContext *ctx)
+{
+    if (!ctx->handler->error.isEmpty())
+        XML_StopParser(ctx->parser, XML_FALSE);
+}
 
 void XMLCALL onStart(void *user, const XML_Char *name, const XML_Char **atts)
 {
     auto *ctx = static_cast<ExpatContext *>(user);
-    ctx->handler->start(localName(name), atts);
-    if (!ctx->handler->error.isEmpty())
+    tokenPassed(ctx);
+    if (++ctx->depth > kMaxXmlDepth) {
+        ctx->tooDeep = true;
         XML_StopParser(ctx->parser, XML_FALSE);
+        return;
+    }
+    ctx->handler->start(localName(name), atts);
+    stopOnError(ctx);
 }
 
 void XMLCALL onEnd(void *user, const XML_Char *name)
 {
     auto *ctx = static_cast<ExpatContext *>(user);
+    tokenPassed(ctx);
+    --ctx->depth;
     ctx->handler->end(localName(name));
-    if (!ctx->handler->error.isEmpty())
-        XML_StopParser(ctx->parser, XML_FALSE);
+    stopOnError(ctx);
 }
 
 void XMLCALL onText(void *user, const XML_Char *s, int len)
 {
     auto *ctx = static_cast<ExpatContext *>(user);
-    ctx->handler->text(s, len);
-    if (!ctx->handler->error.isEmpty())
+    tokenPassed(ctx);
+    if (ctx->cdataStart >= 0 && ctx->tokenEnd - ctx->cdataStart > kMaxXmlToken) {
+        ctx->cdataTooLong = true;
         XML_StopParser(ctx->parser, XML_FALSE);
+        return;
+    }
+    ctx->handler->text(s, len);
+    stopOnError(ctx);
+}
+
+// Everything else the parser reads (declarations, comments, processing instructions, blanks
+// outside the root element) is only counted as passed.
+void XMLCALL onOther(void *user, const XML_Char *, int)
+{
+    tokenPassed(static_cast<ExpatContext *>(user));
+}
+
+void XMLCALL onCdataStart(void *user)
+{
+    auto *ctx = static_cast<ExpatContext *>(user);
+    tokenPassed(ctx);
+    ctx->cdataStart = ctx->tokenEnd;
+}
+
+void XMLCALL onCdataEnd(void *user)
+{
+    auto *ctx = static_cast<ExpatContext *>(user);
+    tokenPassed(ctx);
+    ctx->cdataStart = -1;
 }
 
 // Workbooks never need a document type declaration, and its entities are how XML bombs get in.
@@ -312,7 +308,8 @@ void XMLCALL onDoctype(void *user, const XML_Char *, const XML_Char *, const XML
     XML_StopParser(ctx->parser, XML_FALSE);
 }
 
-// Parses a part while it inflates, never holding more of it than one inflated piece.
+// Parses a part while it inflates, never holding more of it than one inflated piece and one token.
+// Every part of a workbook is read this way, so each has the same bounds.
 bool parsePart(Package &pkg, const QString &part, XmlHandler &handler, QString *error)
 {
     std::unique_ptr<std::remove_pointer_t<XML_Parser>, decltype(&XML_ParserFree)> parser(
@@ -325,11 +322,33 @@ bool parsePart(Package &pkg, const QString &part, XmlHandler &handler, QString *
     XML_SetUserData(parser.get(), &ctx);
     XML_SetElementHandler(parser.get(), onStart, onEnd);
     XML_SetCharacterDataHandler(parser.get(), onText);
+    XML_SetCdataSectionHandler(parser.get(), onCdataStart, onCdataEnd);
+    XML_SetDefaultHandlerExpand(parser.get(), onOther);
     XML_SetStartDoctypeDeclHandler(parser.get(), onDoctype);
     XML_SetParamEntityParsing(parser.get(), XML_PARAM_ENTITY_PARSING_NEVER);
+#if XML_MAJOR_VERSION > 2 || (XML_MAJOR_VERSION == 2 && XML_MINOR_VERSION >= 6)
+    // Newer parsers wait for more data before reading an open token again; the bound below
+    // still applies.
+    XML_SetReparseDeferralEnabled(parser.get(), XML_TRUE);
+#endif
+    const QString tokenTooLong =
+        QStringLiteral("工作簿部件 %1 中有一段 XML 标记长达 %2 MB 以上（注释、处理指令、标记或 CDATA 段），"
+                       "正常的工作簿不会这样，文件已损坏或被恶意构造。")
+            .arg(part)
+            .arg(kMaxXmlToken >> 20);
     auto failed = [&](bool final) {
         if (ctx.doctype) {
             *error = QStringLiteral("工作簿含有不允许的 XML 文档类型声明（DTD）。");
+            return true;
+        }
+        if (ctx.cdataTooLong) {
+            *error = tokenTooLong;
+            return true;
+        }
+        if (ctx.tooDeep) {
+            *error = QStringLiteral("工作簿部件 %1 的 XML 元素嵌套过深（超过 %2 层），无法读取。")
+                         .arg(part)
+                         .arg(kMaxXmlDepth);
             return true;
         }
         if (!handler.error.isEmpty()) {
@@ -351,22 +370,71 @@ bool parsePart(Package &pkg, const QString &part, XmlHandler &handler, QString *
         return true;
     };
     bool parseFailed = false;
+    qint64 parsed = 0; // bytes given to the parser
+    // The parser reads a token still open from its start again on every call. While a long one is
+    // open, pieces are gathered here until they are as long as what it would read again, so the
+    // reading again costs no more than the token itself.
+    std::string held;
+    auto parse = [&](const char *data, qsizetype size, bool final) {
+        if (XML_Parse(parser.get(), data, int(size), final ? XML_TRUE : XML_FALSE) != XML_STATUS_OK) {
+            parseFailed = failed(final);
+            return false;
+        }
+        parsed += size;
+        return true;
+    };
     const bool read = pkg.stream(
         part,
         [&](const char *data, qsizetype size) {
-            if (XML_Parse(parser.get(), data, int(size), XML_FALSE) == XML_STATUS_OK)
-                return true;
-            parseFailed = failed(false);
-            return false;
+            const qint64 open = parsed - ctx.tokenEnd;
+            if (held.empty() && open <= size) {
+                if (!parse(data, size, false))
+                    return false;
+            } else {
+                held.append(data, size_t(size));
+                if (qint64(held.size()) >= open) {
+                    if (!parse(held.data(), qsizetype(held.size()), false))
+                        return false;
+                    held.clear();
+                }
+            }
+            // Whatever the parser holds back past its last report, and what waits here, is one
+            // token still open.
+            if (parsed + qint64(held.size()) - ctx.tokenEnd > kMaxXmlToken) {
+                *error = tokenTooLong;
+                parseFailed = true;
+                return false;
+            }
+            return true;
         },
         error);
-    if (parseFailed)
+    if (parseFailed || !read)
         return false;
-    if (!read)
-        return false;
-    if (XML_Parse(parser.get(), nullptr, 0, XML_TRUE) != XML_STATUS_OK)
-        return !failed(true);
-    return true;
+    return parse(held.data(), qsizetype(held.size()), true);
+}
+
+class RelsHandler : public XmlHandler
+{
+public:
+    explicit RelsHandler(QHash<QString, Rel> *rels) : m_rels(rels) {}
+    void start(std::string_view name, const char **atts) override
+    {
+        if (name != "Relationship")
+            return;
+        if (attrText(atts, "TargetMode").compare(QLatin1String("External"), Qt::CaseInsensitive) == 0)
+            return;
+        m_rels->insert(attrText(atts, "Id"), Rel{attrText(atts, "Type"), attrText(atts, "Target")});
+    }
+    void end(std::string_view) override {}
+
+private:
+    QHash<QString, Rel> *m_rels;
+};
+
+bool readRels(Package &pkg, const QString &relsPath, QHash<QString, Rel> *rels, QString *error)
+{
+    RelsHandler handler(rels);
+    return parsePart(pkg, relsPath, handler, error);
 }
 
 // The text of a string item (<si> or <is>) up to its end tag: runs joined, phonetic runs left out.
@@ -492,16 +560,176 @@ struct XfFill
     int color = 64;
 };
 
-bool readStyles(Package &pkg, const QString &part, Workbook *book, std::vector<Format *> *cellFormats,
-                QString *error)
+class StylesHandler : public XmlHandler
 {
-    QByteArray bytes;
-    if (!pkg.read(part, &bytes, error))
-        return false;
-    QXmlStreamReader xml(bytes);
-    std::vector<Font *> fonts;
-    std::vector<XfBorders> borders;
-    std::vector<XfFill> fills;
+public:
+    StylesHandler(Workbook *book, std::vector<Format *> *cellFormats)
+        : m_book(book), m_cellFormats(cellFormats)
+    {}
+
+    void end(std::string_view n) override
+    {
+        if (n == "fonts" || n == "fills" || n == "borders" || n == "cellXfs" || n == "cellStyleXfs" ||
+            n == "dxfs" || n == "numFmts")
+            m_section = None;
+        else if (n == "font")
+            m_font = nullptr;
+        else if (n == "xf")
+            m_format = nullptr;
+    }
+
+    void start(std::string_view n, const char **atts) override
+    {
+        if (n == "numFmt") {
+            bool ok = false;
+            const int id = view(attrOf(atts, "numFmtId")).toInt(&ok);
+            if (ok && id >= 0 && id < 65536)
+                m_book->setNumFormatCode(id, attrText(atts, "formatCode"));
+        } else if (n == "fonts") {
+            m_section = Fonts;
+        } else if (n == "fills") {
+            m_section = Fills;
+        } else if (n == "borders") {
+            m_section = Borders;
+        } else if (n == "cellXfs") {
+            m_section = CellXfs;
+        } else if (n == "cellStyleXfs") {
+            m_section = StyleXfs;
+        } else if (n == "dxfs" || n == "numFmts") {
+            m_section = Other;
+        } else if (m_section == StyleXfs) {
+            // The first cell style is the workbook's normal style: cells without a style of their
+            // own show its font.
+            if (n == "xf" && m_normalFont < 0) {
+                bool ok = false;
+                const int fontId = view(attrOf(atts, "fontId")).toInt(&ok);
+                m_normalFont = ok && fontId >= 0 ? fontId : 0;
+            }
+        } else if (m_section == Fonts) {
+            startFont(n, atts);
+        } else if (m_section == Fills) {
+            if (n == "fill") {
+                m_fills.push_back(XfFill());
+            } else if (!m_fills.empty() && n == "patternFill") {
+                const std::string_view type = attrOf(atts, "patternType");
+                m_fills.back().pattern = type.empty() || type == "none" ? CellFill::NoFill
+                                         : type == "solid"              ? CellFill::Solid
+                                                                        : 2;
+            } else if (!m_fills.empty() && n == "fgColor") {
+                bool ok = false;
+                const int indexed = view(attrOf(atts, "indexed")).toInt(&ok);
+                m_fills.back().color = ok ? indexed : paletteIndexOf(attrText(atts, "rgb"));
+            }
+        } else if (m_section == Borders) {
+            if (n == "border") {
+                m_borders.push_back(XfBorders());
+            } else if (!m_borders.empty()) {
+                const int style = borderStyleOf(attrText(atts, "style"));
+                if (n == "left" || n == "start")
+                    m_borders.back().left = style;
+                else if (n == "right" || n == "end")
+                    m_borders.back().right = style;
+                else if (n == "top")
+                    m_borders.back().top = style;
+                else if (n == "bottom")
+                    m_borders.back().bottom = style;
+            }
+        } else if (m_section == CellXfs) {
+            startCellXf(n, atts);
+        }
+    }
+
+    // The workbook's default font: the normal style's.
+    void finish()
+    {
+        if (!m_fonts.empty())
+            *m_book->defaultFont() =
+                *m_fonts[m_normalFont >= 0 && size_t(m_normalFont) < m_fonts.size() ? size_t(m_normalFont)
+                                                                                    : 0];
+    }
+
+private:
+    void startFont(std::string_view n, const char **atts)
+    {
+        if (n == "font") {
+            if (m_fonts.size() >= kMaxStyleItems) {
+                error = QStringLiteral("工作簿的字体过多，无法读取。");
+                return;
+            }
+            m_font = m_book->addFont();
+            m_fonts.push_back(m_font);
+            return;
+        }
+        if (!m_font)
+            return;
+        const QString val = attrText(atts, "val");
+        if (n == "b")
+            m_font->setBold(isBool(val));
+        else if (n == "i")
+            m_font->setItalic(isBool(val));
+        else if (n == "strike")
+            m_font->setStrikeOut(isBool(val));
+        else if (n == "u")
+            m_font->setUnderline(val.isEmpty() || val == u"single" ? 1
+                                 : val == u"double"                ? 2
+                                 : val == u"singleAccounting"      ? 0x21
+                                 : val == u"doubleAccounting"      ? 0x22
+                                                                   : 0);
+        else if (n == "sz")
+            m_font->setSize(std::clamp(val.toDouble(), 1.0, 409.0));
+        else if (n == "name" || n == "rFont")
+            m_font->setName(val);
+    }
+
+    void startCellXf(std::string_view n, const char **atts)
+    {
+        if (n == "xf") {
+            if (m_cellFormats->size() >= kMaxStyleItems) {
+                error = QStringLiteral("工作簿的单元格格式过多，无法读取。");
+                return;
+            }
+            m_format = m_book->addFormat();
+            m_cellFormats->push_back(m_format);
+            bool ok = false;
+            const int numFmt = view(attrOf(atts, "numFmtId")).toInt(&ok);
+            m_format->setNumFormat(ok && numFmt >= 0 && numFmt < 65536 ? numFmt : 0);
+            const int fontId = view(attrOf(atts, "fontId")).toInt(&ok);
+            if (ok && fontId >= 0 && size_t(fontId) < m_fonts.size())
+                m_format->setFont(m_fonts[size_t(fontId)]);
+            const int borderId = view(attrOf(atts, "borderId")).toInt(&ok);
+            if (ok && borderId >= 0 && size_t(borderId) < m_borders.size()) {
+                const XfBorders &b = m_borders[size_t(borderId)];
+                m_format->setBorderLeft(b.left);
+                m_format->setBorderRight(b.right);
+                m_format->setBorderTop(b.top);
+                m_format->setBorderBottom(b.bottom);
+            }
+            const int fillId = view(attrOf(atts, "fillId")).toInt(&ok);
+            if (ok && fillId >= 0 && size_t(fillId) < m_fills.size()) {
+                m_format->setFillPattern(m_fills[size_t(fillId)].pattern);
+                m_format->setPatternForegroundColor(m_fills[size_t(fillId)].color);
+            }
+        } else if (n == "alignment" && m_format) {
+            static const QHash<QString, int> horizontal = {
+                {QStringLiteral("general"), CellAlignH::General},
+                {QStringLiteral("left"), CellAlignH::Left},
+                {QStringLiteral("center"), CellAlignH::Center},
+                {QStringLiteral("right"), CellAlignH::Right},
+                {QStringLiteral("fill"), CellAlignH::Fill},
+                {QStringLiteral("justify"), CellAlignH::Justify},
+                {QStringLiteral("centerContinuous"), CellAlignH::CenterAcross},
+                {QStringLiteral("distributed"), CellAlignH::Distributed}};
+            static const QHash<QString, int> vertical = {
+                {QStringLiteral("top"), CellAlignV::Top},
+                {QStringLiteral("center"), CellAlignV::Center},
+                {QStringLiteral("bottom"), CellAlignV::Bottom},
+                {QStringLiteral("justify"), CellAlignV::Justify},
+                {QStringLiteral("distributed"), CellAlignV::Distributed}};
+            m_format->setAlignH(horizontal.value(attrText(atts, "horizontal"), CellAlignH::General));
+            m_format->setAlignV(vertical.value(attrText(atts, "vertical"), CellAlignV::Bottom));
+        }
+    }
+
     enum Section
     {
         None,
@@ -511,160 +739,25 @@ bool readStyles(Package &pkg, const QString &part, Workbook *book, std::vector<F
         CellXfs,
         StyleXfs,
         Other
-    } section = None;
-    int normalFont = -1;
-    Font *font = nullptr;
-    Format *format = nullptr;
-    while (!xml.atEnd()) {
-        if (!nextToken(xml, error))
-            return false;
-        if (xml.isEndElement()) {
-            const QStringView n = xml.name();
-            if (n == u"fonts" || n == u"fills" || n == u"borders" || n == u"cellXfs" ||
-                n == u"cellStyleXfs" || n == u"dxfs" || n == u"numFmts")
-                section = None;
-            else if (n == u"font")
-                font = nullptr;
-            else if (n == u"xf")
-                format = nullptr;
-            continue;
-        }
-        if (!xml.isStartElement())
-            continue;
-        const QStringView n = xml.name();
-        if (n == u"numFmt") {
-            bool ok = false;
-            const int id = attr(xml, QLatin1String("numFmtId")).toInt(&ok);
-            if (ok && id >= 0 && id < 65536)
-                book->setNumFormatCode(id, attr(xml, QLatin1String("formatCode")));
-        } else if (n == u"fonts") {
-            section = Fonts;
-        } else if (n == u"fills") {
-            section = Fills;
-        } else if (n == u"borders") {
-            section = Borders;
-        } else if (n == u"cellXfs") {
-            section = CellXfs;
-        } else if (n == u"cellStyleXfs") {
-            section = StyleXfs;
-        } else if (n == u"dxfs" || n == u"numFmts") {
-            section = Other;
-        } else if (section == StyleXfs) {
-            // The first cell style is the workbook's normal style: cells without a style of their
-            // own show its font.
-            if (n == u"xf" && normalFont < 0) {
-                bool ok = false;
-                const int fontId = attr(xml, QLatin1String("fontId")).toInt(&ok);
-                normalFont = ok && fontId >= 0 ? fontId : 0;
-            }
-        } else if (section == Fonts) {
-            if (n == u"font") {
-                if (fonts.size() >= kMaxStyleItems) {
-                    *error = QStringLiteral("工作簿的字体过多，无法读取。");
-                    return false;
-                }
-                font = book->addFont();
-                fonts.push_back(font);
-            } else if (font) {
-                const QString val = attr(xml, QLatin1String("val"));
-                if (n == u"b")
-                    font->setBold(isBool(val));
-                else if (n == u"i")
-                    font->setItalic(isBool(val));
-                else if (n == u"strike")
-                    font->setStrikeOut(isBool(val));
-                else if (n == u"u")
-                    font->setUnderline(val.isEmpty() || val == u"single" ? 1
-                                       : val == u"double"                ? 2
-                                       : val == u"singleAccounting"      ? 0x21
-                                       : val == u"doubleAccounting"      ? 0x22
-                                                                         : 0);
-                else if (n == u"sz")
-                    font->setSize(std::clamp(val.toDouble(), 1.0, 409.0));
-                else if (n == u"name" || n == u"rFont")
-                    font->setName(val);
-            }
-        } else if (section == Fills) {
-            if (n == u"fill") {
-                fills.push_back(XfFill());
-            } else if (!fills.empty() && n == u"patternFill") {
-                const QString type = attr(xml, QLatin1String("patternType"));
-                fills.back().pattern = type.isEmpty() || type == u"none" ? CellFill::NoFill
-                                       : type == u"solid"                ? CellFill::Solid
-                                                                         : 2;
-            } else if (!fills.empty() && n == u"fgColor") {
-                bool ok = false;
-                const int indexed = attr(xml, QLatin1String("indexed")).toInt(&ok);
-                fills.back().color = ok ? indexed : paletteIndexOf(attr(xml, QLatin1String("rgb")));
-            }
-        } else if (section == Borders) {
-            if (n == u"border") {
-                borders.push_back(XfBorders());
-            } else if (!borders.empty()) {
-                const int style = borderStyleOf(attr(xml, QLatin1String("style")));
-                if (n == u"left" || n == u"start")
-                    borders.back().left = style;
-                else if (n == u"right" || n == u"end")
-                    borders.back().right = style;
-                else if (n == u"top")
-                    borders.back().top = style;
-                else if (n == u"bottom")
-                    borders.back().bottom = style;
-            }
-        } else if (section == CellXfs) {
-            if (n == u"xf") {
-                if (cellFormats->size() >= kMaxStyleItems) {
-                    *error = QStringLiteral("工作簿的单元格格式过多，无法读取。");
-                    return false;
-                }
-                format = book->addFormat();
-                cellFormats->push_back(format);
-                bool ok = false;
-                const int numFmt = attr(xml, QLatin1String("numFmtId")).toInt(&ok);
-                format->setNumFormat(ok && numFmt >= 0 && numFmt < 65536 ? numFmt : 0);
-                const int fontId = attr(xml, QLatin1String("fontId")).toInt(&ok);
-                if (ok && fontId >= 0 && size_t(fontId) < fonts.size())
-                    format->setFont(fonts[size_t(fontId)]);
-                const int borderId = attr(xml, QLatin1String("borderId")).toInt(&ok);
-                if (ok && borderId >= 0 && size_t(borderId) < borders.size()) {
-                    const XfBorders &b = borders[size_t(borderId)];
-                    format->setBorderLeft(b.left);
-                    format->setBorderRight(b.right);
-                    format->setBorderTop(b.top);
-                    format->setBorderBottom(b.bottom);
-                }
-                const int fillId = attr(xml, QLatin1String("fillId")).toInt(&ok);
-                if (ok && fillId >= 0 && size_t(fillId) < fills.size()) {
-                    format->setFillPattern(fills[size_t(fillId)].pattern);
-                    format->setPatternForegroundColor(fills[size_t(fillId)].color);
-                }
-            } else if (n == u"alignment" && format) {
-                static const QHash<QString, int> horizontal = {
-                    {QStringLiteral("general"), CellAlignH::General},
-                    {QStringLiteral("left"), CellAlignH::Left},
-                    {QStringLiteral("center"), CellAlignH::Center},
-                    {QStringLiteral("right"), CellAlignH::Right},
-                    {QStringLiteral("fill"), CellAlignH::Fill},
-                    {QStringLiteral("justify"), CellAlignH::Justify},
-                    {QStringLiteral("centerContinuous"), CellAlignH::CenterAcross},
-                    {QStringLiteral("distributed"), CellAlignH::Distributed}};
-                static const QHash<QString, int> vertical = {
-                    {QStringLiteral("top"), CellAlignV::Top},
-                    {QStringLiteral("center"), CellAlignV::Center},
-                    {QStringLiteral("bottom"), CellAlignV::Bottom},
-                    {QStringLiteral("justify"), CellAlignV::Justify},
-                    {QStringLiteral("distributed"), CellAlignV::Distributed}};
-                format->setAlignH(
-                    horizontal.value(attr(xml, QLatin1String("horizontal")), CellAlignH::General));
-                format->setAlignV(vertical.value(attr(xml, QLatin1String("vertical")), CellAlignV::Bottom));
-            }
-        }
-    }
-    if (xmlFailed(xml, part, error))
+    };
+    Workbook *m_book;
+    std::vector<Format *> *m_cellFormats;
+    std::vector<Font *> m_fonts;
+    std::vector<XfBorders> m_borders;
+    std::vector<XfFill> m_fills;
+    Section m_section = None;
+    int m_normalFont = -1;
+    Font *m_font = nullptr;
+    Format *m_format = nullptr;
+};
+
+bool readStyles(Package &pkg, const QString &part, Workbook *book, std::vector<Format *> *cellFormats,
+                QString *error)
+{
+    StylesHandler handler(book, cellFormats);
+    if (!parsePart(pkg, part, handler, error))
         return false;
-    if (!fonts.empty())
-        *book->defaultFont() =
-            *fonts[normalFont >= 0 && size_t(normalFont) < fonts.size() ? size_t(normalFont) : 0];
+    handler.finish();
     return true;
 }
 
@@ -1016,9 +1109,65 @@ bool readSheet(Package &pkg, const QString &part, Workbook *book, Sheet *sheet,
     return parsePart(pkg, part, handler, error);
 }
 
+struct SheetRef
+{
+    QString name;
+    QString part;
+};
+
+// The workbook part: its date system and its sheets, in order.
+class WorkbookHandler : public XmlHandler
+{
+public:
+    WorkbookHandler(Workbook *book, const QHash<QString, Rel> &rels, const QString &baseDir)
+        : m_book(book), m_rels(rels), m_baseDir(baseDir)
+    {}
+    void start(std::string_view n, const char **atts) override
+    {
+        // Prefixes bound to the relationships namespace, wherever they are declared.
+        for (const char **a = atts; a[0]; a += 2) {
+            if (std::strncmp(a[0], "xmlns:", 6) == 0 && std::strstr(a[1], "relationships"))
+                m_relPrefixes.insert(QString::fromUtf8(a[0] + 6));
+        }
+        if (n == "workbookPr") {
+            const std::string_view date1904 = attrOf(atts, "date1904");
+            m_book->setDate1904(!date1904.empty() && isBool(QString::fromUtf8(view(date1904))));
+        } else if (n == "sheet") {
+            const Rel rel = m_rels.value(relId(atts));
+            // Chart sheets and dialog sheets hold no cells.
+            if (rel.type.endsWith(QLatin1String("/worksheet")))
+                m_sheets.push_back({attrText(atts, "name"), resolve(m_baseDir, rel.target)});
+        }
+    }
+    void end(std::string_view) override {}
+    const std::vector<SheetRef> &sheets() const { return m_sheets; }
+
+private:
+    // An attribute named "id" in the relationships namespace, whatever its prefix.
+    QString relId(const char **atts) const
+    {
+        for (; atts[0]; atts += 2) {
+            const char *colon = std::strchr(atts[0], ':');
+            if (colon && std::strcmp(colon + 1, "id") == 0) {
+                const QString prefix = QString::fromUtf8(atts[0], qsizetype(colon - atts[0]));
+                if (prefix == u"r" || m_relPrefixes.contains(prefix))
+                    return QString::fromUtf8(atts[1]);
+            }
+        }
+        return QString();
+    }
+
+    Workbook *m_book;
+    const QHash<QString, Rel> &m_rels;
+    QString m_baseDir;
+    QSet<QString> m_relPrefixes;
+    std::vector<SheetRef> m_sheets;
+};
+
 } // namespace
 
-bool readXlsx(const QByteArray &bytes, Workbook *book, qsizetype chunkSize)
+bool readXlsx(const QByteArray &bytes, Workbook *book, qsizetype chunkSize,
+              const std::function<bool()> &cancelled)
 {
     QString error;
     auto fail = [&](const QString &message) {
@@ -1036,7 +1185,7 @@ bool readXlsx(const QByteArray &bytes, Workbook *book, qsizetype chunkSize)
         }
         return fail(QStringLiteral("文件不是 Excel 2007 及以后版本的 .xlsx 工作簿（不是 zip 包）。"));
     }
-    Package pkg(bytes, chunkSize);
+    Package pkg(bytes, chunkSize, cancelled);
     if (!pkg.open(&error))
         return fail(QStringLiteral("无法打开 .xlsx 工作簿：%1").arg(error));
     if (pkg.exists(QStringLiteral("EncryptionInfo")))
@@ -1065,35 +1214,10 @@ bool readXlsx(const QByteArray &bytes, Workbook *book, qsizetype chunkSize)
             stringsPart = resolve(baseDir, rel.target);
     }
 
-    QByteArray workbookXml;
-    if (!pkg.read(workbookPart, &workbookXml, &error))
+    WorkbookHandler workbook(book, rels, baseDir);
+    if (!parsePart(pkg, workbookPart, workbook, &error))
         return fail(error);
-    struct SheetRef
-    {
-        QString name;
-        QString part;
-    };
-    std::vector<SheetRef> sheetRefs;
-    {
-        QXmlStreamReader xml(workbookXml);
-        while (!xml.atEnd()) {
-            if (!nextToken(xml, &error))
-                return fail(error);
-            if (!xml.isStartElement())
-                continue;
-            if (xml.name() == u"workbookPr") {
-                book->setDate1904(isBool(xml.attributes().value(QLatin1String("date1904"))) &&
-                                  !xml.attributes().value(QLatin1String("date1904")).isEmpty());
-            } else if (xml.name() == u"sheet") {
-                const Rel rel = rels.value(relId(xml));
-                // Chart sheets and dialog sheets hold no cells.
-                if (rel.type.endsWith(QLatin1String("/worksheet")))
-                    sheetRefs.push_back({attr(xml, QLatin1String("name")), resolve(baseDir, rel.target)});
-            }
-        }
-        if (xmlFailed(xml, workbookPart, &error))
-            return fail(error);
-    }
+    const std::vector<SheetRef> &sheetRefs = workbook.sheets();
 
     std::vector<Format *> formats;
     if (!stylesPart.isEmpty() && !readStyles(pkg, stylesPart, book, &formats, &error))

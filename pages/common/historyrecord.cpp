@@ -10,6 +10,7 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QTransform>
+#include <QtEndian>
 #include <algorithm>
 #include <cmath>
 
@@ -174,6 +175,13 @@ void appendHistoryFiles(const QString &dir, const QString &filter, QStringList *
 
 bool readHead(QDataStream &in, HistoryHead *head)
 {
+    // The time text is a few characters: a damaged length is refused before the text is read.
+    if (QIODevice *device = in.device()) {
+        const QByteArray length = device->peek(4);
+        const quint32 bytes = length.size() == 4 ? qFromBigEndian<quint32>(length.constData()) : 0;
+        if (bytes != 0xFFFFFFFF && bytes > 128)
+            return false;
+    }
     in >> head->timeText >> head->value1 >> head->value2;
     return in.status() == QDataStream::Ok && head->timeText.size() <= 64 && std::isfinite(head->value1) &&
            std::isfinite(head->value2);
@@ -287,7 +295,7 @@ qint64 HistoryReader::remaining() const
 bool readHistoryHead(const QString &path, HistoryHead *head)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly) || file.size() > kHistoryMaxFileSize)
         return false;
     QDataStream in(&file);
     in.setVersion(kHistoryStreamVersion);

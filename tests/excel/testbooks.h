@@ -10,6 +10,8 @@
 #include <QString>
 
 #include <cstring>
+#include <optional>
+#include <utility>
 
 #include <zlib.h>
 
@@ -55,6 +57,7 @@ struct ZipPart
     QByteArray compressed;            // raw deflate data, or empty to store `data`
     quint32 claimedSize = 0xFFFFFFFF; // the size the headers claim; default: the real one
     int flags = 0;                    // general purpose flags (1: encrypted)
+    std::optional<quint32> crc = {};  // the checksum the headers give; default: that of `data`
 };
 
 // A zip archive of the parts, stored or deflated as given.
@@ -66,7 +69,9 @@ inline QByteArray zip(const QList<ZipPart> &parts)
         const bool deflated = !p.compressed.isEmpty();
         const QByteArray &body = deflated ? p.compressed : p.data;
         const quint32 crc =
-            quint32(crc32(0, reinterpret_cast<const Bytef *>(p.data.constData()), uInt(p.data.size())));
+            p.crc
+                ? *p.crc
+                : quint32(crc32(0, reinterpret_cast<const Bytef *>(p.data.constData()), uInt(p.data.size())));
         const quint32 size = p.claimedSize == 0xFFFFFFFF ? quint32(p.data.size()) : p.claimedSize;
         const quint32 offset = quint32(out.size());
         put32(out, 0x04034b50);
@@ -162,6 +167,75 @@ inline QList<ZipPart> xlsxParts(const QByteArray &sheetData, const QByteArray &s
     if (!styles.isEmpty())
         parts.append({QStringLiteral("xl/styles.xml"), styles, {}});
     return parts;
+}
+
+// Raw deflate data, its inflated size and checksum, in a form that joins: every piece but the
+// last ends on a byte boundary without the final-block mark, so pieces made apart follow each
+// other in one entry.
+struct Deflated
+{
+    QByteArray bytes;
+    quint64 size = 0;
+    quint32 crc = 0;
+};
+
+// Each pattern repeated its count of times, deflated piece by piece: hundreds of megabytes of
+// inflated text are never held, only the few hundred kilobytes they deflate to.
+inline Deflated deflateRepeated(const QList<std::pair<QByteArray, qint64>> &runs, bool last)
+{
+    Deflated out;
+    out.crc = quint32(crc32(0, nullptr, 0));
+    z_stream z = {};
+    deflateInit2(&z, 1, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+    QByteArray buffer(1 << 20, '\0');
+    auto feed = [&](const QByteArray &data, int flush) {
+        z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.constData()));
+        z.avail_in = uInt(data.size());
+        do {
+            z.next_out = reinterpret_cast<Bytef *>(buffer.data());
+            z.avail_out = uInt(buffer.size());
+            deflate(&z, flush);
+            out.bytes.append(buffer.constData(), buffer.size() - qsizetype(z.avail_out));
+        } while (z.avail_out == 0);
+        out.crc =
+            quint32(crc32(out.crc, reinterpret_cast<const Bytef *>(data.constData()), uInt(data.size())));
+        out.size += quint64(data.size());
+    };
+    for (const auto &[pattern, count] : runs) {
+        if (pattern.isEmpty())
+            continue;
+        // Runs of one byte deflate best, and fastest, as runs.
+        z.next_out = reinterpret_cast<Bytef *>(buffer.data());
+        z.avail_out = uInt(buffer.size());
+        deflateParams(&z, pattern.size() == 1 ? 1 : 6, pattern.size() == 1 ? Z_RLE : Z_DEFAULT_STRATEGY);
+        out.bytes.append(buffer.constData(), buffer.size() - qsizetype(z.avail_out));
+        const qint64 perBlock = std::max<qint64>(1, (1 << 20) / pattern.size());
+        const QByteArray block = pattern.repeated(qsizetype(std::min(perBlock, count)));
+        qint64 left = count;
+        for (; left >= perBlock; left -= perBlock)
+            feed(block, Z_NO_FLUSH);
+        if (left > 0)
+            feed(pattern.repeated(qsizetype(left)), Z_NO_FLUSH);
+    }
+    feed(QByteArray(), last ? Z_FINISH : Z_SYNC_FLUSH);
+    deflateEnd(&z);
+    return out;
+}
+
+// The pieces one after the other, as one entry (the last must have been made `last`).
+inline ZipPart joined(const QString &name, const QList<Deflated> &pieces)
+{
+    ZipPart part{name, {}, {}, 0xFFFFFFFF, 0, {}};
+    quint32 crc = quint32(crc32(0, nullptr, 0));
+    quint64 size = 0;
+    for (const Deflated &d : pieces) {
+        part.compressed += d.bytes;
+        crc = quint32(crc32_combine(crc, d.crc, z_off_t(d.size)));
+        size += d.size;
+    }
+    part.crc = crc;
+    part.claimedSize = quint32(size);
+    return part;
 }
 
 inline QByteArray record(quint16 id, const QByteArray &data)

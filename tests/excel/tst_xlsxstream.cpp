@@ -1,15 +1,20 @@
-// The .xlsx reader parses sheet and shared-string parts while they inflate. Whatever the size of
-// the inflated pieces, a workbook must read exactly as it does in one piece: a text, a cell or a
-// UTF-8 character split across two pieces must come through whole, and a part cut short must fail.
+// The .xlsx reader parses every part while it inflates. Whatever the size of the inflated pieces,
+// a workbook must read exactly as it does in one piece: a text, a cell or a UTF-8 character split
+// across two pieces must come through whole, and a part cut short must fail. A few hundred
+// kilobytes that inflate to one enormous XML token, or to elements nested millions deep, are
+// refused with a message as they arrive; enormous text and blanks are read.
 #include "excel/formats.h"
 #include "excel/workbook.h"
 #include "tests/excel/testbooks.h"
 
+#include <QElapsedTimer>
+#include <QHash>
 #include <QTest>
 
 #include <zlib.h>
 
 using namespace testbooks;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -84,6 +89,40 @@ QString contents(const Workbook &book)
     return out;
 }
 
+// The middle of a hostile part: hundreds of megabytes in one shape, deflated once for all rows.
+const Deflated &hostileMiddle(const QString &shape)
+{
+    static QHash<QString, Deflated> made;
+    if (!made.contains(shape)) {
+        const qint64 big = 300'000'000;
+        const qint64 text = 200'000'000;
+        const QHash<QString, QList<std::pair<QByteArray, qint64>>> shapes = {
+            {u"comment"_s, {{"<!--", 1}, {"x", big}, {"-->", 1}}},
+            {u"comment before the root"_s, {{"<!--", 1}, {"x", big}, {"-->", 1}}},
+            {u"processing instruction"_s, {{"<?lumo ", 1}, {"x", big}, {"?>", 1}}},
+            {u"attribute value"_s, {{"<x a=\"", 1}, {"x", big}, {"\"/>", 1}}},
+            {u"tag"_s, {{"<x", 1}, {" ", big}, {" a=\"1\"/>", 1}}},
+            {u"CDATA section"_s, {{"<![CDATA[", 1}, {"x", big}, {"]]>", 1}}},
+            {u"entity reference"_s, {{"&", 1}, {"x", big}, {";", 1}}},
+            {u"text run"_s, {{"x", text}}},
+            {u"blanks"_s, {{" ", text}}},
+            {u"blanks before the root"_s, {{" ", text}}},
+            {u"nesting"_s, {{"<x>", 2'000'000}, {"</x>", 2'000'000}}},
+        };
+        made.insert(shape, deflateRepeated(shapes.value(shape), false));
+    }
+    return made[shape];
+}
+
+// A workbook of one shared string, one number and one bold style, read back in each test.
+QList<ZipPart> plainBook()
+{
+    const QByteArray styles = "<styleSheet><fonts><font/><font><b/></font></fonts>"
+                              "<cellXfs><xf fontId=\"0\"/><xf fontId=\"1\"/></cellXfs></styleSheet>";
+    return xlsxParts("<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" s=\"1\"><v>12.5</v></c></row>",
+                     "<sst><si><t>工资</t></si></sst>", styles);
+}
+
 } // namespace
 
 class TestXlsxStream : public QObject
@@ -98,6 +137,10 @@ private slots:
     void oneCellAtTheLastRow();
     void longTextAcrossManyPieces_data();
     void longTextAcrossManyPieces();
+    void hostilePart_data();
+    void hostilePart();
+    void cancelStopsTheRead_data();
+    void cancelStopsTheRead();
 };
 
 void TestXlsxStream::anyPieceSizeReadsTheSame_data()
@@ -242,6 +285,102 @@ void TestXlsxStream::longTextAcrossManyPieces()
     QCOMPARE(s.readStr(1, 1), text.left(kMaxCellTextLength));
     QCOMPARE(s.readNum(1, 2), 1.25);
     QCOMPARE(s.cellCount(), qsizetype(2));
+}
+
+void TestXlsxStream::hostilePart_data()
+{
+    QTest::addColumn<QString>("shape");
+    QTest::addColumn<QString>("part");
+    QTest::addColumn<QString>("refusal"); // a part of the message, or empty when the book reads
+    const QString tooLong = u"MB 以上"_s;
+    const QList<std::pair<QString, QString>> shapes = {
+        {u"comment"_s, tooLong},
+        {u"comment before the root"_s, tooLong},
+        {u"processing instruction"_s, tooLong},
+        {u"attribute value"_s, tooLong},
+        {u"tag"_s, tooLong},
+        {u"CDATA section"_s, tooLong},
+        {u"entity reference"_s, tooLong},
+        {u"text run"_s, QString()},
+        {u"blanks"_s, QString()},
+        {u"blanks before the root"_s, QString()},
+        {u"nesting"_s, u"嵌套过深"_s},
+    };
+    const QStringList parts = {u"xl/sharedStrings.xml"_s, u"xl/worksheets/sheet1.xml"_s,   u"xl/styles.xml"_s,
+                               u"xl/workbook.xml"_s,      u"xl/_rels/workbook.xml.rels"_s, u"_rels/.rels"_s};
+    for (const auto &[shape, refusal] : shapes) {
+        for (const QString &part : parts)
+            QTest::addRow("%s in %s", qPrintable(shape), qPrintable(part)) << shape << part << refusal;
+    }
+}
+
+// The hostile content goes just inside the part's root element, or just before it.
+void TestXlsxStream::hostilePart()
+{
+    QFETCH(QString, shape);
+    QFETCH(QString, part);
+    QFETCH(QString, refusal);
+    QList<ZipPart> parts = plainBook();
+    const auto it =
+        std::find_if(parts.begin(), parts.end(), [&](const ZipPart &p) { return p.name == part; });
+    QVERIFY(it != parts.end());
+    const QByteArray &xml = it->data;
+    qsizetype root = 0;
+    while ((root = xml.indexOf('<', root)) >= 0 && xml.mid(root, 2) == "<?")
+        ++root;
+    QVERIFY(root >= 0);
+    const qsizetype at = shape.endsWith(u"before the root"_s) ? root : xml.indexOf('>', root) + 1;
+    *it = joined(part, {deflateRepeated({{xml.left(at), 1}}, false), hostileMiddle(shape),
+                        deflateRepeated({{xml.mid(at), 1}}, true)});
+    const QByteArray file = zip(parts);
+    QVERIFY(file.size() < 1024 * 1024);
+
+    Workbook book(Workbook::Kind::Xlsx);
+    QElapsedTimer clock;
+    clock.start();
+    const bool read = book.loadFromData(file);
+    qInfo("%lld ms for %lld bytes", qint64(clock.elapsed()), qint64(file.size()));
+    if (!refusal.isEmpty()) {
+        QVERIFY(!read);
+        QVERIFY2(book.errorMessage().contains(refusal) && book.errorMessage().contains(part),
+                 qPrintable(book.errorMessage()));
+        return;
+    }
+    QVERIFY2(read, qPrintable(book.errorMessage()));
+    const Sheet &s = *book.getSheet(0);
+    QCOMPARE(s.readStr(0, 0), u"工资"_s);
+    QCOMPARE(s.readNum(0, 1), 12.5);
+    QVERIFY(s.cellFormat(0, 1)->font()->bold());
+}
+
+void TestXlsxStream::cancelStopsTheRead_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<bool>("xlsx");
+    QTest::addColumn<int>("answers"); // how often the reader asks before it is told to stop
+    QList<ZipPart> blanks = plainBook();
+    blanks[4] =
+        joined(blanks[4].name,
+               {deflateRepeated({{"<worksheet>", 1}, {" ", 50'000'000}}, false),
+                deflateRepeated({{blanks[4].data.mid(blanks[4].data.indexOf("<sheetData")), 1}}, true)});
+    QTest::newRow("xlsx, before the first piece") << zip(deflated(plainBook())) << true << 0;
+    QTest::newRow("xlsx, inside 50 MB of blanks") << zip(blanks) << true << 100;
+    QTest::newRow("xls, before the records") << xlsFile(biffStream({}, {})) << false << 0;
+}
+
+// The reader asks between pieces and stops at the first "yes", however much of the file is left.
+void TestXlsxStream::cancelStopsTheRead()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(bool, xlsx);
+    QFETCH(int, answers);
+    Workbook book(xlsx ? Workbook::Kind::Xlsx : Workbook::Kind::Xls);
+    QVERIFY2(book.loadFromData(file), qPrintable(book.errorMessage()));
+    int asked = 0;
+    QVERIFY(!book.loadFromData(file, [&] { return asked++ >= answers; }));
+    QCOMPARE(book.errorMessage(), Workbook::cancelledMessage());
+    QCOMPARE(asked, answers + 1);
+    QCOMPARE(book.sheetCount(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestXlsxStream)

@@ -180,16 +180,19 @@ void DataDefinePage::loadWorkbook()
     }
     m_holdsWorkbook = true;
     // Reading takes seconds for a large sheet: it runs beside the event loop, which keeps the
-    // dialog painted. The reader cannot be interrupted; "取消" takes effect as soon as it returns.
+    // dialog painted. "取消" tells the reader, which stops between two pieces of the file.
     std::atomic<bool> done = false;
+    std::atomic<bool> cancel = false;
     bool loaded = false;
     std::thread reader([&] {
-        loaded = book->load(path);
+        loaded = book->load(path, [&] { return cancel.load(); });
         done = true;
     });
     int pulse = 0;
     while (!done.load()) {
         QApplication::processEvents(QEventLoop::AllEvents, 20);
+        if (progress.wasCanceled())
+            cancel = true;
         QThread::msleep(10);
         pulse = (pulse + 1) % 90;
         if (!progress.wasCanceled() && pulse % 3 == 0)

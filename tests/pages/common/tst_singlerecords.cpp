@@ -287,7 +287,8 @@ void TestSingleRecords::damaged_data()
                                u"months 13"_s,
                                u"no mode"_s,
                                u"two modes"_s,
-                               u"process text claims more than the file"_s};
+                               u"process text claims more than the file"_s,
+                               u"time text claims 200 MB"_s};
     for (int kind = Calc; kind <= Inverse; ++kind) {
         for (const QString &damage : damages) {
             const bool hasMonths = kind == Save || kind == Apportion;
@@ -338,6 +339,8 @@ void TestSingleRecords::damaged()
         bytes.truncate(bytes.size() / 2);
     } else if (damage == u"last bytes missing") {
         bytes.chop(3);
+    } else if (damage == u"time text claims 200 MB") {
+        bytes[0] = char(0x0C);
     } else if (damage == u"process text claims more than the file") {
         // The process text's length is the first field after the amounts and flags; it is made to
         // claim the largest text the reader accepts, far beyond the bytes that follow.

@@ -12,6 +12,7 @@
 #include "pages/batch/batchcalcwid.h"
 #include "pages/batch/ptablewidget.h"
 #include "pages/batch/salarytablelayout.h"
+#include "tests/excel/testbooks.h"
 #include "tests/testkit.h"
 #include "wizards/import/datacheckpage.h"
 #include "wizards/import/datacontrastpage.h"
@@ -135,6 +136,7 @@ private slots:
     void badWorkbookStaysOnRange();
     void oneRowSheetReachesTheEnd();
     void cancelWhileReadingALargeSheet();
+    void cancelWhileReadingTheFile();
     void farCornerCellStaysSmall();
     void missingSheetFallsBackToTheFirst();
     void autoMatch_data();
@@ -455,6 +457,72 @@ void TestImportWizard::cancelWhileReadingALargeSheet()
     QCOMPARE(run.wizard.definePage()->tabs()->count(), 0);
     QVERIFY(!run.wizard.definePage()->holdsWorkbook());
     qInfo("cancelled after %lld ms", qint64(clock.elapsed()));
+}
+
+// Four sheets of 250 MB of blanks each in a file of one megabyte: reading it takes seconds, and
+// the last sheet is cut short, so a read that ran to the end would say so. "取消" must stop the
+// reader itself.
+void TestImportWizard::cancelWhileReadingTheFile()
+{
+    using namespace testbooks;
+    const QByteArray rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
+    QByteArray sheets, rels;
+    for (int i = 1; i <= 4; ++i) {
+        sheets +=
+            "<sheet name=\"S%1\" sheetId=\"%1\" r:id=\"rId%1\"/>"_ba.replace("%1", QByteArray::number(i));
+        rels += "<Relationship Id=\"rId%1\" Type=\""_ba.replace("%1", QByteArray::number(i)) + rel +
+                "worksheet\" Target=\"worksheets/sheet" + QByteArray::number(i) + ".xml\"/>";
+    }
+    QList<ZipPart> parts = xlsxParts({});
+    parts[2].data = "<workbook xmlns:r=\"" + rel.chopped(1) + "\"><sheets>" + sheets + "</sheets></workbook>";
+    parts[3].data = "<Relationships>" + rels + "</Relationships>";
+    parts.removeAt(4);
+    const Deflated head = deflateRepeated({{"<worksheet>", 1}}, false);
+    const Deflated blanks = deflateRepeated({{" ", 250'000'000}}, false);
+    for (int i = 1; i <= 4; ++i) {
+        const QByteArray tail = i < 4 ? "<sheetData/></worksheet>" : "<sheetData><row";
+        parts.append(joined(u"xl/worksheets/sheet%1.xml"_s.arg(i),
+                            {head, blanks, deflateRepeated({{tail, 1}}, true)}));
+    }
+    const QString path = m_dir->filePath(u"blanks.xlsx"_s);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(zip(parts));
+    file.close();
+
+    Run run;
+    MessageCatcher catcher;
+    bool shown = false;
+    QTimer watcher;
+    connect(&watcher, &QTimer::timeout, this, [&] {
+        for (QProgressDialog *dialog : run.wizard.findChildren<QProgressDialog *>()) {
+            if (dialog->isVisible() && !dialog->wasCanceled()) {
+                shown = true;
+                dialog->cancel();
+            }
+        }
+    });
+    watcher.start(20);
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(run.toRange(path));
+    watcher.stop();
+    qInfo("back on the page %lld ms after the read began", qint64(clock.elapsed()));
+    QVERIFY2(shown, "the dialog was up while the file was read");
+    QCOMPARE(catcher.takeAll(), QStringList());
+    QCOMPARE(run.wizard.currentId(), int(ImportWizard::DefinePageId));
+    QCOMPARE(run.wizard.definePage()->tabs()->count(), 0);
+    QVERIFY(!run.wizard.definePage()->holdsWorkbook());
+    // Qt names its own threads; an unnamed one besides the main thread would be the reader.
+    auto nameOf = [](const QString &path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const QByteArray process = nameOf(u"/proc/self/comm"_s);
+    int unnamed = 0;
+    for (const QString &task : QDir(u"/proc/self/task"_s).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        unnamed += nameOf(u"/proc/self/task/%1/comm"_s.arg(task)) == process;
+    QCOMPARE(unnamed, 1);
 }
 
 void TestImportWizard::farCornerCellStaysSmall()
