@@ -84,6 +84,10 @@ struct SheetShape
 SheetShape proposeSheetShape(int rows, int columns, const std::function<QString(int, int)> &textAt);
 SheetShape proposeSheetShape(const Workbook &book, const Sheet &sheet);
 
+// The worksheet column of an import formula that only names one column (blanks around it aside),
+// or -1; such a column is read from its cell directly.
+int formulaSingleColumn(const QString &formula);
+
 // One amount cell read as 0 for a reason.
 struct UnreadableCell
 {
