@@ -3,8 +3,10 @@
 // picture of the window once it has settled and quit (used by tools/screenshot); with
 // "--import-page ID" the picture is of the import wizard on that page, run on the sample sheet;
 // with "--run" on function 3 or 5 the sample sheet is imported and planned or apportioned first,
-// so the picture shows the filled result tables.
+// so the picture shows the filled result tables. "--data-folders" prints where the help documents
+// and sample sheets were found and quits (non-zero when one is missing), to check an install.
 #include "batch/columncatalogue.h"
+#include "batch/datafolders.h"
 #include "pages/batch/batchapportioncalcwid.h"
 #include "pages/batch/batchcalcwid.h"
 #include "pages/batch/batchsavecalcwid.h"
@@ -26,8 +28,7 @@ bool importSample(PTableWidget *table, int mode, QWidget *parent)
 {
     ImportWizard wizard(table, mode, parent);
     wizard.show();
-    const QString sample =
-        QCoreApplication::applicationDirPath() + QStringLiteral("/examples/标准工资表.xlsx");
+    const QString sample = dataFilePath(QStringLiteral("examples"), QStringLiteral("标准工资表.xlsx"));
     if (!wizard.stepTo(ImportWizard::ReadyPageId, sample, 1))
         return false;
     wizard.accept();
@@ -66,6 +67,8 @@ void runSample(QWidget *window, int page)
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    // Ties the window to the menu entry (its icon and name in a Wayland dock).
+    QGuiApplication::setDesktopFileName(QStringLiteral("cn.lanzhou.lumo"));
     QCoreApplication::addLibraryPath(QCoreApplication::applicationDirPath() + QStringLiteral("/codecs"));
     QTranslator translator;
     installChineseTranslation(&app, &translator);
@@ -82,6 +85,11 @@ int main(int argc, char **argv)
     window.showWidget();
     if (page != 0)
         window.selectFunction(page);
+    if (QCoreApplication::arguments().contains(QStringLiteral("--data-folders"))) {
+        bool complete = false;
+        std::fputs(dataFoldersReport(&complete).toUtf8().constData(), stdout);
+        QTimer::singleShot(0, &window, [complete] { QCoreApplication::exit(complete ? 0 : 1); });
+    }
     const QString shot = screenshotFromArguments(QCoreApplication::arguments());
     QWidget *pictured = &window;
     const qsizetype wizardAt = QCoreApplication::arguments().indexOf(QStringLiteral("--import-page"));
@@ -90,8 +98,7 @@ int main(int argc, char **argv)
         if (auto *batch = window.findChild<BatchCalcWid *>()) {
             auto *wizard = new ImportWizard(batch->sourceTable(), 0, &window);
             wizard->show();
-            const QString sample =
-                QCoreApplication::applicationDirPath() + QStringLiteral("/examples/标准工资表.xls");
+            const QString sample = dataFilePath(QStringLiteral("examples"), QStringLiteral("标准工资表.xls"));
             wizard->stepTo(QCoreApplication::arguments().at(wizardAt + 1).toInt(), sample, 1);
             pictured = wizard;
         }
