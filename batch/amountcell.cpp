@@ -19,14 +19,38 @@ AmountReading amountFromNumber(double yuan)
     return reading;
 }
 
+namespace {
+
+// A character as the amount rule reads it: full-width digits, signs and the full-width point (what
+// a Chinese input method types) as their ASCII forms; every other character as it is.
+QChar asciiForm(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u >= u'０' && u <= u'９')
+        return QChar(char16_t(u'0' + (u - u'０')));
+    switch (u) {
+    case u'＋':
+        return u'+';
+    case u'－':
+        return u'-';
+    case u'．':
+        return u'.';
+    default:
+        return c;
+    }
+}
+
+} // namespace
+
 AmountReading amountFromCellText(const QString &text)
 {
     QString plain;
     plain.reserve(text.size());
     for (QChar c : text) {
+        // Blanks (the ideographic one too) and thousands separators, half- or full-width, go.
         if (c.isSpace() || c == u',' || c == u'，')
             continue;
-        plain.append(c);
+        plain.append(asciiForm(c));
     }
     if (plain.isEmpty())
         return {};

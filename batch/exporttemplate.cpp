@@ -415,8 +415,8 @@ SheetLayout buildExportLayout(const ExportRequest &request)
     const int scope =
         request.mode == BatchCalcPage ? int(ScopeBefore) : normalizedExportScope(request.mode, request.scope);
     const LayoutBuilder builder(request, columns);
-    // Planning tables end in two totals rows: the effective people's, then everyone's; only
-    // everyone's is exported.
+    // Planning tables end in two totals rows: the effective people's, then everyone's; a scope
+    // exports the one that sums the people it lists.
     const bool skipBeforeTotals = request.mode == BatchPlanPage;
 
     if (scope == ScopeBefore || scope == ScopeAfter) {
@@ -457,7 +457,10 @@ SheetLayout buildExportLayout(const ExportRequest &request)
         layout.rows.push_back(builder.row(r, before, true, true, false));
         layout.rows.push_back(builder.row(r, after, false, false, false));
     }
-    layout.rows.push_back(builder.row(beforeLast, before, true, true, true));
-    layout.rows.push_back(builder.row(afterLast, after, false, true, true));
+    // The totals rows add up the rows above them: only the effective people's when only they are
+    // listed ("筹划(有效)前/后总计", the row before everyone's), as the page shows them.
+    const int totalsRow = scope == ScopeEffective && skipBeforeTotals ? 1 : 0;
+    layout.rows.push_back(builder.row(beforeLast - totalsRow, before, true, true, true));
+    layout.rows.push_back(builder.row(afterLast - totalsRow, after, false, true, true));
     return layout;
 }

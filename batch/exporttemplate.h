@@ -159,8 +159,9 @@ struct ExportRequest
 
 // The sheet of an export: the title over all columns, a row of group headings (one cell per run of
 // adjacent columns of a group), the column titles, then the rows of the scope and the totals rows
-// (the last row; the last two in the comparison scopes). Amount and count cells are marked numeric;
-// names, codes, rates and process texts are not. A missing table or cell gives a missing cell.
+// (the last row; the last two in the comparison scopes; the effective people's totals rows, titled
+// "筹划(有效)前总计" and "筹划(有效)后总计", in the effective scope). Amount and count cells are marked
+// numeric; names, codes, rates and process texts are not. A missing table or cell gives a missing cell.
 SheetLayout buildExportLayout(const ExportRequest &request);
 
 // True when an export column holds amounts or counts (written as numbers), for the mode.

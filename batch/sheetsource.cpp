@@ -1,6 +1,7 @@
 #include "batch/sheetsource.h"
 
 #include "batch/amountcell.h"
+#include "batch/columncatalogue.h"
 #include "excel/celldisplay.h"
 #include "excel/columnletters.h"
 #include "excel/workbook.h"
@@ -65,6 +66,72 @@ QStringList sheetTitles(const Workbook &book, const Sheet &sheet, int titleRow)
     for (int c = 0; c < row.columnCount(); ++c)
         titles << (inside ? row.cellText(c) : QString());
     return titles;
+}
+
+namespace {
+
+// Rows searched for the titles.
+constexpr int kTitleSearchRows = 10;
+
+bool isTotalsCaption(const QString &text)
+{
+    QString plain;
+    for (QChar c : text) {
+        if (!c.isSpace())
+            plain.append(c);
+    }
+    return plain == u"合计" || plain == u"总计" || plain == u"小计";
+}
+
+} // namespace
+
+SheetShape proposeSheetShape(int rows, int columns, const std::function<QString(int, int)> &textAt)
+{
+    SheetShape shape;
+    int codeColumn = -1, nameColumn = -1, titleRow = -1;
+    for (int r = 0; r < std::min(rows, kTitleSearchRows) && titleRow < 0; ++r) {
+        int code = -1, name = -1;
+        for (int c = 0; c < columns; ++c) {
+            const int position = ColumnCatalogue::matchSourceTitle(textAt(r, c));
+            if (position == 0 && code < 0)
+                code = c;
+            else if (position == 1 && name < 0)
+                name = c;
+        }
+        if (code >= 0 && name >= 0) {
+            titleRow = r;
+            codeColumn = code;
+            nameColumn = name;
+        }
+    }
+    if (titleRow < 0)
+        return shape;
+    shape.titleRow = titleRow + 1;
+    shape.firstRow = titleRow + 2;
+    // From the bottom: blank rows (no code, no name) and totals rows are passed over; the last row
+    // is the one before the topmost totals row of that trailing run.
+    int totals = -1;
+    for (int r = rows - 1; r > titleRow; --r) {
+        const QString code = textAt(r, codeColumn), name = textAt(r, nameColumn);
+        if (isTotalsCaption(code) || isTotalsCaption(name))
+            totals = r;
+        else if (!code.trimmed().isEmpty() || !name.trimmed().isEmpty())
+            break;
+    }
+    // A totals row right under the titles leaves no data row to propose: the range stays whole.
+    if (totals > titleRow + 1)
+        shape.lastRow = totals; // the 0-based totals row is the 1-based row before it
+    return shape;
+}
+
+SheetShape proposeSheetShape(const Workbook &book, const Sheet &sheet)
+{
+    SheetWorksheetRow row(book, sheet);
+    return proposeSheetShape(sheet.lastRow() + 1, row.columnCount(), [&row](int r, int c) {
+        if (row.row() != r)
+            row.setRow(r);
+        return row.cellText(c);
+    });
 }
 
 SheetRange resolveSheetRange(const Sheet &sheet, SheetRange range)

@@ -16,6 +16,7 @@
 #include <QStringList>
 
 #include <array>
+#include <functional>
 #include <vector>
 
 class Workbook;
@@ -64,6 +65,24 @@ struct SheetRange
 };
 // The range as it will be read, both ends 1-based; first > last when no row is read.
 SheetRange resolveSheetRange(const Sheet &sheet, SheetRange range);
+
+// The rows of a salary sheet as the import proposes them (1-based, as the range page numbers
+// them). A real sheet often has a title merged over its columns above the header and a totals row
+// at the bottom: the title row proposed is the first of the first ten rows in which the titles of
+// 编码 and 姓名 (or their synonyms, as 自动匹配 recognises them) both appear, the first data row
+// the next one; the last row is the one before the trailing totals rows (blank rows skipped),
+// whose code or name cell reads 合计, 总计 or 小计 (blanks inside ignored). A sheet where no
+// such row is found keeps the plain shape: titles in row 1, data from row 2 to the end (0).
+struct SheetShape
+{
+    int titleRow = 1;
+    int firstRow = 2;
+    int lastRow = 0;
+};
+// `textAt(row, column)` is the shown text of a cell, both 0-based; `rows` and `columns` the extent.
+// Reads at most the first ten rows and the trailing totals rows.
+SheetShape proposeSheetShape(int rows, int columns, const std::function<QString(int, int)> &textAt);
+SheetShape proposeSheetShape(const Workbook &book, const Sheet &sheet);
 
 // The worksheet column of an import formula that only names one column (blanks around it aside),
 // or -1; such a column is read from its cell directly.

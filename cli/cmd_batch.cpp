@@ -29,9 +29,9 @@ const char kUsage[] =
     "用法: lumo-cli batch calc|plan|apportion 输入文件 输出文件 [选项]\n"
     "  输入文件 .xls 或 .xlsx；输出文件 .xlsx、.xls 或 .csv（UTF-8，带字节顺序标记），按后缀选择格式。\n"
     "  --sheet N|名称         工作表：序号（从 1 起）或名称，默认第一个\n"
-    "  --title-row R          标题行，默认 1\n"
-    "  --first-row R          起始行，默认 2\n"
-    "  --last-row R           结束行，默认 0（到最后一行）\n"
+    "  --title-row R          标题行，默认为前 10 行中第一个含【编码】【姓名】标题的行，没有则为 1\n"
+    "  --first-row R          起始行，默认为标题行的下一行\n"
+    "  --last-row R           结束行，默认 0（到最后一行；末尾有“合计”“总计”“小计”行时到其前一行）\n"
     "  --map '列名=公式'      给目的列一个导入公式，可重复（列名如 编码、姓名、月应发工资）\n"
     "  --setting 名称         使用 importset.ini 中保存的导入设定\n"
     "  --threshold 3500|4800  个税免征额，默认 3500\n"
@@ -458,6 +458,17 @@ int runBatch(const QStringList &args)
                                     .arg(o.in, o.sheet)
                                     .arg(book->sheetCount()));
 
+    // Rows neither given here nor by a setting follow the sheet's shape, as the import proposes it:
+    // a title merged above the header and a totals row at the bottom are left out.
+    if (!setting && !(o.hasTitleRow && o.hasFirstRow && o.hasLastRow)) {
+        const SheetShape shape = proposeSheetShape(*book, *sheet);
+        if (!o.hasTitleRow)
+            o.titleRow = shape.titleRow;
+        if (!o.hasFirstRow)
+            o.range.first = o.hasTitleRow ? o.titleRow + 1 : shape.firstRow;
+        if (!o.hasLastRow)
+            o.range.last = shape.lastRow;
+    }
     const QStringList formulas = mappingFormulas(sheetTitles(*book, *sheet, o.titleRow), setting, o);
     if (formulas.value(ColCode).isEmpty() && formulas.value(ColName).isEmpty())
         return usageError(QStringLiteral("没有【编码】和【姓名】列，不能执行导入！请用 --map 指定，"

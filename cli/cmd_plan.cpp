@@ -186,6 +186,7 @@ bool computeApportion(const ArgParser &p, QString *json, QString *human, QString
 
     JsonWriter w;
     w.field(QStringLiteral("share"), a.share)
+        .field(QStringLiteral("remainder"), a.remainder)
         .field(QStringLiteral("taxBefore"), a.taxBefore)
         .field(QStringLiteral("netBefore"), a.netBefore)
         .field(QStringLiteral("taxAfter"), a.taxAfter)
@@ -194,7 +195,9 @@ bool computeApportion(const ArgParser &p, QString *json, QString *human, QString
         .field(QStringLiteral("netIncrease"), a.netIncrease)
         .raw(QStringLiteral("bonusMonth"), salaryJson(a.bonusMonth, threshold))
         .raw(QStringLiteral("otherMonths"), salaryJson(a.otherMonths, threshold))
-        .raw(QStringLiteral("after"), salaryJson(a.after, threshold));
+        .raw(QStringLiteral("after"), salaryJson(a.after, threshold))
+        .raw(QStringLiteral("afterBonusMonth"), salaryJson(a.afterBonusMonth, threshold))
+        .field(QStringLiteral("processText"), a.processText);
     *json = w.finish();
 
     // The comparison table of the apportionment page, letters as column headers.
@@ -224,8 +227,14 @@ bool computeApportion(const ArgParser &p, QString *json, QString *human, QString
                   QStringLiteral("每月个人所得税"), QStringLiteral("每月实发数"), QStringLiteral("税率"),
                   QStringLiteral("速算扣除数")});
     table.addRow(valueRow(a.taxAfter, a.netAfter, a.share, a.after));
-    *human = table.render() + QStringLiteral("\n税后收入增加：%1\n个人所得税减少：%2\n")
-                                  .arg(formatAmount(a.netIncrease), formatAmount(a.taxDecrease));
+    *human = table.render();
+    if (a.remainder > 0)
+        *human += QStringLiteral("\n发放奖金的当月另计除不尽的 %1 元，该月奖金 %2 元。")
+                      .arg(formatAmount(a.remainder), formatAmount(a.share + a.remainder));
+    *human += QStringLiteral("\n税后收入增加：%1\n个人所得税减少：%2\n")
+                  .arg(formatAmount(a.netIncrease), formatAmount(a.taxDecrease));
+    if (p.flag(QStringLiteral("process")))
+        *human += QLatin1Char('\n') + a.processText;
     return true;
 }
 
@@ -270,10 +279,10 @@ int runApportion(const QStringList &args)
     static const CommandDef def{
         QStringLiteral("apportion"),
         QStringLiteral("lumo-cli apportion [--gross 元] [--insurance 元] [--bonus 元] [--months N] "
-                       "[--threshold 3500|4800] [--json | --jsonl]"),
+                       "[--threshold 3500|4800] [--process] [--json | --jsonl]"),
         {QStringLiteral("gross"), QStringLiteral("insurance"), QStringLiteral("bonus"),
          QStringLiteral("months"), QStringLiteral("threshold")},
-        {},
+        {QStringLiteral("process")},
         computeApportion};
     return runCommand(def, args);
 }

@@ -2,6 +2,8 @@
 // apportionment. Both only combine the primitives of the tax and planning code.
 #include "engine/taxengine.h"
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // A year of 12 monthly wages whose monthly taxable income is `monthlyAmount`. The monthly item
@@ -14,6 +16,32 @@ Salary yearOfWages(Amount monthlyAmount, Amount annualInsurance)
     if (!s.monthly)
         s.monthly = std::make_unique<TaxItem>();
     return s;
+}
+
+QString yuan(Amount amount)
+{
+    return formatAmount(amount) + u"元"_s;
+}
+
+// The apportionment step by step: the months before, how the bonus is split, the months after and
+// the two effects. The months' own process texts carry the figures.
+QString apportionProcessText(const Apportionment &a, Amount wage, Amount bonus)
+{
+    QString text = u"一、分摊前\n发放奖金的当月（月应发工资"_s + yuan(wage) + u"+奖金"_s + yuan(bonus) +
+                   u"）：\n"_s + a.bonusMonth.processText;
+    if (a.months > 1)
+        text += u"其余 %1 个月：\n"_s.arg(a.months - 1) + a.otherMonths.processText;
+    text += u"\n二、分摊后\n奖金"_s + yuan(bonus) + u"分摊到 %1 个月，每月"_s.arg(a.months) + yuan(a.share);
+    if (a.remainder > 0) {
+        text += u"，除不尽的"_s + yuan(a.remainder) + u"计入发放奖金的当月，该月奖金"_s +
+                yuan(a.share + a.remainder) + u"。\n发放奖金的当月：\n"_s + a.afterBonusMonth.processText +
+                u"其余 %1 个月：\n"_s.arg(a.after.months) + a.after.processText;
+    } else {
+        text += u"。\n%1 个月：\n"_s.arg(a.months) + a.after.processText;
+    }
+    text += u"\n三、分摊效果\n    个人所得税减少="_s + yuan(a.taxDecrease) + u"\n    税后收入增加="_s +
+            yuan(a.netIncrease) + u"\n"_s;
+    return text;
 }
 
 } // namespace
@@ -101,13 +129,23 @@ Apportionment TaxEngine::apportion(Amount wage, Amount insurance, Amount bonus, 
     a.taxBefore = a.bonusMonth.taxTotal + a.otherMonths.taxTotal;
     a.netBefore = a.bonusMonth.netTotal + a.otherMonths.netTotal;
 
-    a.share = roundHalfUp(static_cast<double>(bonus) / a.months);
-    a.after.setMonthly(wage + a.share, insurance, a.months);
+    // Whole fen each month; what N does not divide goes to the bonus's own month, so the shares
+    // add up to the bonus and nothing is paid or lost by spreading it.
+    const Amount bonusPaid = bonus < 0 ? 0 : bonus;
+    a.share = bonusPaid / a.months;
+    a.remainder = bonusPaid - a.share * a.months;
+    a.after.setMonthly(wage + a.share, insurance, a.remainder > 0 ? a.months - 1 : a.months);
     calculateMonth(a.after);
-    a.taxAfter = a.after.taxTotal;
-    a.netAfter = a.after.netTotal;
+    if (a.remainder > 0) {
+        a.afterBonusMonth.setMonthly(wage + a.share + a.remainder, insurance, 1);
+        calculateMonth(a.afterBonusMonth);
+    }
+    a.taxAfter = a.after.taxTotal + a.afterBonusMonth.taxTotal;
+    a.netAfter = a.after.netTotal + a.afterBonusMonth.netTotal;
 
     a.taxDecrease = a.taxBefore - a.taxAfter;
     a.netIncrease = a.netAfter - a.netBefore;
+    if (texts)
+        a.processText = apportionProcessText(a, wage, bonusPaid);
     return a;
 }

@@ -111,7 +111,8 @@ bool TaxEngine::holdFixed(const Salary &input, PlanResult &c, PlanGoal goal, Tax
         } else {
             ++derived->amount;
         }
-        c.monthlyGross = Salary::amountOf(c.monthly) + c.insurance;
+        if (derived == c.monthly.get())
+            c.monthlyGross = derived->amount + c.insurance;
     }
 }
 
@@ -176,6 +177,7 @@ void TaxEngine::keepCostBonusOnly(const Salary &input, PlanResults &results) con
     if (newBonus->afterTax <= bonus->afterTax || newBonus->amount >= bonus->amount)
         return;
     auto c = candidate(input, copyItem(input.monthly), std::move(newBonus));
+    c->monthlyGross = input.monthlyGross; // the wage as it was, also below its insurance
     c->months = 1;
     settle(input, *c);
     offer(results, std::move(c), RaiseNet);
@@ -199,6 +201,7 @@ void TaxEngine::keepNetBonusOnly(const Salary &input, PlanResults &results) cons
         return; // the same net needs more than row q holds: the bonus was not in a blind zone
     TaxItem *derived = newBonus.get();
     auto c = candidate(input, copyItem(input.monthly), std::move(newBonus));
+    c->monthlyGross = input.monthlyGross;
     c->months = 1;
     // Rounded to the fen, the new bonus may leave the employee a fen short; it rises until it does not.
     if (!holdFixed(input, *c, LowerCost, derived) || derived->bracket != q)
@@ -214,8 +217,13 @@ void TaxEngine::balancedSweeps(const Salary &input, PlanResults &results, PlanGo
     const bool keepNet = goal == LowerCost;
     if (keepNet && input.taxTotal == 0)
         return;
-    const Amount fixed = keepNet ? input.netTotal : input.taxableTotal;
     const Amount n = input.months;
+    // Keeping the cost, what is paid less the months' insurance is spread: every candidate pays the
+    // same insurance, and no month of a candidate is paid less than its insurance (a remainder
+    // below 0 ends a sweep), so its wage's taxable income is its whole wage less the insurance.
+    // The input's own months may be paid less than their insurance; what they fall short by is
+    // paid all the same and so counts against what is left to spread.
+    const Amount fixed = keepNet ? input.netTotal : input.grossTotal - input.insurance * n;
     const Amount monthsOfA = keepNet ? N : n; // equal in every caller; kept apart as the rules state
     const TaxItem *monthly = input.monthly.get();
     const TaxItem *bonus = input.bonus.get();
@@ -238,7 +246,9 @@ void TaxEngine::balancedSweeps(const Salary &input, PlanResults &results, PlanGo
     const auto monthlyFor = [&](Amount rest) {
         auto m = std::make_unique<TaxItem>();
         const Amount perMonth = roundHalfUp(static_cast<double>(rest) / static_cast<double>(n));
-        if (keepNet) {
+        if (perMonth < 0)
+            m.reset(); // nothing left to pay the months their insurance with
+        else if (keepNet) {
             if (!grossFromNetMonthly(perMonth, *m))
                 m.reset();
         } else {

@@ -87,8 +87,13 @@ void TaxEngine::buildProcessText(Salary &salary) const
     TextOut out(text);
     const TaxBracket *monthlyRow = Salary::rowOf(salary.monthly);
     out << u"1、月应发工资\n";
-    out << u"    【月应税收入】=月应发工资-三险一金=" << salary.monthlyGross << u"-" << salary.insurance
-        << u"=" << monthlyTaxable << u"元\n";
+    out << u"    【月应税收入】=月应发工资-三险一金=" << salary.monthlyGross << u"-" << salary.insurance;
+    // A wage below its insurance leaves nothing to tax, and that is what the line says.
+    const bool belowInsurance = salary.monthlyGross < salary.insurance;
+    if (belowInsurance)
+        out << u"<0，按0计算\n";
+    else
+        out << u"=" << monthlyTaxable << u"元\n";
     out << u"    【应纳税所得额】=月应税收入-免征额=" << monthlyTaxable << u"-" << threshold << u"="
         << nonNegative(aboveThreshold) << u"元\n";
     out << u"        ";
@@ -128,7 +133,17 @@ void TaxEngine::buildProcessText(Salary &salary) const
     out << u"合计\n";
     out << u"    【应发数合计】=" << salary.grossTotal << u"元\n";
     out << u"    【缴纳个税合计】=" << salary.taxTotal << u"元\n";
-    out << u"    【实发数合计】=" << salary.netTotal << u"元\n";
+    if (belowInsurance) {
+        // The insurance above the wage is deducted all the same: the net pay is not the sum of the
+        // taxed items, so the line shows what it is made of.
+        out << u"    【实发数合计】=应发数合计-三险一金";
+        if (salary.months > 1)
+            out << u"×" << QString::number(salary.months) << u"个月";
+        out << u"-工资和奖金个税=" << salary.grossTotal << u"-" << salary.insurance * salary.months << u"-"
+            << Salary::taxOf(salary.bonus) + salary.annualMonthlyTax << u"=" << salary.netTotal << u"元\n";
+    } else {
+        out << u"    【实发数合计】=" << salary.netTotal << u"元\n";
+    }
 
     if (salary.annuity) {
         out << u"\n说明：\n";

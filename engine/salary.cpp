@@ -85,12 +85,12 @@ void Salary::setAnnuity(Amount amount)
 
 void Salary::keepNetRecomputeTax()
 {
-    taxTotal = taxableTotal + taxOf(annuity) - netTotal;
+    taxTotal = grossTotal - insurance * months + taxOf(annuity) - netTotal;
 }
 
 void Salary::keepCostRecomputeNet()
 {
-    netTotal = taxableTotal - (taxOf(bonus) + annualMonthlyTax);
+    netTotal = grossTotal - insurance * months - (taxOf(bonus) + annualMonthlyTax);
 }
 
 PlanResult::PlanResult(const Salary &salary)
@@ -101,6 +101,8 @@ PlanResult::PlanResult(const Salary &salary)
 void setDifferences(const Salary &input, PlanResult &result)
 {
     result.taxDecrease = input.taxTotal - result.taxTotal;
-    result.costDecrease = input.taxableTotal - result.taxableTotal;
+    // The employer's cost is what it pays, wages and bonus; the taxable total is not, as it counts a
+    // month whose insurance exceeds its wage as 0.
+    result.costDecrease = input.grossTotal - result.grossTotal;
     result.netIncrease = result.netTotal - input.netTotal;
 }

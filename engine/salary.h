@@ -45,8 +45,9 @@ public:
     void setAnnuity(Amount amount);
 
     // Used by the planning engine after it has moved pay between wage and bonus.
-    void keepNetRecomputeTax();  // taxTotal = taxableTotal + annuity tax − netTotal
-    void keepCostRecomputeNet(); // netTotal = taxableTotal − (bonus tax + annualMonthlyTax)
+    // Both take what is paid net of insurance (grossTotal − insurance × months) as the base.
+    void keepNetRecomputeTax();  // taxTotal = paid net of insurance + annuity tax − netTotal
+    void keepCostRecomputeNet(); // netTotal = paid net of insurance − (bonus tax + annualMonthlyTax)
 
     // Amount, tax and after-tax of an item, 0 when the item is absent.
     static Amount amountOf(const std::unique_ptr<TaxItem> &item) { return item ? item->amount : 0; }
@@ -68,9 +69,9 @@ public:
     Amount annualMonthlyTax = 0;      // monthly tax × months
     Amount annualMonthlyAfterTax = 0; // monthly after-tax × months
     Amount grossTotal = 0;            // 应发数合计
-    Amount taxableTotal = 0;          // monthly amount × months + bonus
+    Amount taxableTotal = 0;          // monthly amount × months + bonus (a month never below 0)
     Amount taxTotal = 0;              // 缴纳个税合计, annuity tax included
-    Amount netTotal = 0;              // 实发数合计
+    Amount netTotal = 0; // 实发数合计 = grossTotal − insurance × months − wage and bonus tax
     QString processText;
 
 protected:
@@ -87,7 +88,7 @@ public:
     explicit PlanResult(const Salary &salary);
 
     Amount taxDecrease = 0;  // 缴纳个税减少: input taxTotal − this taxTotal
-    Amount costDecrease = 0; // 单位开支减少: input taxableTotal − this taxableTotal
+    Amount costDecrease = 0; // 单位开支减少: input grossTotal − this grossTotal (what is paid)
     Amount netIncrease = 0;  // 税后收入增加: this netTotal − input netTotal
 };
 

@@ -85,5 +85,8 @@ void TaxEngine::calcTotals(Salary &s) const
     s.grossTotal = Salary::amountOf(s.bonus) + s.annualGross;
     s.taxableTotal = Salary::amountOf(s.monthly) * months + Salary::amountOf(s.bonus);
     s.taxTotal = Salary::taxOf(s.bonus) + s.annualMonthlyTax + Salary::taxOf(s.annuity);
-    s.netTotal = s.taxableTotal - Salary::taxOf(s.bonus) - s.annualMonthlyTax;
+    // What the employee takes home: what is paid, less the insurance of every month and the tax on
+    // wage and bonus. A month whose insurance exceeds its wage has taxable 0, but the insurance
+    // above the wage is still deducted, so the net pay always follows from pay, insurance and tax.
+    s.netTotal = s.grossTotal - s.insurance * months - Salary::taxOf(s.bonus) - s.annualMonthlyTax;
 }

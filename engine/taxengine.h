@@ -24,11 +24,15 @@ enum PlanGoal : int
     LowerCost = 1, // 减少单位开支（员工税后收入不变）: employee net stays as it was
 };
 
-// A bonus that is not the annual one-time bonus, paid in one month or spread over N months.
+// A bonus that is not the annual one-time bonus, paid in one month or spread over N months. The N
+// shares add up to the bonus exactly: each month gets the bonus ÷ N rounded down to the fen, and the
+// fen left over go to the bonus's own month. What is paid is the same before and after, so the net
+// increase is the tax decrease.
 struct Apportionment
 {
     int months = 1;            // N
-    Amount share = 0;          // bonus ÷ N, rounded to the fen
+    Amount share = 0;          // bonus ÷ N, rounded down to the fen
+    Amount remainder = 0;      // bonus − N × share (fewer than N fen), paid in the bonus's own month
     Amount monthlyTaxable = 0; // wage − insurance, at least 0
     Amount taxBefore = 0;
     Amount netBefore = 0;
@@ -38,7 +42,12 @@ struct Apportionment
     Amount netIncrease = 0;
     Salary bonusMonth;  // the month the bonus is paid in, wage and bonus together
     Salary otherMonths; // the other N − 1 months (empty for N = 1)
-    Salary after;       // each of the N months with its share of the bonus, months = N
+    // Spread: the months paid their share alone, wage and share (months = N, or N − 1 when there
+    // is a remainder), and the bonus's own month with share and remainder (empty without one).
+    Salary after;
+    Salary afterBonusMonth;
+    // The whole calculation step by step, before and after (empty without texts).
+    QString processText;
 };
 
 class TaxEngine

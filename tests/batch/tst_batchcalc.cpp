@@ -51,6 +51,12 @@ void TestBatchCalc::cellText_data()
     QTest::newRow("thousands with fraction") << u"1,234.50"_s << 123450LL << ok;
     QTest::newRow("blanks inside") << u" 12 000 "_s << 1200000LL << ok;
     QTest::newRow("full-width comma") << u"3，500"_s << 350000LL << ok;
+    QTest::newRow("full-width digits") << u"１２０００"_s << 1200000LL << ok;
+    QTest::newRow("full-width separators and point") << u"１，２３４．５０"_s << 123450LL << ok;
+    QTest::newRow("full-width signs") << u"＋１０"_s << 1000LL << ok;
+    QTest::newRow("ideographic blank") << u"\u3000８０００\u3000"_s << 800000LL << ok;
+    QTest::newRow("full-width minus") << u"－５"_s << 0LL << AmountProblem::Negative;
+    QTest::newRow("full-width minus alone") << u"－"_s << 0LL << AmountProblem::NotANumber;
     QTest::newRow("three decimals round half up") << u"0.005"_s << 1LL << ok;
     QTest::newRow("leading point") << u".5"_s << 50LL << ok;
     QTest::newRow("plus sign") << u"+10"_s << 1000LL << ok;

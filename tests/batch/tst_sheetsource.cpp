@@ -6,6 +6,8 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 class TestSheetSource : public QObject
 {
     Q_OBJECT
@@ -17,6 +19,8 @@ private slots:
     void range_data();
     void range();
     void titles();
+    void shape_data();
+    void shape();
 };
 
 namespace {
@@ -203,6 +207,55 @@ void TestSheetSource::titles()
     Sheet *empty = book.addSheet(QStringLiteral("空"));
     QVERIFY(sheetTitles(book, *empty, 1).isEmpty());
     QVERIFY(readSheetRecords(book, *empty, kTargets, {QStringLiteral("A")}, {}).records.empty());
+}
+
+void TestSheetSource::shape_data()
+{
+    QTest::addColumn<QStringList>("rows"); // cells separated by "|"
+    QTest::addColumn<int>("titleRow");
+    QTest::addColumn<int>("firstRow");
+    QTest::addColumn<int>("lastRow");
+    const QString plain = QStringLiteral("编码|姓名|月应发工资");
+    QTest::newRow("plain sheet") << QStringList{plain, u"A|甲|5000"_s, u"B|乙|6000"_s} << 1 << 2 << 0;
+    QTest::newRow("merged title above the header")
+        << QStringList{u"某公司 2026 年 12 月工资表"_s, QString(), plain, u"A|甲|5000"_s} << 3 << 4 << 0;
+    QTest::newRow("synonyms of code and name")
+        << QStringList{u"工资表"_s, u"员工姓名|员工编码|月工资"_s, u"甲|A|5000"_s} << 2 << 3 << 0;
+    QTest::newRow("totals row in the name column")
+        << QStringList{plain, u"A|甲|5000"_s, u"B|乙|6000"_s, u"|合计|11000"_s} << 1 << 2 << 3;
+    QTest::newRow("subtotal, total with a blank inside, blank rows after")
+        << QStringList{u"表"_s, plain, u"A|甲|5000"_s, u"小计||5000"_s, u"总 计||5000"_s, QString(), u"||"_s}
+        << 2 << 3 << 3;
+    QTest::newRow("合计 as a name amid the data is a person")
+        << QStringList{plain, u"A|合计|5000"_s, u"B|乙|6000"_s} << 1 << 2 << 0;
+    QTest::newRow("totals right under the titles: no data row to propose")
+        << QStringList{plain, u"|合计|0"_s} << 1 << 2 << 0;
+    QTest::newRow("code without name is no title row")
+        << QStringList{u"编码|工号"_s, u"A|1"_s, u"|合计"_s} << 1 << 2 << 0;
+    QStringList late(10, u"说明"_s);
+    late << plain << u"A|甲|5000"_s;
+    QTest::newRow("titles past the tenth row are not searched") << late << 1 << 2 << 0;
+}
+
+void TestSheetSource::shape()
+{
+    QFETCH(QStringList, rows);
+    QFETCH(int, titleRow);
+    QFETCH(int, firstRow);
+    QFETCH(int, lastRow);
+    Workbook book(Workbook::Kind::Xlsx);
+    Sheet *sheet = book.addSheet(QStringLiteral("工资"));
+    for (int r = 0; r < rows.size(); ++r) {
+        const QStringList cells = rows[r].split(u'|');
+        for (int c = 0; c < cells.size(); ++c) {
+            if (!cells[c].isEmpty())
+                sheet->writeStr(r, c, cells[c]);
+        }
+    }
+    const SheetShape shape = proposeSheetShape(book, *sheet);
+    QCOMPARE(shape.titleRow, titleRow);
+    QCOMPARE(shape.firstRow, firstRow);
+    QCOMPARE(shape.lastRow, lastRow);
 }
 
 QTEST_GUILESS_MAIN(TestSheetSource)

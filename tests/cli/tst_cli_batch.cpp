@@ -50,6 +50,13 @@ private slots:
     void unreadableInput();
     void badArguments_data();
     void badArguments();
+    void sheetShape_data();
+    void sheetShape();
+    void fullWidthAmounts_data();
+    void fullWidthAmounts();
+    void effectiveTotalsAddUp();
+    void apportionKeepsPay_data();
+    void apportionKeepsPay();
     void yearPlanRows_data();
     void yearPlanRows();
 
@@ -990,6 +997,147 @@ void TestCliBatch::badArguments()
     QCOMPARE(r.exitCode, 2);
     QVERIFY(r.out.isEmpty());
     QVERIFY2(r.err.contains(message), qPrintable(r.err));
+}
+
+// A sheet as other office suites write it: a title above the header and a totals row at the end.
+void TestCliBatch::sheetShape_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("records");
+    QTest::addColumn<qint64>("taxTotal");
+    // 10000 − 1000 and 8000: 545 + 345; the totals row 18000 − 1000 would add 2370.
+    QTest::newRow("title, first and last row proposed") << QStringList{} << 2 << qint64(89000);
+    QTest::newRow("a title row given: data from the next row, totals left out")
+        << QStringList{QStringLiteral("--title-row=3")} << 2 << qint64(89000);
+    QTest::newRow("rows given here win")
+        << QStringList{QStringLiteral("--title-row=3"), QStringLiteral("--first-row=4"),
+                       QStringLiteral("--last-row=0")}
+        << 3 << qint64(326000);
+}
+
+void TestCliBatch::sheetShape()
+{
+    QFETCH(QStringList, options);
+    QFETCH(int, records);
+    QFETCH(qint64, taxTotal);
+    const QString in = path(QStringLiteral("shape.xlsx"));
+    MAKE_SHEET(in, QStringLiteral("[['某公司 12 月工资表'],[None],['编码','姓名','月应发工资','三险一金'],"
+                                  "['A','甲',10000,1000],['B','乙',8000,0],[None,'合 计',18000,1000]]"));
+    const QString out = path(QStringLiteral("shape_out.xlsx"));
+    const CliRun r = runCli(
+        QStringList{QStringLiteral("batch"), QStringLiteral("calc"), in, out, QStringLiteral("--json")} +
+        options);
+    QCOMPARE(r.exitCode, 0);
+    const QJsonObject summary = jsonOf(r);
+    QCOMPARE(summary.value(QStringLiteral("records")).toInt(), records);
+    QCOMPARE(summary.value(QStringLiteral("unreadable")).toArray().size(), 0);
+    QCOMPARE(field(summary, "taxTotal"), taxTotal);
+    const ResultSheet sheet = readResult(out);
+    QCOMPARE(sheet.text(sheet.firstData, 0), QStringLiteral("A"));
+}
+
+void TestCliBatch::fullWidthAmounts_data()
+{
+    QTest::addColumn<QString>("wage");
+    QTest::addColumn<QString>("insurance");
+    QTest::addColumn<qint64>("taxTotal");
+    QTest::addColumn<int>("unreadable");
+    // 12000 − 1000: 7500 above the threshold at 20 %, 1500 − 555.
+    QTest::newRow("full-width digits, separators and point")
+        << QStringLiteral("１２０００") << QStringLiteral("１，０００．００") << qint64(94500) << 0;
+    QTest::newRow("full-width plus sign")
+        << QStringLiteral("＋１２０００") << QStringLiteral("1000") << qint64(94500) << 0;
+    // The insurance is read as 0: 8500 above the threshold, 1700 − 555.
+    QTest::newRow("full-width minus is a negative amount")
+        << QStringLiteral("１２０００") << QStringLiteral("－１０００") << qint64(114500) << 1;
+}
+
+void TestCliBatch::fullWidthAmounts()
+{
+    QFETCH(QString, wage);
+    QFETCH(QString, insurance);
+    QFETCH(qint64, taxTotal);
+    QFETCH(int, unreadable);
+    const QString in = path(QStringLiteral("fullwidth.xlsx"));
+    MAKE_SHEET(in, QStringLiteral("[%1,['A','甲','%2','%3',0,0]]").arg(kTitles, wage, insurance));
+    const CliRun r = runCli({QStringLiteral("batch"), QStringLiteral("calc"), in,
+                             path(QStringLiteral("fullwidth_out.xlsx")), QStringLiteral("--json")});
+    QCOMPARE(r.exitCode, 0);
+    const QJsonObject summary = jsonOf(r);
+    QCOMPARE(field(summary, "taxTotal"), taxTotal);
+    QCOMPARE(summary.value(QStringLiteral("unreadable")).toArray().size(), unreadable);
+}
+
+// The default export of a plan lists the people whose plan is effective; its totals rows add up
+// exactly those rows and are titled as on screen.
+void TestCliBatch::effectiveTotalsAddUp()
+{
+    const QString in = path(QStringLiteral("effective.xlsx"));
+    MAKE_SHEET(in, planRows(QStringLiteral("年终奖金")));
+    const QString out = path(QStringLiteral("effective_out.xlsx"));
+    const CliRun r =
+        runCli({QStringLiteral("batch"), QStringLiteral("plan"), in, out, QStringLiteral("--json")});
+    QCOMPARE(r.exitCode, 0);
+    const ResultSheet sheet = readResult(out);
+    QVERIFY(sheet.sheet);
+    const int last = sheet.sheet->lastRow();
+    QCOMPARE(sheet.text(last - 1, 1), QStringLiteral("筹划(有效)前总计"));
+    QCOMPARE(sheet.text(last, 1), QStringLiteral("筹划(有效)后总计"));
+    const int people = (last - 1 - sheet.firstData) / 2;
+    QVERIFY(people > 0 && people < kPlanAmounts.size()); // some plans are not effective
+    for (const QString &title :
+         {QStringLiteral("应发数"), QStringLiteral("个人所得税"), QStringLiteral("实发数")}) {
+        const int col = sheet.column(QStringLiteral("小计"), title);
+        QVERIFY(col >= 0);
+        qint64 before = 0, after = 0;
+        for (int i = 0; i < people; ++i) {
+            before += sheet.fen(sheet.firstData + 2 * i, col);
+            after += sheet.fen(sheet.firstData + 2 * i + 1, col);
+        }
+        QCOMPARE(sheet.fen(last - 1, col), before);
+        QCOMPARE(sheet.fen(last, col), after);
+    }
+}
+
+// Spread over N months, the shares add up to the bonus: pay is unchanged, so what the employee
+// gains is the tax saved, also with 三险一金 above the wage.
+void TestCliBatch::apportionKeepsPay_data()
+{
+    QTest::addColumn<QString>("months");
+    QTest::addColumn<qint64>("taxDecrease");
+    // 6500 and 6500: 325; 5800, 7000 and 6000: 39; 5000 and 100: a fen.
+    QTest::newRow("3 months, shares that do not divide") << QStringLiteral("3") << qint64(32500 + 3900 + 1);
+    QTest::newRow("4 months") << QStringLiteral("4") << qint64(0);
+    QTest::newRow("12 months") << QStringLiteral("12") << qint64(0);
+}
+
+void TestCliBatch::apportionKeepsPay()
+{
+    QFETCH(QString, months);
+    QFETCH(qint64, taxDecrease);
+    const QString in = path(QStringLiteral("keepspay.xlsx"));
+    MAKE_SHEET(in,
+               QStringLiteral("[['编码','姓名','月应发工资','三险一金','奖金金额'],['A','甲',6500,0,6500],"
+                              "['B','乙',5800,7000,6000],['C','丙',5000,0,100]]"));
+    const QString out = path(QStringLiteral("keepspay_out.xlsx"));
+    const CliRun r = runCli({QStringLiteral("batch"), QStringLiteral("apportion"), in, out,
+                             QStringLiteral("--months"), months, QStringLiteral("--json")});
+    QCOMPARE(r.exitCode, 0);
+    const QJsonObject summary = jsonOf(r);
+    QCOMPARE(field(summary, "netIncrease"), field(summary, "taxDecrease"));
+    if (taxDecrease > 0)
+        QCOMPARE(field(summary, "taxDecrease"), taxDecrease);
+    const ResultSheet sheet = readResult(out);
+    const int taxCol = sheet.column(QStringLiteral("小计"), QStringLiteral("个人所得税"));
+    const int netCol = sheet.column(QStringLiteral("小计"), QStringLiteral("实发数"));
+    const int gainCol = sheet.column(QStringLiteral("小计"), QStringLiteral("税后收入增加"));
+    QVERIFY(taxCol >= 0 && netCol >= 0 && gainCol >= 0);
+    for (int i = 0; i < 3; ++i) {
+        const int before = sheet.firstData + 2 * i;
+        const qint64 saved = sheet.fen(before, taxCol) - sheet.fen(before + 1, taxCol);
+        QCOMPARE(sheet.fen(before + 1, gainCol), saved);
+        QCOMPARE(sheet.fen(before + 1, netCol) - sheet.fen(before, netCol), saved);
+    }
 }
 
 void TestCliBatch::yearPlanRows_data()

@@ -38,6 +38,8 @@ private slots:
     void badArguments_data();
     void badArguments();
     void jsonLines();
+    void insuranceAboveWage_data();
+    void insuranceAboveWage();
 };
 
 void TestCliPlan::planBonusOnly()
@@ -234,6 +236,56 @@ void TestCliPlan::jsonLines()
                  .toInteger(),
              90928);
     QVERIFY(QJsonDocument::fromJson(inverseLines[1].toUtf8()).object().contains(QStringLiteral("error")));
+}
+
+// 三险一金 above the wage: the plan pays what was paid before, and the apportionment's gain is the
+// tax saved. "results/0/grossTotal" walks objects and arrays.
+void TestCliPlan::insuranceAboveWage_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<qint64>("value");
+    const QStringList plan = {
+        QStringLiteral("plan"),          QStringLiteral("--goal=0"),     QStringLiteral("--method=balanced"),
+        QStringLiteral("--months=12"),   QStringLiteral("--gross=8000"), QStringLiteral("--insurance=9000"),
+        QStringLiteral("--bonus=100000")};
+    QTest::newRow("plan: 196,000 paid before")
+        << plan << QStringLiteral("input/grossTotal") << qint64(19600000);
+    QTest::newRow("plan: never more after")
+        << plan << QStringLiteral("results/0/grossTotal") << qint64(19599996);
+    QTest::newRow("plan: 4 fen less for the employer")
+        << plan << QStringLiteral("results/0/costDecrease") << qint64(4);
+    QTest::newRow("plan: taxable wage is wage less insurance")
+        << plan << QStringLiteral("results/0/monthly/amount") << qint64(583333);
+    QTest::newRow("plan: the gain is the tax saved less the cost saved")
+        << plan << QStringLiteral("results/0/netIncrease") << qint64(1666500);
+    const QStringList spread = {QStringLiteral("apportion"), QStringLiteral("--gross=5800"),
+                                QStringLiteral("--insurance=7000"), QStringLiteral("--bonus=6000"),
+                                QStringLiteral("--months=4")};
+    QTest::newRow("apportion: tax saved") << spread << QStringLiteral("taxDecrease") << qint64(3900);
+    QTest::newRow("apportion: the same gained") << spread << QStringLiteral("netIncrease") << qint64(3900);
+    const QStringList uneven = {QStringLiteral("apportion"), QStringLiteral("--gross=6500"),
+                                QStringLiteral("--bonus=6500"), QStringLiteral("--months=3")};
+    QTest::newRow("apportion 6500 over 3: shares of 2166.66")
+        << uneven << QStringLiteral("share") << qint64(216666);
+    QTest::newRow("apportion 6500 over 3: 2 fen to the bonus's month")
+        << uneven << QStringLiteral("afterBonusMonth/monthlyGross") << qint64(650000 + 216668);
+    QTest::newRow("apportion 6500 over 3: gained as saved")
+        << uneven << QStringLiteral("netIncrease") << qint64(32500);
+}
+
+void TestCliPlan::insuranceAboveWage()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, path);
+    QFETCH(qint64, value);
+    QJsonValue v = runJson(args);
+    for (const QString &step : path.split(QLatin1Char('/'))) {
+        bool index = false;
+        const int k = step.toInt(&index);
+        v = index ? v.toArray().at(k) : v.toObject().value(step);
+    }
+    QCOMPARE(v.toInteger(-1), value);
 }
 
 QTEST_GUILESS_MAIN(TestCliPlan)

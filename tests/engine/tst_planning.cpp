@@ -48,6 +48,8 @@ private slots:
     void inverseTotals();
     void apportionment_data();
     void apportionment();
+    void insuranceAboveWage_data();
+    void insuranceAboveWage();
     void examplesAddUp_data();
     void examplesAddUp();
     void resultsAgreeWithForwardCalculation_data();
@@ -456,16 +458,26 @@ void TestPlanning::apportionment_data()
     QTest::newRow("one month changes nothing")
         << Amount(580000) << Amount(0) << Amount(600000) << 1 << Amount(600000) << Amount(110500)
         << Amount(1069500) << Amount(110500) << Amount(1069500);
-    QTest::newRow("uneven share loses a fen")
+    // The fen N does not divide go to the bonus's own month: nothing is lost or paid twice.
+    QTest::newRow("uneven share: the fen left over go to the bonus's month")
         << Amount(100000) << Amount(0) << Amount(100000) << 3 << Amount(33333) << Amount(0) << Amount(400000)
-        << Amount(0) << Amount(399999);
+        << Amount(0) << Amount(400000);
+    QTest::newRow("6500 over 3: 2166.66 twice and 2166.68")
+        << Amount(650000) << Amount(0) << Amount(650000) << 3 << Amount(216666) << Amount(176000)
+        << Amount(2424000) << Amount(143500) << Amount(2456500);
+    QTest::newRow("100 over 12: the tax saved is the net gained")
+        << Amount(500000) << Amount(0) << Amount(10000) << 12 << Amount(833) << Amount(55000)
+        << Amount(5955000) << Amount(54997) << Amount(5955003);
     QTest::newRow("no bonus") << Amount(580000) << Amount(0) << Amount(0) << 3 << Amount(0) << Amount(37500)
                               << Amount(1702500) << Amount(37500) << Amount(1702500);
-    // The month without the bonus has nothing taxable left after insurance; spread out, every
-    // month carries the insurance.
+    // The month without the bonus has nothing taxable left after insurance, but the insurance above
+    // its wage is still paid: the net before counts it, so the gain is the tax saved.
     QTest::newRow("insurance above wage")
         << Amount(100000) << Amount(300000) << Amount(600000) << 2 << Amount(300000) << Amount(1500)
-        << Amount(398500) << Amount(0) << Amount(200000);
+        << Amount(198500) << Amount(0) << Amount(200000);
+    QTest::newRow("insurance above wage, 4 months")
+        << Amount(580000) << Amount(700000) << Amount(600000) << 4 << Amount(150000) << Amount(3900)
+        << Amount(116100) << Amount(0) << Amount(120000);
 }
 
 void TestPlanning::apportionment()
@@ -488,7 +500,70 @@ void TestPlanning::apportionment()
     QCOMPARE(a.taxDecrease, taxBefore - taxAfter);
     QCOMPARE(a.netIncrease, netAfter - netBefore);
     QCOMPARE(a.monthlyTaxable, qMax(Amount(0), wage - insurance));
-    QCOMPARE(a.after.months, months);
+    // The shares add up to the bonus; the months paid only their share, and the bonus's own month
+    // when it takes the fen left over, are the N months.
+    QCOMPARE(a.share * months + a.remainder, bonus);
+    QVERIFY(a.remainder >= 0 && a.remainder < months);
+    QCOMPARE(a.after.months + (a.remainder > 0 ? 1 : 0), months);
+    QCOMPARE(a.after.grossTotal + a.afterBonusMonth.grossTotal,
+             a.bonusMonth.grossTotal + a.otherMonths.grossTotal);
+    QCOMPARE(a.netIncrease, a.taxDecrease);
+    QCOMPARE(a.processText.contains(u"除不尽的"), a.remainder > 0);
+}
+
+// Wage 8,000 with 三险一金 9,000: the employer pays the wages and the bonus, 196,000 a year with
+// a bonus of 100,000; a plan never pays more and never counts the month's shortfall as pay.
+void TestPlanning::insuranceAboveWage_data()
+{
+    QTest::addColumn<int>("goal");
+    QTest::addColumn<bool>("balanced");
+    QTest::addColumn<Amount>("bonus");
+    QTest::addColumn<Amount>("monthlyGross"); // of the result
+    QTest::addColumn<Amount>("newBonus");
+    QTest::addColumn<Amount>("grossTotal");
+    QTest::addColumn<Amount>("costDecrease");
+    QTest::addColumn<Amount>("netIncrease");
+    QTest::newRow("balanced over 12, goal 0: 196,000 paid as before, less 4 fen")
+        << 0 << true << Amount(10000000) << Amount(1483333) << Amount(1800000) << Amount(19599996)
+        << Amount(4) << Amount(1666500);
+    QTest::newRow("balanced over 12, goal 1: the net of 69,255 kept")
+        << 1 << true << Amount(10000000) << Amount(1334149) << Amount(1800000) << Amount(17809788)
+        << Amount(1790212) << Amount(0);
+    QTest::newRow("bonus only, goal 0: the wage stays below its insurance")
+        << 0 << false << Amount(2150100) << Amount(800000) << Amount(2150000) << Amount(2950000)
+        << Amount(100) << Amount(115410);
+    QTest::newRow("bonus only, goal 1") << 1 << false << Amount(2150100) << Amount(800000) << Amount(2031021)
+                                        << Amount(2831021) << Amount(119079) << Amount(0);
+}
+
+void TestPlanning::insuranceAboveWage()
+{
+    QFETCH(int, goal);
+    QFETCH(bool, balanced);
+    QFETCH(Amount, bonus);
+    QFETCH(Amount, monthlyGross);
+    QFETCH(Amount, newBonus);
+    QFETCH(Amount, grossTotal);
+    QFETCH(Amount, costDecrease);
+    QFETCH(Amount, netIncrease);
+    const TaxEngine engine(kThresholdLocal);
+    const int months = balanced ? 12 : 1;
+    Salary s = input(800000, 900000, bonus, months);
+    PlanResults results;
+    QVERIFY(engine.plan(s, results, PlanGoal(goal), balanced, months));
+    // Before: no taxable wage, and a net that is what is paid less insurance and tax.
+    QCOMPARE(s.monthly->amount, Amount(0));
+    QCOMPARE(s.netTotal, s.grossTotal - 900000 * months - s.taxTotal);
+    QVERIFY(s.processText.contains(u"=8,000-9,000<0，按0计算\n"));
+    const PlanResult &r = *results.front();
+    QCOMPARE(r.monthlyGross, monthlyGross);
+    QCOMPARE(r.monthly->amount, qMax(Amount(0), monthlyGross - 900000));
+    QCOMPARE(Salary::amountOf(r.bonus), newBonus);
+    QCOMPARE(r.grossTotal, grossTotal);
+    QCOMPARE(r.costDecrease, costDecrease);
+    QCOMPARE(r.netIncrease, netIncrease);
+    QCOMPARE(r.costDecrease, s.grossTotal - r.grossTotal);
+    QCOMPARE(r.netIncrease, r.taxDecrease - r.costDecrease); // the insurance is the same
 }
 
 namespace {
@@ -534,12 +609,14 @@ QString notAPayroll(const TaxEngine &engine, const PlanResult &r)
     if (Salary::taxOf(r.monthly) < 0 || Salary::taxOf(r.bonus) < 0 || r.taxTotal < 0)
         return QStringLiteral("negative tax");
     const Amount n = r.months;
-    if (r.monthlyGross != Salary::amountOf(r.monthly) + r.insurance)
-        return QStringLiteral("monthly gross is not wage + insurance");
+    // A wage below its insurance has taxable 0 (a candidate keeps the input's wage then).
+    if (Salary::amountOf(r.monthly) != qMax(Amount(0), r.monthlyGross - r.insurance))
+        return QStringLiteral("monthly taxable is not wage - insurance");
+    // What the employee takes home is what is paid less insurance and tax.
     if (r.taxableTotal != Salary::amountOf(r.monthly) * n + Salary::amountOf(r.bonus) ||
         r.grossTotal != r.monthlyGross * n + Salary::amountOf(r.bonus) ||
         r.taxTotal != Salary::taxOf(r.monthly) * n + Salary::taxOf(r.bonus) + Salary::taxOf(r.annuity) ||
-        r.netTotal != Salary::afterTaxOf(r.monthly) * n + Salary::afterTaxOf(r.bonus))
+        r.netTotal != r.grossTotal - r.insurance * n - Salary::taxOf(r.monthly) * n - Salary::taxOf(r.bonus))
         return QStringLiteral("totals %1 / %2 are not the sum of the rows")
             .arg(r.taxableTotal)
             .arg(r.netTotal);
@@ -549,14 +626,15 @@ QString notAPayroll(const TaxEngine &engine, const PlanResult &r)
 // The first way in which `r` is not a sound planning result for `input` under `goal`.
 QString notAPlanResult(const Salary &input, const PlanResult &r, PlanGoal goal)
 {
-    if (r.taxDecrease != input.taxTotal - r.taxTotal ||
-        r.costDecrease != input.taxableTotal - r.taxableTotal || r.netIncrease != r.netTotal - input.netTotal)
+    // The employer's cost is what it pays, wages and bonus.
+    if (r.taxDecrease != input.taxTotal - r.taxTotal || r.costDecrease != input.grossTotal - r.grossTotal ||
+        r.netIncrease != r.netTotal - input.netTotal)
         return QStringLiteral("differences do not follow from the totals");
     // The fixed quantity never moves the wrong way, and the gain is paid for by tax saved, never by
     // a fen of rounding.
     const Amount gain = goal == RaiseNet ? r.netIncrease : r.costDecrease;
-    if (goal == RaiseNet && r.taxableTotal > input.taxableTotal)
-        return QStringLiteral("costs %1 more").arg(r.taxableTotal - input.taxableTotal);
+    if (goal == RaiseNet && r.grossTotal > input.grossTotal)
+        return QStringLiteral("costs %1 more").arg(r.grossTotal - input.grossTotal);
     if (goal == LowerCost && r.netTotal < input.netTotal)
         return QStringLiteral("pays %1 less").arg(input.netTotal - r.netTotal);
     if (gain <= 0 || gain > r.taxDecrease)
@@ -659,8 +737,15 @@ void TestPlanning::resultsAgreeWithForwardCalculation()
     for (int i = 0; i < cases; ++i) {
         const Amount gross =
             rng.bounded(5) == 0 ? 0 : Amount(rng.bounded(rng.bounded(2) ? 1500000 : 6000000));
-        const Amount insurance = rng.bounded(3) == 0 ? Amount(rng.bounded(300000)) : 0;
-        const Amount bonus = generatedBonus(rng);
+        Amount insurance = rng.bounded(3) == 0 ? Amount(rng.bounded(300000)) : 0;
+        Amount bonus = generatedBonus(rng);
+        // In one case of six the insurance exceeds the wage (by at least a yuan); the whole threshold
+        // then falls on the bonus, which moves its blind zones up by as much.
+        if (i % 6 == 5) {
+            insurance += gross + 100;
+            if (bonus > 0)
+                bonus += threshold;
+        }
         const int months = balanced ? 1 + i % 12 : 1;
         Salary s = input(gross, insurance, bonus, months);
         PlanResults results;

@@ -26,6 +26,8 @@ private slots:
     void lines_data();
     void lines();
     void notesOnlyWithAnnuity();
+    void insuranceAboveWage_data();
+    void insuranceAboveWage();
 };
 
 void TestProcessText::monthlyOnlyExample()
@@ -116,6 +118,38 @@ void TestProcessText::notesOnlyWithAnnuity()
     QVERIFY(with.contains(QStringLiteral("对个人取得本通知 规定之外的其他补充养老保险收入")));
     QVERIFY(with.contains(QStringLiteral("依法征收个人所得税。 \n\n")));
     QVERIFY(with.endsWith(QStringLiteral("所以应发数合计和实发数合计中均不包括年金。\n\n")));
+}
+
+// Wage 3,000 with 三险一金 5,000: nothing to tax, said as such, and the net pay still loses the
+// insurance above the wage.
+void TestProcessText::insuranceAboveWage_data()
+{
+    QTest::addColumn<int>("months");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("negative taxable counts as 0")
+        << 1 << 1 << QStringLiteral("    【月应税收入】=月应发工资-三险一金=3,000-5,000<0，按0计算");
+    QTest::newRow("net pay is pay less insurance and tax")
+        << 1 << 12
+        << QStringLiteral("    【实发数合计】=应发数合计-三险一金-工资和奖金个税=13,000-5,000-195=7,805元");
+    QTest::newRow("net pay over 12 months")
+        << 12 << 12
+        << QStringLiteral(
+               "    【实发数合计】=应发数合计-三险一金×12个月-工资和奖金个税=46,000-60,000-195=-14,195元");
+}
+
+void TestProcessText::insuranceAboveWage()
+{
+    QFETCH(int, months);
+    QFETCH(int, index);
+    QFETCH(QString, line);
+    Salary s;
+    s.setMonthly(300000, 500000, months);
+    s.setBonus(1000000);
+    TaxEngine(kThresholdLocal).calculate(s);
+    const QStringList all = s.processText.split(QLatin1Char('\n'));
+    QVERIFY2(index < all.size(), qPrintable(s.processText));
+    QCOMPARE(all.at(index), line);
 }
 
 QTEST_APPLESS_MAIN(TestProcessText)

@@ -128,6 +128,8 @@ void DataDefinePage::initializePage()
     if (m_loadedFile == m_wizard->fileName()) {
         if (!m_wizard->rangeReady() && index >= 0)
             m_tabs->setCurrentIndex(index < m_tabs->count() ? index : 0);
+        if (!m_wizard->rangeReady())
+            proposeShape();
         recolour();
         return;
     }
@@ -138,6 +140,8 @@ void DataDefinePage::initializePage()
         m_tabs->setCurrentIndex(index);
     else if (m_tabs->count() > 0)
         m_tabs->setCurrentIndex(0);
+    if (!m_wizard->rangeReady())
+        proposeShape();
     recolour();
     m_tabIndex = m_tabs->currentIndex();
 }
@@ -216,6 +220,7 @@ void DataDefinePage::loadWorkbook()
     }
 
     showProgress(10);
+    m_shapes.clear();
     QElapsedTimer clock;
     clock.start();
     const int sheets = book->sheetCount();
@@ -229,6 +234,7 @@ void DataDefinePage::loadWorkbook()
         progress.setLabelText(u"正在提取工作表：【"_s + sheet->name() + u"】..."_s);
         auto *table = new PTableWidget;
         m_tabs->addTab(table, sheet->name());
+        m_shapes.push_back(proposeSheetShape(*book, *sheet));
         table->setUpdatesEnabled(false);
         table->setEditTriggers(QAbstractItemView::NoEditTriggers);
         table->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -279,6 +285,21 @@ void DataDefinePage::loadWorkbook()
         m_warnings->setText(warnings.join(u'\n'));
         m_warnings->show();
     }
+}
+
+void DataDefinePage::proposeShape()
+{
+    const int tab = m_tabs->currentIndex();
+    if (m_wizard->lastSet() != 0 || tab < 0 || size_t(tab) >= m_shapes.size())
+        return;
+    const SheetShape &shape = m_shapes[size_t(tab)];
+    m_first = shape.firstRow;
+    m_last = shape.lastRow;
+    m_title = shape.titleRow;
+    const QSignalBlocker b1(m_firstBox), b2(m_lastBox), b3(m_titleBox);
+    m_firstBox->setValue(m_first);
+    m_lastBox->setValue(m_last);
+    m_titleBox->setValue(m_title);
 }
 
 void DataDefinePage::recolour()

@@ -6,6 +6,8 @@
 // workbook is released as soon as its tables are filled.
 #pragma once
 
+#include "batch/sheetsource.h"
+
 #include <QColor>
 #include <QStyledItemDelegate>
 #include <QWizardPage>
@@ -73,6 +75,8 @@ public slots:
 
 private:
     void loadWorkbook();
+    // Without a saved setting, the rows the current sheet's shape suggests (see proposeSheetShape).
+    void proposeShape();
     void clearTabs();
     void recolour();
 
@@ -89,6 +93,7 @@ private:
     qint32 m_last = 0;
     qint32 m_title = 1;
     QString m_loadedFile;
+    std::vector<SheetShape> m_shapes; // by tab, worked out while the workbook is read
 
     ImportWizard *m_wizard;
     QLabel *m_warnings;

@@ -161,12 +161,12 @@ void TestApportionCalcWid::spreads_data()
     QTest::newRow("1000 over 3 months: a share of 333.33")
         << 5000.0 << 0.0 << 1000.0 << 3 << false
         << QStringList{"235", "15,765", "5,000", "1,000", "145", "5,855", "10%", "105"}
-        << QStringList{"234.99", "15,765", "5,000", "333.33", "78.33", "5,255", "10%", "105"}
-        << QStringLiteral("0") << QStringLiteral("0.01");
+        << QStringList{"234.99", "15,765.01", "5,000", "333.33", "78.33", "5,255", "10%", "105"}
+        << QStringLiteral("0.01") << QStringLiteral("0.01");
     QTest::newRow("insurance above the wage, at 4800")
         << 3000.0 << 4000.0 << 9000.0 << 3 << true
-        << QStringList{"215", "7,785", "0", "9,000", "215", "7,785", "10%", "105"}
-        << QStringList{"0", "6,000", "0", "3,000", "0", "2,000", "", ""} << QStringLiteral("-1,785")
+        << QStringList{"215", "5,785", "0", "9,000", "215", "7,785", "10%", "105"}
+        << QStringList{"0", "6,000", "0", "3,000", "0", "2,000", "", ""} << QStringLiteral("215")
         << QStringLiteral("215");
 }
 
@@ -212,16 +212,17 @@ void TestApportionCalcWid::historyListShowsGainAndTaxDecrease()
 {
     ApportionCalcWid page;
     ApportionView v(&page);
-    // Spreading here costs after-tax income while it saves tax: the two columns must differ.
+    // Pay is the same before and after, so the gain is the tax saved: both columns show it (the
+    // insurance above the wage is deducted from the net pay before as after).
     v.enter(3000, 4000, 9000, 3);
     v.foreign->setChecked(true);
     page.calc();
     QCOMPARE(v.history->horizontalHeaderItem(1)->text(), QStringLiteral("税后收入增加"));
     QCOMPARE(v.history->horizontalHeaderItem(2)->text(), QStringLiteral("个税减少"));
-    QCOMPARE(rowTexts(v.history, 0, 1, 2), (QStringList{"-1,785", "215"}));
+    QCOMPARE(rowTexts(v.history, 0, 1, 2), (QStringList{"215", "215"}));
     HistoryHead head;
     QVERIFY(readHistoryHead(historyPathAt(v.history, 0), &head));
-    QCOMPARE(head.value1, -1785.0);
+    QCOMPARE(head.value1, 215.0);
     QCOMPARE(head.value2, 215.0);
 }
 

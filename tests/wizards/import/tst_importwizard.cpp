@@ -162,6 +162,8 @@ private slots:
     void standardSheetEqualsTheCommandLine_data();
     void standardSheetEqualsTheCommandLine();
     void autoMatchAndFormulaOnTheStandardSheet();
+    void rangeProposal_data();
+    void rangeProposal();
 
 private:
     QString examplePath(const QString &suffix) const;
@@ -1117,6 +1119,38 @@ void TestImportWizard::autoMatchAndFormulaOnTheStandardSheet()
     QVERIFY(run.toReady());
     QVERIFY(run.finish());
     QCOMPARE(table.rowCount(), kSalaryTitleRows + 38);
+}
+
+// Without a saved setting the range page proposes the rows of the sheet's shape: the title row
+// under a title above the header, the data rows down to the one before the totals row.
+void TestImportWizard::rangeProposal_data()
+{
+    QTest::addColumn<int>("setting");
+    QTest::addColumn<int>("title");
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("last");
+    QTest::newRow("no setting: the sheet's shape") << 0 << 2 << 3 << 4;
+    QTest::newRow("a saved setting keeps its rows") << 1 << 1 << 2 << 0;
+}
+
+void TestImportWizard::rangeProposal()
+{
+    QFETCH(int, setting);
+    QFETCH(int, title);
+    QFETCH(int, first);
+    QFETCH(int, last);
+    const QString path = writeBook(u"shape.xlsx"_s, {{u"某公司 12 月工资表"_s},
+                                                     {u"编码"_s, u"姓名"_s, u"月应发工资"_s},
+                                                     {u"A"_s, u"甲"_s, u"5000"_s},
+                                                     {u"B"_s, u"乙"_s, u"6000"_s},
+                                                     {QString(), u"合计"_s, u"11000"_s}});
+    QVERIFY(!path.isEmpty());
+    Run run;
+    QVERIFY(run.toRange(path, setting));
+    DataDefinePage *range = run.wizard.definePage();
+    QCOMPARE(range->titleBox()->value(), title);
+    QCOMPARE(range->firstBox()->value(), first);
+    QCOMPARE(range->lastBox()->value(), last);
 }
 
 QTEST_MAIN(TestImportWizard)
