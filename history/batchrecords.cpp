@@ -1,4 +1,4 @@
-#include "pages/common/batchrecords.h"
+#include "history/batchrecords.h"
 
 #include <algorithm>
 

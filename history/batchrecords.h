@@ -14,8 +14,8 @@
 #pragma once
 
 #include "batch/columncatalogue.h"
-#include "pages/common/compacttable.h"
-#include "pages/common/historyrecord.h"
+#include "history/compacttable.h"
+#include "history/historyrecord.h"
 
 #include <QList>
 #include <QString>

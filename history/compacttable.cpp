@@ -1,6 +1,6 @@
-#include "pages/common/compacttable.h"
+#include "history/compacttable.h"
 
-#include "pages/common/historyrecord.h"
+#include "history/historyrecord.h"
 
 #include <QtEndian>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "pages/common/historyrecord.h"
+#include "history/historyrecord.h"
 
 #include "engine/amount.h"
 

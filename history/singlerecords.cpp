@@ -1,4 +1,4 @@
-#include "pages/common/singlerecords.h"
+#include "history/singlerecords.h"
 
 #include "engine/amount.h"
 

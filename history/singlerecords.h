@@ -16,7 +16,7 @@
 // QtCore only, so the fuzz target and the sanitizer build read records as the pages do.
 #pragma once
 
-#include "pages/common/historyrecord.h"
+#include "history/historyrecord.h"
 
 #include <QString>
 

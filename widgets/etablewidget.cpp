@@ -1,4 +1,4 @@
-#include "pages/batch/etablewidget.h"
+#include "widgets/etablewidget.h"
 
 #include <QDataStream>
 #include <QHash>

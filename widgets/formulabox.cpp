@@ -1,7 +1,7 @@
-#include "formula/formulabox.h"
+#include "widgets/formulabox.h"
 
 #include "formula/buildercatalog.h"
-#include "formula/formuladlg.h"
+#include "widgets/formuladlg.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>

@@ -1,6 +1,6 @@
-#include "formula/formuladlg.h"
+#include "widgets/formuladlg.h"
 
-#include "pages/batch/plistview.h"
+#include "widgets/plistview.h"
 
 #include <QAction>
 #include <QDialogButtonBox>

@@ -2,8 +2,8 @@
 // (fill, add with retention, path of a row) and storing a table widget in a record and back.
 #pragma once
 
-#include "pages/common/compacttable.h"
-#include "pages/common/historyrecord.h"
+#include "history/compacttable.h"
+#include "history/historyrecord.h"
 
 #include <QObject>
 

@@ -1,4 +1,4 @@
-#include "pages/single/historypanel.h"
+#include "widgets/historypanel.h"
 
 #include <QFontMetrics>
 #include <QHeaderView>

@@ -1,8 +1,8 @@
-#include "pages/single/pagekit.h"
+#include "widgets/pagekit.h"
 
 #include "engine/ratetable.h"
 #include "engine/salary.h"
-#include "pages/single/historypanel.h"
+#include "widgets/historypanel.h"
 
 #include <QAbstractButton>
 #include <QDoubleSpinBox>

@@ -1,4 +1,4 @@
-#include "wizards/import/pheaderview.h"
+#include "widgets/pheaderview.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>

@@ -1,4 +1,4 @@
-#include "pages/batch/plistview.h"
+#include "widgets/plistview.h"
 
 PListView::PListView(QWidget *parent) : QListView(parent) {}
 

@@ -1,8 +1,8 @@
-#include "pages/batch/ptablewidget.h"
+#include "widgets/ptablewidget.h"
 
 #include "batch/columncatalogue.h"
 #include "excel/columnletters.h"
-#include "formula/formulabox.h"
+#include "widgets/formulabox.h"
 
 #include <QDataStream>
 #include <QHeaderView>

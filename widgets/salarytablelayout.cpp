@@ -1,8 +1,8 @@
-#include "pages/batch/salarytablelayout.h"
+#include "widgets/salarytablelayout.h"
 
 #include "batch/columncatalogue.h"
 #include "excel/columnletters.h"
-#include "pages/batch/ptablewidget.h"
+#include "widgets/ptablewidget.h"
 
 #include <QHeaderView>
 

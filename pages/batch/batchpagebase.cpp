@@ -5,12 +5,12 @@
 #include "batch/columncatalogue.h"
 #include "excel/cellkind.h"
 #include "excel/columnletters.h"
-#include "pages/batch/ptablewidget.h"
-#include "pages/batch/salarytablelayout.h"
-#include "pages/common/compacttable.h"
-#include "pages/common/historylist.h"
-#include "pages/single/historypanel.h"
-#include "pages/single/pagekit.h"
+#include "history/compacttable.h"
+#include "widgets/historylist.h"
+#include "widgets/historypanel.h"
+#include "widgets/pagekit.h"
+#include "widgets/ptablewidget.h"
+#include "widgets/salarytablelayout.h"
 
 #include <QApplication>
 #include <QHBoxLayout>

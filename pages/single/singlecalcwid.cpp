@@ -2,11 +2,11 @@
 
 #include "engine/ratetable.h"
 #include "engine/taxengine.h"
-#include "pages/common/historylist.h"
-#include "pages/common/singlerecords.h"
+#include "history/singlerecords.h"
 #include "pages/single/displaymemodlg.h"
-#include "pages/single/historypanel.h"
-#include "pages/single/pagekit.h"
+#include "widgets/historylist.h"
+#include "widgets/historypanel.h"
+#include "widgets/pagekit.h"
 
 #include <QDoubleSpinBox>
 #include <QGridLayout>

@@ -2,8 +2,8 @@
 // damaged record is refused whole before anything is built from it. With LUMO_FUZZ_SEED_DIR set,
 // the records written here are also saved there as seeds for the history fuzz target.
 #include "batch/columncatalogue.h"
-#include "pages/common/compacttable.h"
-#include "pages/common/historyrecord.h"
+#include "history/compacttable.h"
+#include "history/historyrecord.h"
 #include "tests/testkit.h"
 
 #include <QBuffer>

@@ -2,7 +2,7 @@
 // hostile record is refused whole. With LUMO_FUZZ_SEED_DIR set, the records written here are also
 // saved there as seeds for the history fuzz target.
 #include "engine/amount.h"
-#include "pages/common/singlerecords.h"
+#include "history/singlerecords.h"
 #include "tests/testkit.h"
 
 #include <QBuffer>

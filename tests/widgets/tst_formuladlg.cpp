@@ -1,6 +1,6 @@
-#include "formula/formulabox.h"
-#include "formula/formuladlg.h"
-#include "pages/batch/plistview.h"
+#include "widgets/formulabox.h"
+#include "widgets/formuladlg.h"
+#include "widgets/plistview.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "pages/common/historylist.h"
+#include "widgets/historylist.h"
 
 #include <QBrush>
 #include <QFile>

@@ -1,9 +1,9 @@
 #include "batch/columncatalogue.h"
-#include "formula/formulabox.h"
-#include "pages/batch/etablewidget.h"
-#include "pages/batch/plistview.h"
-#include "pages/batch/ptablewidget.h"
-#include "pages/batch/salarytablelayout.h"
+#include "widgets/etablewidget.h"
+#include "widgets/formulabox.h"
+#include "widgets/plistview.h"
+#include "widgets/ptablewidget.h"
+#include "widgets/salarytablelayout.h"
 
 #include <QApplication>
 #include <QDataStream>

@@ -2,7 +2,7 @@
 
 #include "batch/importsetting.h"
 #include "excel/workbook.h"
-#include "pages/batch/ptablewidget.h"
+#include "widgets/ptablewidget.h"
 #include "wizards/import/importwizard.h"
 #include "wizards/import/worksheettable.h"
 

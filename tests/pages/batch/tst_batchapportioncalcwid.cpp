@@ -5,8 +5,8 @@
 #include "batch/columncatalogue.h"
 #include "engine/amount.h"
 #include "pages/batch/batchapportioncalcwid.h"
-#include "pages/common/historylist.h"
 #include "tests/pages/batch/batchtestkit.h"
+#include "widgets/historylist.h"
 
 #include <QElapsedTimer>
 #include <QLabel>

@@ -6,9 +6,9 @@
 #include "engine/amount.h"
 #include "excel/cellkind.h"
 #include "pages/batch/batchcalcwid.h"
-#include "pages/batch/ptablewidget.h"
-#include "pages/common/historylist.h"
 #include "tests/testkit.h"
+#include "widgets/historylist.h"
+#include "widgets/ptablewidget.h"
 
 #include <QApplication>
 #include <QDir>
