@@ -171,13 +171,7 @@ void DataDefinePage::loadWorkbook()
     clearTabs();
 
     const QString path = m_loadedFile;
-    std::unique_ptr<Workbook> book = Workbook::create(path);
-    if (!book) {
-        qDebug("create excel object failed.");
-        progress.close();
-        importMessage(this, u"发生错误"_s, u"创建 Excel 存取对象失败，请向软件开发商咨询。"_s);
-        return;
-    }
+    std::unique_ptr<Workbook> book = Workbook::create(path); // never null
     m_holdsWorkbook = true;
     // Reading takes seconds for a large sheet: it runs beside the event loop, which keeps the
     // dialog painted. The reader cannot be interrupted; "取消" takes effect as soon as it returns.
