@@ -177,3 +177,8 @@ SheetRecords readSheetRecords(const Workbook &book, const Sheet &sheet, const QS
     }
     return out;
 }
+
+int formulaSingleColumn(const QString &formula)
+{
+    return singleColumn(tokenizeFormula(formula));
+}

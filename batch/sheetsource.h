@@ -65,6 +65,10 @@ struct SheetRange
 // The range as it will be read, both ends 1-based; first > last when no row is read.
 SheetRange resolveSheetRange(const Sheet &sheet, SheetRange range);
 
+// The worksheet column of an import formula that only names one column (blanks around it aside),
+// or -1; such a column is read from its cell directly.
+int formulaSingleColumn(const QString &formula);
+
 // One amount cell read as 0 for a reason.
 struct UnreadableCell
 {

@@ -15,6 +15,10 @@ int runEval(const QStringList &args);
 int runBatch(const QStringList &args);
 // The rules in force since 2019: the year month by month, and plan --rules 2019.
 int runYear(const QStringList &args);
+// A month's salary sheet against the payroll ledger: month SHEET OUT --period YYYY-MM.
+int runMonth(const QStringList &args);
+// The payroll ledger: ledger list|show|export|undo|settle.
+int runLedger(const QStringList &args);
 // `args` without the "--rules 2019" that chose it (with --jsonl the lines carry the amounts).
 int runPlanCurrentRules(const QStringList &args);
 // Removes "--rules 2019" or "--rules=2019" from `args`; false when neither is there.

@@ -19,6 +19,8 @@ const Command kCommands[] = {
     {"plan", runPlan, "节税筹划：在月工资与年终奖金之间重新分配"},
     {"inverse", runInverse, "年薪反算：由税后或税前年收入求应发工资与奖金"},
     {"year", runYear, "按 2019 年起施行的规定：逐月累计预扣、年终奖金计税与年度汇算"},
+    {"month", runMonth, "按月累计预扣：本月工资表、台账中的本年累计，算出本月预扣税额并记入台账"},
+    {"ledger", runLedger, "工资台账：查看、导出、撤销最后一个月、年度汇算估算"},
     {"apportion", runApportion, "奖金分摊：把一次性奖金分摊到多个月"},
     {"batch", runBatch, "批量：读取工资表，逐行计算、筹划或分摊，写出结果工作簿"},
     {"sheet", runSheet, "读写 Excel 工作簿（dump / convert）"},

@@ -21,6 +21,10 @@ inline constexpr Amount kBasicDeductionMonthly = 500000; // 5,000 yuan a month
 inline constexpr Amount kBasicDeductionAnnual = 6000000; // 60,000 yuan a year
 // The last year whose annual one-time bonus may still be taxed separately.
 inline constexpr int kLastSeparateBonusYear = 2027;
+// The annual settlement may be skipped with a payment due when the year's wage income is at most
+// 120,000 yuan, or when the payment is at most 400 yuan.
+inline constexpr Amount kSettlementSkipIncome = 12000000;
+inline constexpr Amount kSettlementSkipPayment = 40000;
 
 struct Bracket
 {
@@ -45,6 +49,20 @@ Amount taxIn(const Bracket &row, Amount taxable);
 Amount annualTax(Amount taxable);
 Amount separateBonusTax(Amount bonus);
 Amount nonResidentMonthlyTax(Amount wage);
+
+// Whether an annual one-time bonus paid in `year` may be taxed separately.
+constexpr bool separateBonusAllowed(int year)
+{
+    return year <= kLastSeparateBonusYear;
+}
+
+// Whether the annual settlement may be skipped: `balance` is the year's tax less what was withheld
+// (a payment when positive), `wageIncome` every wage income of the year, bonuses included. A refund
+// is always worth claiming, so it is never skipped.
+constexpr bool settlementMayBeSkipped(Amount wageIncome, Amount balance)
+{
+    return balance >= 0 && (balance <= kSettlementSkipPayment || wageIncome <= kSettlementSkipIncome);
+}
 
 enum class BonusMethod
 {

@@ -1,0 +1,210 @@
+// The payroll ledger: twelve months of 10,000 employees recorded from .xlsx sheets into a fresh
+// ledger, then one month of 100,000 employees against a ledger holding eleven earlier months
+// (read the .xlsx, compute, record, write the result .xlsx) in a child process whose peak memory
+// is reported. Each run is split into its steps. Reports only.
+// bench_ledger [EMPLOYEES_SMALL EMPLOYEES_LARGE]
+#include "excel/workbook.h"
+#include "ledger/payrollmonth.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <sys/resource.h>
+
+#include <cstdio>
+
+namespace {
+
+QString idOf(int k)
+{
+    const QString first17 = QStringLiteral("4401061980") + QString::number(1000000 + k).right(7);
+    return first17 + idCheckCharacter(first17);
+}
+
+bool writeSheet(const QString &path, int employees, int month)
+{
+    auto book = Workbook::create(path);
+    Sheet *sheet = book->addSheet(QStringLiteral("正常工资薪金所得"));
+    const QStringList titles = {
+        QStringLiteral("工号"),           QStringLiteral("*姓名"),        QStringLiteral("*证件类型"),
+        QStringLiteral("*证件号码"),      QStringLiteral("本期收入"),     QStringLiteral("基本养老保险费"),
+        QStringLiteral("基本医疗保险费"), QStringLiteral("失业保险费"),   QStringLiteral("住房公积金"),
+        QStringLiteral("累计子女教育"),   QStringLiteral("累计赡养老人"), QStringLiteral("企业(职业)年金")};
+    for (int c = 0; c < titles.size(); ++c)
+        sheet->writeStr(0, c, titles[c]);
+    for (int k = 0; k < employees; ++k) {
+        const int r = k + 1;
+        const double income = 3000 + (k * 7919) % 60000 + (k % 100) / 100.0;
+        sheet->writeStr(r, 0, QString::number(k));
+        sheet->writeStr(r, 1, QStringLiteral("员工%1").arg(k));
+        sheet->writeStr(r, 2, QStringLiteral("居民身份证"));
+        sheet->writeStr(r, 3, idOf(k));
+        sheet->writeNum(r, 4, income);
+        sheet->writeNum(r, 5, qRound(income * 8) / 100.0);
+        sheet->writeNum(r, 6, qRound(income * 2) / 100.0);
+        sheet->writeNum(r, 7, qRound(income * 0.5) / 100.0);
+        sheet->writeNum(r, 8, qRound(income * 7) / 100.0);
+        sheet->writeNum(r, 9, (k % 3) * 1000.0 * month);
+        sheet->writeNum(r, 10, (k % 2) * 2000.0 * month);
+        sheet->writeNum(r, 11, k % 4 == 0 ? 300 : 0);
+    }
+    return book->save(path);
+}
+
+double cpuSeconds(int who)
+{
+    rusage u{};
+    getrusage(who, &u);
+    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+struct Steps
+{
+    double read = 0, compute = 0, record = 0, write = 0;
+    double total() const { return read + compute + record + write; }
+};
+
+// One month from a sheet: read, compute, record, and (with an output path) write the result.
+bool runMonth(PayrollLedger &ledger, const QString &sheetPath, int month, const QString &out, Steps *s)
+{
+    QElapsedTimer t;
+    t.start();
+    auto book = Workbook::create(sheetPath);
+    if (!book->load(sheetPath))
+        return false;
+    const Sheet *sheet = book->getSheet(0);
+    PayrollSheet rows =
+        readPayrollSheet(*book, *sheet, payrollAutoFormulas(sheetTitles(*book, *sheet, 1)), {});
+    book.reset();
+    s->read += t.nsecsElapsed() / 1e9;
+    t.restart();
+    PayrollMonthRun run;
+    QString error;
+    if (!runPayrollMonth(ledger, std::move(rows), 2026, month, CurrentRules::BonusMethod::Separate, &run,
+                         &error))
+        return false;
+    s->compute += t.nsecsElapsed() / 1e9;
+    t.restart();
+    if (!out.isEmpty()) {
+        if (!writeSheetLayout(payrollResultLayout(run.entries, QStringLiteral("bench"), false), out, &error))
+            return false;
+        s->write += t.nsecsElapsed() / 1e9;
+        t.restart();
+    }
+    QList<int> later;
+    if (!ledger.recordMonth(2026, month, sheetPath, run.entries, &later, &error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return false;
+    }
+    s->record += t.nsecsElapsed() / 1e9;
+    return true;
+}
+
+void print(const char *what, const Steps &s)
+{
+    std::printf("%-44s %7.2f s  (read .xlsx %.2f, compute %.2f, record %.2f, write .xlsx %.2f)\n", what,
+                s.total(), s.read, s.compute, s.record, s.write);
+}
+
+// The child: month 12 of the large ledger, with the result written.
+int childMonth(const QString &ledgerPath, const QString &sheetPath, const QString &out)
+{
+    PayrollLedger ledger(ledgerPath);
+    QString error;
+    if (!ledger.openForWriting(&error))
+        return 1;
+    Steps s;
+    if (!runMonth(ledger, sheetPath, 12, out, &s))
+        return 1;
+    std::printf("%.3f %.3f %.3f %.3f\n", s.read, s.compute, s.record, s.write);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() == 5 && args[1] == QLatin1String("--child"))
+        return childMonth(args[2], args[3], args[4]);
+    const int small = args.size() > 2 ? args[1].toInt() : 10000;
+    const int large = args.size() > 2 ? args[2].toInt() : 100000;
+    QTemporaryDir dir;
+
+    // Twelve months of `small` employees into a fresh ledger.
+    for (int m = 1; m <= 12; ++m)
+        writeSheet(dir.filePath(QStringLiteral("s%1.xlsx").arg(m)), small, m);
+    {
+        PayrollLedger ledger(dir.filePath(QStringLiteral("small.sqlite")));
+        QString error;
+        QElapsedTimer t;
+        t.start();
+        const double cpu = cpuSeconds(RUSAGE_SELF);
+        if (!ledger.openForWriting(&error))
+            return 1;
+        Steps s;
+        for (int m = 1; m <= 12; ++m)
+            if (!runMonth(ledger, dir.filePath(QStringLiteral("s%1.xlsx").arg(m)), m, QString(), &s))
+                return 1;
+        print(qPrintable(QStringLiteral("12 months x %1 employees, from .xlsx").arg(small)), s);
+        std::printf("%-44s %7.2f s, processor time %.2f s\n", "  wall, ledger created",
+                    t.nsecsElapsed() / 1e9, cpuSeconds(RUSAGE_SELF) - cpu);
+    }
+
+    // A ledger with eleven earlier months of `large` employees, recorded straight from the core.
+    const QString largeLedger = dir.filePath(QStringLiteral("large.sqlite"));
+    {
+        PayrollLedger ledger(largeLedger);
+        QString error;
+        if (!ledger.openForWriting(&error))
+            return 1;
+        QElapsedTimer t;
+        t.start();
+        for (int m = 1; m <= 11; ++m) {
+            const QHash<QString, PayrollState> states = ledger.statesBefore(2026, m, &error);
+            std::vector<PayrollEntry> entries;
+            entries.reserve(size_t(large));
+            for (int k = 0; k < large; ++k) {
+                PayrollInput in;
+                in.sheetRow = k + 2;
+                in.code = QString::number(k);
+                in.name = QStringLiteral("员工%1").arg(k);
+                in.idType = residentIdType();
+                in.idNumber = idOf(k);
+                in.amounts[PfIncome] = 300000 + qint64(k) * 7919 % 6000000;
+                entries.push_back(computePayrollMonth(in, states.value(employeeKey(in.idType, in.idNumber)),
+                                                      2026, m, CurrentRules::BonusMethod::Separate, false));
+            }
+            QList<int> later;
+            if (!ledger.recordMonth(2026, m, QStringLiteral("bench"), entries, &later, &error))
+                return 1;
+        }
+        std::printf("%-44s %7.2f s\n",
+                    qPrintable(QStringLiteral("setup: 11 months x %1 straight from the core").arg(large)),
+                    t.nsecsElapsed() / 1e9);
+    }
+    const QString sheet = dir.filePath(QStringLiteral("large12.xlsx"));
+    writeSheet(sheet, large, 12);
+    QElapsedTimer t;
+    t.start();
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--child"), largeLedger, sheet, dir.filePath(QStringLiteral("out.xlsx"))});
+    child.waitForFinished(-1);
+    const double wall = t.nsecsElapsed() / 1e9;
+    const QStringList parts = QString::fromLatin1(child.readAllStandardOutput()).split(QLatin1Char(' '));
+    if (child.exitCode() != 0 || parts.size() != 4) {
+        std::printf("month of %d employees failed\n", large);
+        return 1;
+    }
+    Steps s{parts[0].toDouble(), parts[1].toDouble(), parts[2].toDouble(), parts[3].toDouble()};
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    print(qPrintable(QStringLiteral("month 12 of %1 against 11 months").arg(large)), s);
+    std::printf("%-44s %7.2f s, processor time %.2f s, peak memory %ld MB\n", "  wall of the child process",
+                wall, cpuSeconds(RUSAGE_CHILDREN), usage.ru_maxrss / 1024);
+    return 0;
+}
