@@ -5,6 +5,8 @@
 #include "excel/columnletters.h"
 #include "excel/workbook.h"
 
+#include <algorithm>
+
 SheetWorksheetRow::SheetWorksheetRow(const Workbook &book, const Sheet &sheet)
     : m_book(book), m_sheet(sheet), m_columns(sheet.lastCol() + 1), m_display(size_t(m_columns)),
       m_known(size_t(m_columns), 0)
@@ -104,8 +106,9 @@ int copiedColumn(const FormulaTokens &tokens, const WorksheetRow &row)
 } // namespace
 
 SheetRecords readSheetRecords(const Workbook &book, const Sheet &sheet, const QStringList &targetNames,
-                              const QStringList &formulas, SheetRange range)
+                              const QStringList &formulas, SheetRange range, int amountColumns)
 {
+    amountColumns = std::clamp(amountColumns, 0, kSheetAmounts);
     SheetRecords out;
     const SheetRange r = resolveSheetRange(sheet, range);
     if (r.first > r.last)
@@ -153,7 +156,7 @@ SheetRecords readSheetRecords(const Workbook &book, const Sheet &sheet, const QS
         }
         for (const FormulaCell &cell : cells)
             record.texts << cell.text;
-        for (int k = 2; k < cells.size() && k < 6; ++k) {
+        for (int k = 2; k < cells.size() && k < 2 + amountColumns; ++k) {
             AmountReading reading;
             QString column, text;
             if (direct[size_t(k)] >= 0) {

@@ -78,14 +78,18 @@ struct UnreadableCell
     QString reason;   // a Chinese sentence
 };
 
-// A record read from a row: code, name and the amounts by basic source position 2–5 (monthly
-// wage, insurance, bonus, annuity; the bonus is the non-annual bonus on the apportionment page).
+// The amount columns a record holds at most: target columns 2 to 2 + kSheetAmounts − 1.
+inline constexpr int kSheetAmounts = 5;
+
+// A record read from a row: code, name and the amounts by target column from 2 on (for the batch
+// pages' basic source positions 2–5: monthly wage, insurance, bonus, annuity; the bonus is the
+// non-annual bonus on the apportionment page).
 struct SheetRecord
 {
     int sheetRow = 0; // 1-based
     QString code;
     QString name;
-    std::array<Amount, 4> amounts{};
+    std::array<Amount, kSheetAmounts> amounts{};
     QStringList texts; // every target column's text as the import would copy it
 };
 
@@ -102,5 +106,7 @@ struct SheetRecords
 // leaves the column empty, reading as 0 for an amount). A formula that is exactly
 // one column reference reads that worksheet cell directly, so a number cell gives its number and
 // not its shown text; any other formula goes through the formula rewriting and its result text.
+// Target columns 2 to 2 + amountColumns − 1 (at most kSheetAmounts) are read as amounts; the
+// batch pages have four.
 SheetRecords readSheetRecords(const Workbook &book, const Sheet &sheet, const QStringList &targetNames,
-                              const QStringList &formulas, SheetRange range);
+                              const QStringList &formulas, SheetRange range, int amountColumns = 4);

@@ -1,6 +1,7 @@
 // lumo-cli batch on a generated 100,000-row × 6-column salary sheet (.xlsx): calc to .xlsx with
 // and without process texts, plan --method balanced --months 12, and apportion; then the first
-// three to .csv, which leaves the workbook writer out of the figures. For each run the
+// three to .csv, which leaves the workbook writer out of the figures; the year-end bonus plan
+// under the rules since 2019 (plan --rules 2019) of the same sheet to .xlsx and .csv. For each run the
 // wall time, the peak memory of the lumo-cli process and its own split between reading,
 // computing and writing (LUMO_BATCH_TIMINGS). Reports only; it runs the lumo-cli of its own build,
 // and takes the row count as an optional argument.
@@ -128,10 +129,12 @@ int main(int argc, char **argv)
         {"plan balanced 12",
          {"batch", "plan", input, out, "--method", "balanced", "--months", "12", "--json"}},
         {"apportion", {"batch", "apportion", input, out, "--json"}},
+        {"plan --rules 2019", {"batch", "plan", "--rules", "2019", input, out, "--json"}},
         {"calc --no-process csv", {"batch", "calc", input, csv, "--no-process", "--json"}},
         {"calc csv", {"batch", "calc", input, csv, "--json"}},
         {"plan balanced 12 csv",
          {"batch", "plan", input, csv, "--method", "balanced", "--months", "12", "--json"}},
+        {"plan --rules 2019 csv", {"batch", "plan", "--rules", "2019", input, csv, "--json"}},
     };
     for (const Case &c : cases) {
         const Run run = runCli(cli, c.args, errFile);

@@ -37,6 +37,7 @@ const char kUsage[] =
     "  --threshold 3500|4800  个税免征额，默认 3500\n"
     "  plan：--goal 0|1（默认 0）--method bonus|balanced（默认 bonus）--months N（1–12，默认 6）\n"
     "  apportion：--months N（1–12，默认 3）\n"
+    "  plan --rules 2019：按 2019 年起施行的规定筹划全年一次性奖金（见 batch plan --rules 2019 --help）\n"
     "  --template 名称|序号   导出模板；--scope before|after|compare|effective 导出范围\n"
     "  --title 文本           结果标题（默认为输出文件名）；--no-process 不导出计算过程列\n"
     "  --json                 在标准输出给出 JSON 摘要\n"
@@ -380,6 +381,9 @@ int fileError(const QString &message)
 
 int runBatch(const QStringList &args)
 {
+    QStringList yearPlanArgs = args;
+    if (!args.isEmpty() && args.first() == QLatin1String("plan") && takeCurrentRules(&yearPlanArgs))
+        return runBatchYearPlan(yearPlanArgs.mid(1));
     if (asksForHelp(args)) {
         printOut(QString::fromUtf8(kUsage));
         return 0;

@@ -13,6 +13,8 @@ int runSheet(const QStringList &args);
 int runEval(const QStringList &args);
 // A whole salary sheet: batch calc|plan|apportion IN OUT.
 int runBatch(const QStringList &args);
+// batch plan --rules 2019 IN OUT: `args` after "plan", without the "--rules 2019".
+int runBatchYearPlan(const QStringList &args);
 // The rules in force since 2019: the year month by month, and plan --rules 2019.
 int runYear(const QStringList &args);
 // A month's salary sheet against the payroll ledger: month SHEET OUT --period YYYY-MM.

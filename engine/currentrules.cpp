@@ -88,6 +88,24 @@ Amount separateBonusTax(Amount bonus)
     return taxIn(bonusBracketOf(bonus), bonus);
 }
 
+const std::vector<BlindZone> &bonusBlindZones()
+{
+    static const std::vector<BlindZone> zones = {
+        {yuan(36000), 3856667},       {yuan(144000), yuan(160500)}, {yuan(300000), 31833333},
+        {yuan(420000), yuan(447500)}, {yuan(660000), 70653846},     {yuan(960000), yuan(1120000)},
+    };
+    return zones;
+}
+
+const BlindZone *bonusBlindZoneOf(Amount bonus)
+{
+    for (const BlindZone &zone : bonusBlindZones()) {
+        if (bonus > zone.lower && bonus <= zone.upper)
+            return &zone;
+    }
+    return nullptr;
+}
+
 Amount nonResidentMonthlyTax(Amount wage)
 {
     const Amount taxable = wage - kBasicDeductionMonthly;
@@ -315,6 +333,38 @@ Amount splitTax(const SplitInput &in, Amount bonus)
     return annualTax(in.annual - bonus - deductions) + separateBonusTax(bonus);
 }
 
+namespace {
+
+struct WindowMin
+{
+    Amount tax = -1;
+    Amount at = -1; // the smallest bonus of that tax
+};
+
+// The cheapest bonus in [from, to] (from ≤ to): splitTax of each, with the rows of both parts
+// followed as the bonus grows (the wages' row can only fall, the bonus's only rise) instead of
+// being looked up again for every fen. `taxableAtZero` is the taxable wages of bonus 0.
+WindowMin cheapestIn(Amount taxableAtZero, Amount from, Amount to)
+{
+    const Bracket *const firstWageRow = annualTable().data();
+    const Bracket *wageRow = &bracketOf(annualTable(), taxableAtZero - from);
+    const Bracket *bonusRow = &bonusBracketOf(from);
+    WindowMin m;
+    for (Amount x = from; x <= to; ++x) {
+        const Amount wages = taxableAtZero - x;
+        while (wageRow != firstWageRow && wages <= (wageRow - 1)->upperBound)
+            --wageRow;
+        while (bonusRow->upperBound >= 0 && x > 12 * bonusRow->upperBound)
+            ++bonusRow;
+        const Amount tax = taxIn(*wageRow, wages) + taxIn(*bonusRow, x);
+        if (m.at < 0 || tax < m.tax)
+            m = {tax, x};
+    }
+    return m;
+}
+
+} // namespace
+
 SplitResult bestSplit(const SplitInput &in, bool withProcessText)
 {
     SplitResult r;
@@ -322,9 +372,10 @@ SplitResult bestSplit(const SplitInput &in, bool withProcessText)
     r.deductionsTotal = kBasicDeductionAnnual + in.insurance + in.deductions;
     const Amount pay = std::max<Amount>(in.annual, 0);
     const Amount rest = pay - r.deductionsTotal; // taxable wages when nothing is paid as bonus
+    const Amount top = in.maxBonus >= 0 ? std::min(pay, in.maxBonus) : pay; // the largest bonus
 
     // Where either part changes its row, and the two ends.
-    std::vector<Amount> bounds = {0, rest, pay};
+    std::vector<Amount> bounds = {0, rest, top};
     for (const Bracket &row : monthlyTable())
         if (row.upperBound > 0)
             bounds.push_back(12 * row.upperBound);
@@ -334,29 +385,27 @@ SplitResult bestSplit(const SplitInput &in, bool withProcessText)
 
     r.allWageTax = splitTax(in, 0);
     Amount bestTax = r.allWageTax;
+    std::vector<WindowMin> windows;
+    windows.reserve(bounds.size());
     for (Amount b : bounds) {
         const Amount from = std::max<Amount>(b - 99, 0);
-        const Amount to = std::min<Amount>(b + 99, pay);
-        for (Amount x = from; x <= to; ++x)
-            bestTax = std::min(bestTax, splitTax(in, x));
+        const Amount to = std::min<Amount>(b + 99, top);
+        if (from > to)
+            continue;
+        windows.push_back(cheapestIn(in.annual - r.deductionsTotal, from, to));
+        bestTax = std::min(bestTax, windows.back().tax);
     }
     // Among splits of equal tax the bound itself (a round 36,000 rather than 35,999.96, whose
     // rounding happens to cost the same), the smaller one first; only then any other bonus.
     Amount best = -1;
     for (Amount b : bounds) {
-        if (b >= 0 && b <= pay && splitTax(in, b) == bestTax && (best < 0 || b < best))
+        if (b >= 0 && b <= top && splitTax(in, b) == bestTax && (best < 0 || b < best))
             best = b;
     }
     if (best < 0) {
-        for (Amount b : bounds) {
-            const Amount from = std::max<Amount>(b - 99, 0);
-            const Amount to = std::min<Amount>(b + 99, pay);
-            for (Amount x = from; x <= to; ++x) {
-                if ((best < 0 || x < best) && splitTax(in, x) == bestTax) {
-                    best = x;
-                    break;
-                }
-            }
+        for (const WindowMin &w : windows) {
+            if (w.tax == bestTax && (best < 0 || w.at < best))
+                best = w.at;
         }
     }
 
@@ -379,7 +428,7 @@ SplitResult bestSplit(const SplitInput &in, bool withProcessText)
         t += QStringLiteral("比较的方案（各税率表档位的边界、0 与全部工资，及其前后 1 元之内）：\n");
         std::vector<Amount> shown;
         for (Amount b : bounds)
-            if (b >= 0 && b <= pay)
+            if (b >= 0 && b <= top)
                 shown.push_back(b);
         std::sort(shown.begin(), shown.end());
         shown.erase(std::unique(shown.begin(), shown.end()), shown.end());

@@ -48,6 +48,19 @@ const Bracket &bonusBracketOf(Amount bonus);
 Amount taxIn(const Bracket &row, Amount taxable);
 Amount annualTax(Amount taxable);
 Amount separateBonusTax(Amount bonus);
+
+// A blind zone (盲区) of the separately taxed bonus: past a row bound of the separate table the
+// whole bonus takes the higher rate, so every bonus in (lower, upper] leaves the employee no more
+// after tax than `lower` itself would. Both ends in fen.
+struct BlindZone
+{
+    Amount lower; // exclusive: 12 × a row bound of the monthly table
+    Amount upper; // inclusive: where the after-tax amount catches up with lower's, to the fen
+};
+// The six zones, lowest first.
+const std::vector<BlindZone> &bonusBlindZones();
+// The zone `bonus` lies in, or null.
+const BlindZone *bonusBlindZoneOf(Amount bonus);
 Amount nonResidentMonthlyTax(Amount wage);
 
 // Whether an annual one-time bonus paid in `year` may be taxed separately.
@@ -143,6 +156,7 @@ struct SplitInput
     Amount annual = 0;     // the year's taxable pay P, wages and bonus together
     Amount insurance = 0;  // 三险一金 for the year
     Amount deductions = 0; // 专项附加扣除 and other deductions for the year
+    Amount maxBonus = -1;  // the largest bonus the split may take (a month's budget); -1: all the pay
 };
 
 struct SplitResult

@@ -31,7 +31,7 @@ AboutUsDialog::AboutUsDialog(QWidget *parent) : QDialog(parent, Qt::FramelessWin
     product->setStyleSheet(QStringLiteral("color:rgb(30,170,60);"));
     auto *functions = new QLabel(QStringLiteral("个税计算 年终奖金节税筹划 奖金分摊 年薪反算"), this);
     functions->setStyleSheet(QStringLiteral("color:gray;"));
-    auto *version = new QLabel(QStringLiteral("版本 2.1.2"), this);
+    auto *version = new QLabel(QStringLiteral("版本 " LUMO_VERSION), this);
     version->setStyleSheet(QStringLiteral("color:gray;"));
     auto *rules = new QLabel(kAppliedRulesText, this);
     rules->setStyleSheet(QStringLiteral("color:gray;"));

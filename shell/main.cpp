@@ -1,15 +1,21 @@
 // Start-up of the desktop program: translation, font, the main window, "--page N" to open on
-// function N (used by desktop shortcuts) and "--size WxH" for the window's size.
+// function N (used by desktop shortcuts) and "--size WxH" for the window's size. "--data-folders"
+// prints where the help documents and sample sheets were found and quits (non-zero when one is
+// missing), to check an install.
+#include "batch/datafolders.h"
 #include "shell/lumo.h"
 #include "shell/startup.h"
 
 #include <QApplication>
+#include <QTimer>
 #include <QTranslator>
 #include <cstdio>
 
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    // Ties the window to the menu entry (its icon and name in a Wayland dock).
+    QGuiApplication::setDesktopFileName(QStringLiteral("cn.lanzhou.lumo"));
     QTranslator translator;
     installChineseTranslation(&app, &translator);
     QApplication::setFont(applicationFont());
@@ -25,5 +31,10 @@ int main(int argc, char **argv)
     window.showWidget();
     if (page != 0)
         window.selectFunction(page);
+    if (QCoreApplication::arguments().contains(QStringLiteral("--data-folders"))) {
+        bool complete = false;
+        std::fputs(dataFoldersReport(&complete).toUtf8().constData(), stdout);
+        QTimer::singleShot(0, &window, [complete] { QCoreApplication::exit(complete ? 0 : 1); });
+    }
     return app.exec();
 }

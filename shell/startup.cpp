@@ -1,5 +1,6 @@
 #include "shell/startup.h"
 
+#include "batch/datafolders.h"
 #include "shell/titlewidget.h"
 
 #include <QCoreApplication>
@@ -93,11 +94,23 @@ QSize sizeFromArguments(const QStringList &arguments)
 
 QString helpDocumentPath(const QString &name)
 {
-    const QString candidates[] = {QDir::currentPath() + QStringLiteral("/help/") + name,
-                                  QCoreApplication::applicationDirPath() + QStringLiteral("/help/") + name};
-    for (const QString &path : candidates) {
-        if (QFileInfo(path).isFile())
-            return path;
+    return dataFilePath(QStringLiteral("help"), name);
+}
+
+QString dataFoldersReport(bool *complete)
+{
+    const std::pair<const char16_t *, const char16_t *> files[] = {{u"help", u"使用帮助.pdf"},
+                                                                   {u"help", u"相关法规.pdf"},
+                                                                   {u"examples", u"标准工资表.xls"},
+                                                                   {u"examples", u"标准工资表.xlsx"}};
+    QString report;
+    bool all = true;
+    for (const auto &[folder, name] : files) {
+        const QString path = dataFilePath(QString::fromUtf16(folder), QString::fromUtf16(name));
+        all = all && !path.isEmpty();
+        report += QString::fromUtf16(name) + QStringLiteral(": ") + path + u'\n';
     }
-    return QString();
+    if (complete)
+        *complete = all;
+    return report;
 }

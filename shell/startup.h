@@ -25,6 +25,10 @@ int pageFromArguments(const QStringList &arguments, QString *error);
 // or malformed. The window's minimum size still applies.
 QSize sizeFromArguments(const QStringList &arguments);
 
-// The help document "help/<name>" in the working directory, or beside the executable when the
-// working directory has none; empty when neither exists.
+// The help document "help/<name>" where the program's data folders are (see batch/datafolders.h);
+// empty when none has it.
 QString helpDocumentPath(const QString &name);
+
+// For "--data-folders", which checks an install: one "file: path" line per help document and sample
+// sheet ("file: " alone when it is not found); *complete tells whether every one was found.
+QString dataFoldersReport(bool *complete);

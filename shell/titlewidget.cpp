@@ -37,7 +37,7 @@ QString functionIcon(int index)
 
 TitleWidget::TitleWidget(QWidget *parent)
     : QWidget(parent),
-      m_title(new QLabel(QStringLiteral("岚舟个税节税筹划") + QStringLiteral(" 2.1.2"), this)),
+      m_title(new QLabel(QStringLiteral("岚舟个税节税筹划") + QStringLiteral(" " LUMO_VERSION), this)),
       m_skin(makeSystemButton(QStringLiteral(":/sysButton/skin_button"), QStringLiteral("换肤"))),
       m_menu(makeSystemButton(QStringLiteral(":/sysButton/main_menu"), QStringLiteral("主菜单"))),
       m_min(makeSystemButton(QStringLiteral(":/sysButton/min_button"), QStringLiteral("最小化"))),

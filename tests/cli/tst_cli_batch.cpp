@@ -4,6 +4,7 @@
 #include "clirunner.h"
 
 #include "batch/importsetting.h"
+#include "engine/amount.h"
 #include "excel/workbook.h"
 #include "tests/testkit.h"
 
@@ -50,6 +51,8 @@ private slots:
     void unreadableInput();
     void badArguments_data();
     void badArguments();
+    void yearPlanRows_data();
+    void yearPlanRows();
 
 private:
     // Writes a sheet with /usr/bin/python3: `rows` is a Python list literal of rows, the first the
@@ -954,6 +957,36 @@ void TestCliBatch::badArguments_data()
     QTest::newRow("empty sheet name")
         << QStringList{QStringLiteral("calc"), in, out, QStringLiteral("--sheet=")}
         << QStringLiteral("--sheet");
+    QTest::newRow("year plan: no output")
+        << QStringList{QStringLiteral("plan"), QStringLiteral("--rules=2019"), in}
+        << QStringLiteral("输出文件");
+    QTest::newRow("year plan: no threshold under the 2019 rules")
+        << QStringList{QStringLiteral("plan"),
+                       QStringLiteral("--rules"),
+                       QStringLiteral("2019"),
+                       in,
+                       out,
+                       QStringLiteral("--threshold=4800")}
+        << QStringLiteral("--threshold");
+    QTest::newRow("year plan: the annuity is no column of it")
+        << QStringList{QStringLiteral("plan"),  QStringLiteral("--rules=2019"), in, out,
+                       QStringLiteral("--map"), QStringLiteral("企业年金=C")}
+        << QStringLiteral("企业年金");
+    QTest::newRow("year plan: the bonus mapped under both its names")
+        << QStringList{QStringLiteral("plan"),
+                       QStringLiteral("--rules=2019"),
+                       in,
+                       out,
+                       QStringLiteral("--map=年终奖金=E"),
+                       QStringLiteral("--map=全年一次性奖金=F")}
+        << QStringLiteral("重复");
+    QTest::newRow("year plan: the ledger's year is not there yet")
+        << QStringList{QStringLiteral("plan"), QStringLiteral("--rules=2019"), in, out,
+                       QStringLiteral("--ledger=a.db")}
+        << QStringLiteral("--ledger");
+    QTest::newRow("year plan: rules 2011 are not a choice")
+        << QStringList{QStringLiteral("plan"), QStringLiteral("--rules=2011"), in, out}
+        << QStringLiteral("--rules");
 }
 
 void TestCliBatch::badArguments()
@@ -964,6 +997,141 @@ void TestCliBatch::badArguments()
     QCOMPARE(r.exitCode, 2);
     QVERIFY(r.out.isEmpty());
     QVERIFY2(r.err.contains(message), qPrintable(r.err));
+}
+
+void TestCliBatch::yearPlanRows_data()
+{
+    QTest::addColumn<QString>("in");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QString>("bonusTitle");
+    QTest::newRow("xlsx to xlsx, 年终奖金")
+        << QStringLiteral("xlsx") << QStringLiteral("xlsx") << QStringLiteral("年终奖金");
+    QTest::newRow("xls to xls, 全年一次性奖金")
+        << QStringLiteral("xls") << QStringLiteral("xls") << QStringLiteral("全年一次性奖金");
+    QTest::newRow("xlsx to csv") << QStringLiteral("xlsx") << QStringLiteral("csv")
+                                 << QStringLiteral("全年一次性奖金");
+}
+
+// Every record of the JSON and every row of the result sheet equals what plan --rules 2019 gives
+// for the row's year; the planned bonus's blind zone, the unreadable cell and the totals row.
+void TestCliBatch::yearPlanRows()
+{
+    QFETCH(QString, in);
+    QFETCH(QString, out);
+    QFETCH(QString, bonusTitle);
+    // Wage, insurance, 专项附加扣除, 其他扣除 a month and the planned bonus: a fen into the first
+    // zone, the top of the second, a bonus better paid as wages, no bonus, an unreadable wage.
+    const QList<QStringList> amounts = {
+        {QStringLiteral("10000"), QStringLiteral("1000"), QStringLiteral("2000"), QStringLiteral("0"),
+         QStringLiteral("36000.01")},
+        {QStringLiteral("30000"), QStringLiteral("3000"), QStringLiteral("1000"), QStringLiteral("500"),
+         QStringLiteral("160500")},
+        {QStringLiteral("4000"), QStringLiteral("400"), QStringLiteral("0"), QStringLiteral("0"),
+         QStringLiteral("20000")},
+        {QStringLiteral("8000.5"), QStringLiteral("800"), QStringLiteral("1500"), QStringLiteral("300"),
+         QStringLiteral("0")},
+        {QStringLiteral("'abc'"), QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0"),
+         QStringLiteral("0")},
+    };
+    QString rows = QStringLiteral("[['编码','姓名','月应发工资','三险一金','专项附加扣除','其他扣除','%1']")
+                       .arg(bonusTitle);
+    for (int i = 0; i < amounts.size(); ++i)
+        rows += QStringLiteral(",['Y%1','员工%1',%2]").arg(i).arg(amounts[i].join(QLatin1Char(',')));
+    rows += QLatin1Char(']');
+    const QString input = path(QStringLiteral("year_%1_%2.%3").arg(in, out, in));
+    MAKE_SHEET(input, rows);
+    const QString output = path(QStringLiteral("year_%1_%2_out.%3").arg(in, out, out));
+    const CliRun r = runCli({QStringLiteral("batch"), QStringLiteral("plan"), QStringLiteral("--rules"),
+                             QStringLiteral("2019"), input, output, QStringLiteral("--json")});
+    QCOMPARE(r.exitCode, 0);
+    const QJsonObject summary = jsonOf(r);
+    QCOMPARE(summary.value(QStringLiteral("rules")).toString(), QStringLiteral("2019"));
+    const QJsonArray records = summary.value(QStringLiteral("records")).toArray();
+    QCOMPARE(records.size(), amounts.size());
+    const QJsonArray problems = summary.value(QStringLiteral("problems")).toArray();
+    QCOMPARE(problems.size(), 1);
+    QCOMPARE(problems[0].toObject().value(QStringLiteral("row")).toInt(), 6);
+    QCOMPARE(problems[0].toObject().value(QStringLiteral("column")).toString(), QStringLiteral("C"));
+
+    QStringList lines;
+    for (const QStringList &a : amounts) {
+        const auto fen = [](const QString &yuan) {
+            bool ok = false;
+            const double v = yuan.toDouble(&ok);
+            return ok ? qRound64(v * 100) : 0;
+        };
+        const qint64 annual = 12 * fen(a[0]) + fen(a[4]);
+        lines << QStringLiteral("{\"annual\":\"%1\",\"insurance-annual\":\"%2\","
+                                "\"deductions-annual\":\"%3\"}")
+                     .arg(formatAmount(annual).remove(QLatin1Char(',')),
+                          formatAmount(12 * fen(a[1])).remove(QLatin1Char(',')),
+                          formatAmount(12 * (fen(a[2]) + fen(a[3]))).remove(QLatin1Char(',')));
+    }
+    QByteArray jsonl;
+    for (const QString &line : lines)
+        jsonl += line.toUtf8() + '\n';
+    const CliRun single = runCli({QStringLiteral("plan"), QStringLiteral("--rules"), QStringLiteral("2019"),
+                                  QStringLiteral("--jsonl")},
+                                 jsonl);
+    QList<QJsonObject> best;
+    for (const QString &line : single.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        best << QJsonDocument::fromJson(line.toUtf8()).object();
+    QCOMPARE(best.size(), amounts.size());
+    qint64 planned = 0, bestSum = 0;
+    for (int i = 0; i < records.size(); ++i) {
+        const QJsonObject rec = records[i].toObject();
+        QCOMPARE(rec.value(QStringLiteral("row")).toInt(), i + 2);
+        QCOMPARE(rec.value(QStringLiteral("code")).toString(), QStringLiteral("Y%1").arg(i));
+        QCOMPARE(field(rec, "annual"), field(best[i], "annual"));
+        QCOMPARE(field(rec, "bestBonus"), field(best[i], "bonus"));
+        QCOMPARE(field(rec, "bestTax"), field(best[i], "taxTotal"));
+        QCOMPARE(field(rec, "mergedTax"), field(best[i], "allWageTax"));
+        QCOMPARE(field(rec, "saving"), field(rec, "plannedTax") - field(rec, "bestTax"));
+        planned += field(rec, "plannedTax");
+        bestSum += field(rec, "bestTax");
+    }
+    QCOMPARE(records[0].toObject().value(QStringLiteral("blindZone")).toArray(),
+             QJsonArray({3600000, 3856667}));
+    QCOMPARE(records[1].toObject().value(QStringLiteral("blindZone")).toArray(),
+             QJsonArray({14400000, 16050000}));
+    QVERIFY(records[2].toObject().value(QStringLiteral("blindZone")).isNull());
+    QCOMPARE(field(records[0].toObject(), "plannedTax"), 411000); // 720 on the wages, 3,390 on the bonus
+    QCOMPARE(field(summary, "plannedTaxTotal"), planned);
+    QCOMPARE(field(summary, "bestTaxTotal"), bestSum);
+    QCOMPARE(field(summary, "savingTotal"), planned - bestSum);
+
+    if (out == QLatin1String("csv")) {
+        const QStringList csv =
+            QString::fromUtf8(readAll(output)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        QCOMPARE(csv.size(), 3 + int(amounts.size()) + 1);
+        QVERIFY(csv[2].startsWith(
+            QStringLiteral("编码,姓名,月应发工资,三险一金,专项附加扣除,其他扣除,全年应发")));
+        QVERIFY2(csv.last().endsWith(
+                     QStringLiteral(",%1").arg(formatAmount(planned - bestSum).remove(QLatin1Char(',')))),
+                 qPrintable(csv.last()));
+        return;
+    }
+    const ResultSheet sheet = readResult(output);
+    QVERIFY(sheet.sheet);
+    const int plannedCol = sheet.column(QStringLiteral("计划方案"), QStringLiteral("全年税额"));
+    const int zoneCol = sheet.column(QStringLiteral("计划方案"), QStringLiteral("奖金盲区"));
+    const int bestCol = sheet.column(QStringLiteral("最优方案"), QStringLiteral("全年税额"));
+    const int bestBonusCol = sheet.column(QStringLiteral("最优方案"), QStringLiteral("全年一次性奖金"));
+    const int savingCol = sheet.column(QStringLiteral("最优方案"), QStringLiteral("节税"));
+    QVERIFY(plannedCol >= 0 && zoneCol >= 0 && bestCol >= 0 && bestBonusCol >= 0 && savingCol >= 0);
+    for (int i = 0; i < records.size(); ++i) {
+        const QJsonObject rec = records[i].toObject();
+        const int row = sheet.firstData + i;
+        QCOMPARE(sheet.fen(row, plannedCol), field(rec, "plannedTax"));
+        QCOMPARE(sheet.fen(row, bestCol), field(rec, "bestTax"));
+        QCOMPARE(sheet.fen(row, bestBonusCol), field(rec, "bestBonus"));
+        QCOMPARE(sheet.fen(row, savingCol), field(rec, "saving"));
+    }
+    QCOMPARE(sheet.text(sheet.firstData, zoneCol), QStringLiteral("36,000–38,566.67"));
+    const int totalsRow = sheet.firstData + int(records.size());
+    QCOMPARE(sheet.sheet->lastRow(), totalsRow);
+    QCOMPARE(sheet.fen(totalsRow, plannedCol), planned);
+    QCOMPARE(sheet.fen(totalsRow, savingCol), planned - bestSum);
 }
 
 QTEST_GUILESS_MAIN(TestCliBatch)

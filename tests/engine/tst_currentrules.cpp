@@ -46,6 +46,8 @@ private slots:
     void splitExamples_data();
     void splitExamples();
     void splitAgainstBruteForce();
+    void blindZones_data();
+    void blindZones();
 };
 
 void TestCurrentRules::tables_data()
@@ -353,6 +355,44 @@ void TestCurrentRules::splitAgainstBruteForce()
             }
         }
     }
+}
+
+void TestCurrentRules::blindZones_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<Amount>("lower");
+    QTest::addColumn<Amount>("upper");
+    QTest::newRow("36,000 to 38,566.67") << 0 << yuan(36000) << yuan(38566.67);
+    QTest::newRow("144,000 to 160,500") << 1 << yuan(144000) << yuan(160500);
+    QTest::newRow("300,000 to 318,333.33") << 2 << yuan(300000) << yuan(318333.33);
+    QTest::newRow("420,000 to 447,500") << 3 << yuan(420000) << yuan(447500);
+    QTest::newRow("660,000 to 706,538.46") << 4 << yuan(660000) << yuan(706538.46);
+    QTest::newRow("960,000 to 1,120,000") << 5 << yuan(960000) << yuan(1120000);
+}
+
+// The upper end is where the after-tax amount of the higher rate catches up with the lower end's,
+// to the nearest fen; inside the zone a bonus leaves less after tax than the lower end, at most a
+// rounding fen more at the upper end. Both ends are where the zone lookup changes its answer.
+void TestCurrentRules::blindZones()
+{
+    QFETCH(int, index);
+    QFETCH(Amount, lower);
+    QFETCH(Amount, upper);
+    QCOMPARE(int(bonusBlindZones().size()), 6);
+    const BlindZone &zone = bonusBlindZones()[size_t(index)];
+    QCOMPARE(zone.lower, lower);
+    QCOMPARE(zone.upper, upper);
+    const auto net = [](Amount b) { return b - separateBonusTax(b); };
+    const Bracket &above = bonusBracketOf(lower + 1);
+    const Amount catchUp = (net(lower) - above.quickDeduction) * 100; // upper × (100 − rate), exactly
+    QVERIFY(2 * qAbs(upper * (100 - above.rate) - catchUp) <= 100 - above.rate);
+    QVERIFY(net(lower + 1) < net(lower));
+    QVERIFY(net(upper - 1) < net(lower));
+    QVERIFY(net(upper + 2) > net(lower));
+    QCOMPARE(bonusBlindZoneOf(lower), nullptr);
+    QCOMPARE(bonusBlindZoneOf(lower + 1), &zone);
+    QCOMPARE(bonusBlindZoneOf(upper), &zone);
+    QCOMPARE(bonusBlindZoneOf(upper + 1), nullptr);
 }
 
 QTEST_GUILESS_MAIN(TestCurrentRules)

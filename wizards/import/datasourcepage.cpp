@@ -1,9 +1,9 @@
 #include "wizards/import/datasourcepage.h"
 
+#include "batch/datafolders.h"
 #include "wizards/import/importwizard.h"
 
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -66,13 +66,8 @@ DataSourcePage::DataSourcePage(int mode, ImportWizard *wizard)
 
 QString DataSourcePage::startDirectory()
 {
-    const QString beside = QCoreApplication::applicationDirPath() + u"/examples"_s;
-    if (QFileInfo(beside).isDir())
-        return beside;
-    const QString here = QDir::currentPath() + u"/examples"_s;
-    if (QFileInfo(here).isDir())
-        return here;
-    return QDir::currentPath();
+    const QString samples = dataFolder(u"examples"_s);
+    return samples.isEmpty() ? QDir::currentPath() : samples;
 }
 
 QString DataSourcePage::fileFilter()

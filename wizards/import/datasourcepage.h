@@ -18,8 +18,8 @@ public:
     QLineEdit *pathEdit() const { return m_path; }
     QComboBox *settingBox() const { return m_settings; }
 
-    // Where the file dialog starts: "examples" beside the program, else in the working directory,
-    // else the working directory itself.
+    // Where the file dialog starts: the sample sheets' folder (see batch/datafolders.h), else the
+    // working directory.
     static QString startDirectory();
     // The file dialog's filter.
     static QString fileFilter();

@@ -1,0 +1,109 @@
+// Year-end bonus planning of a whole salary sheet under the rules in force since 2019.
+//
+// Each row of the sheet describes one employee's year: the monthly wage (paid 12 times), the
+// monthly 三险一金, 专项附加扣除 and 其他扣除, and the planned annual one-time bonus. From it the
+// year's pay P = 12 × wage + bonus and the year's deductions E = 60,000 + 12 × the three monthly
+// deductions; the plan then compares the planned split (the wages by the annual table, the bonus
+// taxed separately), everything paid as wages, and the cheapest split CurrentRules::bestSplit finds,
+// and says whether the planned bonus lies in a blind zone of the separate table.
+//
+// The plan of a row takes the year as P, the deductions and the planned bonus (YearPlanInput), so a
+// year put together from other sources than one sheet row plans the same way. Rows are planned on
+// every core; the layout of the result sheet is built here as well, so the command line and a
+// window show the same sheet. QtCore only.
+#pragma once
+
+#include "batch/sheetlayout.h"
+#include "batch/sheetsource.h"
+#include "engine/amount.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+struct ImportSetting;
+
+// The target columns a year-plan sheet is read into, in this order.
+enum YearPlanSourceColumn : int
+{
+    YearCode = 0,
+    YearName = 1,
+    YearMonthlyGross = 2, // 月应发工资
+    YearInsurance = 3,    // 三险一金 (a month)
+    YearSpecial = 4,      // 专项附加扣除 (a month)
+    YearOther = 5,        // 其他扣除 (a month)
+    YearBonus = 6,        // 全年一次性奖金 (the planned bonus)
+    kYearPlanSourceColumns = 7
+};
+
+// The titles of the target columns, which --map and formulas in brackets name.
+QStringList yearPlanSourceTitles();
+// The target column of a worksheet title or a --map name: the titles above and their synonyms
+// (年终奖金 for 全年一次性奖金, and those the batch pages recognise for code, name, wage and
+// insurance); -1 for anything else. Exact comparison of whole texts.
+int matchYearPlanTitle(const QString &title);
+// The import formulas of the target columns: the columns of a saved setting whose titles match,
+// or without a setting the worksheet columns whose titles match (the later of two wins).
+QStringList yearPlanFormulas(const QStringList &sheetTitles, const ImportSetting *setting);
+
+// One employee's year.
+struct YearPlanInput
+{
+    Amount annual = 0;       // P: the year's wages and bonus together
+    Amount insurance = 0;    // the year's 三险一金
+    Amount deductions = 0;   // the year's 专项附加扣除 and 其他扣除
+    Amount plannedBonus = 0; // the bonus the sheet plans, at most P
+    // The largest bonus the best split may take; -1 for all of P. A year whose earlier months are
+    // already paid (the payroll ledger's) can only split the last month's budget.
+    Amount bonusLimit = -1;
+};
+
+// The year of a sheet row (amounts by YearPlanSourceColumn from YearMonthlyGross on, a month each
+// but the bonus).
+YearPlanInput yearPlanInputOf(const SheetRecord &record);
+
+struct YearPlan
+{
+    Amount annual = 0;
+    Amount deductions = 0; // E: 60,000 + 三险一金 + 专项附加扣除 + 其他扣除
+    Amount plannedBonus = 0;
+    Amount plannedTax = 0; // the wages by the annual table plus the planned bonus taxed separately
+    Amount mergedTax = 0;  // everything taxed as wages
+    Amount bestBonus = 0;
+    Amount bestWages = 0;
+    Amount bestMonthly = 0; // the larger of the 12 monthly wages, which differ by a fen at most
+    Amount bestTax = 0;
+    Amount saving = 0;  // plannedTax − bestTax, never negative
+    int blindZone = -1; // the planned bonus's zone in CurrentRules::bonusBlindZones(), or -1
+};
+
+YearPlan planYear(const YearPlanInput &in);
+
+struct YearPlanTotals
+{
+    Amount annual = 0, plannedBonus = 0, plannedTax = 0, mergedTax = 0;
+    Amount bestBonus = 0, bestTax = 0, saving = 0;
+    int inBlindZone = 0;
+    void add(const YearPlan &plan);
+};
+
+struct YearPlanRun
+{
+    std::vector<YearPlan> plans; // in input order
+    YearPlanTotals totals;
+};
+// Every input planned, one slice of rows per core (`threads` 0: every core).
+YearPlanRun runYearPlans(const std::vector<YearPlanInput> &inputs, int threads = 0);
+
+// "36,000–38,566.67" for a zone's index, empty for -1.
+QString blindZoneText(int zone);
+
+// The result sheet: a title (none when empty), two heading rows, one row per record with its plan
+// and the totals row. `records` and `plans` match index by index.
+SheetLayout yearPlanLayout(const std::vector<SheetRecord> &records, const std::vector<YearPlan> &plans,
+                           const YearPlanTotals &totals, const QString &title);
+
+// The completion message: how many employees, how many in a blind zone, the sentence about
+// unreadable amount cells when there were any.
+QString yearPlanCompletionMessage(int count, int inBlindZone, int unreadableCells);
