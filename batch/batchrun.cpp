@@ -4,9 +4,11 @@
 #include "engine/ratetable.h"
 #include "engine/taxengine.h"
 
+#include <QElapsedTimer>
 #include <QThread>
 
 #include <algorithm>
+#include <chrono>
 #include <thread>
 
 std::vector<RunSlice> runSlices(qsizetype count, int threads)
@@ -28,30 +30,71 @@ std::vector<RunSlice> runSlices(qsizetype count, int threads)
     return slices;
 }
 
+namespace {
+
+// Records worked between two looks at the cancel flag.
+constexpr qsizetype kStep = 16;
+
+// Works the slice in steps, counting the records done.
+void workSlice(const TaxEngine &engine, RunSlice slice,
+               const std::function<void(const TaxEngine &, qsizetype, qsizetype)> &work,
+               const RunControl &control, std::atomic<qsizetype> &done, const std::function<void()> &between)
+{
+    for (qsizetype i = slice.first; i < slice.last && !control.cancelled(); i += kStep) {
+        const qsizetype end = std::min(slice.last, i + kStep);
+        work(engine, i, end);
+        done.fetch_add(end - i, std::memory_order_relaxed);
+        if (between)
+            between();
+    }
+}
+
+} // namespace
+
 void runOnEveryCore(qsizetype count, Amount threshold,
-                    const std::function<void(const TaxEngine &, qsizetype, qsizetype)> &work, int threads)
+                    const std::function<void(const TaxEngine &, qsizetype, qsizetype)> &work, int threads,
+                    const RunControl &control)
 {
     const std::vector<RunSlice> slices = runSlices(count, threads);
     if (slices.empty())
         return;
     // The rate table is shared read-only by the engines; it must exist before they start.
     ensureRateTable();
-    const TaxEngine first(static_cast<qint32>(threshold));
+    std::atomic<qsizetype> done = 0;
+    std::atomic<size_t> finished = 0;
     std::vector<std::thread> others;
     others.reserve(slices.size() - 1);
     for (size_t k = 1; k < slices.size(); ++k) {
-        others.emplace_back([&work, threshold, slice = slices[k]] {
+        others.emplace_back([&, slice = slices[k]] {
             const TaxEngine engine(static_cast<qint32>(threshold));
-            work(engine, slice.first, slice.last);
+            workSlice(engine, slice, work, control, done, {});
+            finished.fetch_add(1, std::memory_order_release);
         });
     }
-    work(first, slices.front().first, slices.front().last);
+    // The first report as soon as the first records are done, then every 30 ms at most.
+    QElapsedTimer clock;
+    auto report = [&] {
+        if (!clock.isValid() || clock.elapsed() >= 30) {
+            control.progress(done.load(std::memory_order_relaxed), count);
+            clock.start();
+        }
+    };
+    const TaxEngine first(static_cast<qint32>(threshold));
+    workSlice(first, slices.front(), work, control, done,
+              control.progress ? std::function<void()>(report) : nullptr);
+    // The other slices may still be under way: report while waiting for them.
+    while (control.progress && finished.load(std::memory_order_acquire) < others.size()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        report();
+    }
     for (std::thread &t : others)
         t.join();
+    if (control.progress && !control.cancelled())
+        control.progress(count, count);
 }
 
 std::vector<Salary> runCalcRecords(const std::vector<CalcRecordInput> &inputs, Amount threshold, int threads,
-                                   bool processTexts)
+                                   bool processTexts, const RunControl &control)
 {
     std::vector<Salary> records(inputs.size());
     runOnEveryCore(
@@ -67,7 +110,7 @@ std::vector<Salary> runCalcRecords(const std::vector<CalcRecordInput> &inputs, A
                     engine.calculateFigures(record);
             }
         },
-        threads);
+        threads, control);
     return records;
 }
 
@@ -84,7 +127,7 @@ RunTotals calcRunTotals(const std::vector<Salary> &records)
 }
 
 PlanRun runPlanRecords(const std::vector<CalcRecordInput> &inputs, Amount threshold, PlanGoal goal,
-                       bool balanced, int months, int threads, bool processTexts)
+                       bool balanced, int months, int threads, bool processTexts, const RunControl &control)
 {
     PlanRun run;
     run.records.resize(inputs.size());
@@ -102,7 +145,9 @@ PlanRun runPlanRecords(const std::vector<CalcRecordInput> &inputs, Amount thresh
                     planBatchRecord(engine, record, goal, balanced, m, label, processTexts);
             }
         },
-        threads);
+        threads, control);
+    if (control.cancelled())
+        return run; // records left undone have no result to add up
     for (size_t i = 0; i < inputs.size(); ++i) {
         const Salary &before = run.records[i];
         const PlanResult &after = *run.results[i];
@@ -118,7 +163,7 @@ PlanRun runPlanRecords(const std::vector<CalcRecordInput> &inputs, Amount thresh
 }
 
 ApportionRun runApportionRecords(const std::vector<CalcRecordInput> &inputs, Amount threshold, int months,
-                                 int threads, bool processTexts)
+                                 int threads, bool processTexts, const RunControl &control)
 {
     ApportionRun run;
     run.rows.resize(inputs.size());
@@ -131,7 +176,9 @@ ApportionRun runApportionRecords(const std::vector<CalcRecordInput> &inputs, Amo
                     apportionBatchRow(engine, in.monthlyGross, in.insurance, in.bonus, months, processTexts);
             }
         },
-        threads);
+        threads, control);
+    if (control.cancelled())
+        return run;
     for (const ApportionedRow &row : run.rows) {
         run.totals.taxBefore += row.result.taxBefore;
         run.totals.netBefore += row.result.netBefore;

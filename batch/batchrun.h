@@ -9,6 +9,7 @@
 #include "engine/amount.h"
 #include "engine/salary.h"
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -26,12 +27,25 @@ struct RunSlice
 };
 std::vector<RunSlice> runSlices(qsizetype count, int threads = 0);
 
-// Calls work(engine, first, last) once per slice of `count` records, each on its own thread with
-// its own TaxEngine for `threshold`, and returns when every slice is done. One slice runs on the
-// calling thread. `work` must only write to the records of its own slice.
+// What the caller of a run has to say while it goes. `cancel`, when given and set (from any
+// thread), ends the run within a few records per thread; the results then hold only the records
+// done and the caller throws them away. `progress`, when given, is called on the calling thread a
+// few dozen times a second at most with the records done so far and the count.
+struct RunControl
+{
+    const std::atomic<bool> *cancel = nullptr;
+    std::function<void(qsizetype done, qsizetype count)> progress;
+
+    bool cancelled() const { return cancel && cancel->load(std::memory_order_relaxed); }
+};
+
+// Calls work(engine, first, last) over every record of `count`, split into one slice per thread,
+// each thread with its own TaxEngine for `threshold`, and returns when every slice is done (or
+// cancelled). One slice runs on the calling thread. `work` is called on short runs of a slice's
+// records and must only write to the records it is given.
 void runOnEveryCore(qsizetype count, Amount threshold,
-                    const std::function<void(const TaxEngine &, qsizetype, qsizetype)> &work,
-                    int threads = 0);
+                    const std::function<void(const TaxEngine &, qsizetype, qsizetype)> &work, int threads = 0,
+                    const RunControl &control = {});
 
 // The inputs of one batch tax calculation record (setCalcInputs), in fen.
 struct CalcRecordInput
@@ -45,7 +59,7 @@ struct CalcRecordInput
 // Every record calculated, results in input order. Without `processTexts` the records get no
 // process text, for runs that never show it.
 std::vector<Salary> runCalcRecords(const std::vector<CalcRecordInput> &inputs, Amount threshold,
-                                   int threads = 0, bool processTexts = true);
+                                   int threads = 0, bool processTexts = true, const RunControl &control = {});
 
 // The sums a batch summary reports: tax and net pay before and after (equal for a plain
 // calculation), the employer cost change and the three differences of planning.
@@ -55,6 +69,8 @@ struct RunTotals
     Amount taxDecrease = 0, costDecrease = 0, netIncrease = 0;
 };
 RunTotals calcRunTotals(const std::vector<Salary> &records);
+
+// The runs below take a RunControl; a cancelled run's totals are not meaningful.
 
 // Batch planning: each record (monthly wage for the method's months, bonus) is planned as the
 // planning page plans it; records[i] is the calculated input, results[i] what the page shows.
@@ -66,7 +82,8 @@ struct PlanRun
     RunTotals totals;
 };
 PlanRun runPlanRecords(const std::vector<CalcRecordInput> &inputs, Amount threshold, PlanGoal goal,
-                       bool balanced, int months, int threads = 0, bool processTexts = true);
+                       bool balanced, int months, int threads = 0, bool processTexts = true,
+                       const RunControl &control = {});
 
 // Batch apportionment of each record's (non-annual) bonus over `months` months; without
 // `processTexts` the months get no process text (a result row never shows one).
@@ -76,4 +93,4 @@ struct ApportionRun
     RunTotals totals;
 };
 ApportionRun runApportionRecords(const std::vector<CalcRecordInput> &inputs, Amount threshold, int months,
-                                 int threads = 0, bool processTexts = true);
+                                 int threads = 0, bool processTexts = true, const RunControl &control = {});

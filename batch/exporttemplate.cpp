@@ -2,6 +2,7 @@
 
 #include "batch/batchcalc.h"
 #include "batch/columncatalogue.h"
+#include "batch/settingsfiles.h"
 
 #include <QFileInfo>
 #include <QSettings>
@@ -129,7 +130,7 @@ private:
 
 QString exportSettingsFileName()
 {
-    return u"exportset.ini"_s;
+    return settingsFilePath(u"exportset.ini"_s);
 }
 
 QList<ExportColumn> exportOriginalList(int mode)

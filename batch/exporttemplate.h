@@ -54,7 +54,7 @@ inline constexpr int kMaxSavedTemplates = 256;
 // A settings file larger than this is not read (no saved templates, first template).
 inline constexpr qint64 kMaxExportSettingsBytes = 1 << 20;
 
-// The settings file, relative to the working directory.
+// The settings file: exportset.ini in the settings folder (batch/settingsfiles.h).
 QString exportSettingsFileName();
 
 // The columns of the mode's original-table groups, group by group (the basic group, then the

@@ -14,6 +14,8 @@
 // The wizard and lumo-cli batch share these: nothing here depends on widgets (QtCore only).
 #pragma once
 
+#include "batch/settingsfiles.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -75,7 +77,8 @@ struct ImportSettingsGroup
 class ImportSettingsFile
 {
 public:
-    static QString defaultFileName() { return QStringLiteral("importset.ini"); }
+    // importset.ini in the settings folder (batch/settingsfiles.h).
+    static QString defaultFileName() { return settingsFilePath(QStringLiteral("importset.ini")); }
 
     explicit ImportSettingsFile(QString path = defaultFileName());
 

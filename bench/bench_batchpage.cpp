@@ -5,7 +5,7 @@
 // thread while the workers ran (how long the window could not repaint). Reports only.
 #include "bench/benchkit.h"
 #include "pages/batch/batchcalcwid.h"
-#include "pages/common/historylist.h"
+#include "widgets/historylist.h"
 
 #include <QApplication>
 #include <QDir>

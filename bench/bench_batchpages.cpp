@@ -9,7 +9,7 @@
 #include "bench/benchkit.h"
 #include "pages/batch/batchapportioncalcwid.h"
 #include "pages/batch/batchsavecalcwid.h"
-#include "pages/common/historylist.h"
+#include "widgets/historylist.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

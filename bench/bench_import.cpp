@@ -6,9 +6,9 @@
 // Reports only.
 #include "batch/columncatalogue.h"
 #include "excel/workbook.h"
-#include "formula/formulabox.h"
-#include "pages/batch/ptablewidget.h"
-#include "pages/batch/salarytablelayout.h"
+#include "widgets/formulabox.h"
+#include "widgets/ptablewidget.h"
+#include "widgets/salarytablelayout.h"
 #include "wizards/import/datacontrastpage.h"
 #include "wizards/import/datasourcepage.h"
 #include "wizards/import/importwizard.h"

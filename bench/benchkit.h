@@ -4,7 +4,7 @@
 #pragma once
 
 #include "excel/cellkind.h"
-#include "pages/batch/ptablewidget.h"
+#include "widgets/ptablewidget.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

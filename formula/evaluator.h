@@ -5,6 +5,10 @@
 // comes out of parse, evaluate walks it. Errors never leave as exceptions: they come back as a number,
 // a message and the byte position where reading stopped, so a dialog or a tooltip can point at them.
 //
+// Operators of the same precedence group from the right, unlike ordinary arithmetic: 10-3-2 is
+// 10-(3-2) = 9 and 8/4/2 is 8/(4/2) = 4. Formulas users have saved rely on it; write brackets for
+// the usual left-to-right reading.
+//
 // Owns: the normalised text, the parsed tree and the variables. Depends on QtCore only; it knows
 // nothing of worksheets or salary columns (formularewrite.h turns those into plain arithmetic).
 //

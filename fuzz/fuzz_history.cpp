@@ -4,9 +4,9 @@
 // crash, read past the record or claim memory the record cannot back; a record that reads must
 // decode, and its tables must fit what the pages build from them.
 #include "batch/columncatalogue.h"
-#include "pages/common/batchrecords.h"
-#include "pages/common/compacttable.h"
-#include "pages/common/historyrecord.h"
+#include "history/batchrecords.h"
+#include "history/compacttable.h"
+#include "history/historyrecord.h"
 // The single pages' kinds, each read as its page reads it.
 #include "fuzz/singlerecordkinds.h"
 

@@ -3,7 +3,7 @@
 // its page can show: its own table size and texts and months within the page's limits.
 #pragma once
 
-#include "pages/common/singlerecords.h"
+#include "history/singlerecords.h"
 
 #include <QBuffer>
 #include <QByteArray>

@@ -1,5 +1,7 @@
 #include "shell/config.h"
 
+#include "batch/settingsfiles.h"
+
 #include <QSettings>
 
 bool writeConfigValue(const QString &fileName, const QString &key, const QString &value)
@@ -24,10 +26,15 @@ bool readConfigValue(const QString &fileName, const QString &key, QString &value
     return true;
 }
 
+QString userIniPath()
+{
+    return settingsFilePath(QStringLiteral("user.ini"));
+}
+
 QString configuredSkin(const QString &fallback)
 {
     QString skin;
-    if (!readConfigValue(kUserIni, QStringLiteral("skin"), skin) || skin.isEmpty())
+    if (!readConfigValue(userIniPath(), QStringLiteral("skin"), skin) || skin.isEmpty())
         return fallback;
     return skin;
 }

@@ -1,10 +1,9 @@
-// The tiny settings file of the shell: "./user.ini" in the working directory, group "config",
-// holding the chosen skin.
+// The tiny settings file of the shell: user.ini in the settings folder (batch/settingsfiles.h),
+// group "config", holding the chosen skin.
 #pragma once
 
 #include <QString>
 
-inline const QString kUserIni = QStringLiteral("./user.ini");
 inline const QString kDefaultSkin = QStringLiteral(":/skin/19_big");
 inline const QString kDefaultAboutSkin = QStringLiteral(":/skin/17_big");
 
@@ -16,5 +15,8 @@ bool writeConfigValue(const QString &fileName, const QString &key, const QString
 // when the file name or the key is empty; true otherwise, even when the key is absent.
 bool readConfigValue(const QString &fileName, const QString &key, QString &value);
 
-// The skin stored in "./user.ini", or fallback when none is stored.
+// user.ini in the settings folder.
+QString userIniPath();
+
+// The skin stored in user.ini, or fallback when none is stored.
 QString configuredSkin(const QString &fallback);

@@ -169,7 +169,7 @@ void Lumo::showAboutUs()
 
 void Lumo::changeSkin(const QString &skin)
 {
-    writeConfigValue(kUserIni, QStringLiteral("skin"), skin);
+    writeConfigValue(userIniPath(), QStringLiteral("skin"), skin);
     m_skin = skin;
     m_skinPixmap = QPixmap(skin);
     update();

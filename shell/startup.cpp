@@ -73,12 +73,6 @@ int pageFromArguments(const QStringList &arguments, QString *error)
     return 0;
 }
 
-QString screenshotFromArguments(const QStringList &arguments)
-{
-    const qsizetype at = arguments.indexOf(QStringLiteral("--screenshot"));
-    return at >= 1 && at + 1 < arguments.size() ? arguments.at(at + 1) : QString();
-}
-
 QSize sizeFromArguments(const QStringList &arguments)
 {
     const qsizetype at = arguments.indexOf(QStringLiteral("--size"));

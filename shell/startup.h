@@ -21,9 +21,6 @@ QFont applicationFont();
 // sets *error to a message for stderr.
 int pageFromArguments(const QStringList &arguments, QString *error);
 
-// The file given by "--screenshot FILE", or empty.
-QString screenshotFromArguments(const QStringList &arguments);
-
 // The window size given by "--size WxH" (e.g. "900x600"); an invalid size when the option is absent
 // or malformed. The window's minimum size still applies.
 QSize sizeFromArguments(const QStringList &arguments);

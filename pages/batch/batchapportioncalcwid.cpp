@@ -1,16 +1,15 @@
 #include "pages/batch/batchapportioncalcwid.h"
 
 #include "batch/batchapportion.h"
+#include "batch/batchrun.h"
 #include "batch/columncatalogue.h"
 #include "engine/taxengine.h"
-#include "pages/batch/ptablewidget.h"
-#include "pages/batch/salarytablelayout.h"
-#include "pages/common/batchrecords.h"
-#include "pages/common/compacttable.h"
-#include "pages/common/historylist.h"
-#include "pages/single/pagekit.h"
-#include "wizards/export/exportwizard.h"
-#include "wizards/import/importwizard.h"
+#include "history/batchrecords.h"
+#include "history/compacttable.h"
+#include "widgets/historylist.h"
+#include "widgets/pagekit.h"
+#include "widgets/ptablewidget.h"
+#include "widgets/salarytablelayout.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -47,7 +46,9 @@ BatchApportionCalcWid::BatchApportionCalcWid(QWidget *parent)
                      u"提示:先导入工资表，执行分摊计算，即可浏览和导出分摊结果。"_s,
                      u"分摊"_s,
                      {u"时间"_s, u"税后收入增加"_s, u"个税减少"_s},
-                     TreeApportionSource},
+                     TreeApportionSource,
+                     BatchApportionPage,
+                     extension()},
                     parent),
       m_resultTable(new PTableWidget(m_content)), m_beforeTable(new PTableWidget(this)),
       m_afterTable(new PTableWidget(this)), m_months(new QSpinBox(m_content)),
@@ -86,26 +87,16 @@ BatchApportionCalcWid::BatchApportionCalcWid(QWidget *parent)
         label->hide();
     addContentRow(row);
 
-    connect(importButton(), &QPushButton::clicked, this, &BatchApportionCalcWid::import);
     connect(actionButton(), &QPushButton::clicked, this, &BatchApportionCalcWid::calc);
-    connect(exportButton(), &QPushButton::clicked, this, &BatchApportionCalcWid::exportResult);
-    connect(historyList(), &QTableWidget::cellDoubleClicked, this, &BatchApportionCalcWid::openHistory);
     QTimer::singleShot(10, this, &BatchApportionCalcWid::searchHistory);
 }
 
 BatchApportionCalcWid::~BatchApportionCalcWid() = default;
 
-void BatchApportionCalcWid::import()
-{
-    ImportWizard wizard(m_sourceTable, BatchApportionPage, this);
-    wizard.exec();
-    importFinished();
-}
-
 void BatchApportionCalcWid::importFinished()
 {
     tabs()->setCurrentWidget(m_sourceTable);
-    m_dataState = m_sourceTable->rowCount() > kTitleRows ? 1 : 0;
+    m_dataState = m_sourceTable->rowCount() > kTitleRows ? DataState::Imported : DataState::Empty;
     reset();
 }
 
@@ -122,7 +113,7 @@ void BatchApportionCalcWid::reset()
 
 void BatchApportionCalcWid::calc()
 {
-    if (m_dataState == 0) {
+    if (m_dataState == DataState::Empty) {
         QMessageBox::warning(this, u"信息提示"_s, u"分摊前，请先导入员工工资奖金数据。 "_s, QMessageBox::Ok);
         return;
     }
@@ -135,7 +126,6 @@ void BatchApportionCalcWid::start()
         return;
     reset();
     const int months = m_months->value();
-    const TaxEngine engine{qint32(threshold())};
     QProgressDialog *dialog = openProgress(u"正在准备分摊..."_s);
     m_running = true;
 
@@ -150,19 +140,38 @@ void BatchApportionCalcWid::start()
     dialog->setValue(10);
     dialog->setLabelText(u"正在分摊..."_s);
 
-    ApportionTotals totals;
+    // The amounts are read here (an unreadable cell is marked on the table); the rows are
+    // apportioned on every core off the window's thread, then written into the tables here.
+    std::vector<CalcRecordInput> inputs;
+    inputs.reserve(size_t(std::max(dataRows, 0)));
     bool cancelled = false;
-    std::optional<QuietFill> quiet(std::in_place,
-                                   std::initializer_list<QTableWidget *>{m_beforeTable, m_afterTable});
     for (int r = kTitleRows; r < sourceRows; ++r) {
-        if (stopRequested(int(double(r - 1) / std::max(dataRows, 1) * 60 + 10))) {
+        if (stopRequested(int(double(r - 1) / std::max(dataRows, 1) * 10 + 10))) {
             cancelled = true;
             break;
         }
-        const Amount wage = readSourceAmount(r, kWageColumn);
-        const Amount insurance = readSourceAmount(r, kInsuranceColumn);
-        const Amount bonus = readSourceAmount(r, kBonusColumn);
-        const ApportionedRow row = apportionBatchRow(engine, wage, insurance, bonus, months);
+        inputs.push_back({readSourceAmount(r, kWageColumn), readSourceAmount(r, kInsuranceColumn),
+                          readSourceAmount(r, kBonusColumn), 0});
+    }
+    ApportionRun run;
+    const Amount threshold = this->threshold();
+    if (!cancelled) {
+        cancelled = !runOffThread(
+            [&](const RunControl &control) {
+                run = runApportionRecords(inputs, threshold, months, 0, true, control);
+            },
+            20, 50);
+    }
+
+    ApportionTotals totals;
+    std::optional<QuietFill> quiet(std::in_place,
+                                   std::initializer_list<QTableWidget *>{m_beforeTable, m_afterTable});
+    for (int r = kTitleRows; r < sourceRows && !cancelled; ++r) {
+        if (stopRequested(int(double(r - 1) / std::max(dataRows, 1) * 20 + 50))) {
+            cancelled = true;
+            break;
+        }
+        const ApportionedRow &row = run.rows[size_t(r - kTitleRows)];
         for (PTableWidget *table : {m_beforeTable, m_afterTable}) {
             for (int column : {0, 1}) {
                 if (const QTableWidgetItem *source = m_sourceTable->item(r, column))
@@ -201,7 +210,7 @@ void BatchApportionCalcWid::start()
 
     setProgress(100, true);
     tabs()->setCurrentWidget(m_resultTable);
-    m_dataState = 2;
+    m_dataState = DataState::Calculated;
     if (progress()) {
         // The results stand; only the record is left to read out of the tables.
         progress()->setCancelButtonText(QString());
@@ -238,14 +247,6 @@ bool BatchApportionCalcWid::mergeTables(bool duringRun, int progressFrom)
     return true;
 }
 
-void BatchApportionCalcWid::exportResult()
-{
-    if (!mayExport())
-        return;
-    ExportWizard wizard(m_sourceTable, m_beforeTable, m_afterTable, BatchApportionPage, this);
-    wizard.exec();
-}
-
 void BatchApportionCalcWid::save()
 {
     PendingRecord record = pendingRecord(historyDir(), extension(), m_netIncreaseSum, m_taxDecreaseSum);
@@ -258,11 +259,9 @@ void BatchApportionCalcWid::save()
     saveRecord(std::move(record), {m_sourceTable, m_beforeTable, m_afterTable});
 }
 
-void BatchApportionCalcWid::load() {}
-
-void BatchApportionCalcWid::load(const QString &fileName)
+std::pair<PTableWidget *, PTableWidget *> BatchApportionCalcWid::exportedTables() const
 {
-    loadRecord(fileName);
+    return {m_beforeTable, m_afterTable};
 }
 
 bool BatchApportionCalcWid::loadRecord(const QString &fileName)
@@ -292,16 +291,6 @@ bool BatchApportionCalcWid::loadRecord(const QString &fileName)
     mergeTables(false, kStoredPart);
     m_resultTable->setUpdatesEnabled(true);
     finishLoading();
-    m_dataState = 2;
+    m_dataState = DataState::Calculated;
     return true;
-}
-
-void BatchApportionCalcWid::searchHistory()
-{
-    fillHistoryList(historyList(), historyDir(), u"*."_s + extension());
-}
-
-void BatchApportionCalcWid::openHistory(int row, int)
-{
-    openHistoryEntry(this, historyList(), row, [this](const QString &path) { return loadRecord(path); });
 }

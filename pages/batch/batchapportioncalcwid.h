@@ -36,21 +36,16 @@ public:
 
     // What follows an import, whatever its outcome: the source tab shows, the page knows whether
     // there is data to apportion, and old results go.
-    void importFinished();
+    void importFinished() override;
 
 public slots:
-    void import();
     void calc();
     void start();
-    void exportResult();
     void save();
-    void load();
-    void load(const QString &fileName);
-    void searchHistory();
-    void openHistory(int row, int column);
 
 private:
-    bool loadRecord(const QString &fileName);
+    bool loadRecord(const QString &fileName) override;
+    std::pair<PTableWidget *, PTableWidget *> exportedTables() const override;
     void reset();
     // Builds "全员分摊" from the before and after tables, keeping the progress dialog painted from
     // `progressFrom` on. During a run it answers "停止" (then it returns false); when reopening an

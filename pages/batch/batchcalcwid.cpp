@@ -3,16 +3,14 @@
 #include "batch/batchcalc.h"
 #include "batch/columncatalogue.h"
 #include "engine/salary.h"
+#include "history/batchrecords.h"
+#include "history/compacttable.h"
 #include "pages/batch/calctaxthread.h"
-#include "pages/batch/ptablewidget.h"
-#include "pages/batch/salarytablelayout.h"
-#include "pages/common/batchrecords.h"
-#include "pages/common/compacttable.h"
-#include "pages/common/historylist.h"
-#include "pages/single/historypanel.h"
-#include "pages/single/pagekit.h"
-#include "wizards/export/exportwizard.h"
-#include "wizards/import/importwizard.h"
+#include "widgets/historylist.h"
+#include "widgets/historypanel.h"
+#include "widgets/pagekit.h"
+#include "widgets/ptablewidget.h"
+#include "widgets/salarytablelayout.h"
 
 #include <QMessageBox>
 #include <QProgressDialog>
@@ -37,17 +35,16 @@ BatchCalcWid::BatchCalcWid(QWidget *parent)
                      u"提示:先导入工资表，执行计算，即可浏览和导出计算结果。"_s,
                      u"计算"_s,
                      {u"时间"_s, u"个人所得税"_s, u"实发数"_s},
-                     TreeCalcSource},
+                     TreeCalcSource,
+                     BatchCalcPage,
+                     extension()},
                     parent),
       m_resultTable(new PTableWidget(m_content))
 {
     layoutSalaryTable(m_resultTable, TreeCalcResult, false);
     tabs()->addTab(m_resultTable, u"计算结果表"_s);
 
-    connect(importButton(), &QPushButton::clicked, this, &BatchCalcWid::import);
     connect(actionButton(), &QPushButton::clicked, this, &BatchCalcWid::calc);
-    connect(exportButton(), &QPushButton::clicked, this, &BatchCalcWid::exportResult);
-    connect(historyList(), &QTableWidget::cellDoubleClicked, this, &BatchCalcWid::openHistory);
     QTimer::singleShot(10, this, &BatchCalcWid::searchHistory);
 }
 
@@ -56,23 +53,16 @@ BatchCalcWid::~BatchCalcWid()
     discardCalculation();
 }
 
-void BatchCalcWid::import()
-{
-    ImportWizard wizard(m_sourceTable, BatchCalcPage, this);
-    wizard.exec();
-    importFinished();
-}
-
 void BatchCalcWid::importFinished()
 {
     tabs()->setCurrentWidget(m_sourceTable);
-    m_dataState = m_sourceTable->rowCount() > kTitleRows ? 1 : 0;
+    m_dataState = m_sourceTable->rowCount() > kTitleRows ? DataState::Imported : DataState::Empty;
     m_resultTable->setRowCount(kTitleRows);
 }
 
 void BatchCalcWid::calc()
 {
-    if (m_dataState == 0) {
+    if (m_dataState == DataState::Empty) {
         QMessageBox::warning(this, u"信息提示"_s, u"计算前，请先导入员工工资数据。 "_s, QMessageBox::Ok);
         return;
     }
@@ -150,7 +140,7 @@ void BatchCalcWid::threadFinished()
     const int count = int(m_records.size());
     setProgress(100, true);
     tabs()->setCurrentWidget(m_resultTable);
-    m_dataState = 2;
+    m_dataState = DataState::Calculated;
     if (progress()) {
         // The results stand; only the record is left to read out of the tables.
         progress()->setCancelButtonText(QString());
@@ -222,14 +212,6 @@ void BatchCalcWid::stopCalc()
     discardCalculation();
 }
 
-void BatchCalcWid::exportResult()
-{
-    if (!mayExport())
-        return;
-    ExportWizard wizard(m_sourceTable, m_resultTable, nullptr, BatchCalcPage, this);
-    wizard.exec();
-}
-
 void BatchCalcWid::save()
 {
     PendingRecord record = pendingRecord(historyDir(), extension(), m_taxSum, m_netSum);
@@ -240,11 +222,9 @@ void BatchCalcWid::save()
     saveRecord(std::move(record), {m_sourceTable, m_resultTable});
 }
 
-void BatchCalcWid::load() {}
-
-void BatchCalcWid::load(const QString &fileName)
+std::pair<PTableWidget *, PTableWidget *> BatchCalcWid::exportedTables() const
 {
-    loadRecord(fileName);
+    return {m_resultTable, nullptr};
 }
 
 bool BatchCalcWid::loadRecord(const QString &fileName)
@@ -262,16 +242,6 @@ bool BatchCalcWid::loadRecord(const QString &fileName)
     restoreExtension(record.extension);
     fillStoredTables(
         {{m_sourceTable, TreeCalcSource, &record.source}, {m_resultTable, TreeCalcResult, &record.result}});
-    m_dataState = 2;
+    m_dataState = DataState::Calculated;
     return true;
-}
-
-void BatchCalcWid::searchHistory()
-{
-    fillHistoryList(historyList(), historyDir(), u"*."_s + extension());
-}
-
-void BatchCalcWid::openHistory(int row, int)
-{
-    openHistoryEntry(this, historyList(), row, [this](const QString &path) { return loadRecord(path); });
 }

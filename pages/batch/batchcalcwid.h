@@ -31,24 +31,19 @@ public:
 
     // What follows an import, whatever its outcome: the source tab shows, the page knows whether
     // there is data to calculate, and old results go.
-    void importFinished();
+    void importFinished() override;
 
 public slots:
-    void import();
     void calc();
-    void exportResult();
     void stopCalc();
     void taxCalculated(Salary *record, bool done);
     void threadFinished();
     void save();
-    void load();
-    void load(const QString &fileName);
-    void searchHistory();
-    void openHistory(int row, int column);
 
 private:
     // Restores a stored entry; false, with nothing changed, when the record cannot be read.
-    bool loadRecord(const QString &fileName);
+    bool loadRecord(const QString &fileName) override;
+    std::pair<PTableWidget *, PTableWidget *> exportedTables() const override;
     void fillResultTable();
     void discardCalculation();
 

@@ -5,12 +5,14 @@
 #include "batch/columncatalogue.h"
 #include "excel/cellkind.h"
 #include "excel/columnletters.h"
-#include "pages/batch/ptablewidget.h"
-#include "pages/batch/salarytablelayout.h"
-#include "pages/common/compacttable.h"
-#include "pages/common/historylist.h"
-#include "pages/single/historypanel.h"
-#include "pages/single/pagekit.h"
+#include "history/compacttable.h"
+#include "widgets/historylist.h"
+#include "widgets/historypanel.h"
+#include "widgets/pagekit.h"
+#include "widgets/ptablewidget.h"
+#include "widgets/salarytablelayout.h"
+#include "wizards/export/exportwizard.h"
+#include "wizards/import/importwizard.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -28,8 +30,10 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
 #include <memory>
+#include <thread>
 
 using namespace Qt::StringLiterals;
 
@@ -71,7 +75,7 @@ BatchPageBase::BatchPageBase(const Frame &frame, QWidget *parent)
       m_fullScreenButton(new QToolButton(m_content)), m_tabs(new QTabWidget(m_content)),
       m_contentLayout(new QVBoxLayout(m_content)),
       m_history(new HistoryPanel(frame.historyHeaders, {85, 82, 82}, this)), m_sourceTree(frame.sourceTree),
-      m_saver(new HistorySaver(m_history->list(), this))
+      m_mode(frame.mode), m_extension(frame.extension), m_saver(new HistorySaver(m_history->list(), this))
 {
     ensureRateTable();
     pagekit::makeWhite(this);
@@ -117,6 +121,9 @@ BatchPageBase::BatchPageBase(const Frame &frame, QWidget *parent)
     page->addWidget(splitter);
 
     connect(m_fullScreenButton, &QToolButton::clicked, this, &BatchPageBase::fullScreen);
+    connect(m_importButton, &QPushButton::clicked, this, &BatchPageBase::import);
+    connect(m_exportButton, &QPushButton::clicked, this, &BatchPageBase::exportResult);
+    connect(historyList(), &QTableWidget::cellDoubleClicked, this, &BatchPageBase::openHistory);
 }
 
 BatchPageBase::~BatchPageBase()
@@ -238,6 +245,68 @@ bool BatchPageBase::keepAlive(int value, QEventLoop::ProcessEventsFlags flags)
     return m_progress && m_progress->wasCanceled();
 }
 
+void BatchPageBase::import()
+{
+    ImportWizard wizard(m_sourceTable, m_mode, this);
+    wizard.exec();
+    importFinished();
+}
+
+void BatchPageBase::exportResult()
+{
+    if (!mayExport())
+        return;
+    const auto [first, second] = exportedTables();
+    ExportWizard wizard(m_sourceTable, first, second, m_mode, this);
+    wizard.exec();
+}
+
+void BatchPageBase::searchHistory()
+{
+    fillHistoryList(historyList(), historyDir(), u"*."_s + m_extension);
+}
+
+void BatchPageBase::openHistory(int row, int)
+{
+    openHistoryEntry(this, historyList(), row, [this](const QString &path) { return loadRecord(path); });
+}
+
+void BatchPageBase::load(const QString &fileName)
+{
+    loadRecord(fileName);
+}
+
+bool BatchPageBase::runOffThread(const std::function<void(const RunControl &)> &job, int from, int to)
+{
+    std::atomic<bool> cancel = false;
+    std::atomic<qsizetype> done = 0;
+    std::atomic<qsizetype> count = 0;
+    const RunControl control{&cancel, [&](qsizetype d, qsizetype c) {
+                                 count.store(std::max<qsizetype>(c, 1), std::memory_order_relaxed);
+                                 done.store(d, std::memory_order_relaxed);
+                             }};
+    QEventLoop loop;
+    QTimer tick;
+    connect(&tick, &QTimer::timeout, &loop, [&] {
+        if (!m_progress || m_progress->wasCanceled())
+            cancel = true;
+        else if (const qsizetype c = count.load(std::memory_order_relaxed))
+            setProgress(from + int(qint64(to - from) * done.load(std::memory_order_relaxed) / c));
+    });
+    tick.start(kProgressInterval);
+    std::thread worker([&] {
+        job(control);
+        // Queued: the loop below handles it, even when the job ends before the loop has started.
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec();
+    worker.join();
+    tick.stop();
+    if (m_progress && m_progress->wasCanceled())
+        cancel = true;
+    return !cancel;
+}
+
 BatchPageBase::QuietFill::QuietFill(std::initializer_list<QTableWidget *> tables) : m_tables(tables)
 {
     for (QTableWidget *table : std::as_const(m_tables))
@@ -290,11 +359,11 @@ void BatchPageBase::closeProgress()
 
 bool BatchPageBase::mayExport()
 {
-    if (m_dataState == 0) {
+    if (m_dataState == DataState::Empty) {
         QMessageBox::warning(this, u"信息提示"_s, u"要导出数据，请先导入并计算工资数据。"_s, QMessageBox::Ok);
         return false;
     }
-    if (m_dataState == 1) {
+    if (m_dataState == DataState::Imported) {
         QMessageBox::warning(this, u"信息提示"_s, u"导出数据前，请先计算工资数据。"_s, QMessageBox::Ok);
         return false;
     }

@@ -11,6 +11,8 @@
 #include "engine/amount.h"
 
 #include "batch/batchcalc.h"
+#include "batch/batchrun.h"
+#include "batch/columncatalogue.h"
 
 #include <QColor>
 #include <QElapsedTimer>
@@ -22,6 +24,7 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -49,16 +52,27 @@ public:
     {
         QString description;
         QString hint;
-        QString actionText;         // "计算" or "分摊"
-        QStringList historyHeaders; // the history list's three captions
-        int sourceTree = 0;         // the catalogue tree of the source table
+        QString actionText;             // "计算" or "分摊"
+        QStringList historyHeaders;     // the history list's three captions
+        int sourceTree = 0;             // the catalogue tree of the source table
+        BatchPage mode = BatchCalcPage; // what the import and export wizards are opened for
+        QString extension;              // of the page's history records
     };
+
+    // What the page holds: nothing to work on, an imported source table, or results of a run.
+    enum class DataState
+    {
+        Empty,
+        Imported,
+        Calculated
+    };
+    Q_ENUM(DataState)
 
     BatchPageBase(const Frame &frame, QWidget *parent);
     ~BatchPageBase() override;
 
     PTableWidget *sourceTable() const { return m_sourceTable; }
-    int dataState() const { return m_dataState; }
+    DataState dataState() const { return m_dataState; }
     // Amount cells of the last run that could not be read and counted as 0.
     int unreadableCells() const { return m_unreadableCells; }
     QTableWidget *historyList() const;
@@ -69,10 +83,28 @@ public:
     // Waits until the record being written is on disk and listed.
     void waitForSave();
 
+    // What follows an import, whatever its outcome: the source tab shows, the page knows whether
+    // there is data to work on, and old results go.
+    virtual void importFinished() = 0;
+
 public slots:
     void fullScreen();
+    // 导入: the import wizard on the source table, then importFinished().
+    void import();
+    // 导出: the export wizard on the source table and the page's result tables.
+    void exportResult();
+    // The history list: filled from the page's records, an entry reopened (a damaged one is said
+    // so and left alone).
+    void searchHistory();
+    void openHistory(int row, int column);
+    void load(const QString &fileName);
 
 protected:
+    // Restores a stored entry; false, with nothing changed, when the record cannot be read.
+    virtual bool loadRecord(const QString &fileName) = 0;
+    // The result tables the export wizard offers beside the source table (the second may be null).
+    virtual std::pair<PTableWidget *, PTableWidget *> exportedTables() const = 0;
+
     // The content column, for rows of the page's own between the hint and the tabs.
     void addContentRow(QLayout *row);
     QTabWidget *tabs() const { return m_tabs; }
@@ -100,6 +132,12 @@ protected:
     // progress dialog to `value` and lets the window handle its events. True once "停止" was
     // pressed. Without a progress dialog it does nothing.
     bool keepAlive(int value, QEventLoop::ProcessEventsFlags flags = QEventLoop::AllEvents);
+
+    // Runs `job` on a thread of its own (the core's runners spread it over every core) while the
+    // window stays alive and the progress dialog moves from `from` to `to` as the job reports;
+    // "停止" sets the job's cancel flag, which the runners check every few records. Returns once
+    // the job has ended: true when it ran to the end, false when it was stopped.
+    bool runOffThread(const std::function<void(const RunControl &)> &job, int from, int to);
 
     // Holds back the model's signal per cell while tables are filled (their row counts must be set
     // first): the views read the items when they paint, and a signal per cell costs more than the
@@ -157,7 +195,7 @@ protected:
 
     QWidget *m_content;
     PTableWidget *m_sourceTable;
-    int m_dataState = 0;
+    DataState m_dataState = DataState::Empty;
     int m_unreadableCells = 0;
     QFont m_totalsFont;
 
@@ -172,6 +210,8 @@ private:
     QRadioButton *m_foreign = nullptr;
     HistoryPanel *m_history;
     int m_sourceTree;
+    BatchPage m_mode;
+    QString m_extension;
     QProgressDialog *m_progress = nullptr;
     QElapsedTimer m_progressClock;
     HistorySaver *m_saver;

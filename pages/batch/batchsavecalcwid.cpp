@@ -3,15 +3,13 @@
 #include "batch/batchplan.h"
 #include "batch/columncatalogue.h"
 #include "engine/salary.h"
-#include "pages/batch/ptablewidget.h"
-#include "pages/batch/salarytablelayout.h"
+#include "history/batchrecords.h"
+#include "history/compacttable.h"
 #include "pages/batch/savetaxthread.h"
-#include "pages/common/batchrecords.h"
-#include "pages/common/compacttable.h"
-#include "pages/common/historylist.h"
-#include "pages/single/pagekit.h"
-#include "wizards/export/exportwizard.h"
-#include "wizards/import/importwizard.h"
+#include "widgets/historylist.h"
+#include "widgets/pagekit.h"
+#include "widgets/ptablewidget.h"
+#include "widgets/salarytablelayout.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -53,7 +51,9 @@ BatchSaveCalcWid::BatchSaveCalcWid(QWidget *parent)
                      u"提示:先导入工资表，执行计算，即可浏览和导出计算结果。"_s,
                      u"计算"_s,
                      {u"时间"_s, u"税后收入增加"_s, u"单位开支减少"_s},
-                     TreePlanSource},
+                     TreePlanSource,
+                     BatchPlanPage,
+                     extension()},
                     parent),
       m_allTable(new PTableWidget(m_content)), m_effectiveTable(new PTableWidget(m_content)),
       m_beforeTable(new PTableWidget(this)), m_afterTable(new PTableWidget(this)),
@@ -134,12 +134,9 @@ BatchSaveCalcWid::BatchSaveCalcWid(QWidget *parent)
     panel->addLayout(panelButtons);
     m_options->hide();
 
-    connect(importButton(), &QPushButton::clicked, this, &BatchSaveCalcWid::import);
     connect(actionButton(), &QPushButton::clicked, this, &BatchSaveCalcWid::calc);
-    connect(exportButton(), &QPushButton::clicked, this, &BatchSaveCalcWid::exportResult);
     connect(startButton, &QPushButton::clicked, this, &BatchSaveCalcWid::start);
     connect(closeButton, &QPushButton::clicked, this, &BatchSaveCalcWid::close);
-    connect(historyList(), &QTableWidget::cellDoubleClicked, this, &BatchSaveCalcWid::openHistory);
     QTimer::singleShot(10, this, &BatchSaveCalcWid::searchHistory);
 }
 
@@ -170,17 +167,10 @@ void BatchSaveCalcWid::setOptions(int goal, int method, int months)
     m_months->setValue(months);
 }
 
-void BatchSaveCalcWid::import()
-{
-    ImportWizard wizard(m_sourceTable, BatchPlanPage, this);
-    wizard.exec();
-    importFinished();
-}
-
 void BatchSaveCalcWid::importFinished()
 {
     tabs()->setCurrentWidget(m_sourceTable);
-    m_dataState = m_sourceTable->rowCount() > kTitleRows ? 1 : 0;
+    m_dataState = m_sourceTable->rowCount() > kTitleRows ? DataState::Imported : DataState::Empty;
     resetResults();
 }
 
@@ -200,7 +190,7 @@ void BatchSaveCalcWid::resetResults()
 
 void BatchSaveCalcWid::calc()
 {
-    if (m_dataState == 0) {
+    if (m_dataState == DataState::Empty) {
         QMessageBox::warning(this, u"信息提示"_s, u"计算前，请先导入员工工资数据。 "_s, QMessageBox::Ok);
         return;
     }
@@ -219,7 +209,7 @@ void BatchSaveCalcWid::close()
 void BatchSaveCalcWid::start()
 {
     m_options->hide();
-    if (m_dataState == 0 || isCalculating())
+    if (m_dataState == DataState::Empty || isCalculating())
         return;
     resetResults();
     const int goal = this->goal();
@@ -331,7 +321,7 @@ void BatchSaveCalcWid::threadFinished()
 
     const int count = int(m_records.size());
     tabs()->setCurrentWidget(m_allTable);
-    m_dataState = 2;
+    m_dataState = DataState::Calculated;
     if (progress()) {
         // The results stand; only the record is left to read out of the tables.
         progress()->setCancelButtonText(QString());
@@ -477,14 +467,6 @@ void BatchSaveCalcWid::stopCalc()
     discardCalculation();
 }
 
-void BatchSaveCalcWid::exportResult()
-{
-    if (!mayExport())
-        return;
-    ExportWizard wizard(m_sourceTable, m_beforeTable, m_afterTable, BatchPlanPage, this);
-    wizard.exec();
-}
-
 void BatchSaveCalcWid::save()
 {
     PendingRecord record = pendingRecord(historyDir(), extension(), m_netIncreaseSum, m_costDecreaseSum);
@@ -504,11 +486,9 @@ void BatchSaveCalcWid::save()
     saveRecord(std::move(record), {m_sourceTable, m_beforeTable, m_afterTable});
 }
 
-void BatchSaveCalcWid::load() {}
-
-void BatchSaveCalcWid::load(const QString &fileName)
+std::pair<PTableWidget *, PTableWidget *> BatchSaveCalcWid::exportedTables() const
 {
-    loadRecord(fileName);
+    return {m_beforeTable, m_afterTable};
 }
 
 bool BatchSaveCalcWid::loadRecord(const QString &fileName)
@@ -543,16 +523,6 @@ bool BatchSaveCalcWid::loadRecord(const QString &fileName)
     for (PTableWidget *table : {m_allTable, m_effectiveTable})
         table->setUpdatesEnabled(true);
     finishLoading();
-    m_dataState = 2;
+    m_dataState = DataState::Calculated;
     return true;
-}
-
-void BatchSaveCalcWid::searchHistory()
-{
-    fillHistoryList(historyList(), historyDir(), u"*."_s + extension());
-}
-
-void BatchSaveCalcWid::openHistory(int row, int)
-{
-    openHistoryEntry(this, historyList(), row, [this](const QString &path) { return loadRecord(path); });
 }

@@ -48,25 +48,20 @@ public:
 
     // What follows an import, whatever its outcome: the source tab shows, the page knows whether
     // there is data to plan, and old results go.
-    void importFinished();
+    void importFinished() override;
 
 public slots:
-    void import();
     void calc();
     void start();
     void close();
-    void exportResult();
     void stopCalc();
     void saveCalculated(Salary *record, bool done);
     void threadFinished();
     void save();
-    void load();
-    void load(const QString &fileName);
-    void searchHistory();
-    void openHistory(int row, int column);
 
 private:
-    bool loadRecord(const QString &fileName);
+    bool loadRecord(const QString &fileName) override;
+    std::pair<PTableWidget *, PTableWidget *> exportedTables() const override;
     void resetResults();
     // Fill the tables in slices with the window alive; false when stopped on the way.
     bool fillTables();

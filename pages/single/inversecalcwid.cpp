@@ -2,10 +2,10 @@
 
 #include "engine/ratetable.h"
 #include "engine/taxengine.h"
-#include "pages/common/historylist.h"
-#include "pages/common/singlerecords.h"
-#include "pages/single/historypanel.h"
-#include "pages/single/pagekit.h"
+#include "history/singlerecords.h"
+#include "widgets/historylist.h"
+#include "widgets/historypanel.h"
+#include "widgets/pagekit.h"
 
 #include <QButtonGroup>
 #include <QDoubleSpinBox>

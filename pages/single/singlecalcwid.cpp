@@ -2,11 +2,11 @@
 
 #include "engine/ratetable.h"
 #include "engine/taxengine.h"
-#include "pages/common/historylist.h"
-#include "pages/common/singlerecords.h"
+#include "history/singlerecords.h"
 #include "pages/single/displaymemodlg.h"
-#include "pages/single/historypanel.h"
-#include "pages/single/pagekit.h"
+#include "widgets/historylist.h"
+#include "widgets/historypanel.h"
+#include "widgets/pagekit.h"
 
 #include <QDoubleSpinBox>
 #include <QGridLayout>
@@ -34,8 +34,6 @@ SingleCalcWid::SingleCalcWid(QWidget *parent)
       m_bonus(pagekit::amountInput(this)), m_annuity(pagekit::amountInput(this)),
       m_calcButton(pagekit::calcButton(QStringLiteral("计算"), this)),
       m_memoButton(pagekit::actionButton(QStringLiteral("查看计算过程"), this)),
-      m_saveButton(new QPushButton(QStringLiteral("Save"), this)),
-      m_loadButton(new QPushButton(QStringLiteral("Load"), this)),
       m_table(new QTableWidget(kRows, kColumns, this)),
       m_history(
           new HistoryPanel({QStringLiteral("时间"), QStringLiteral("月应发工资"), QStringLiteral("年终奖金")},
@@ -52,8 +50,6 @@ SingleCalcWid::SingleCalcWid(QWidget *parent)
                                              {m_gross, m_insurance, m_bonus, m_annuity}, 2, this);
     for (QDoubleSpinBox *field : {m_gross, m_insurance, m_bonus, m_annuity})
         pagekit::clickOnEnter(field, m_calcButton);
-    m_saveButton->hide();
-    m_loadButton->hide();
 
     auto *inputRow = new QHBoxLayout;
     inputRow->addLayout(inputs);
@@ -104,8 +100,6 @@ SingleCalcWid::SingleCalcWid(QWidget *parent)
     memoRow->addWidget(m_memoButton);
     memoRow->addStretch();
     memoRow->addWidget(m_watch->notice());
-    memoRow->addWidget(m_saveButton);
-    memoRow->addWidget(m_loadButton);
     workLayout->addLayout(memoRow);
     workLayout->addWidget(m_table);
     workLayout->addWidget(m_insuranceNote);
@@ -121,8 +115,6 @@ SingleCalcWid::SingleCalcWid(QWidget *parent)
 
     connect(m_calcButton, &QPushButton::clicked, this, &SingleCalcWid::calc);
     connect(m_memoButton, &QPushButton::clicked, this, &SingleCalcWid::browseCalculateMemo);
-    connect(m_saveButton, &QPushButton::clicked, this, &SingleCalcWid::save);
-    connect(m_loadButton, &QPushButton::clicked, this, qOverload<>(&SingleCalcWid::load));
     connect(m_history->list(), &QTableWidget::cellDoubleClicked, this, &SingleCalcWid::openHistory);
     QTimer::singleShot(10, this, &SingleCalcWid::searchHistory);
 }
@@ -171,8 +163,6 @@ void SingleCalcWid::save()
     writeTableSnapshot(out, m_table);
     addHistoryEntry(m_history->list(), writer);
 }
-
-void SingleCalcWid::load() {}
 
 void SingleCalcWid::load(const QString &fileName)
 {

@@ -32,7 +32,6 @@ public slots:
     void calc();
     void browseCalculateMemo();
     void save();
-    void load();
     void load(const QString &fileName);
     void searchHistory();
     void openHistory(int row, int column);
@@ -47,8 +46,6 @@ private:
     QDoubleSpinBox *m_annuity;
     QPushButton *m_calcButton;
     QPushButton *m_memoButton;
-    QPushButton *m_saveButton;
-    QPushButton *m_loadButton;
     QTableWidget *m_table;
     QRadioButton *m_local = nullptr;
     QRadioButton *m_foreign = nullptr;

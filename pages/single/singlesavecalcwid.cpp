@@ -2,11 +2,11 @@
 
 #include "engine/ratetable.h"
 #include "engine/taxengine.h"
-#include "pages/common/historylist.h"
-#include "pages/common/singlerecords.h"
+#include "history/singlerecords.h"
 #include "pages/single/displaymemodlg.h"
-#include "pages/single/historypanel.h"
-#include "pages/single/pagekit.h"
+#include "widgets/historylist.h"
+#include "widgets/historypanel.h"
+#include "widgets/pagekit.h"
 
 #include <QDoubleSpinBox>
 #include <QFrame>
@@ -37,8 +37,6 @@ SingleSaveCalcWid::SingleSaveCalcWid(QWidget *parent)
     : QWidget(parent), m_gross(pagekit::amountInput(this)), m_insurance(pagekit::amountInput(this)),
       m_bonus(pagekit::amountInput(this)), m_planButton(pagekit::calcButton(QStringLiteral("筹划 ↓"), this)),
       m_memoButton(pagekit::actionButton(QStringLiteral("查看计算过程"), this)),
-      m_saveButton(new QPushButton(QStringLiteral("Save"), this)),
-      m_loadButton(new QPushButton(QStringLiteral("Load"), this)),
       m_table(new QTableWidget(kRows, kColumns, this)), m_method(new QLabel(this)),
       m_figures(new QWidget(this)), m_taxDecrease(pagekit::resultValue(m_figures, true)),
       m_costDecrease(pagekit::resultValue(m_figures, true)),
@@ -71,14 +69,10 @@ SingleSaveCalcWid::SingleSaveCalcWid(QWidget *parent)
     inputRow->addWidget(m_planButton, 0, Qt::AlignBottom);
     inputRow->addStretch();
 
-    m_saveButton->hide();
-    m_loadButton->hide();
     auto *memoRow = new QHBoxLayout;
     memoRow->addWidget(m_memoButton);
     memoRow->addStretch();
     memoRow->addWidget(m_watch->notice());
-    memoRow->addWidget(m_saveButton);
-    memoRow->addWidget(m_loadButton);
 
     m_table->setHorizontalHeaderLabels({QString(), QString(), QStringLiteral("应税收入"),
                                         QStringLiteral("个人所得税"), QStringLiteral("实发数"),
@@ -155,8 +149,6 @@ SingleSaveCalcWid::SingleSaveCalcWid(QWidget *parent)
 
     connect(m_planButton, &QPushButton::clicked, this, &SingleSaveCalcWid::calc);
     connect(m_memoButton, &QPushButton::clicked, this, &SingleSaveCalcWid::browseCalculateMemo);
-    connect(m_saveButton, &QPushButton::clicked, this, &SingleSaveCalcWid::save);
-    connect(m_loadButton, &QPushButton::clicked, this, qOverload<>(&SingleSaveCalcWid::load));
     connect(m_history->list(), &QTableWidget::cellDoubleClicked, this, &SingleSaveCalcWid::openHistory);
     QTimer::singleShot(10, this, &SingleSaveCalcWid::searchHistory);
 }
@@ -321,8 +313,6 @@ void SingleSaveCalcWid::save()
     writeTableSnapshot(out, m_table);
     addHistoryEntry(m_history->list(), writer);
 }
-
-void SingleSaveCalcWid::load() {}
 
 void SingleSaveCalcWid::load(const QString &fileName)
 {

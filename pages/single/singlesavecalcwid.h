@@ -42,7 +42,6 @@ public slots:
     void close();
     void browseCalculateMemo();
     void save();
-    void load();
     void load(const QString &fileName);
     void searchHistory();
     void openHistory(int row, int column);
@@ -58,8 +57,6 @@ private:
     QDoubleSpinBox *m_bonus;
     QPushButton *m_planButton;
     QPushButton *m_memoButton;
-    QPushButton *m_saveButton;
-    QPushButton *m_loadButton;
     QTableWidget *m_table;
     QLabel *m_method;
     QWidget *m_figures;

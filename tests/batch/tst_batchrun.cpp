@@ -4,7 +4,9 @@
 #include "engine/taxengine.h"
 
 #include <QTest>
+#include <QThread>
 
+#include <atomic>
 #include <random>
 
 class TestBatchRun : public QObject
@@ -24,6 +26,8 @@ private slots:
     void sameFiguresWithoutTexts_data();
     void sameFiguresWithoutTexts();
     void nothingToRun();
+    void controlReportsAndCancels_data();
+    void controlReportsAndCancels();
 };
 
 namespace {
@@ -268,6 +272,53 @@ void TestBatchRun::nothingToRun()
     int calls = 0;
     runOnEveryCore(0, kThresholdLocal, [&](const TaxEngine &, qsizetype, qsizetype) { ++calls; });
     QCOMPARE(calls, 0);
+}
+
+// A run reports its progress on the calling thread, ending at the count; a cancel flag set from
+// the start or from a progress report ends the run early, for every runner.
+void TestBatchRun::controlReportsAndCancels_data()
+{
+    QTest::addColumn<int>("runner");   // 0 calc, 1 plan, 2 apportion
+    QTest::addColumn<int>("cancelAt"); // -1 never, 0 before the start, else at the first report
+    for (int runner : {0, 1, 2}) {
+        const char *name = runner == 0 ? "calc" : runner == 1 ? "plan" : "apportion";
+        QTest::addRow("%s runs to the end", name) << runner << -1;
+        QTest::addRow("%s cancelled before it starts", name) << runner << 0;
+        QTest::addRow("%s cancelled while it runs", name) << runner << 1;
+    }
+}
+
+void TestBatchRun::controlReportsAndCancels()
+{
+    QFETCH(int, runner);
+    QFETCH(int, cancelAt);
+    const std::vector<CalcRecordInput> inputs = sampleInputs(runner == 1 ? 3000 : 20000);
+    const auto count = qsizetype(inputs.size());
+    std::atomic<bool> cancel = cancelAt == 0;
+    qsizetype last = -1;
+    bool otherThread = false;
+    const Qt::HANDLE caller = QThread::currentThreadId();
+    RunControl control{&cancel, [&](qsizetype done, qsizetype total) {
+                           otherThread |= QThread::currentThreadId() != caller;
+                           QCOMPARE_LE(done, total);
+                           last = done;
+                           if (cancelAt > 0)
+                               cancel = true;
+                       }};
+    const auto run = [&] {
+        if (runner == 0)
+            runCalcRecords(inputs, 500000, 4, false, control);
+        else if (runner == 1)
+            runPlanRecords(inputs, 500000, LowerCost, true, 12, 4, false, control);
+        else
+            runApportionRecords(inputs, 500000, 3, 4, false, control);
+    };
+    run();
+    QVERIFY(!otherThread);
+    if (cancelAt < 0)
+        QCOMPARE(last, count);
+    else
+        QVERIFY(last < count); // stopped after the first report, without a closing one
 }
 
 QTEST_GUILESS_MAIN(TestBatchRun)

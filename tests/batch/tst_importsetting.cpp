@@ -2,7 +2,9 @@
 // writes (and that it says when it cannot), the standard setting's offer, and "自动匹配".
 #include "batch/columncatalogue.h"
 #include "batch/importsetting.h"
+#include "batch/settingsfiles.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -36,6 +38,8 @@ private slots:
     void standardSettingShape();
     void autoMatch_data();
     void autoMatch();
+    void settingsFolderTakesWorkingFolderFile_data();
+    void settingsFolderTakesWorkingFolderFile();
 
 private:
     QString writeIni(const QByteArray &text);
@@ -363,6 +367,47 @@ void TestImportSetting::autoMatch()
     QFETCH(QStringList, formulas);
     QFETCH(int, mode);
     QTEST(autoMatchFormulas(titles, formulas, mode), "expected");
+}
+
+// Settings files live in the desktop's configuration folder; one left in the working folder by an
+// earlier version is copied there the first time, never over a newer one, and stays where it was.
+void TestImportSetting::settingsFolderTakesWorkingFolderFile_data()
+{
+    QTest::addColumn<QByteArray>("inWorkingFolder"); // empty: none there
+    QTest::addColumn<QByteArray>("inSettingsFolder");
+    QTest::addColumn<QByteArray>("read");
+    QTest::newRow("only the working folder's: copied")
+        << QByteArray("old") << QByteArray() << QByteArray("old");
+    QTest::newRow("the settings folder's wins")
+        << QByteArray("old") << QByteArray("new") << QByteArray("new");
+    QTest::newRow("neither: no file") << QByteArray() << QByteArray() << QByteArray();
+}
+
+void TestImportSetting::settingsFolderTakesWorkingFolderFile()
+{
+    QFETCH(QByteArray, inWorkingFolder);
+    QFETCH(QByteArray, inSettingsFolder);
+    QFETCH(QByteArray, read);
+    const QByteArray oldHome = qgetenv("HOME");
+    const QString oldCurrent = QDir::currentPath();
+    qputenv("HOME", m_dir->filePath(u"home"_s).toLocal8Bit());
+    QVERIFY(QDir::setCurrent(m_dir->path()));
+    auto put = [](const QString &path, const QByteArray &bytes) {
+        QFile file(path);
+        return bytes.isEmpty() || (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    };
+    QVERIFY(put(m_dir->filePath(u"exportset.ini"_s), inWorkingFolder));
+    QVERIFY(QDir().mkpath(settingsFolder()));
+    QVERIFY(put(settingsFolder() + u"/exportset.ini"_s, inSettingsFolder));
+
+    const QString path = settingsFilePath(u"exportset.ini"_s);
+    QCOMPARE(path, m_dir->filePath(u"home/.config/lumo/exportset.ini"_s));
+    QFile file(path);
+    QCOMPARE(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray(), read);
+    QCOMPARE(QFile::exists(m_dir->filePath(u"exportset.ini"_s)), !inWorkingFolder.isEmpty());
+
+    QDir::setCurrent(oldCurrent);
+    qputenv("HOME", oldHome);
 }
 
 QTEST_GUILESS_MAIN(TestImportSetting)

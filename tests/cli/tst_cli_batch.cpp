@@ -6,6 +6,7 @@
 #include "batch/importsetting.h"
 #include "engine/amount.h"
 #include "excel/workbook.h"
+#include "tests/testkit.h"
 
 #include <QDir>
 #include <QFile>
@@ -132,11 +133,16 @@ QByteArray readAll(const QString &file)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// lumo-cli run in another working directory, where it finds that directory's settings files.
+// lumo-cli run in another working directory that is also its home: settings files left in the
+// working directory are taken into the settings folder under that home on the first run.
 CliRun runCliIn(const QString &dir, const QStringList &args)
 {
     QProcess p;
     p.setWorkingDirectory(dir);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), dir);
+    env.remove(QStringLiteral("XDG_CONFIG_HOME"));
+    p.setProcessEnvironment(env);
     p.start(QStringLiteral(LUMO_CLI_PATH), args);
     p.closeWriteChannel();
     p.waitForFinished(60000);
@@ -225,7 +231,8 @@ bool TestCliBatch::makeSheet(const QString &file, const QString &rows, const QSt
 #define MAKE_SHEET(file, rows)                                                                               \
     do {                                                                                                     \
         if (!makeSheet(file, rows))                                                                          \
-            QSKIP("Debian's python3 with openpyxl/xlwt is needed to write the input sheets");                \
+            LUMO_SKIP_WITHOUT_TOOL(                                                                          \
+                "Debian's python3 with openpyxl/xlwt is needed to write the input sheets");                  \
     } while (false)
 
 void TestCliBatch::rowsEqualSingleCalc_data()
@@ -493,7 +500,7 @@ void TestCliBatch::savedSetting()
                        {QStringLiteral("月应发工资"), 110, QStringLiteral("D*1.1")},
                        {QStringLiteral("三险一金"), 110, QStringLiteral("B")},
                        {QStringLiteral("部门"), 80, QStringLiteral("E")}};
-    ImportSettingsFile file(work.filePath(ImportSettingsFile::defaultFileName()));
+    ImportSettingsFile file(work.filePath(QStringLiteral("importset.ini")));
     QVERIFY2(file.save(0, 1, 1, setting), qPrintable(file.errorString()));
 
     const CliRun r =
@@ -539,7 +546,7 @@ void TestCliBatch::sheetChoice()
     QFETCH(int, exitCode);
     QFETCH(QString, code);
     if (!m_haveOpenpyxl)
-        QSKIP("Debian's python3 with openpyxl is needed to write the input sheets");
+        LUMO_SKIP_WITHOUT_TOOL("Debian's python3 with openpyxl is needed to write the input sheets");
     const QString in = path(QStringLiteral("sheets.xlsx"));
     QProcess p;
     p.start(QStringLiteral("/usr/bin/python3"),

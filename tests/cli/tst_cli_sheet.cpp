@@ -1,6 +1,7 @@
 #include "clirunner.h"
 
 #include "excel/workbook.h"
+#include "tests/testkit.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -318,7 +319,7 @@ void TestCliSheet::convertReadByIndependentReader()
     check.start(QStringLiteral("/usr/bin/python3"),
                 {QStringLiteral("-c"), QStringLiteral("import ") + module});
     if (!check.waitForFinished(30000) || check.exitCode() != 0)
-        QSKIP(qPrintable(
+        LUMO_SKIP_WITHOUT_TOOL(qPrintable(
             QStringLiteral("/usr/bin/python3 with %1 is not installed: not checked by an independent "
                            "reader (tools/setup-deps installs it)")
                 .arg(module)));

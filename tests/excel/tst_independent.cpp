@@ -1,6 +1,7 @@
 // Files this layer writes, read by independent readers: xlrd for .xls, openpyxl for .xlsx. The
 // readers run under Debian's /usr/bin/python3; a test says so and skips when one is missing.
 #include "excel/workbook.h"
+#include "tests/testkit.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -98,7 +99,7 @@ void TestIndependent::readBack()
     QFETCH(QString, module);
     QFETCH(QVariant, fill23);
     if (!haveModule(module))
-        QSKIP(qPrintable(
+        LUMO_SKIP_WITHOUT_TOOL(qPrintable(
             QStringLiteral("/usr/bin/python3 with %1 is not installed: the written file is not checked "
                            "by an independent reader (tools/setup-deps installs it)")
                 .arg(module)));

@@ -7,6 +7,7 @@
 #include "excel/workbook.h"
 #include "excel/zipreader.h"
 #include "excel/zipwriter.h"
+#include "tests/testkit.h"
 
 #include <QDir>
 #include <QFile>
@@ -477,7 +478,8 @@ void TestXlsxWriter::partsInExcelsOrder()
 void TestXlsxWriter::openpyxlReadsEverything()
 {
     if (!havePythonModule(QStringLiteral("openpyxl")))
-        QSKIP("/usr/bin/python3 with openpyxl is not installed: the file is not checked by it");
+        LUMO_SKIP_WITHOUT_TOOL(
+            "/usr/bin/python3 with openpyxl is not installed: the file is not checked by it");
     static const char *const borderNames[] = {
         "thin",        "medium",       "dashed",  "dotted",        "thick",      "double",
         "hair",        "mediumDashed", "dashDot", "mediumDashDot", "dashDotDot", "mediumDashDotDot",
@@ -602,7 +604,7 @@ void TestXlsxWriter::ssconvertShowsTheCells()
 {
     const QString exe = QStandardPaths::findExecutable(QStringLiteral("ssconvert"));
     if (exe.isEmpty())
-        QSKIP("Gnumeric's ssconvert is not installed: the file is not checked by it");
+        LUMO_SKIP_WITHOUT_TOOL("Gnumeric's ssconvert is not installed: the file is not checked by it");
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("book.xlsx"));
     const QString csv = dir.filePath(QStringLiteral("book.csv"));

@@ -364,11 +364,11 @@ void TestShell::drag()
 
 void TestShell::skinChoiceIsStored()
 {
-    QVERIFY(!QFile::exists(QStringLiteral("user.ini")));
+    QVERIFY(!QFile::exists(userIniPath()));
     {
         Lumo w;
         QCOMPARE(w.skin(), QStringLiteral(":/skin/19_big"));
-        QVERIFY(!QFile::exists(QStringLiteral("user.ini")));
+        QVERIFY(!QFile::exists(userIniPath()));
         QSignalSpy spy(w.skinWidget(), &SkinWidget::changeSkin);
         QTest::mouseClick(w.skinWidget()->tile(5)->useButton(), Qt::LeftButton);
         QCOMPARE(spy.count(), 1);
@@ -378,7 +378,7 @@ void TestShell::skinChoiceIsStored()
         QTest::mousePress(w.skinWidget()->tile(2), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
         QCOMPARE(w.skin(), QStringLiteral(":/skin/2_big"));
     }
-    QSettings ini(QStringLiteral("user.ini"), QSettings::IniFormat);
+    QSettings ini(userIniPath(), QSettings::IniFormat);
     QCOMPARE(ini.value(QStringLiteral("config/skin")).toString(), QStringLiteral(":/skin/2_big"));
     Lumo again;
     QCOMPARE(again.skin(), QStringLiteral(":/skin/2_big"));

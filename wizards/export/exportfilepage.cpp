@@ -1,7 +1,7 @@
 #include "wizards/export/exportfilepage.h"
 
 #include "batch/sheetlayout.h"
-#include "pages/batch/ptablewidget.h"
+#include "widgets/ptablewidget.h"
 #include "wizards/export/exportmessage.h"
 #include "wizards/export/exportwizard.h"
 

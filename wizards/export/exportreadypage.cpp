@@ -2,7 +2,7 @@
 
 #include "batch/exporttemplate.h"
 #include "excel/columnletters.h"
-#include "pages/batch/ptablewidget.h"
+#include "widgets/ptablewidget.h"
 #include "wizards/export/exportmessage.h"
 #include "wizards/export/exportwizard.h"
 #include "wizards/export/tableexport.h"

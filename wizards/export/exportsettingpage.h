@@ -4,7 +4,7 @@
 // offered twice, and shows there again when it is removed from the right.
 #pragma once
 
-#include "pages/batch/etablewidget.h"
+#include "widgets/etablewidget.h"
 
 #include <QList>
 #include <QWizardPage>

@@ -1,6 +1,6 @@
 #include "wizards/export/exportwizard.h"
 
-#include "pages/batch/ptablewidget.h"
+#include "widgets/ptablewidget.h"
 #include "wizards/export/exportfilepage.h"
 #include "wizards/export/exportreadypage.h"
 #include "wizards/export/exportsettingpage.h"

@@ -3,7 +3,7 @@
 #include "excel/cellkind.h"
 #include "formula/evaluator.h"
 #include "formula/formularewrite.h"
-#include "pages/batch/ptablewidget.h"
+#include "widgets/ptablewidget.h"
 #include "wizards/import/importwizard.h"
 #include "wizards/import/worksheettable.h"
 

@@ -2,10 +2,10 @@
 
 #include "batch/columncatalogue.h"
 #include "batch/importsetting.h"
-#include "formula/formulabox.h"
-#include "pages/batch/ptablewidget.h"
+#include "widgets/formulabox.h"
+#include "widgets/pheaderview.h"
+#include "widgets/ptablewidget.h"
 #include "wizards/import/importwizard.h"
-#include "wizards/import/pheaderview.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

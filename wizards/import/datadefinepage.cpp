@@ -2,7 +2,7 @@
 
 #include "batch/importsetting.h"
 #include "excel/workbook.h"
-#include "pages/batch/ptablewidget.h"
+#include "widgets/ptablewidget.h"
 #include "wizards/import/importwizard.h"
 #include "wizards/import/worksheettable.h"
 
@@ -175,13 +175,7 @@ void DataDefinePage::loadWorkbook()
     clearTabs();
 
     const QString path = m_loadedFile;
-    std::unique_ptr<Workbook> book = Workbook::create(path);
-    if (!book) {
-        qDebug("create excel object failed.");
-        progress.close();
-        importMessage(this, u"发生错误"_s, u"创建 Excel 存取对象失败，请向软件开发商咨询。"_s);
-        return;
-    }
+    std::unique_ptr<Workbook> book = Workbook::create(path); // never null
     m_holdsWorkbook = true;
     // Reading takes seconds for a large sheet: it runs beside the event loop, which keeps the
     // dialog painted. "取消" tells the reader, which stops between two pieces of the file.

@@ -2,8 +2,8 @@
 
 #include "batch/columncatalogue.h"
 #include "excel/columnletters.h"
-#include "pages/batch/ptablewidget.h"
-#include "pages/batch/salarytablelayout.h"
+#include "widgets/ptablewidget.h"
+#include "widgets/salarytablelayout.h"
 #include "wizards/import/importwizard.h"
 
 #include <QCheckBox>

@@ -1,6 +1,6 @@
 #include "wizards/import/importwizard.h"
 
-#include "pages/batch/ptablewidget.h"
+#include "widgets/ptablewidget.h"
 #include "wizards/import/datacheckpage.h"
 #include "wizards/import/datacontrastpage.h"
 #include "wizards/import/datadefinepage.h"

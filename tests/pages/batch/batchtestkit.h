@@ -4,8 +4,8 @@
 
 #include "engine/amount.h"
 #include "excel/cellkind.h"
-#include "pages/batch/ptablewidget.h"
 #include "tests/testkit.h"
+#include "widgets/ptablewidget.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -5,8 +5,8 @@
 #include "batch/columncatalogue.h"
 #include "engine/amount.h"
 #include "pages/batch/batchapportioncalcwid.h"
-#include "pages/common/historylist.h"
 #include "tests/pages/batch/batchtestkit.h"
+#include "widgets/historylist.h"
 
 #include <QElapsedTimer>
 #include <QLabel>
@@ -91,7 +91,7 @@ void TestBatchApportionCalcWid::calcWithoutDataWarns()
     page.calc();
     QCOMPARE(catcher.takeAll(), QStringList{u"分摊前，请先导入员工工资奖金数据。 "_s});
     fill(page, {});
-    QCOMPARE(page.dataState(), 0);
+    QCOMPARE(page.dataState(), BatchPageBase::DataState::Empty);
     page.calc();
     QCOMPARE(catcher.takeAll().size(), 1);
     page.exportResult();
@@ -110,7 +110,7 @@ void TestBatchApportionCalcWid::exampleRow()
     BatchApportionCalcWid page;
     fill(page, {kExample});
     QCOMPARE(apportion(page, 3), u"已完成 1 笔个税分摊计算。"_s);
-    QCOMPARE(page.dataState(), 2);
+    QCOMPARE(page.dataState(), BatchPageBase::DataState::Calculated);
     const QTableWidget *result = page.resultTable();
     QCOMPARE(result->rowCount(), 6);
     const int tax = column(GroupSubtotal, ColTax);
@@ -261,7 +261,7 @@ void TestBatchApportionCalcWid::reopensEveryChoice()
     BatchApportionCalcWid page;
     QTRY_VERIFY(page.historyList()->item(0, 0));
     page.openHistory(0, 0);
-    QCOMPARE(page.dataState(), 2);
+    QCOMPARE(page.dataState(), BatchPageBase::DataState::Calculated);
     QCOMPARE(page.monthsBox()->value(), 5);
     QVERIFY(!page.localThreshold());
     QCOMPARE(page.taxDecreaseValue()->text(), tax);
@@ -287,7 +287,7 @@ void TestBatchApportionCalcWid::pageClosedWhileSavingKeepsTheEntry()
     QCOMPARE(historyFiles().size(), 1);
     BatchApportionCalcWid page;
     page.load(historyFiles().value(0));
-    QCOMPARE(page.dataState(), 2);
+    QCOMPARE(page.dataState(), BatchPageBase::DataState::Calculated);
     QCOMPARE(page.monthsBox()->value(), 4);
     QCOMPARE(allTexts(page.resultTable()), result);
     QCOMPARE(allTexts(page.afterTable()), after);
@@ -365,7 +365,7 @@ void TestBatchApportionCalcWid::damagedHistoryChangesNothing()
         page.openHistory(0, 0);
         QCOMPARE(catcher.takeAll(), QStringList{kUnreadableHistoryText});
     }
-    QCOMPARE(page.dataState(), 1);
+    QCOMPARE(page.dataState(), BatchPageBase::DataState::Imported);
     QCOMPARE(allTexts(page.sourceTable()), source);
     QCOMPARE(page.resultTable()->rowCount(), 2);
 }

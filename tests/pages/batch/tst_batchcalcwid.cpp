@@ -6,9 +6,9 @@
 #include "engine/amount.h"
 #include "excel/cellkind.h"
 #include "pages/batch/batchcalcwid.h"
-#include "pages/batch/ptablewidget.h"
-#include "pages/common/historylist.h"
 #include "tests/testkit.h"
+#include "widgets/historylist.h"
+#include "widgets/ptablewidget.h"
 
 #include <QApplication>
 #include <QDir>
@@ -143,7 +143,7 @@ void TestBatchCalcWid::calcWithoutDataWarns()
     QCOMPARE(catcher.takeAll(), QStringList{u"计算前，请先导入员工工资数据。 "_s});
     // Only the title rows: still nothing to calculate.
     fillSource(page, {});
-    QCOMPARE(page.dataState(), 0);
+    QCOMPARE(page.dataState(), BatchPageBase::DataState::Empty);
     page.calc();
     QCOMPARE(catcher.takeAll().size(), 1);
     page.exportResult();
@@ -166,12 +166,12 @@ void TestBatchCalcWid::calculatesWithTotalsAndHistory()
     BatchCalcWid page;
     const QList<Row> input = generatedRows(rows, 7);
     fillSource(page, input);
-    QCOMPARE(page.dataState(), 1);
+    QCOMPARE(page.dataState(), BatchPageBase::DataState::Imported);
     MessageCatcher catcher;
     page.calc();
     QVERIFY(catcher.waitForMessage());
     QCOMPARE(catcher.takeAll(), QStringList{u"已完成 %1 笔个税计算。"_s.arg(rows)});
-    QCOMPARE(page.dataState(), 2);
+    QCOMPARE(page.dataState(), BatchPageBase::DataState::Calculated);
     QVERIFY(!page.isCalculating());
 
     const QTableWidget *result = page.resultTable();
@@ -277,7 +277,7 @@ void TestBatchCalcWid::stopMidRunThenCalcAgain()
     QTest::qWait(100);
     QVERIFY(catcher.takeAll().isEmpty());
     QVERIFY(historyFiles().isEmpty());
-    QCOMPARE(page.dataState(), 1);
+    QCOMPARE(page.dataState(), BatchPageBase::DataState::Imported);
 
     page.calc();
     QVERIFY(catcher.waitForMessage());
@@ -306,7 +306,7 @@ void TestBatchCalcWid::foreignThresholdThroughHistory()
     BatchCalcWid page;
     QTRY_COMPARE(page.historyList()->rowCount() > 0 && page.historyList()->item(0, 0), true);
     page.openHistory(0, 0);
-    QCOMPARE(page.dataState(), 2);
+    QCOMPARE(page.dataState(), BatchPageBase::DataState::Calculated);
     for (QRadioButton *radio : page.findChildren<QRadioButton *>()) {
         if (radio->text() == u"4800元(外籍人员)"_s)
             QVERIFY(radio->isChecked());
@@ -439,7 +439,7 @@ void TestBatchCalcWid::damagedHistoryChangesNothing()
         QCOMPARE(catcher.takeAll(), QStringList{u"该计算记录无法读取，文件可能已损坏。"_s});
     }
     QCOMPARE(allTexts(page.sourceTable()), before);
-    QCOMPARE(page.dataState(), 1);
+    QCOMPARE(page.dataState(), BatchPageBase::DataState::Imported);
     QCOMPARE(ColumnCatalogue::instance().sourceGroup(TreeCalcSource, GroupExtension)->itemCount(), 0);
 }
 

@@ -5,8 +5,8 @@
 #include "batch/columncatalogue.h"
 #include "engine/amount.h"
 #include "pages/batch/batchsavecalcwid.h"
-#include "pages/common/historylist.h"
 #include "tests/pages/batch/batchtestkit.h"
+#include "widgets/historylist.h"
 
 #include <QJsonArray>
 #include <QLabel>
@@ -100,7 +100,7 @@ void TestBatchSaveCalcWid::calcWithoutDataWarns()
     QCOMPARE(catcher.takeAll(), QStringList{u"计算前，请先导入员工工资数据。 "_s});
     QVERIFY(!page.optionsPanel()->isVisible());
     fill(page, {});
-    QCOMPARE(page.dataState(), 0);
+    QCOMPARE(page.dataState(), BatchPageBase::DataState::Empty);
     page.calc();
     QCOMPARE(catcher.takeAll().size(), 1);
     page.exportResult();
@@ -165,7 +165,7 @@ void TestBatchSaveCalcWid::methodLabel()
     const QString process = cell(page.afterTable(), 2, column(GroupRemark, ColProcess));
     QVERIFY(process.startsWith(u"筹划方法："_s + text + u'\n'));
     QCOMPARE(page.afterTable()->item(2, column(GroupRemark, ColProcess))->toolTip(), process);
-    QCOMPARE(page.dataState(), 2);
+    QCOMPARE(page.dataState(), BatchPageBase::DataState::Calculated);
 }
 
 void TestBatchSaveCalcWid::nobodyImproves()
@@ -292,7 +292,7 @@ void TestBatchSaveCalcWid::stopWhileFillingLeavesTitleRows()
     for (PTableWidget *table :
          {page.allTable(), page.effectiveTable(), page.beforeTable(), page.afterTable()})
         QCOMPARE(table->rowCount(), 2);
-    QCOMPARE(page.dataState(), 1);
+    QCOMPARE(page.dataState(), BatchPageBase::DataState::Imported);
     QTest::qWait(50);
     QVERIFY(historyFiles().isEmpty());
     // The page plans afresh afterwards.
@@ -315,7 +315,7 @@ void TestBatchSaveCalcWid::pageClosedWhileSavingKeepsTheEntry()
     QCOMPARE(historyFiles().size(), 1);
     BatchSaveCalcWid page;
     page.load(historyFiles().value(0));
-    QCOMPARE(page.dataState(), 2);
+    QCOMPARE(page.dataState(), BatchPageBase::DataState::Calculated);
     QCOMPARE(allTexts(page.beforeTable()), before);
     QCOMPARE(allTexts(page.afterTable()), after);
 }
@@ -349,7 +349,7 @@ void TestBatchSaveCalcWid::reopensEveryChoice()
     QTRY_VERIFY(page.historyList()->item(0, 0));
     QCOMPARE(page.goal(), 0);
     page.openHistory(0, 0);
-    QCOMPARE(page.dataState(), 2);
+    QCOMPARE(page.dataState(), BatchPageBase::DataState::Calculated);
     QCOMPARE(page.goal(), 1);
     QCOMPARE(page.method(), 1);
     QCOMPARE(page.months(), 4);
@@ -455,7 +455,7 @@ void TestBatchSaveCalcWid::damagedHistoryChangesNothing()
         page.openHistory(0, 0);
         QCOMPARE(catcher.takeAll(), QStringList{kUnreadableHistoryText});
     }
-    QCOMPARE(page.dataState(), 1);
+    QCOMPARE(page.dataState(), BatchPageBase::DataState::Imported);
     QCOMPARE(allTexts(page.sourceTable()), source);
     QCOMPARE(page.allTable()->rowCount(), 2);
     QCOMPARE(page.months(), 6);

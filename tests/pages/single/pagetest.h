@@ -2,7 +2,7 @@
 // by a button's text), reading tables, catching modal windows, and writing history files by hand.
 #pragma once
 
-#include "pages/common/historylist.h"
+#include "widgets/historylist.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,6 +1,6 @@
-#include "pages/common/historylist.h"
 #include "pages/single/apportioncalcwid.h"
 #include "pagetest.h"
+#include "widgets/historylist.h"
 
 #include <QDoubleSpinBox>
 #include <QHeaderView>

@@ -1,9 +1,9 @@
 #include "pages/single/apportioncalcwid.h"
 #include "pages/single/inversecalcwid.h"
-#include "pages/single/pagekit.h"
 #include "pages/single/singlesavecalcwid.h"
 #include "pagetest.h"
 #include "shell/lumo.h"
+#include "widgets/pagekit.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,9 +1,9 @@
-#include "pages/common/historylist.h"
-#include "pages/single/historypanel.h"
-#include "pages/single/pagekit.h"
 #include "pages/single/singlesavecalcwid.h"
 #include "pagetest.h"
 #include "shell/lumo.h"
+#include "widgets/historylist.h"
+#include "widgets/historypanel.h"
+#include "widgets/pagekit.h"
 
 #include <QDir>
 #include <QDoubleSpinBox>

@@ -1,7 +1,7 @@
-#include "pages/common/historylist.h"
 #include "pages/single/displaymemodlg.h"
 #include "pages/single/singlecalcwid.h"
 #include "pagetest.h"
+#include "widgets/historylist.h"
 
 #include <QApplication>
 #include <QDoubleSpinBox>

@@ -1,7 +1,7 @@
-#include "pages/common/historylist.h"
 #include "pages/single/displaymemodlg.h"
 #include "pages/single/singlesavecalcwid.h"
 #include "pagetest.h"
+#include "widgets/historylist.h"
 
 #include <QDoubleSpinBox>
 #include <QPushButton>

@@ -5,22 +5,23 @@
 // sample sheet imported and calculated on the batch tax page against lumo-cli.
 #include "batch/columncatalogue.h"
 #include "batch/importsetting.h"
+#include "batch/settingsfiles.h"
 #include "engine/amount.h"
 #include "excel/cellkind.h"
 #include "excel/workbook.h"
-#include "formula/formulabox.h"
 #include "pages/batch/batchcalcwid.h"
-#include "pages/batch/ptablewidget.h"
-#include "pages/batch/salarytablelayout.h"
 #include "tests/excel/testbooks.h"
 #include "tests/testkit.h"
+#include "widgets/formulabox.h"
+#include "widgets/pheaderview.h"
+#include "widgets/ptablewidget.h"
+#include "widgets/salarytablelayout.h"
 #include "wizards/import/datacheckpage.h"
 #include "wizards/import/datacontrastpage.h"
 #include "wizards/import/datadefinepage.h"
 #include "wizards/import/datareadypage.h"
 #include "wizards/import/datasourcepage.h"
 #include "wizards/import/importwizard.h"
-#include "wizards/import/pheaderview.h"
 #include "wizards/import/worksheettable.h"
 
 #include <QApplication>
@@ -179,9 +180,10 @@ void TestImportWizard::init()
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     m_oldDir = QDir::currentPath();
-    // "importset.ini" lies in the working directory.
     QVERIFY(QDir::setCurrent(m_dir->path()));
+    // "importset.ini" lies in the settings folder under this home.
     qputenv("HOME", m_dir->path().toLocal8Bit());
+    QVERIFY(QDir().mkpath(settingsFolder()));
     for (int tree : {TreeCalcSource, TreePlanSource, TreeApportionSource})
         ColumnCatalogue::instance().sourceGroup(tree, GroupExtension)->clearItems();
 }
@@ -1022,7 +1024,7 @@ void TestImportWizard::importButtonRunsTheWizard()
             wizard->reject();
     });
     page.import();
-    QCOMPARE(page.dataState(), 0);
+    QCOMPARE(page.dataState(), BatchPageBase::DataState::Empty);
     QCOMPARE(page.sourceTable()->rowCount(), kSalaryTitleRows);
 }
 
@@ -1046,10 +1048,10 @@ void TestImportWizard::standardSheetEqualsTheCommandLine()
         QVERIFY(run.finish());
     }
     page.importFinished();
-    QCOMPARE(page.dataState(), 1);
+    QCOMPARE(page.dataState(), BatchPageBase::DataState::Imported);
     MessageCatcher catcher;
     page.calc();
-    QVERIFY(QTest::qWaitFor([&] { return page.dataState() == 2; }, 60000));
+    QVERIFY(QTest::qWaitFor([&] { return page.dataState() == BatchPageBase::DataState::Calculated; }, 60000));
 
     // Another program reads the sheet: each row's amounts, text cells and blanks as 0.
     QProcess reader;

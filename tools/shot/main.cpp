@@ -1,0 +1,120 @@
+// lumo-screenshot, the program tools/screenshot runs (never installed): the desktop program started
+// as usual ("--page N", "--size WxH"), then "--screenshot FILE" saves a picture of the window once
+// it has settled and quits; with "--import-page ID" the picture is of the import wizard on that
+// page, run on the sample sheet; with "--run" on function 3 or 5 the sample sheet is imported and
+// planned or apportioned first, so the picture shows the filled result tables.
+#include "batch/columncatalogue.h"
+#include "pages/batch/batchapportioncalcwid.h"
+#include "pages/batch/batchcalcwid.h"
+#include "pages/batch/batchsavecalcwid.h"
+#include "shell/lumo.h"
+#include "shell/startup.h"
+#include "wizards/import/importwizard.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QSpinBox>
+#include <QTimer>
+#include <QTranslator>
+#include <cstdio>
+
+namespace {
+
+// The sample sheets of the source tree.
+QString sample(const QString &suffix)
+{
+    return QStringLiteral(LUMO_EXAMPLES_DIR "/标准工资表.") + suffix;
+}
+
+// The file given by "--screenshot FILE", or empty.
+QString screenshotFromArguments(const QStringList &arguments)
+{
+    const qsizetype at = arguments.indexOf(QStringLiteral("--screenshot"));
+    return at >= 1 && at + 1 < arguments.size() ? arguments.at(at + 1) : QString();
+}
+
+// Imports the sample sheet into a batch page's source table as a user would, through the wizard.
+bool importSample(PTableWidget *table, int mode, QWidget *parent)
+{
+    ImportWizard wizard(table, mode, parent);
+    wizard.show();
+    if (!wizard.stepTo(ImportWizard::ReadyPageId, sample(QStringLiteral("xlsx")), 1))
+        return false;
+    wizard.accept();
+    return true;
+}
+
+// The sample sheet planned (balanced over 12 months) on function 3 or apportioned (over 3 months)
+// on function 5; the completion message is answered.
+void runSample(QWidget *window, int page)
+{
+    auto *answer = new QTimer(window);
+    QObject::connect(answer, &QTimer::timeout, window, [] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
+            box->done(QMessageBox::Ok);
+    });
+    answer->start(20);
+    if (auto *plan = page == 3 ? window->findChild<BatchSaveCalcWid *>() : nullptr) {
+        if (!importSample(plan->sourceTable(), BatchPlanPage, window))
+            std::fprintf(stderr, "示例工资表未能导入\n");
+        plan->importFinished();
+        plan->setOptions(0, 1, 12);
+        plan->start();
+    } else if (auto *apportion = page == 5 ? window->findChild<BatchApportionCalcWid *>() : nullptr) {
+        if (!importSample(apportion->sourceTable(), BatchApportionPage, window))
+            std::fprintf(stderr, "示例工资表未能导入\n");
+        apportion->importFinished();
+        apportion->monthsBox()->setValue(3);
+        apportion->calc();
+    } else {
+        std::fprintf(stderr, "--run 只用于功能 3 和 5\n");
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QTranslator translator;
+    installChineseTranslation(&app, &translator);
+    QApplication::setFont(applicationFont());
+
+    QString error;
+    const int page = pageFromArguments(QCoreApplication::arguments(), &error);
+    if (!error.isEmpty())
+        std::fprintf(stderr, "%s\n", error.toLocal8Bit().constData());
+
+    Lumo window;
+    if (const QSize size = sizeFromArguments(QCoreApplication::arguments()); size.isValid())
+        window.resize(size.expandedTo(window.minimumSize()));
+    window.showWidget();
+    if (page != 0)
+        window.selectFunction(page);
+    const QString shot = screenshotFromArguments(QCoreApplication::arguments());
+    QWidget *pictured = &window;
+    const qsizetype wizardAt = QCoreApplication::arguments().indexOf(QStringLiteral("--import-page"));
+    if (!shot.isEmpty() && wizardAt > 0 && wizardAt + 1 < QCoreApplication::arguments().size()) {
+        window.selectFunction(1);
+        if (auto *batch = window.findChild<BatchCalcWid *>()) {
+            auto *wizard = new ImportWizard(batch->sourceTable(), 0, &window);
+            wizard->show();
+            wizard->stepTo(QCoreApplication::arguments().at(wizardAt + 1).toInt(),
+                           sample(QStringLiteral("xls")), 1);
+            pictured = wizard;
+        }
+    }
+    const bool run = QCoreApplication::arguments().contains(QStringLiteral("--run"));
+    if (run)
+        QTimer::singleShot(0, &window, [&window, page] { runSample(&window, page); });
+    if (!shot.isEmpty()) {
+        // Long enough for the pages' delayed history fill and the first paints (and a run).
+        QTimer::singleShot(run ? 4000 : 1500, &window, [pictured, shot] {
+            const bool saved = pictured->grab().save(shot, "PNG");
+            if (!saved)
+                std::fprintf(stderr, "无法保存截图 %s\n", shot.toLocal8Bit().constData());
+            QCoreApplication::exit(saved ? 0 : 1);
+        });
+    }
+    return app.exec();
+}
