@@ -201,17 +201,10 @@ int runBatchYearPlan(const QStringList &args)
     ImportSettingsGroup settings;
     const ImportSetting *setting = nullptr;
     if (!o.setting.isEmpty()) {
-        const ImportSettingsFile file;
-        settings = file.read(BatchPlanPage);
-        for (const QString &warning : file.warnings())
-            printErr(QStringLiteral("警告：%1：%2\n").arg(file.path(), warning));
-        for (const ImportSetting &s : settings.settings) {
-            if (s.name == o.setting)
-                setting = &s;
-        }
+        QString error;
+        setting = findSavedSetting(BatchPlanPage, o.setting, &settings, &error);
         if (!setting)
-            return usageError(QStringLiteral("%1 中没有名为“%2”的导入设定（可用：%3）")
-                                  .arg(file.path(), o.setting, settings.names().join(QStringLiteral("、"))));
+            return usageError(error);
         if (o.sheet.isEmpty())
             o.sheet = QString::number(setting->sheetNO + 1);
         if (!o.hasTitleRow)

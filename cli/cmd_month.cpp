@@ -250,18 +250,12 @@ int runMonth(const QStringList &argsIn)
     std::optional<ImportSetting> setting;
     if (p.has(QStringLiteral("setting"))) {
         const QString name = p.value(QStringLiteral("setting"));
-        const ImportSettingsFile file;
-        const ImportSettingsGroup group = file.read(BatchCalcPage);
-        for (const QString &warning : file.warnings())
-            printErr(QStringLiteral("警告：%1：%2\n").arg(file.path(), warning));
-        for (const ImportSetting &s : group.settings)
-            if (s.name == name)
-                setting = s;
-        if (!setting)
-            return usageError(cmd,
-                              QStringLiteral("%1 中没有名为“%2”的导入设定（可用：%3）")
-                                  .arg(file.path(), name, group.names().join(QStringLiteral("、"))),
-                              kMonthUsage);
+        ImportSettingsGroup group;
+        QString error;
+        const ImportSetting *found = findSavedSetting(BatchCalcPage, name, &group, &error);
+        if (!found)
+            return usageError(cmd, error, kMonthUsage);
+        setting = *found;
         if (sheetName.isEmpty())
             sheetName = QString::number(setting->sheetNO + 1);
         if (!p.has(QStringLiteral("title-row")))

@@ -1,5 +1,6 @@
 #include "cli/sheetoptions.h"
 
+#include "batch/importsetting.h"
 #include "cli/cliargs.h"
 #include "excel/workbook.h"
 
@@ -55,4 +56,23 @@ const Sheet *chooseSheet(const Workbook &book, const QString &which)
     bool ok = false;
     const int n = which.toInt(&ok);
     return ok && n >= 1 && n <= book.sheetCount() ? book.getSheet(n - 1) : nullptr;
+}
+
+const ImportSetting *findSavedSetting(int mode, const QString &name, ImportSettingsGroup *settings,
+                                      QString *error)
+{
+    const ImportSettingsFile file;
+    *settings = file.read(mode);
+    for (const QString &warning : file.warnings())
+        printErr(QStringLiteral("警告：%1：%2\n").arg(file.path(), warning));
+    const ImportSetting *found = nullptr;
+    for (const ImportSetting &s : settings->settings) {
+        if (s.name == name)
+            found = &s;
+    }
+    if (found)
+        return found;
+    *error = QStringLiteral("%1 中没有名为“%2”的导入设定（可用：%3）")
+                 .arg(file.path(), name, settings->names().join(QStringLiteral("、")));
+    return nullptr;
 }

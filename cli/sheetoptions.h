@@ -5,6 +5,8 @@
 #include <QStringList>
 
 class ArgParser;
+struct ImportSetting;
+struct ImportSettingsGroup;
 class Workbook;
 class Sheet;
 
@@ -15,3 +17,7 @@ bool readRowOption(const ArgParser &p, const QString &name, int min, int *out, Q
 bool takeMaps(QStringList *args, QStringList *maps, QString *error);
 // The worksheet --sheet names: by name first, then by its number from 1; null when there is none.
 const Sheet *chooseSheet(const Workbook &book, const QString &which);
+// The import setting `name` saved for page `mode` in importset.ini, with the file's warnings printed;
+// it points into *settings. Null, with *error naming the settings there are, when none has that name.
+const ImportSetting *findSavedSetting(int mode, const QString &name, ImportSettingsGroup *settings,
+                                      QString *error);
