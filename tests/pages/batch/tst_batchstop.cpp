@@ -126,7 +126,7 @@ void TestBatchStop::stopInEveryPhase()
     page.resize(1000, 700);
     page.show();
     // Large enough that every phase gives the window a few turns; the run is stopped, not finished.
-    fillSource(page.sourceTable(), generatedRows(40000, 21));
+    fillSource(page.sourceTable(), generatedRows(20000, 21));
     page.importFinished();
     const QStringList source = allTexts(page.sourceTable());
 
