@@ -293,7 +293,8 @@ int runLedgerPlan(const YearPlanOptions &o, const ImportSetting *setting)
                 .field(QStringLiteral("idNumber"), r.input.idNumber)
                 .field(QStringLiteral("months"), r.months);
             writePlanFields(w, r.plan);
-            w.field(QStringLiteral("periodWage"), r.periodWage)
+            w.field(QStringLiteral("separateBefore"), r.separateBefore)
+                .field(QStringLiteral("periodWage"), r.periodWage)
                 .field(QStringLiteral("periodWithheld"), r.periodWithheld)
                 .field(QStringLiteral("bonusTax"), r.bonusTax);
             records << w.finish();
@@ -324,6 +325,12 @@ int runLedgerPlan(const YearPlanOptions &o, const ImportSetting *setting)
     for (const PayrollProblem &pr : run.problems)
         text +=
             QStringLiteral("  第 %1 行【%2】%3：%4\n").arg(pr.sheetRow).arg(pr.column, pr.text, pr.reason);
+    for (const LedgerYearPlan &r : run.records)
+        if (r.separateBefore)
+            text +=
+                QStringLiteral("  第 %1 行 %2：本年此前已有单独计税的全年一次性奖金，本期奖金按工资计税\n")
+                    .arg(r.input.sheetRow)
+                    .arg(r.input.name);
     text += yearPlanCompletionMessage(int(run.records.size()), t.inBlindZone, 0) + QLatin1Char('\n');
     text += QStringLiteral("计划方案全年税额合计：%1\n最优方案全年税额合计：%2\n节税合计：%3\n"
                            "最优方案本期应预扣预缴税额合计：%4\n全年一次性奖金税额合计：%5\n")

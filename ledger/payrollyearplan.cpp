@@ -2,6 +2,8 @@
 
 #include "ledger/payrollmonth.h"
 
+#include <QSet>
+
 #include <algorithm>
 
 using namespace Qt::StringLiterals;
@@ -23,11 +25,22 @@ bool runLedgerYearPlan(const PayrollLedger &ledger, PayrollSheet sheet, int year
         return false;
     }
     QStringList later;
+    QSet<QString> separateBefore; // employees whose bonus of an earlier month was taxed separately
     for (const LedgerMonth &m : recorded) {
-        if (m.month > month)
+        if (m.month > month) {
             later << u"%1 月"_s.arg(m.month);
-        else if (m.month < month)
+        } else if (m.month < month) {
             ++out->recordedMonths;
+            if (m.bonusTax <= 0)
+                continue;
+            for (const PayrollEntry &e : ledger.entries(year, m.month, QString(), &readError))
+                if (e.input.amounts[PfBonus] > 0 && e.bonusMethod == CurrentRules::BonusMethod::Separate)
+                    separateBefore.insert(employeeKey(e.input.idType, e.input.idNumber));
+        }
+    }
+    if (!readError.isEmpty()) {
+        *error = readError;
+        return false;
     }
     if (!later.isEmpty()) {
         *error = u"台账中 %1 年已记入 %2，晚于所属期 %3 月；筹划的所属期应是本年最后一个发薪月"_s.arg(year)
@@ -44,8 +57,10 @@ bool runLedgerYearPlan(const PayrollLedger &ledger, PayrollSheet sheet, int year
     out->problems = std::move(period.problems);
 
     std::vector<YearPlanInput> inputs;
+    std::vector<char> once(period.entries.size(), 0);
     inputs.reserve(period.entries.size());
     for (const PayrollEntry &e : period.entries) {
+        once[inputs.size()] = separateBefore.contains(employeeKey(e.input.idType, e.input.idNumber));
         const PayrollAmounts &a = e.input.amounts;
         const Amount budget = a[PfIncome] + a[PfBonus];
         YearPlanInput in;
@@ -54,14 +69,14 @@ bool runLedgerYearPlan(const PayrollLedger &ledger, PayrollSheet sheet, int year
         in.deductions =
             e.cumulativeExempt + e.cumulativeAdditional + e.cumulativeOther + e.cumulativeDonation;
         in.plannedBonus = a[PfBonus];
-        in.bonusLimit = budget;
+        // One bonus a year may be taxed separately: after an earlier one the period's is wages.
+        in.bonusLimit = once[inputs.size()] ? 0 : budget;
         in.basic = e.cumulativeBasic;
         in.relief = e.cumulativeRelief;
         inputs.push_back(in);
     }
     YearPlanRun plans = runYearPlans(inputs, threads);
     inputs = {};
-    out->totals = plans.totals;
     out->records.reserve(period.entries.size());
     for (size_t i = 0; i < period.entries.size(); ++i) {
         PayrollEntry &e = period.entries[i];
@@ -71,6 +86,13 @@ bool runLedgerYearPlan(const PayrollLedger &ledger, PayrollSheet sheet, int year
         r.withheldBefore = e.withheldBefore;
         r.basic = e.cumulativeBasic;
         r.plan = plans.plans[i];
+        if (once[i]) {
+            r.separateBefore = true;
+            r.plan.plannedTax = r.plan.mergedTax;
+            r.plan.saving = 0;
+            r.plan.blindZone = -1;
+        }
+        out->totals.add(r.plan);
         r.periodWage = e.input.amounts[PfIncome] + e.input.amounts[PfBonus] - r.plan.bestBonus;
         r.periodWithheld = std::max<Amount>(r.plan.bestTax - r.plan.bestBonusTax - r.withheldBefore, 0);
         r.bonusTax = r.plan.bestBonusTax;
@@ -151,7 +173,8 @@ SheetLayout ledgerYearPlanLayout(const LedgerYearPlanRun &run, const QString &ti
         row.cells[CAnnual] = money(p.annual);
         row.cells[CDeductions] = money(p.deductions);
         row.cells[CPlannedTax] = money(p.plannedTax);
-        row.cells[CBlindZone] = text(blindZoneText(p.blindZone), SheetCellStyle::BodyCenter);
+        row.cells[CBlindZone] = text(r.separateBefore ? u"本年已单独计税过"_s : blindZoneText(p.blindZone),
+                                     SheetCellStyle::BodyCenter);
         row.cells[CMergedTax] = money(p.mergedTax);
         row.cells[CBestBonus] = money(p.bestBonus);
         row.cells[CPeriodWage] = money(r.periodWage);

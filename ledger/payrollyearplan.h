@@ -6,10 +6,11 @@
 // 奖金, and the plan chooses the bonus b in [0, budget] that makes the year's tax smallest: the
 // annual table on the year's wages (the recorded months plus budget − b) less the cumulative
 // deductions of the month's rules (the first-job and 60,000 variants included), less the year's
-// relief, plus the separate tax of b. Rows are matched to the ledger's employees by document type
-// and number and checked as the month's run checks them; an employee the ledger does not know is
-// planned from the period alone, as their first month here. Reads the ledger, never writes it.
-// QtCore only.
+// relief, plus the separate tax of b. The year's tax leaves out a bonus taxed separately in an
+// earlier month; only one bonus a year may be, so after it the period's bonus is wages. Rows are matched to
+// the ledger's employees by document type and number and checked as the month's run checks them; an employee
+// the ledger does not know is planned from the period alone, as their first month here. Reads the ledger,
+// never writes it. QtCore only.
 #pragma once
 
 #include "batch/sheetlayout.h"
@@ -28,6 +29,9 @@ struct LedgerYearPlan
     Amount periodWage = 0;     // the period's wages under the best split: budget − best bonus
     Amount periodWithheld = 0; // the period's withholding under the best split
     Amount bonusTax = 0;       // the separate tax of the best bonus
+    // A bonus of an earlier month of the year was taxed separately: only one may be, so the period's
+    // bonus is planned and taxed as wages (planned = best = all as wages, no blind zone).
+    bool separateBefore = false;
 };
 
 struct LedgerYearPlanRun

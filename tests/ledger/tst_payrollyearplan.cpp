@@ -68,11 +68,14 @@ Pay payOf(int k, int m)
     case 5: // tax relief every month
         p = {700000, 0, 0, 10000, m == 12 ? 2400000 : 0};
         break;
+    case 6: // last year's bonus paid in March, taxed separately: December's must be wages
+        p = {1000000, 0, 0, 0, m == 3 ? 2000000 : m == 12 ? 3700000 : 0};
+        break;
     }
     return p;
 }
 
-constexpr int kEmployees = 6;
+constexpr int kEmployees = 7;
 
 std::vector<PayrollInput> monthRows(int m)
 {
@@ -161,6 +164,8 @@ void TestPayrollYearPlan::december_data()
         << -1;
     QTest::newRow("relief: the wages' tax stops at 0, so less bonus is cheaper")
         << 5 << 12 << 10800000LL << 6000000LL << 72000LL << 108000LL << 1080000LL << 32400LL << 0LL << -1;
+    QTest::newRow("a bonus taxed separately in March: December's is wages, no blind zone")
+        << 6 << 12 << 15700000LL << 6000000LL << 718000LL << 718000LL << 0LL << 718000LL << 420000LL << -1;
 }
 
 void TestPayrollYearPlan::december()
@@ -190,10 +195,12 @@ void TestPayrollYearPlan::december()
     PayrollInput best = r.input;
     best.amounts[PfIncome] = r.periodWage;
     best.amounts[PfBonus] = p.bestBonus;
+    QCOMPARE(r.separateBefore, k == 6);
     for (const bool asPlanned : {true, false}) {
         PayrollMonthRun month;
         QVERIFY(runPayrollMonth(ledger, sheetOf({asPlanned ? r.input : best}), 2026, 12,
-                                BonusMethod::Separate, &month, &error));
+                                r.separateBefore ? BonusMethod::Merged : BonusMethod::Separate, &month,
+                                &error));
         QCOMPARE(month.entries.size(), size_t(1));
         const PayrollEntry &e = month.entries[0];
         QCOMPARE(e.withheldBefore, r.withheldBefore);
