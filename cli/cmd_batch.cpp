@@ -398,7 +398,7 @@ int runBatch(const QStringList &args)
     QStringList templates = builtinTemplateNames(o.mode);
     for (const SavedExportTemplate &t : saved.templates)
         templates << t.name;
-    int templateIndex = 2;
+    int templateIndex = kDefaultTemplate;
     if (!o.templateText.isEmpty()) {
         bool isNumber = false;
         templateIndex = o.templateText.toInt(&isNumber);
