@@ -444,4 +444,149 @@ SplitResult bestSplit(const SplitInput &in, bool withProcessText)
     return r;
 }
 
+namespace {
+
+// The net of the best split of `pay`, the rest of `base` as given.
+SplitResult splitOf(const SplitInput &base, Amount pay)
+{
+    SplitInput in = base;
+    in.annual = pay;
+    return bestSplit(in);
+}
+
+} // namespace
+
+// The net of the best split never falls as the pay grows, and grows by at most a fen a fen: one fen
+// more pay adds at most a fen of tax to the split that was best before (a rate below 100% and rounding
+// half up), and no split of the larger pay is cheaper than the best split of the smaller one, because
+// neither part's tax falls when its amount grows. So the answer A is the fixed point
+// A = net + insurance + tax(A), and iterating p ← net + insurance + tax(p) from net + insurance climbs
+// to it from below without passing it; the distance shrinks by the marginal rate (at most 45%) each
+// step. Should that ever take long, bisection between the last pay found short and a pay known to be
+// enough finishes. Either way the answer is checked forward before it is returned.
+AnnualInverseResult annualForNet(const SplitInput &base, Amount net, bool withProcessText)
+{
+    AnnualInverseResult r;
+    if (net < 0 || base.insurance < 0 || base.deductions < 0) {
+        r.error = net < 0 ? QStringLiteral("税后年收入不能为负数")
+                          : QStringLiteral("三险一金和专项附加扣除不能为负数");
+        return r;
+    }
+    const Amount insurance = base.insurance;
+    const auto tooLarge = [&](Amount largestNet) {
+        r.error = QStringLiteral("税后年收入 %1 元过大：税前年收入最多 %2 元，税后最多 %3 元")
+                      .arg(money(net), money(kLargestInversePay), money(std::max<Amount>(largestNet, 0)));
+    };
+    if (net > kLargestInversePay || net + insurance > kLargestInversePay) {
+        tooLarge(splitOf(base, kLargestInversePay).netTotal);
+        return r;
+    }
+
+    Amount answer = -1;
+    SplitResult found;
+    if (net + insurance == 0) {
+        answer = 0; // nothing to pay and no tax
+        found = splitOf(base, 0);
+    } else {
+        // No tax at all still needs net + insurance; tax is at most 45% of the pay plus a fen of
+        // rounding, so net(p) ≥ 0.55 p − insurance − 1 and this pay is surely enough.
+        const Amount enough = std::min<Amount>(kLargestInversePay, ((net + insurance + 1) * 20 + 10) / 11);
+        SplitResult atEnough = splitOf(base, enough);
+        if (atEnough.netTotal < net) {
+            tooLarge(splitOf(base, kLargestInversePay).netTotal);
+            return r;
+        }
+        Amount below = net + insurance - 1; // nets at most net − 1: short
+        Amount above = enough;              // nets at least net
+        found = std::move(atEnough);
+        Amount p = net + insurance;
+        for (int step = 0; step < 64 && p > below && p < above; ++step) {
+            SplitResult s = splitOf(base, p);
+            if (s.netTotal >= net) {
+                above = p;
+                found = std::move(s);
+                break;
+            }
+            below = p;
+            p = net + insurance + s.taxTotal;
+        }
+        // The fixed point is the answer when a fen less is short; otherwise (never expected) bisect.
+        if (above - below > 1 && splitOf(base, above - 1).netTotal < net)
+            below = above - 1;
+        while (above - below > 1) {
+            const Amount mid = below + (above - below) / 2;
+            SplitResult s = splitOf(base, mid);
+            if (s.netTotal >= net) {
+                above = mid;
+                found = std::move(s);
+            } else {
+                below = mid;
+            }
+        }
+        answer = above;
+    }
+
+    // The forward check: the answer nets enough and a fen less would not.
+    const SplitResult fenLess = answer > 0 ? splitOf(base, answer - 1) : SplitResult();
+    if (found.annual != answer || found.netTotal < net || (answer > 0 && fenLess.netTotal >= net)) {
+        r.error = QStringLiteral("税后年收入 %1 元的反算未通过验算").arg(money(net));
+        return r;
+    }
+    r.ok = true;
+    SplitInput in = base;
+    in.annual = answer;
+    r.split = bestSplit(in, withProcessText);
+    if (withProcessText) {
+        QString &t = r.processText;
+        t += QStringLiteral("税后年收入 %1（全年三险一金 %2，专项附加扣除 %3）：按年终奖金与工资的最优分配，"
+                            "所需税前年收入最少为 %4。\n")
+                 .arg(money(net), money(insurance), money(base.deductions), money(answer));
+        t += QStringLiteral("验算：税前 %1 − 三险一金 %2 − 全年税额 %3 = 税后 %4，不少于 %5")
+                 .arg(money(answer), money(insurance), money(r.split.taxTotal), money(r.split.netTotal),
+                      money(net));
+        if (answer > 0)
+            t += QStringLiteral("；少 1 分（%1）时税后为 %2，不足 %3")
+                     .arg(money(answer - 1), money(fenLess.netTotal), money(net));
+        t += QStringLiteral("。\n") + r.split.processText;
+    }
+    return r;
+}
+
+BonusMethodComparison compareBonusMethods(const YearInput &input, bool withProcessText)
+{
+    BonusMethodComparison c;
+    YearInput in = input;
+    in.method = BonusMethod::Merged;
+    if (!checkYearInput(in, &c.error))
+        return c;
+    c.ok = true;
+    c.merged = calculateYear(in, withProcessText);
+    c.separateAllowed = separateBonusAllowed(in.year) || in.bonus == 0;
+    if (!c.separateAllowed) {
+        c.error = QStringLiteral("%1 年起全年一次性奖金不再单独计税，只能并入当年工资").arg(in.year);
+        if (withProcessText)
+            c.processText = QStringLiteral("【并入当月工资】\n") + c.merged.processText + c.error +
+                            QStringLiteral("。\n");
+        return c;
+    }
+    in.method = BonusMethod::Separate;
+    c.separate = calculateYear(in, withProcessText);
+    c.separateCheaper = c.separate.annualTax < c.merged.annualTax;
+    c.difference = c.merged.annualTax - c.separate.annualTax;
+    if (withProcessText) {
+        QString &t = c.processText;
+        t = QStringLiteral("【年终奖金单独计税】\n") + c.separate.processText +
+            QStringLiteral("\n【年终奖金并入当月工资】\n") + c.merged.processText +
+            QStringLiteral("\n比较：单独计税全年税额 %1，并入工资全年税额 %2，")
+                .arg(money(c.separate.annualTax), money(c.merged.annualTax));
+        if (c.difference > 0)
+            t += QStringLiteral("单独计税少缴 %1。\n").arg(money(c.difference));
+        else if (c.difference < 0)
+            t += QStringLiteral("并入工资少缴 %1。\n").arg(money(-c.difference));
+        else
+            t += QStringLiteral("两种方式税额相同。\n");
+    }
+    return c;
+}
+
 } // namespace CurrentRules
