@@ -561,7 +561,7 @@ BonusMethodComparison compareBonusMethods(const YearInput &input, bool withProce
         return c;
     c.ok = true;
     c.merged = calculateYear(in, withProcessText);
-    c.separateAllowed = separateBonusAllowed(in.year) || in.bonus == 0;
+    c.separateAllowed = separateBonusAllowed(in.year);
     if (!c.separateAllowed) {
         c.error = QStringLiteral("%1 年起全年一次性奖金不再单独计税，只能并入当年工资").arg(in.year);
         if (withProcessText)

@@ -47,8 +47,8 @@ bool readCurrentYearRecord(HistoryReader &reader, CurrentYearRecord *r)
     if (!reader.ok())
         return false;
     CurrentYearRecord read;
-    reader.stream() >> read.year >> read.startMonth >> read.wage >> read.insurance >> read.special >> read.other >>
-        read.bonus >> read.bonusMonth >> read.method;
+    reader.stream() >> read.year >> read.startMonth >> read.wage >> read.insurance >> read.special >>
+        read.other >> read.bonus >> read.bonusMonth >> read.method;
     if (!readWhole(reader) || read.year < kCurrentFirstYear || read.year > kCurrentLastYear ||
         !isMonth(read.startMonth) || !isMonth(read.bonusMonth) || read.method < 0 || read.method > 2 ||
         !allInputFen({read.wage, read.insurance, read.special, read.other, read.bonus}))
