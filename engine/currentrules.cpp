@@ -1,6 +1,7 @@
 #include "engine/currentrules.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace CurrentRules {
 
@@ -459,11 +460,12 @@ SplitResult splitOf(const SplitInput &base, Amount pay)
 // The net of the best split never falls as the pay grows, and grows by at most a fen a fen: one fen
 // more pay adds at most a fen of tax to the split that was best before (a rate below 100% and rounding
 // half up), and no split of the larger pay is cheaper than the best split of the smaller one, because
-// neither part's tax falls when its amount grows. So the answer A is the fixed point
-// A = net + insurance + tax(A), and iterating p ← net + insurance + tax(p) from net + insurance climbs
-// to it from below without passing it; the distance shrinks by the marginal rate (at most 45%) each
-// step. Should that ever take long, bisection between the last pay found short and a pay known to be
-// enough finishes. Either way the answer is checked forward before it is returned.
+// neither part's tax falls when its amount grows. So the answer is the first pay that nets enough, and
+// the search keeps a pay known to be short below it and one known to be enough above it. It steps up
+// from below by what is missing, grossed up by the wages' marginal rate: exact while the split stays
+// in its rows and, since rates only rise with the pay, short of the answer otherwise. Once a pay nets
+// enough and a fen less does not, that is the answer; should a step ever overshoot, bisection between
+// the two finishes. Either way the answer is checked forward before it is returned.
 AnnualInverseResult annualForNet(const SplitInput &base, Amount net, bool withProcessText)
 {
     AnnualInverseResult r;
@@ -477,66 +479,95 @@ AnnualInverseResult annualForNet(const SplitInput &base, Amount net, bool withPr
         r.error = QStringLiteral("税后年收入 %1 元过大：税前年收入最多 %2 元，税后最多 %3 元")
                       .arg(money(net), money(kLargestInversePay), money(std::max<Amount>(largestNet, 0)));
     };
-    if (net > kLargestInversePay || net + insurance > kLargestInversePay) {
+    if (net > kLargestInversePay || insurance > kLargestInversePay - net) {
         tooLarge(splitOf(base, kLargestInversePay).netTotal);
         return r;
     }
 
     Amount answer = -1;
     SplitResult found;
+    SplitResult fenLess; // the best split of the answer less a fen, once computed
+    fenLess.annual = -1;
     if (net + insurance == 0) {
         answer = 0; // nothing to pay and no tax
         found = splitOf(base, 0);
     } else {
-        // No tax at all still needs net + insurance; tax is at most 45% of the pay plus a fen of
-        // rounding, so net(p) ≥ 0.55 p − insurance − 1 and this pay is surely enough.
-        const Amount enough = std::min<Amount>(kLargestInversePay, ((net + insurance + 1) * 20 + 10) / 11);
-        SplitResult atEnough = splitOf(base, enough);
-        if (atEnough.netTotal < net) {
-            tooLarge(splitOf(base, kLargestInversePay).netTotal);
-            return r;
-        }
-        Amount below = net + insurance - 1; // nets at most net − 1: short
-        Amount above = enough;              // nets at least net
-        found = std::move(atEnough);
+        // No tax at all still needs net + insurance, so a fen less is surely short.
+        Amount below = net + insurance - 1;
+        Amount netBelow = net - 1; // at most that
+        Amount above = -1;         // the smallest pay known to net enough, once one is
         Amount p = net + insurance;
-        for (int step = 0; step < 64 && p > below && p < above; ++step) {
+        for (int step = 0; step < 64; ++step) {
+            p = std::min(p, kLargestInversePay);
             SplitResult s = splitOf(base, p);
             if (s.netTotal >= net) {
                 above = p;
                 found = std::move(s);
                 break;
             }
+            if (p == kLargestInversePay) {
+                tooLarge(s.netTotal);
+                return r;
+            }
             below = p;
-            p = net + insurance + s.taxTotal;
+            netBelow = s.netTotal;
+            // The rate of the next fen: the wages' (none while the deductions still cover them), or
+            // the bonus's when that is lower and the bonus can still grow within its row.
+            const Amount taxableWages = s.annual - s.bonus - s.deductionsTotal;
+            int rate = taxableWages < 0 ? 0 : bracketOf(annualTable(), taxableWages + 1).rate;
+            if (s.bonus > 0 && &bonusBracketOf(s.bonus) == &bonusBracketOf(s.bonus + 1))
+                rate = std::min(rate, bonusBracketOf(s.bonus).rate);
+            p += (net - s.netTotal) * 100 / (100 - rate);
         }
-        // The fixed point is the answer when a fen less is short; otherwise (never expected) bisect.
-        if (above - below > 1 && splitOf(base, above - 1).netTotal < net)
-            below = above - 1;
+        if (above < 0) { // never expected: the largest pay bounds the bisection
+            found = splitOf(base, kLargestInversePay);
+            if (found.netTotal < net) {
+                tooLarge(found.netTotal);
+                return r;
+            }
+            above = kLargestInversePay;
+        }
+        // The pay found is the answer when a fen less is short. A step may overshoot where the best
+        // split moves the bonus to another row: then narrow the two down, by the straight line between
+        // them while that at least halves the gap (the net is linear between rows), else by halving.
+        bool interpolate = true;
         while (above - below > 1) {
-            const Amount mid = below + (above - below) / 2;
+            Amount mid = below + (above - below) / 2;
+            if (interpolate && found.netTotal > netBelow) {
+                const double share = double(net - netBelow) / double(found.netTotal - netBelow);
+                mid = std::clamp<Amount>(below + Amount(std::ceil(share * double(above - below))), below + 1,
+                                         above - 1);
+            }
+            const Amount gap = above - below;
             SplitResult s = splitOf(base, mid);
             if (s.netTotal >= net) {
                 above = mid;
                 found = std::move(s);
             } else {
                 below = mid;
+                netBelow = s.netTotal;
+                if (mid == above - 1)
+                    fenLess = std::move(s);
             }
+            interpolate = 2 * (above - below) <= gap;
         }
         answer = above;
     }
 
     // The forward check: the answer nets enough and a fen less would not.
-    const SplitResult fenLess = answer > 0 ? splitOf(base, answer - 1) : SplitResult();
+    if (answer > 0 && fenLess.annual != answer - 1)
+        fenLess = splitOf(base, answer - 1);
     if (found.annual != answer || found.netTotal < net || (answer > 0 && fenLess.netTotal >= net)) {
         r.error = QStringLiteral("税后年收入 %1 元的反算未通过验算").arg(money(net));
         return r;
     }
     r.ok = true;
-    SplitInput in = base;
-    in.annual = answer;
-    r.split = bestSplit(in, withProcessText);
-    if (withProcessText) {
+    if (!withProcessText) {
+        r.split = std::move(found);
+    } else {
+        SplitInput in = base;
+        in.annual = answer;
+        r.split = bestSplit(in, true);
         QString &t = r.processText;
         t += QStringLiteral("税后年收入 %1（全年三险一金 %2，专项附加扣除 %3）：按年终奖金与工资的最优分配，"
                             "所需税前年收入最少为 %4。\n")

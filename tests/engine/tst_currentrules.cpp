@@ -409,6 +409,8 @@ void TestCurrentRules::annualInverse_data()
     QTest::addColumn<Amount>("pay");
     QTest::addColumn<Amount>("bonus");
     QTest::newRow("nothing at all") << yuan(0) << yuan(0) << yuan(0) << yuan(0) << yuan(0);
+    QTest::newRow("a fen of pay for a fen of insurance")
+        << yuan(0) << yuan(0.01) << yuan(0) << yuan(0.01) << yuan(0);
     QTest::newRow("net 0 still pays the insurance")
         << yuan(0) << yuan(1000) << yuan(0) << yuan(1000) << yuan(0);
     QTest::newRow("untaxed end: 60,000") << yuan(60000) << yuan(0) << yuan(0) << yuan(60000) << yuan(0);
