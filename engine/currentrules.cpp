@@ -462,16 +462,20 @@ SplitResult splitOf(const SplitInput &base, Amount pay)
 // half up), and no split of the larger pay is cheaper than the best split of the smaller one, because
 // neither part's tax falls when its amount grows. So the answer is the first pay that nets enough, and
 // the search keeps a pay known to be short below it and one known to be enough above it. It steps up
-// from below by what is missing, grossed up by the wages' marginal rate: exact while the split stays
-// in its rows and, since rates only rise with the pay, short of the answer otherwise. Once a pay nets
-// enough and a fen less does not, that is the answer; should a step ever overshoot, bisection between
-// the two finishes. Either way the answer is checked forward before it is returned.
+// from below by what is missing, grossed up by the rate of the next fen: exact while the split stays in
+// its rows. Where the best split moves its bonus to another row a step may pass the answer; the two
+// pays are then narrowed by the straight line between them while that halves the gap, else by
+// halving. Either way the answer is checked forward before it is returned.
 AnnualInverseResult annualForNet(const SplitInput &base, Amount net, bool withProcessText)
 {
     AnnualInverseResult r;
     if (net < 0 || base.insurance < 0 || base.deductions < 0) {
         r.error = net < 0 ? QStringLiteral("税后年收入不能为负数")
                           : QStringLiteral("三险一金和专项附加扣除不能为负数");
+        return r;
+    }
+    if (base.deductions > kLargestInversePay) {
+        r.error = QStringLiteral("专项附加扣除最多 %1 元").arg(money(kLargestInversePay));
         return r;
     }
     const Amount insurance = base.insurance;

@@ -429,6 +429,8 @@ void TestCurrentRules::annualInverse_data()
         << kLargestInversePay << yuan(0) << yuan(0) << Amount(-1) << Amount(0);
     QTest::newRow("absurd net") << Amount(4000000000000000000) << yuan(0) << yuan(0) << Amount(-1)
                                 << Amount(0);
+    QTest::newRow("absurd deductions")
+        << yuan(1000) << yuan(0) << Amount(9000000000000000000) << Amount(-1) << Amount(0);
     QTest::newRow("absurd insurance")
         << yuan(1000) << Amount(4000000000000000000) << yuan(0) << Amount(-1) << Amount(0);
 }
