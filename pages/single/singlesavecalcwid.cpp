@@ -7,6 +7,7 @@
 #include "widgets/historylist.h"
 #include "widgets/historypanel.h"
 #include "widgets/pagekit.h"
+#include "widgets/taxrules.h"
 
 #include <QDoubleSpinBox>
 #include <QFrame>
@@ -48,6 +49,9 @@ SingleSaveCalcWid::SingleSaveCalcWid(QWidget *parent)
 {
     ensureRateTable();
     pagekit::makeWhite(this);
+    m_gross->setObjectName(kCarryGross);
+    m_insurance->setObjectName(kCarryInsurance);
+    m_bonus->setObjectName(kCarryBonus);
 
     auto *inputs = new QGridLayout;
     inputs->setHorizontalSpacing(12);
@@ -212,6 +216,11 @@ QWidget *SingleSaveCalcWid::buildOptionsPanel()
     // The panel has no frame to close it by; Escape does what "关闭" does.
     auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), panel);
     connect(escape, &QShortcut::activated, this, &SingleSaveCalcWid::close);
+    // Enter starts the plan from anywhere in the panel, as "开始筹划" does.
+    for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
+        auto *enter = new QShortcut(QKeySequence(key), panel);
+        connect(enter, &QShortcut::activated, m_startButton, &QPushButton::click);
+    }
     panel->hide();
     return panel;
 }
@@ -220,8 +229,9 @@ void SingleSaveCalcWid::calc()
 {
     m_options->adjustSize();
     const QPoint buttonTopLeft = m_planButton->mapToGlobal(QPoint(0, 0));
+    // Below the button, which stands at the bottom of the input row, so no input is covered.
     m_options->move(buttonTopLeft.x() + m_planButton->width() - m_options->width() - 15,
-                    buttonTopLeft.y() + 30);
+                    buttonTopLeft.y() + m_planButton->height() + 4);
     m_options->show();
     m_options->raise();
     m_options->activateWindow();
@@ -350,10 +360,11 @@ bool SingleSaveCalcWid::loadRecord(const QString &fileName)
 
 void SingleSaveCalcWid::searchHistory()
 {
-    fillHistoryList(m_history->list(), historyDir(), u"*."_qs + extension());
+    fillRulesHistory(m_history->list(), historyDir(), 2, TaxRules::Rules2011);
 }
 
 void SingleSaveCalcWid::openHistory(int row, int /*column*/)
 {
-    openHistoryEntry(this, m_history->list(), row, [this](const QString &path) { return loadRecord(path); });
+    openRulesHistory(this, m_history->list(), row, TaxRules::Rules2011,
+                     [this](const QString &path) { return loadRecord(path); });
 }
