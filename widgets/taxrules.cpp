@@ -3,11 +3,13 @@
 #include "history/historyrecord.h"
 #include "widgets/historylist.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QFont>
 #include <QTableWidget>
 #include <algorithm>
+#include <tuple>
 
 namespace {
 
@@ -21,14 +23,17 @@ struct FunctionExtensions
 constexpr FunctionExtensions kExtensions[] = {
     {0, "sc19", "sc"}, {2, "ssc19", "ssc"}, {4, "ac19", "ac"}, {6, "ic19", "ic"}};
 
-// The save order of a history file name: "yyMMddhhmmss" then the "-N" counter (none is 0).
-std::pair<QString, int> saveOrder(const QString &path)
+// The save order of a history file: "yyMMddhhmmss" of its name, then the "-N" counter (none is
+// 0); two rules' files of the same second by their write time.
+std::tuple<QString, int, qint64> saveOrder(const QString &path)
 {
-    const QString base = QFileInfo(path).completeBaseName();
+    const QFileInfo info(path);
+    const QString base = info.completeBaseName();
+    const qint64 written = info.lastModified().toMSecsSinceEpoch();
     const qsizetype dash = base.indexOf(u'-');
     if (dash < 0)
-        return {base, 0};
-    return {base.left(dash), base.mid(dash + 1).toInt()};
+        return {base, 0, written};
+    return {base.left(dash), base.mid(dash + 1).toInt(), written};
 }
 
 } // namespace

@@ -239,7 +239,7 @@ void TestCurrentPages::splitFigures_data()
         << Amount(20000000) << Amount(0) << Amount(0) << Amount(3600000) << QString();
     QTest::newRow("bonus at the top of the last zone")
         << Amount(300000000) << Amount(0) << Amount(0) << Amount(112000000)
-        << QStringLiteral("960,000.01–1,120,000.00");
+        << QStringLiteral("960,000.01–1,120,000");
     QTest::newRow("no pay") << Amount(0) << Amount(0) << Amount(0) << Amount(0) << QString();
 }
 
@@ -275,7 +275,7 @@ void TestCurrentPages::splitFigures()
     bool bestListed = false;
     for (int r = 0; r < rows->rowCount(); ++r) {
         Amount candidate = 0;
-        QVERIFY(parseYuan(cell(rows, r, 1), &candidate));
+        QVERIFY(parseYuan(cell(rows, r, 1).remove(u','), &candidate));
         QCOMPARE(cell(rows, r, 5), formatAmount(splitTax(in, candidate)));
         QCOMPARE(cell(rows, r, 6), formatAmount(splitTax(in, candidate) - best.taxTotal));
         QCOMPARE(cell(rows, r, 7), formatAmount(annual - insurance - splitTax(in, candidate)));
@@ -365,7 +365,7 @@ void TestCurrentPages::inverseFigures()
     in.deductions = special;
     const SplitResult split = fromNet ? annualForNet(in, amount).split : bestSplit(in);
     Amount pay = 0;
-    QVERIFY(parseYuan(page.resultLabel(0)->text(), &pay));
+    QVERIFY(parseYuan(page.resultLabel(0)->text().remove(u','), &pay));
     QCOMPARE(pay, split.annual);
     QCOMPARE(page.resultLabel(1)->text(), formatAmount(split.netTotal));
     QCOMPARE(page.resultLabel(2)->text(), formatAmount(split.bonus));
@@ -420,8 +420,8 @@ void TestCurrentPages::rulesChoice()
     QCOMPARE(configuredRules(), other);
     QVERIFY(window.titleWidget()->rulesLabel()->text().contains(taxRulesName(other)));
     QCOMPARE(bool(qobject_cast<CurrentSaveCalcWid *>(window.page(2))), other == TaxRules::Current);
-    QVERIFY(window.page(2)->isVisible());
-    QVERIFY(!window.page(0)->isVisible());
+    QVERIFY(window.page(2)->isVisibleTo(&window));
+    QVERIFY(!window.page(0)->isVisibleTo(&window));
     Lumo again;
     QCOMPARE(again.rules(), other);
 }
@@ -481,6 +481,7 @@ void TestCurrentPages::historyOfBothRules()
     window.setRules(TaxRules::Rules2011);
     auto *old = qobject_cast<SingleCalcWid *>(window.page(0));
     QVERIFY(old);
+    QTest::qWait(20); // a later write time than the entry above, should both fall in one second
     old->calc();
     QCOMPARE(pagetest::historyFiles(QStringLiteral("sc")).size(), 1);
     old->searchHistory();
