@@ -51,7 +51,7 @@ CurrentSaveCalcWid::CurrentSaveCalcWid(QWidget *parent)
         this);
     description->setWordWrap(true);
     QGridLayout *inputs =
-        pagekit::inputGrid({QStringLiteral("全年应发（工资与奖金）"), QStringLiteral("全年三险一金"),
+        pagekit::inputGrid({QStringLiteral("全年应发"), QStringLiteral("全年三险一金"),
                             QStringLiteral("全年专项附加扣除"), QStringLiteral("拟发年终奖金")},
                            {m_annual, m_insurance, m_special, m_bonus}, 2, this);
     for (QDoubleSpinBox *field : {m_annual, m_insurance, m_special, m_bonus})

@@ -142,7 +142,7 @@ void showYear(QTableWidget *table, const YearResult &year)
 QGroupBox *rulesBox(QWidget *parent)
 {
     auto *box = new QGroupBox(QStringLiteral("计税规定"), parent);
-    box->setFixedHeight(75);
+    box->setFixedSize(260, 75);
     box->setStyleSheet(QStringLiteral("QGroupBox, QLabel{color:rgb(0, 120, 230);}"
                                       "QGroupBox{background:transparent;}"));
     auto *text = new QLabel(QStringLiteral("现行规定（2019年起）：居民个人，每月减除费用5000元，"

@@ -14,6 +14,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -216,13 +217,23 @@ QWidget *SingleSaveCalcWid::buildOptionsPanel()
     // The panel has no frame to close it by; Escape does what "关闭" does.
     auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), panel);
     connect(escape, &QShortcut::activated, this, &SingleSaveCalcWid::close);
-    // Enter starts the plan from anywhere in the panel, as "开始筹划" does.
-    for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
-        auto *enter = new QShortcut(QKeySequence(key), panel);
-        connect(enter, &QShortcut::activated, m_startButton, &QPushButton::click);
-    }
+    // Enter starts the plan from anywhere in the panel, as "开始筹划" does: the radio buttons and
+    // the month box leave the key to the panel.
+    panel->installEventFilter(this);
     panel->hide();
     return panel;
+}
+
+bool SingleSaveCalcWid::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_options && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            m_startButton->click();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void SingleSaveCalcWid::calc()
