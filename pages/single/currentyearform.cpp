@@ -44,6 +44,10 @@ CurrentYearForm::CurrentYearForm(QWidget *page, bool withMethod)
     year->setValue(std::clamp(QDate::currentDate().year(), int(kCurrentFirstYear), int(kCurrentLastYear)));
     year->setAlignment(Qt::AlignRight);
     year->setSuffix(QStringLiteral(" 年"));
+    // Three to a row must fit beside the history column of the smallest window (900 × 600).
+    for (QAbstractSpinBox *box : std::initializer_list<QAbstractSpinBox *>{
+             wage, insurance, special, other, startMonth, year, bonus, bonusMonth})
+        box->setMinimumWidth(90);
     if (withMethod) {
         method = new QComboBox(page);
         for (int m = 0; m < 3; ++m)
