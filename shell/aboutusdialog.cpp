@@ -14,7 +14,7 @@
 AboutUsDialog::AboutUsDialog(QWidget *parent) : QDialog(parent, Qt::FramelessWindowHint | Qt::Dialog)
 {
     setModal(true);
-    setFixedSize(520, 290);
+    setFixedSize(560, 330);
     setWindowTitle(QStringLiteral("岚舟个税节税筹划"));
 
     PushButton *close = nullptr;

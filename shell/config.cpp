@@ -1,6 +1,7 @@
 #include "shell/config.h"
 
 #include "batch/settingsfiles.h"
+#include "widgets/taxrules.h"
 
 #include <QSettings>
 
@@ -37,4 +38,16 @@ QString configuredSkin(const QString &fallback)
     if (!readConfigValue(userIniPath(), QStringLiteral("skin"), skin) || skin.isEmpty())
         return fallback;
     return skin;
+}
+
+TaxRules configuredRules()
+{
+    QString key;
+    readConfigValue(userIniPath(), QStringLiteral("rules"), key);
+    return taxRulesFromKey(key, TaxRules::Current);
+}
+
+bool storeRules(TaxRules rules)
+{
+    return writeConfigValue(userIniPath(), QStringLiteral("rules"), taxRulesKey(rules));
 }

@@ -1,5 +1,5 @@
 // The tiny settings file of the shell: user.ini in the settings folder (batch/settingsfiles.h),
-// group "config", holding the chosen skin.
+// group "config", holding the chosen skin and tax rules.
 #pragma once
 
 #include <QString>
@@ -20,3 +20,9 @@ QString userIniPath();
 
 // The skin stored in user.ini, or fallback when none is stored.
 QString configuredSkin(const QString &fallback);
+
+// The rules chosen in the "计税规定" menu, stored in user.ini as config/rules; the rules in force
+// (TaxRules::Current) when nothing or something unknown is stored.
+enum class TaxRules;
+TaxRules configuredRules();
+bool storeRules(TaxRules rules);

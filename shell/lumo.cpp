@@ -4,6 +4,10 @@
 #include "pages/batch/batchcalcwid.h"
 #include "pages/batch/batchsavecalcwid.h"
 #include "pages/single/apportioncalcwid.h"
+#include "pages/single/currentcalcwid.h"
+#include "pages/single/currentcomparewid.h"
+#include "pages/single/currentinversewid.h"
+#include "pages/single/currentsavecalcwid.h"
 #include "pages/single/inversecalcwid.h"
 #include "pages/single/singlecalcwid.h"
 #include "pages/single/singlesavecalcwid.h"
@@ -15,12 +19,16 @@
 #include "shell/skinwidget.h"
 #include "shell/startup.h"
 #include "shell/titlewidget.h"
+#include "widgets/taxrules.h"
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDoubleSpinBox>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
 #include <QScreen>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -31,6 +39,7 @@ Lumo::Lumo(QWidget *parent) : QWidget(parent)
     m_normalGeometry = geometry();
     m_skin = configuredSkin(kDefaultSkin);
     m_skinPixmap = QPixmap(m_skin);
+    m_rules = configuredRules();
     m_title = new TitleWidget(this);
     m_pages = QList<QWidget *>(kFunctionCount, nullptr);
 
@@ -49,6 +58,22 @@ Lumo::Lumo(QWidget *parent) : QWidget(parent)
     connect(m_mainMenu, &MainMenu::showLaws, this, &Lumo::showLaws);
     connect(m_mainMenu, &MainMenu::showAboutUs, this, &Lumo::showAboutUs);
     connect(m_skinWidget, &SkinWidget::changeSkin, this, &Lumo::changeSkin);
+    connect(m_mainMenu, &MainMenu::rulesChosen, this, &Lumo::setRules);
+    // Queued: the page asking is rebuilt by the switch, so it must have returned first.
+    connect(TaxRulesHub::instance(), &TaxRulesHub::openRequested, this,
+            [this](const QString &path, int function, TaxRules rules) {
+                QTimer::singleShot(0, this,
+                                   [this, path, function, rules] { openUnderRules(path, function, rules); });
+            });
+
+    m_batchNote =
+        new QLabel(QStringLiteral("批量功能暂按2011年规定计算（每月减除费用3500元、七级月度税率表）；"
+                                  "现行规定（2019年起）下的单人功能见“单人个税计算”等页。"),
+                   this);
+    m_batchNote->setWordWrap(true);
+    m_batchNote->setStyleSheet(
+        QStringLiteral("background:rgb(255,243,205); color:rgb(140,80,0); padding:4px;"));
+    m_batchNote->hide();
 
     m_pageArea = new QVBoxLayout;
     m_pageArea->setSpacing(0);
@@ -57,7 +82,9 @@ Lumo::Lumo(QWidget *parent) : QWidget(parent)
     layout->setSpacing(0);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_title);
+    layout->addWidget(m_batchNote);
     layout->addLayout(m_pageArea);
+    showRules();
 
     setMinimumSize(900, 600);
     // Wide enough for the widest result table (the apportionment comparison) beside the history
@@ -83,6 +110,25 @@ Lumo::~Lumo()
 
 QWidget *Lumo::createPage(int index, QWidget *parent)
 {
+    return createPage(index, TaxRules::Rules2011, parent);
+}
+
+QWidget *Lumo::createPage(int index, TaxRules rules, QWidget *parent)
+{
+    if (rules == TaxRules::Current) {
+        switch (index) {
+        case 0:
+            return new CurrentCalcWid(parent);
+        case 2:
+            return new CurrentSaveCalcWid(parent);
+        case 4:
+            return new CurrentCompareWid(parent);
+        case 6:
+            return new CurrentInverseWid(parent);
+        default:
+            break;
+        }
+    }
     switch (index) {
     case 0:
         return new SingleCalcWid(parent);
@@ -109,7 +155,9 @@ void Lumo::actFunction(int index)
     if (index < 0 || index >= m_pages.size())
         return;
     if (!m_pages[index])
-        m_pages[index] = createPage(index, this);
+        m_pages[index] = createPage(index, m_rules, this);
+    m_current = index;
+    m_batchNote->setVisible(m_rules == TaxRules::Current && (index == 1 || index == 3 || index == 5));
     while (QLayoutItem *item = m_pageArea->takeAt(0))
         delete item; // the layout item only; the page widget stays
     QWidget *page = m_pages[index];
@@ -119,6 +167,56 @@ void Lumo::actFunction(int index)
         if (i != index && m_pages[i])
             m_pages[i]->hide();
     }
+}
+
+void Lumo::showRules()
+{
+    m_title->setRulesText(QStringLiteral("【%1】").arg(taxRulesName(m_rules)));
+    m_title->setFunctionText(4,
+                             m_rules == TaxRules::Current ? QStringLiteral("奖金计税比较") : functionName(4));
+    m_mainMenu->setRules(m_rules);
+    setWindowTitle(QStringLiteral("岚舟个税节税筹划 - ") + taxRulesName(m_rules));
+}
+
+void Lumo::setRules(TaxRules rules)
+{
+    if (rules == m_rules)
+        return;
+    storeRules(rules);
+    m_rules = rules;
+    showRules();
+    // Only the single functions have a page for each rules.
+    for (int index : {0, 2, 4, 6}) {
+        QWidget *old = m_pages.value(index);
+        if (!old)
+            continue;
+        QWidget *page = createPage(index, m_rules, this);
+        for (const QString &name : {kCarryGross, kCarryInsurance, kCarryBonus}) {
+            auto *from = old->findChild<QDoubleSpinBox *>(name);
+            auto *to = page->findChild<QDoubleSpinBox *>(name);
+            if (from && to)
+                to->setValue(from->value());
+        }
+        page->hide();
+        m_pages[index] = page;
+        delete old;
+    }
+    if (m_current >= 0)
+        actFunction(m_current);
+}
+
+void Lumo::openUnderRules(const QString &path, int function, TaxRules rules)
+{
+    if (rules != m_rules) {
+        QMessageBox::information(
+            this, QStringLiteral("信息提示"),
+            QStringLiteral("这条记录是按%1计算的，将切换到%1后打开。").arg(taxRulesName(rules)),
+            QMessageBox::Ok);
+        setRules(rules);
+    }
+    selectFunction(function);
+    if (QWidget *page = m_pages.value(function))
+        QMetaObject::invokeMethod(page, "load", Q_ARG(QString, path));
 }
 
 void Lumo::showWidget()

@@ -5,12 +5,21 @@
 // Without a system frame the window grips its own edges and corners for resizing (FrameGrip).
 //
 // The shell owns the pages through the parent tree and knows each page class only in createPage.
+//
+// The "计税规定" menu chooses the rules of the whole window (remembered in user.ini). The single
+// functions have a page for each rules; on a change the pages built so far are rebuilt under the
+// new rules, carrying over the inputs that mean the same under both (月应发工资, 三险一金, 年终奖金:
+// the fields named kCarry… in widgets/taxrules.h). The batch functions have only their 2011 pages for now;
+// under the current rules a line above such a page says so.
 #pragma once
 
 #include <QList>
 #include <QPixmap>
 #include <QRect>
 #include <QWidget>
+
+enum class TaxRules;
+class QLabel;
 
 class FrameGrip;
 class MainMenu;
@@ -32,8 +41,15 @@ public:
     bool isMaximised() const { return m_maximised; }
     FrameGrip *frameGrip() const { return m_grip; }
 
-    // The page of function index, made with the window as parent.
+    // The page of function index under the 2011 rules, made with the window as parent.
     static QWidget *createPage(int index, QWidget *parent);
+    // The page of function index under the rules, made with the window as parent.
+    static QWidget *createPage(int index, TaxRules rules, QWidget *parent);
+    TaxRules rules() const { return m_rules; }
+    int currentFunction() const { return m_current; }
+    MainMenu *mainMenu() const { return m_mainMenu; }
+    // The line above a batch page under the current rules.
+    QLabel *batchRulesNote() const { return m_batchNote; }
 
 public slots:
     void actFunction(int index);
@@ -47,12 +63,17 @@ public slots:
     void showLaws();
     // Selects function index as a click on its button would.
     void selectFunction(int index);
+    // Switches the window to the rules: stores the choice, renames, rebuilds the single pages.
+    void setRules(TaxRules rules);
+    // Opens a history entry made under other rules: says so, switches, opens it on its page.
+    void openUnderRules(const QString &path, int function, TaxRules rules);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
     void openHelpDocument(const QString &name);
+    void showRules();
 
     QList<QWidget *> m_pages;
     QRect m_normalGeometry;
@@ -63,5 +84,8 @@ private:
     MainMenu *m_mainMenu;
     SkinWidget *m_skinWidget;
     FrameGrip *m_grip;
+    QLabel *m_batchNote;
+    TaxRules m_rules;
+    int m_current = -1;
     bool m_maximised = false;
 };

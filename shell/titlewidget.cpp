@@ -38,6 +38,7 @@ QString functionIcon(int index)
 TitleWidget::TitleWidget(QWidget *parent)
     : QWidget(parent),
       m_title(new QLabel(QStringLiteral("岚舟个税节税筹划") + QStringLiteral(" " LUMO_VERSION), this)),
+      m_rules(new QLabel(this)),
       m_skin(makeSystemButton(QStringLiteral(":/sysButton/skin_button"), QStringLiteral("换肤"))),
       m_menu(makeSystemButton(QStringLiteral(":/sysButton/main_menu"), QStringLiteral("主菜单"))),
       m_min(makeSystemButton(QStringLiteral(":/sysButton/min_button"), QStringLiteral("最小化"))),
@@ -49,12 +50,15 @@ TitleWidget::TitleWidget(QWidget *parent)
     m_title->setStyleSheet(QStringLiteral("color:white;"));
     m_title->setContentsMargins(15, 0, 0, 0);
     m_title->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_rules->setStyleSheet(QStringLiteral("color:white; font-weight:bold;"));
+    m_rules->setContentsMargins(12, 0, 0, 0);
     m_skin->setContentsMargins(0, 0, 10, 0);
 
     auto *top = new QHBoxLayout;
     top->setSpacing(0);
     top->setContentsMargins(0, 0, 5, 0);
     top->addWidget(m_title, 0, Qt::AlignVCenter);
+    top->addWidget(m_rules, 0, Qt::AlignVCenter);
     top->addStretch();
     for (PushButton *b : {m_skin, m_menu, m_min, m_max, m_close})
         top->addWidget(b, 0, Qt::AlignTop);
@@ -103,6 +107,17 @@ void TitleWidget::setMaximised(bool maximised)
                                    : QStringLiteral(":/sysButton/max_button"));
     m_max->setToolTip(maximised ? QStringLiteral("还原") : QStringLiteral("最大化"));
     m_max->update();
+}
+
+void TitleWidget::setRulesText(const QString &text)
+{
+    m_rules->setText(text);
+}
+
+void TitleWidget::setFunctionText(int index, const QString &text)
+{
+    if (ToolButton *button = m_functionButtons.value(index))
+        button->setText(text);
 }
 
 void TitleWidget::turnPage(const QString &text)

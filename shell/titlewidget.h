@@ -26,6 +26,11 @@ public:
     PushButton *maxButton() const { return m_max; }
     // The maximise button shows the restore glyph ("还原") while the window is maximised.
     void setMaximised(bool maximised);
+    // The rules in force in the window, shown beside the title.
+    void setRulesText(const QString &text);
+    QLabel *rulesLabel() const { return m_rules; }
+    // Renames a function's button (function 4 does something else under the current rules).
+    void setFunctionText(int index, const QString &text);
 
 signals:
     void showSkin();
@@ -50,6 +55,7 @@ private:
     PushButton *makeSystemButton(const QString &strip, const QString &tip);
 
     QLabel *m_title;
+    QLabel *m_rules;
     PushButton *m_skin;
     PushButton *m_menu;
     PushButton *m_min;

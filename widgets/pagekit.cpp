@@ -5,6 +5,7 @@
 #include "widgets/historypanel.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QGraphicsOpacityEffect>
 #include <QGridLayout>
@@ -422,6 +423,8 @@ void ResultWatch::watchInputs(const QList<QWidget *> &inputs)
             connect(box, &QDoubleSpinBox::valueChanged, this, &ResultWatch::markStale);
         else if (auto *count = qobject_cast<QSpinBox *>(input))
             connect(count, &QSpinBox::valueChanged, this, &ResultWatch::markStale);
+        else if (auto *choice = qobject_cast<QComboBox *>(input))
+            connect(choice, &QComboBox::currentIndexChanged, this, &ResultWatch::markStale);
         else if (auto *button = qobject_cast<QAbstractButton *>(input))
             connect(button, &QAbstractButton::toggled, this, &ResultWatch::markStale);
     }

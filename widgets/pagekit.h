@@ -112,7 +112,8 @@ class ResultWatch : public QObject
 public:
     explicit ResultWatch(QWidget *page);
 
-    // Inputs whose change makes the results stale: spin boxes (value) and buttons (checked).
+    // Inputs whose change makes the results stale: spin boxes (value), combo boxes (choice) and
+    // buttons (checked).
     void watchInputs(const QList<QWidget *> &inputs);
     // The widgets that show the results; they are greyed while stale (tables disabled, so their
     // texts turn gray; other widgets faded).

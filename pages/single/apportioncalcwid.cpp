@@ -7,6 +7,7 @@
 #include "widgets/historylist.h"
 #include "widgets/historypanel.h"
 #include "widgets/pagekit.h"
+#include "widgets/taxrules.h"
 
 #include <QDoubleSpinBox>
 #include <QGridLayout>
@@ -68,6 +69,8 @@ ApportionCalcWid::ApportionCalcWid(QWidget *parent)
 {
     ensureRateTable();
     pagekit::makeWhite(this);
+    m_wage->setObjectName(kCarryGross);
+    m_insurance->setObjectName(kCarryInsurance);
 
     m_months->setRange(1, kMaxMonths);
     m_months->setValue(3);
@@ -220,10 +223,11 @@ bool ApportionCalcWid::loadRecord(const QString &fileName)
 
 void ApportionCalcWid::searchHistory()
 {
-    fillHistoryList(m_history->list(), historyDir(), u"*."_qs + extension());
+    fillRulesHistory(m_history->list(), historyDir(), 4, TaxRules::Rules2011);
 }
 
 void ApportionCalcWid::openHistory(int row, int /*column*/)
 {
-    openHistoryEntry(this, m_history->list(), row, [this](const QString &path) { return loadRecord(path); });
+    openRulesHistory(this, m_history->list(), row, TaxRules::Rules2011,
+                     [this](const QString &path) { return loadRecord(path); });
 }

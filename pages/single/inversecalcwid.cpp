@@ -6,6 +6,7 @@
 #include "widgets/historylist.h"
 #include "widgets/historypanel.h"
 #include "widgets/pagekit.h"
+#include "widgets/taxrules.h"
 
 #include <QButtonGroup>
 #include <QDoubleSpinBox>
@@ -296,10 +297,11 @@ bool InverseCalcWid::loadRecord(const QString &fileName)
 
 void InverseCalcWid::searchHistory()
 {
-    fillHistoryList(m_history->list(), historyDir(), u"*."_qs + extension());
+    fillRulesHistory(m_history->list(), historyDir(), 6, TaxRules::Rules2011);
 }
 
 void InverseCalcWid::openHistory(int row, int /*column*/)
 {
-    openHistoryEntry(this, m_history->list(), row, [this](const QString &path) { return loadRecord(path); });
+    openRulesHistory(this, m_history->list(), row, TaxRules::Rules2011,
+                     [this](const QString &path) { return loadRecord(path); });
 }

@@ -7,6 +7,7 @@
 #include "widgets/historylist.h"
 #include "widgets/historypanel.h"
 #include "widgets/pagekit.h"
+#include "widgets/taxrules.h"
 
 #include <QDoubleSpinBox>
 #include <QGridLayout>
@@ -42,6 +43,9 @@ SingleCalcWid::SingleCalcWid(QWidget *parent)
 {
     ensureRateTable();
     pagekit::makeWhite(this);
+    m_gross->setObjectName(kCarryGross);
+    m_insurance->setObjectName(kCarryInsurance);
+    m_bonus->setObjectName(kCarryBonus);
     QLabel *description =
         pagekit::headline(QStringLiteral("用于计算月工资、年终一次性奖金、年金的个人所得税。"), this);
 
@@ -191,10 +195,11 @@ bool SingleCalcWid::loadRecord(const QString &fileName)
 
 void SingleCalcWid::searchHistory()
 {
-    fillHistoryList(m_history->list(), historyDir(), u"*."_qs + extension());
+    fillRulesHistory(m_history->list(), historyDir(), 0, TaxRules::Rules2011);
 }
 
 void SingleCalcWid::openHistory(int row, int /*column*/)
 {
-    openHistoryEntry(this, m_history->list(), row, [this](const QString &path) { return loadRecord(path); });
+    openRulesHistory(this, m_history->list(), row, TaxRules::Rules2011,
+                     [this](const QString &path) { return loadRecord(path); });
 }

@@ -7,12 +7,14 @@
 #include "widgets/historylist.h"
 #include "widgets/historypanel.h"
 #include "widgets/pagekit.h"
+#include "widgets/taxrules.h"
 
 #include <QDoubleSpinBox>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -48,6 +50,9 @@ SingleSaveCalcWid::SingleSaveCalcWid(QWidget *parent)
 {
     ensureRateTable();
     pagekit::makeWhite(this);
+    m_gross->setObjectName(kCarryGross);
+    m_insurance->setObjectName(kCarryInsurance);
+    m_bonus->setObjectName(kCarryBonus);
 
     auto *inputs = new QGridLayout;
     inputs->setHorizontalSpacing(12);
@@ -212,16 +217,32 @@ QWidget *SingleSaveCalcWid::buildOptionsPanel()
     // The panel has no frame to close it by; Escape does what "关闭" does.
     auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), panel);
     connect(escape, &QShortcut::activated, this, &SingleSaveCalcWid::close);
+    // Enter starts the plan from anywhere in the panel, as "开始筹划" does: the radio buttons and
+    // the month box leave the key to the panel.
+    panel->installEventFilter(this);
     panel->hide();
     return panel;
+}
+
+bool SingleSaveCalcWid::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_options && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            m_startButton->click();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void SingleSaveCalcWid::calc()
 {
     m_options->adjustSize();
     const QPoint buttonTopLeft = m_planButton->mapToGlobal(QPoint(0, 0));
+    // Below the button, which stands at the bottom of the input row, so no input is covered.
     m_options->move(buttonTopLeft.x() + m_planButton->width() - m_options->width() - 15,
-                    buttonTopLeft.y() + 30);
+                    buttonTopLeft.y() + m_planButton->height() + 4);
     m_options->show();
     m_options->raise();
     m_options->activateWindow();
@@ -350,10 +371,11 @@ bool SingleSaveCalcWid::loadRecord(const QString &fileName)
 
 void SingleSaveCalcWid::searchHistory()
 {
-    fillHistoryList(m_history->list(), historyDir(), u"*."_qs + extension());
+    fillRulesHistory(m_history->list(), historyDir(), 2, TaxRules::Rules2011);
 }
 
 void SingleSaveCalcWid::openHistory(int row, int /*column*/)
 {
-    openHistoryEntry(this, m_history->list(), row, [this](const QString &path) { return loadRecord(path); });
+    openRulesHistory(this, m_history->list(), row, TaxRules::Rules2011,
+                     [this](const QString &path) { return loadRecord(path); });
 }

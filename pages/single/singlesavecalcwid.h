@@ -46,6 +46,9 @@ public slots:
     void searchHistory();
     void openHistory(int row, int column);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     QWidget *buildOptionsPanel();
     // Restores the page from the record; false, with nothing changed, when it cannot be read.

@@ -2,6 +2,7 @@
 #include "pages/single/inversecalcwid.h"
 #include "pages/single/singlesavecalcwid.h"
 #include "pagetest.h"
+#include "shell/config.h"
 #include "shell/lumo.h"
 #include "widgets/pagekit.h"
 
@@ -32,6 +33,8 @@ void TestFunctionPages::init()
     QVERIFY(m_home.renew());
     // The skin setting is read from the working directory.
     QVERIFY(QDir::setCurrent(m_home.path()));
+    // The pages of the 2011 rules; the current rules' pages have tests of their own.
+    QVERIFY(writeConfigValue(userIniPath(), QStringLiteral("rules"), QStringLiteral("2011")));
 }
 
 void TestFunctionPages::pageBehindButton_data()

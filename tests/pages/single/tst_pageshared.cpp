@@ -1,5 +1,6 @@
 #include "pages/single/singlesavecalcwid.h"
 #include "pagetest.h"
+#include "shell/config.h"
 #include "shell/lumo.h"
 #include "widgets/historylist.h"
 #include "widgets/historypanel.h"
@@ -122,6 +123,8 @@ void TestPageShared::init()
 {
     QVERIFY(m_home.renew());
     QVERIFY(QDir::setCurrent(m_home.path()));
+    // The pages of the 2011 rules; the current rules' pages have tests of their own.
+    QVERIFY(writeConfigValue(userIniPath(), QStringLiteral("rules"), QStringLiteral("2011")));
 }
 
 void TestPageShared::repeatWritesNothing_data()

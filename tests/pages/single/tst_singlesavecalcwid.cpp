@@ -296,7 +296,21 @@ void TestSingleSaveCalcWid::optionsPanelPlacement()
     QVERIFY(panel->windowFlags() & Qt::FramelessWindowHint);
     QVERIFY(panel->windowFlags() & Qt::WindowStaysOnTopHint);
     const QPoint button = v.plan->mapToGlobal(QPoint(0, 0));
-    QCOMPARE(panel->pos(), QPoint(button.x() + v.plan->width() - panel->width() - 15, button.y() + 30));
+    QCOMPARE(panel->pos(),
+             QPoint(button.x() + v.plan->width() - panel->width() - 15, button.y() + v.plan->height() + 4));
+    // It covers none of the inputs (月应发工资, 三险一金, 年终奖金).
+    const QRect panelRect(panel->pos(), panel->size());
+    for (QDoubleSpinBox *field : page.findChildren<QDoubleSpinBox *>()) {
+        if (field->window() == &page)
+            QVERIFY(!panelRect.intersects(QRect(field->mapToGlobal(QPoint(0, 0)), field->size())));
+    }
+    // Enter in the panel starts the plan as "开始筹划" does.
+    v.enter(8000, 0, 18001);
+    QTest::mouseClick(v.plan, Qt::LeftButton);
+    QVERIFY(QTest::qWaitForWindowActive(panel));
+    QTest::keyClick(panel, Qt::Key_Return);
+    QVERIFY(panel->isHidden());
+    QVERIFY(!v.method->isHidden());
     page.close();
 }
 
