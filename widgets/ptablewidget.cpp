@@ -606,5 +606,8 @@ void PTableWidget::keyPressEvent(QKeyEvent *event)
 void PTableWidget::focusInEvent(QFocusEvent *event)
 {
     QTableWidget::focusInEvent(event);
-    ensureEntryRow();
+    // The clerk came to the table (a click, Tab): the focus coming back with the window after a
+    // dialog (a run's progress, a message) is no reason to change the table under a page.
+    if (event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason)
+        ensureEntryRow();
 }

@@ -77,8 +77,8 @@ public:
     // entryEdited.
     void setEntry(int firstRow, int amountFirst, int amountEnd);
     bool entryEnabled() const { return m_entryFirstRow >= 0; }
-    // Keeps a blank row at the end for a new employee (added when the table gets the focus and
-    // when the clerk fills the last row).
+    // Keeps a blank row at the end for a new employee (added when the clerk comes to the table,
+    // by a click or Tab, and when the clerk fills the last row).
     void ensureEntryRow();
     // Removes the rows of the entry area without any text (the blank row at the end, rows the
     // clerk emptied): what is left are the employees.

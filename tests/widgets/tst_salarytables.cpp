@@ -1135,8 +1135,11 @@ void TestSalaryTables::entryKeepsABlankRowForANewEmployee()
     table.resize(900, 300);
     table.show();
     QVERIFY(QTest::qWaitForWindowExposed(&table));
-    // An empty page: the table offers a row as soon as the clerk is in it.
-    table.setFocus();
+    // The window coming up with the focus changes nothing; the clerk clicking into the table of
+    // an empty page is offered a row.
+    QCOMPARE(table.rowCount(), 2);
+    table.clearFocus();
+    table.setFocus(Qt::MouseFocusReason);
     QTRY_COMPARE(table.rowCount(), 3);
     table.ensureEntryRow();
     QCOMPARE(table.rowCount(), 3);
