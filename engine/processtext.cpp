@@ -141,6 +141,8 @@ void TaxEngine::buildProcessText(Salary &salary) const
             out << u"×" << QString::number(salary.months) << u"个月";
         out << u"-工资和奖金个税=" << salary.grossTotal << u"-" << salary.insurance * salary.months << u"-"
             << Salary::taxOf(salary.bonus) + salary.annualMonthlyTax << u"=" << salary.netTotal << u"元\n";
+        out << u"    （三险一金超出月应发工资的部分由个人负担：各月应税收入和实发数按0计算，"
+               u"实发数合计已扣除这部分，因此小于各项实发数之和。）\n";
     } else {
         out << u"    【实发数合计】=" << salary.netTotal << u"元\n";
     }

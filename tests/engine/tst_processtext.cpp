@@ -136,6 +136,10 @@ void TestProcessText::insuranceAboveWage_data()
         << 12 << 12
         << QStringLiteral(
                "    【实发数合计】=应发数合计-三险一金×12个月-工资和奖金个税=46,000-60,000-195=-14,195元");
+    QTest::newRow("why the total is below the items' net")
+        << 12 << 13
+        << QStringLiteral("    （三险一金超出月应发工资的部分由个人负担：各月应税收入和实发数按0计算，"
+                          "实发数合计已扣除这部分，因此小于各项实发数之和。）");
 }
 
 void TestProcessText::insuranceAboveWage()
