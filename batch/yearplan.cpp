@@ -6,6 +6,7 @@
 #include "engine/currentrules.h"
 #include "excel/columnletters.h"
 
+#include <algorithm>
 #include <thread>
 
 using namespace Qt::StringLiterals;
@@ -70,6 +71,51 @@ YearPlanInput yearPlanInputOf(const SheetRecord &record)
     return in;
 }
 
+namespace {
+
+// The wages' tax less the relief (never below 0) plus the bonus's separate tax.
+Amount taxWithRelief(const CurrentRules::SplitInput &split, Amount relief, Amount bonus)
+{
+    const Amount bonusTax = CurrentRules::separateBonusTax(bonus);
+    return std::max<Amount>(CurrentRules::splitTax(split, bonus) - bonusTax - relief, 0) + bonusTax;
+}
+
+// The cheapest bonus when relief is taken off the wages' tax. The wages' tax only falls as the bonus
+// grows, so the bonuses below t, the first whose wages' tax is under the relief, cost their split's
+// tax less the relief (bestSplit over them finds the cheapest), and from t on only the bonus's own
+// tax is left, which is smallest at t itself.
+Amount bestBonusWithRelief(CurrentRules::SplitInput split, Amount relief)
+{
+    using CurrentRules::separateBonusTax;
+    using CurrentRules::splitTax;
+    const Amount pay = std::max<Amount>(split.annual, 0);
+    const Amount top = split.maxBonus >= 0 ? std::min(pay, split.maxBonus) : pay;
+    const auto wageTax = [&](Amount b) { return splitTax(split, b) - separateBonusTax(b); };
+    if (wageTax(top) >= relief)
+        return CurrentRules::bestSplit(split).bonus;
+    Amount lo = 0, hi = top; // wageTax(hi) < relief; t lies in [lo, hi]
+    while (lo < hi) {
+        const Amount mid = lo + (hi - lo) / 2;
+        if (wageTax(mid) < relief)
+            hi = mid;
+        else
+            lo = mid + 1;
+    }
+    const Amount t = lo;
+    if (t == 0)
+        return 0;
+    split.maxBonus = t - 1;
+    Amount best = CurrentRules::bestSplit(split).bonus;
+    if (taxWithRelief(split, relief, best) > separateBonusTax(t))
+        best = t;
+    // t and the bound t − 1 fall where rounding puts them, between whole yuan; a whole yuan of the
+    // same tax just below reads better (10,800 rather than 10,800.05).
+    const Amount whole = best - best % 100;
+    return taxWithRelief(split, relief, whole) == taxWithRelief(split, relief, best) ? whole : best;
+}
+
+} // namespace
+
 YearPlan planYear(const YearPlanInput &in)
 {
     CurrentRules::SplitInput split;
@@ -77,17 +123,26 @@ YearPlan planYear(const YearPlanInput &in)
     split.insurance = in.insurance;
     split.deductions = in.deductions;
     split.maxBonus = in.bonusLimit;
-    const CurrentRules::SplitResult best = CurrentRules::bestSplit(split);
+    split.basic = in.basic;
     YearPlan p;
     p.annual = in.annual;
-    p.deductions = best.deductionsTotal;
+    p.deductions = in.basic + in.insurance + in.deductions;
     p.plannedBonus = in.plannedBonus;
-    p.plannedTax = CurrentRules::splitTax(split, in.plannedBonus);
-    p.mergedTax = best.allWageTax;
-    p.bestBonus = best.bonus;
-    p.bestWages = best.wages;
-    p.bestMonthly = best.monthly[0];
-    p.bestTax = best.taxTotal;
+    if (in.relief <= 0) {
+        const CurrentRules::SplitResult best = CurrentRules::bestSplit(split);
+        p.plannedTax = CurrentRules::splitTax(split, in.plannedBonus);
+        p.mergedTax = best.allWageTax;
+        p.bestBonus = best.bonus;
+        p.bestTax = best.taxTotal;
+    } else {
+        p.plannedTax = taxWithRelief(split, in.relief, in.plannedBonus);
+        p.mergedTax = taxWithRelief(split, in.relief, 0);
+        p.bestBonus = bestBonusWithRelief(split, in.relief);
+        p.bestTax = taxWithRelief(split, in.relief, p.bestBonus);
+    }
+    p.bestBonusTax = CurrentRules::separateBonusTax(p.bestBonus);
+    p.bestWages = std::max<Amount>(in.annual, 0) - p.bestBonus;
+    p.bestMonthly = p.bestWages / 12 + (p.bestWages % 12 ? 1 : 0);
     p.saving = p.plannedTax - p.bestTax;
     if (const CurrentRules::BlindZone *zone = CurrentRules::bonusBlindZoneOf(in.plannedBonus))
         p.blindZone = int(zone - CurrentRules::bonusBlindZones().data());
@@ -160,21 +215,6 @@ enum LayoutColumn : int
     kLayoutColumns
 };
 
-struct LayoutGroup
-{
-    const char16_t *title;
-    std::initializer_list<const char16_t *> columns;
-};
-
-const LayoutGroup kLayoutGroups[] = {
-    {u"基础信息", {u"编码", u"姓名"}},
-    {u"工资表（每月）", {u"月应发工资", u"三险一金", u"专项附加扣除", u"其他扣除"}},
-    {u"全年", {u"全年应发", u"全年减除"}},
-    {u"计划方案", {u"全年一次性奖金", u"全年税额", u"奖金盲区"}},
-    {u"全部并入工资", {u"全年税额"}},
-    {u"最优方案", {u"全年一次性奖金", u"每月工资", u"全年税额", u"节税"}},
-};
-
 SheetCell textCell(const QString &text, SheetCellStyle style)
 {
     return {true, text, false, style, 1};
@@ -187,24 +227,40 @@ SheetCell amountCell(Amount fen)
 
 } // namespace
 
+void setYearPlanHeadings(SheetLayout *layout, const std::vector<YearPlanColumnGroup> &groups,
+                         const std::vector<int> &wide)
+{
+    SheetRow top, titles;
+    for (const YearPlanColumnGroup &group : groups) {
+        top.cells.push_back({true, group.title, false, SheetCellStyle::Heading, int(group.columns.size())});
+        top.cells.resize(top.cells.size() + size_t(group.columns.size()) - 1);
+        for (const QString &column : group.columns)
+            titles.cells.push_back(textCell(column, SheetCellStyle::Heading));
+    }
+    const int count = int(titles.cells.size());
+    layout->columnWidths.clear();
+    for (int c = 0; c < count; ++c)
+        layout->columnWidths.push_back(c == 0                                                 ? 40
+                                       : std::find(wide.begin(), wide.end(), c) != wide.end() ? 140
+                                                                                              : 110);
+    layout->titleSpan = count;
+    layout->headings = {std::move(top), std::move(titles)};
+}
+
 SheetLayout yearPlanLayout(const std::vector<SheetRecord> &records, const std::vector<YearPlan> &plans,
                            const YearPlanTotals &totals, const QString &title)
 {
     SheetLayout layout;
     layout.title = title;
-    SheetRow groups, titles;
-    for (const LayoutGroup &group : kLayoutGroups) {
-        groups.cells.push_back({true, QString::fromUtf16(group.title), false, SheetCellStyle::Heading,
-                                int(group.columns.size())});
-        groups.cells.resize(groups.cells.size() + group.columns.size() - 1);
-        for (const char16_t *column : group.columns)
-            titles.cells.push_back(textCell(QString::fromUtf16(column), SheetCellStyle::Heading));
-    }
-    for (int c = 0; c < kLayoutColumns; ++c)
-        layout.columnWidths.push_back(c == LCode ? 40 : c == LBlindZone ? 140 : 110);
-    layout.titleSpan = kLayoutColumns;
-    layout.headings.push_back(std::move(groups));
-    layout.headings.push_back(std::move(titles));
+    setYearPlanHeadings(
+        &layout,
+        {{u"基础信息"_s, {u"编码"_s, u"姓名"_s}},
+         {u"工资表（每月）"_s, {u"月应发工资"_s, u"三险一金"_s, u"专项附加扣除"_s, u"其他扣除"_s}},
+         {u"全年"_s, {u"全年应发"_s, u"全年减除"_s}},
+         {u"计划方案"_s, {u"全年一次性奖金"_s, u"全年税额"_s, u"奖金盲区"_s}},
+         {u"全部并入工资"_s, {u"全年税额"_s}},
+         {u"最优方案"_s, {u"全年一次性奖金"_s, u"每月工资"_s, u"全年税额"_s, u"节税"_s}}},
+        {LBlindZone});
 
     const size_t n = std::min(records.size(), plans.size());
     layout.rows.reserve(n + 1);

@@ -16,6 +16,7 @@
 #include "batch/sheetlayout.h"
 #include "batch/sheetsource.h"
 #include "engine/amount.h"
+#include "engine/currentrules.h"
 
 #include <QString>
 #include <QStringList>
@@ -57,6 +58,11 @@ struct YearPlanInput
     // The largest bonus the best split may take; -1 for all of P. A year whose earlier months are
     // already paid (the payroll ledger's) can only split the last month's budget.
     Amount bonusLimit = -1;
+    // The year's basic deduction: 60,000 for a sheet's whole year; for a year kept month by month,
+    // 5,000 a month at this employer (a first job: the months of the year; the 60,000 rule: 60,000).
+    Amount basic = CurrentRules::kBasicDeductionAnnual;
+    // Tax relief (减免税额) of the year: taken off the wages' tax, which stays at 0 or more.
+    Amount relief = 0;
 };
 
 // The year of a sheet row (amounts by YearPlanSourceColumn from YearMonthlyGross on, a month each
@@ -66,7 +72,7 @@ YearPlanInput yearPlanInputOf(const SheetRecord &record);
 struct YearPlan
 {
     Amount annual = 0;
-    Amount deductions = 0; // E: 60,000 + 三险一金 + 专项附加扣除 + 其他扣除
+    Amount deductions = 0; // E: the basic deduction + 三险一金 + 专项附加扣除 + 其他扣除
     Amount plannedBonus = 0;
     Amount plannedTax = 0; // the wages by the annual table plus the planned bonus taxed separately
     Amount mergedTax = 0;  // everything taxed as wages
@@ -74,8 +80,9 @@ struct YearPlan
     Amount bestWages = 0;
     Amount bestMonthly = 0; // the larger of the 12 monthly wages, which differ by a fen at most
     Amount bestTax = 0;
-    Amount saving = 0;  // plannedTax − bestTax, never negative
-    int blindZone = -1; // the planned bonus's zone in CurrentRules::bonusBlindZones(), or -1
+    Amount bestBonusTax = 0; // the separate tax of bestBonus; bestTax less it is the wages' tax
+    Amount saving = 0;       // plannedTax − bestTax, never negative
+    int blindZone = -1;      // the planned bonus's zone in CurrentRules::bonusBlindZones(), or -1
 };
 
 YearPlan planYear(const YearPlanInput &in);
@@ -98,6 +105,17 @@ YearPlanRun runYearPlans(const std::vector<YearPlanInput> &inputs, int threads =
 
 // "36,000–38,566.67" for a zone's index, empty for -1.
 QString blindZoneText(int zone);
+
+// A group of a result sheet's columns: its title over the titles of its columns.
+struct YearPlanColumnGroup
+{
+    QString title;
+    QStringList columns;
+};
+// The two heading rows of a result sheet, its title span and its column widths (`wide` columns
+// 140 pixels, the first 40, the rest 110).
+void setYearPlanHeadings(SheetLayout *layout, const std::vector<YearPlanColumnGroup> &groups,
+                         const std::vector<int> &wide);
 
 // The result sheet: a title (none when empty), two heading rows, one row per record with its plan
 // and the totals row. `records` and `plans` match index by index.

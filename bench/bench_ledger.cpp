@@ -1,10 +1,12 @@
 // The payroll ledger: twelve months of 10,000 employees recorded from .xlsx sheets into a fresh
 // ledger, then one month of 100,000 employees against a ledger holding eleven earlier months
 // (read the .xlsx, compute, record, write the result .xlsx) in a child process whose peak memory
-// is reported. Each run is split into its steps. Reports only.
+// is reported; then the year-end plan of that month from the eleven before it (read the .xlsx,
+// read the ledger and plan, write the result .xlsx). Each run is split into its steps. Reports only.
 // bench_ledger [EMPLOYEES_SMALL EMPLOYEES_LARGE]
 #include "excel/workbook.h"
 #include "ledger/payrollmonth.h"
+#include "ledger/payrollyearplan.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -206,5 +208,33 @@ int main(int argc, char **argv)
     print(qPrintable(QStringLiteral("month 12 of %1 against 11 months").arg(large)), s);
     std::printf("%-44s %7.2f s, processor time %.2f s, peak memory %ld MB\n", "  wall of the child process",
                 wall, cpuSeconds(RUSAGE_CHILDREN), usage.ru_maxrss / 1024);
+
+    // The year-end plan of month 12 from the eleven months before it (read only).
+    Steps plan;
+    {
+        t.restart();
+        auto book = Workbook::create(sheet);
+        if (!book->load(sheet))
+            return 1;
+        const Sheet *first = book->getSheet(0);
+        PayrollSheet rows =
+            readPayrollSheet(*book, *first, payrollAutoFormulas(sheetTitles(*book, *first, 1)), {});
+        book.reset();
+        plan.read = t.nsecsElapsed() / 1e9;
+        t.restart();
+        PayrollLedger ledger(largeLedger);
+        QString error;
+        LedgerYearPlanRun run;
+        if (!ledger.openForReading(&error) ||
+            !runLedgerYearPlan(ledger, std::move(rows), 2026, 12, &run, &error))
+            return 1;
+        plan.compute = t.nsecsElapsed() / 1e9;
+        t.restart();
+        if (!writeSheetLayout(ledgerYearPlanLayout(run, QStringLiteral("bench")),
+                              dir.filePath(QStringLiteral("plan.xlsx")), &error))
+            return 1;
+        plan.write = t.nsecsElapsed() / 1e9;
+    }
+    print(qPrintable(QStringLiteral("year-end plan of month 12, %1 employees").arg(large)), plan);
     return 0;
 }

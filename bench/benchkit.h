@@ -56,11 +56,16 @@ struct RunTiming
 {
     double seconds = 0;    // from the start to the completion message
     qint64 worstBlock = 0; // worst lateness of the 10 ms timer while `busy` held, in ms
+    // With `working` given: when the work off the window's thread was first and last seen under
+    // way, in seconds from the start (what comes before is reading the amounts, after it filling
+    // the tables and saving); -1 when it was never seen.
+    double workFrom = -1, workTo = -1;
 };
 
 // Starts a page's run, closes its completion message as soon as it shows (that ends the run), and
 // watches a 10 ms timer while `busy` says so.
-inline RunTiming timeRun(const std::function<void()> &start, const std::function<bool()> &busy)
+inline RunTiming timeRun(const std::function<void()> &start, const std::function<bool()> &busy,
+                         const std::function<bool()> &working = {})
 {
     bool done = false;
     QTimer closer;
@@ -73,12 +78,17 @@ inline RunTiming timeRun(const std::function<void()> &start, const std::function
     QElapsedTimer tick;
     RunTiming timing;
     QTimer probe;
+    QElapsedTimer clock;
     QObject::connect(&probe, &QTimer::timeout, [&] {
+        if (working && working()) {
+            if (timing.workFrom < 0)
+                timing.workFrom = clock.elapsed() / 1000.0;
+            timing.workTo = clock.elapsed() / 1000.0;
+        }
         if (busy())
             timing.worstBlock = std::max(timing.worstBlock, tick.elapsed() - 10);
         tick.restart();
     });
-    QElapsedTimer clock;
     clock.start();
     closer.start(5);
     tick.start();

@@ -14,7 +14,6 @@
 #include "ledger/payrollmonth.h"
 
 #include <QFileInfo>
-#include <QRegularExpression>
 
 using CurrentRules::BonusMethod;
 
@@ -66,19 +65,6 @@ bool writeLayout(const SheetLayout &layout, const QString &path, QString *error)
     if (suffixOf(path) == QLatin1String("csv"))
         return writeSheetCsv(layout, path, error);
     return sheetLayoutFits(layout, path, error) && writeSheetLayout(layout, path, error);
-}
-
-bool readPeriod(const QString &text, int *year, int *month, QString *error)
-{
-    static const QRegularExpression pattern(QStringLiteral("^(\\d{4})-(\\d{2})$"));
-    const QRegularExpressionMatch m = pattern.match(text);
-    *year = m.hasMatch() ? m.captured(1).toInt() : 0;
-    *month = m.hasMatch() ? m.captured(2).toInt() : 0;
-    if (*year < 2019 || *month < 1 || *month > 12) {
-        *error = QStringLiteral("--period 应为 2019 年以后的 YYYY-MM，例如 2026-03，不能是“%1”").arg(text);
-        return false;
-    }
-    return true;
 }
 
 bool readYear(const ArgParser &p, int *year, QString *error)
@@ -294,18 +280,7 @@ int runMonth(const QStringList &argsIn)
     const Sheet *sheet = chooseSheet(*book, sheetName);
     if (!sheet)
         return usageError(cmd, QStringLiteral("工作簿 %1 中没有工作表“%2”").arg(in, sheetName), kMonthUsage);
-    QStringList formulas;
-    if (setting) {
-        formulas = QStringList(PfFieldCount);
-        for (const ImportSettingColumn &column : setting->columns) {
-            const int f = column.title == QStringLiteral("三险一金") ? int(PfPension)
-                                                                     : payrollFieldOfTitle(column.title);
-            if (f >= 0)
-                formulas[f] = column.formula;
-        }
-    } else {
-        formulas = payrollAutoFormulas(sheetTitles(*book, *sheet, titleRow));
-    }
+    QStringList formulas = payrollFormulas(*book, *sheet, titleRow, setting ? &*setting : nullptr);
     for (const auto &[field, formula] : std::as_const(mapped))
         formulas[field] = formula;
     if (formulas[PfIdNumber].isEmpty() || formulas[PfName].isEmpty())

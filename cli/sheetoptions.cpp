@@ -1,8 +1,12 @@
 #include "cli/sheetoptions.h"
 
 #include "batch/importsetting.h"
+#include "batch/sheetsource.h"
 #include "cli/cliargs.h"
 #include "excel/workbook.h"
+#include "ledger/payrollsheet.h"
+
+#include <QRegularExpression>
 
 bool readRowOption(const ArgParser &p, const QString &name, int min, int *out, QString *error)
 {
@@ -75,4 +79,32 @@ const ImportSetting *findSavedSetting(int mode, const QString &name, ImportSetti
     *error = QStringLiteral("%1 中没有名为“%2”的导入设定（可用：%3）")
                  .arg(file.path(), name, settings->names().join(QStringLiteral("、")));
     return nullptr;
+}
+
+bool readPeriod(const QString &text, int *year, int *month, QString *error)
+{
+    static const QRegularExpression pattern(QStringLiteral("^(\\d{4})-(\\d{2})$"));
+    const QRegularExpressionMatch m = pattern.match(text);
+    *year = m.hasMatch() ? m.captured(1).toInt() : 0;
+    *month = m.hasMatch() ? m.captured(2).toInt() : 0;
+    if (*year < 2019 || *month < 1 || *month > 12) {
+        *error = QStringLiteral("--period 应为 2019 年以后的 YYYY-MM，例如 2026-03，不能是“%1”").arg(text);
+        return false;
+    }
+    return true;
+}
+
+QStringList payrollFormulas(const Workbook &book, const Sheet &sheet, int titleRow,
+                            const ImportSetting *setting)
+{
+    if (!setting)
+        return payrollAutoFormulas(sheetTitles(book, sheet, titleRow));
+    QStringList formulas(PfFieldCount);
+    for (const ImportSettingColumn &column : setting->columns) {
+        const int f =
+            column.title == QStringLiteral("三险一金") ? int(PfPension) : payrollFieldOfTitle(column.title);
+        if (f >= 0)
+            formulas[f] = column.formula;
+    }
+    return formulas;
 }

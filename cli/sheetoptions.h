@@ -1,4 +1,5 @@
-// The sheet options lumo-cli batch and lumo-cli month share: --sheet, the row options and --map.
+// The sheet options lumo-cli batch and lumo-cli month share: --sheet, the row options, --map, and
+// the period and the payroll sheet's columns of the commands that work on the payroll ledger.
 #pragma once
 
 #include <QString>
@@ -21,3 +22,10 @@ const Sheet *chooseSheet(const Workbook &book, const QString &which);
 // it points into *settings. Null, with *error naming the settings there are, when none has that name.
 const ImportSetting *findSavedSetting(int mode, const QString &name, ImportSettingsGroup *settings,
                                       QString *error);
+
+// A period "YYYY-MM" of 2019 or later; false with a message for anything else.
+bool readPeriod(const QString &text, int *year, int *month, QString *error);
+// The import formula of each payroll field (PfFieldCount texts): a saved setting's columns by their
+// titles (a 三险一金 column as 基本养老保险费), or without one the worksheet's titles in `titleRow`.
+QStringList payrollFormulas(const Workbook &book, const Sheet &sheet, int titleRow,
+                            const ImportSetting *setting);

@@ -329,7 +329,7 @@ YearResult calculateYear(const YearInput &in, bool withProcessText)
 
 Amount splitTax(const SplitInput &in, Amount bonus)
 {
-    const Amount deductions = kBasicDeductionAnnual + in.insurance + in.deductions;
+    const Amount deductions = in.basic + in.insurance + in.deductions;
     return annualTax(in.annual - bonus - deductions) + separateBonusTax(bonus);
 }
 
@@ -369,7 +369,7 @@ SplitResult bestSplit(const SplitInput &in, bool withProcessText)
 {
     SplitResult r;
     r.annual = in.annual;
-    r.deductionsTotal = kBasicDeductionAnnual + in.insurance + in.deductions;
+    r.deductionsTotal = in.basic + in.insurance + in.deductions;
     const Amount pay = std::max<Amount>(in.annual, 0);
     const Amount rest = pay - r.deductionsTotal; // taxable wages when nothing is paid as bonus
     const Amount top = in.maxBonus >= 0 ? std::min(pay, in.maxBonus) : pay; // the largest bonus
@@ -421,8 +421,9 @@ SplitResult bestSplit(const SplitInput &in, bool withProcessText)
 
     if (withProcessText) {
         QString &t = r.processText;
-        t += QStringLiteral("全年应发 %1，全年减除 %2（60,000 + 三险一金 %3 + 专项附加扣除 %4）。\n")
-                 .arg(money(pay), money(r.deductionsTotal), money(in.insurance), money(in.deductions));
+        t += QStringLiteral("全年应发 %1，全年减除 %2（减除费用 %3 + 三险一金 %4 + 专项附加扣除 %5）。\n")
+                 .arg(money(pay), money(r.deductionsTotal), money(in.basic), money(in.insurance),
+                      money(in.deductions));
         t += QStringLiteral("全年税额 = 综合所得税额（全年应发 − 年终奖金 − 全年减除，按年度税率表）"
                             " + 年终奖金单独计税税额（奖金 ÷ 12 按月度税率表）。\n");
         t += QStringLiteral("比较的方案（各税率表档位的边界、0 与全部工资，及其前后 1 元之内）：\n");

@@ -157,6 +157,9 @@ struct SplitInput
     Amount insurance = 0;  // 三险一金 for the year
     Amount deductions = 0; // 专项附加扣除 and other deductions for the year
     Amount maxBonus = -1;  // the largest bonus the split may take (a month's budget); -1: all the pay
+    // The year's basic deduction: 60,000, or what the withholding months allow (5,000 for each
+    // month at this employer, or a first job's months of the year).
+    Amount basic = kBasicDeductionAnnual;
 };
 
 struct SplitResult
@@ -165,7 +168,7 @@ struct SplitResult
     Amount bonus = 0; // paid separately
     Amount wages = 0;
     Amount monthly[12] = {};    // the wages in 12 amounts that differ by at most a fen
-    Amount deductionsTotal = 0; // E: 60,000 + 三险一金 + 专项附加扣除
+    Amount deductionsTotal = 0; // E: the basic deduction + 三险一金 + 专项附加扣除
     Amount wageTax = 0;
     Amount bonusTax = 0;
     Amount taxTotal = 0;

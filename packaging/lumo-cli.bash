@@ -22,7 +22,7 @@ _lumo_cli()
         year) words="--gross --gross-months --start-month --insurance --deductions --bonus --bonus-month
                      --bonus-method --year --non-resident $out" ;;
         batch) words="--sheet --title-row --first-row --last-row --map --setting --threshold --goal --method
-                      --months --template --scope --title --no-process --json" ;;
+                      --months --template --scope --title --no-process --json --rules --period --ledger" ;;
         sheet) words="--json" ;;
         eval) words="--json --row" ;;
         esac

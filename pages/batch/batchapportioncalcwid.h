@@ -1,9 +1,9 @@
 // Function 5, "奖金批量分摊": every employee's non-annual bonus spread evenly over N months, the
 // tax and net pay before and after side by side. "分摊" reads every row's amounts through the
-// core's amount-cell rule and apportions the rows one by one on the user-interface thread under
-// a progress dialog (which repaints and answers "停止" several times a second), filling the hidden
-// before and after tables and the merged "全员分摊" table with its two totals rows. Every finished
-// run goes to the "*.bac" history, which reopens it.
+// core's amount-cell rule, has the core's runner apportion the rows on every core off the
+// window's thread, and fills the hidden before and after tables and the merged "全员分摊" table
+// with its two totals rows, all under a progress dialog that repaints and answers "停止" several
+// times a second. Every finished run goes to the "*.bac" history, which reopens it.
 //
 // The page computes nothing itself: figures come from the TaxEngine, their texts from batch/.
 #pragma once

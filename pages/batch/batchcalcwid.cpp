@@ -1,11 +1,11 @@
 #include "pages/batch/batchcalcwid.h"
 
 #include "batch/batchcalc.h"
+#include "batch/batchrun.h"
 #include "batch/columncatalogue.h"
 #include "engine/salary.h"
 #include "history/batchrecords.h"
 #include "history/compacttable.h"
-#include "pages/batch/calctaxthread.h"
 #include "widgets/historylist.h"
 #include "widgets/historypanel.h"
 #include "widgets/pagekit.h"
@@ -17,6 +17,8 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -66,76 +68,63 @@ void BatchCalcWid::calc()
         QMessageBox::warning(this, u"信息提示"_s, u"计算前，请先导入员工工资数据。 "_s, QMessageBox::Ok);
         return;
     }
+    if (m_busy)
+        return;
     discardCalculation();
     QProgressDialog *dialog = openProgress(u"正在准备计算..."_s);
-    connect(dialog, &QProgressDialog::canceled, this, &BatchCalcWid::stopCalc);
-
-    const int sourceRows = m_sourceTable->rowCount();
-    m_resultTable->setRowCount(sourceRows + 1);
-    m_finishedCount = 0;
-    m_finishedWorkers = 0;
+    m_calculating = true;
+    // Until this run's results are shown there are none.
+    m_dataState = DataState::Imported;
+    m_resultTable->setRowCount(kTitleRows);
     m_unreadableCells = 0;
     dialog->setValue(1);
     dialog->setLabelText(u"正在计算..."_s);
 
-    const Amount threshold = this->threshold();
-    const QList<RowRange> ranges = calcWorkerRanges(sourceRows);
-    m_records.reserve(sourceRows - kTitleRows);
-    for (int k = 0; k < ranges.size(); ++k) {
-        QList<Salary *> own;
-        own.reserve(ranges[k].count());
-        for (int r = ranges[k].first; r <= ranges[k].last; ++r) {
-            auto *record = new Salary;
-            setCalcInputs(*record, readSourceAmount(r, kGrossColumn), readSourceAmount(r, kInsuranceColumn),
-                          readSourceAmount(r, kBonusColumn), readSourceAmount(r, kAnnuityColumn));
-            own.append(record);
-            m_records.append(record);
-        }
-        auto *worker = new CalcTaxThread(threshold, this);
-        worker->setRecords(own);
-        m_threads.append(worker);
-        connect(worker, &CalcTaxThread::taxCalculated, this, &BatchCalcWid::taxCalculated,
-                Qt::QueuedConnection);
-        connect(worker, &QThread::finished, this, &BatchCalcWid::threadFinished);
-        dialog->setValue(int(double(k + 1) / ranges.size() * 9 + 1));
+    // The amounts are read here (an unreadable cell is marked on the table); the records are
+    // calculated on every core off the window's thread, then written into the table here.
+    const int sourceRows = m_sourceTable->rowCount();
+    const int dataRows = std::max(sourceRows - kTitleRows, 1);
+    std::vector<CalcRecordInput> inputs;
+    inputs.reserve(size_t(dataRows));
+    m_busy = true;
+    m_stopRequested = false;
+    for (int r = kTitleRows; r < sourceRows; ++r) {
+        if (stopRequested(1 + int(qint64(r - kTitleRows) * 9 / dataRows)))
+            break;
+        inputs.push_back({readSourceAmount(r, kGrossColumn), readSourceAmount(r, kInsuranceColumn),
+                          readSourceAmount(r, kBonusColumn), readSourceAmount(r, kAnnuityColumn)});
     }
-    for (CalcTaxThread *worker : std::as_const(m_threads))
-        worker->start(QThread::InheritPriority);
-}
-
-void BatchCalcWid::taxCalculated(Salary *, bool)
-{
-    ++m_finishedCount;
-    if (!m_records.isEmpty())
-        setProgress(int(double(m_finishedCount) / m_records.size() * 90 + 10),
-                    m_finishedCount == m_records.size());
-}
-
-void BatchCalcWid::threadFinished()
-{
-    if (m_threads.isEmpty())
-        return;
-    // finished() is sent just before a thread ends, so isFinished() can still be false when the
-    // last report arrives here: count the reports instead, then wait the moment it takes.
-    if (++m_finishedWorkers < m_threads.size())
-        return;
-    // Every worker ended; one that was stopped early leaves records without results, which are
-    // never shown.
-    if (m_finishedCount != m_records.size()) {
+    m_busy = false;
+    if (m_stopRequested || !progress()) {
         discardCalculation();
         return;
     }
-    for (CalcTaxThread *worker : std::as_const(m_threads)) {
-        worker->wait();
-        worker->deleteLater();
+    const Amount threshold = this->threshold();
+    startOffThread(
+        [this, inputs = std::move(inputs), threshold](const RunControl &control) {
+            m_records = runCalcRecords(inputs, threshold, 0, true, control);
+        },
+        10, 90, [this](bool completed) { runFinished(completed); });
+}
+
+void BatchCalcWid::runFinished(bool completed)
+{
+    if (!completed) {
+        discardCalculation();
+        return;
     }
-    m_threads.clear();
     if (progress())
         progress()->setLabelText(u"计算已完成，正在显示..."_s);
-
+    m_busy = true;
+    m_stopRequested = false;
     m_resultTable->setUpdatesEnabled(false);
-    fillResultTable();
+    const bool filled = fillResultTable();
     m_resultTable->setUpdatesEnabled(true);
+    m_busy = false;
+    if (!filled) {
+        discardCalculation();
+        return;
+    }
 
     const int count = int(m_records.size());
     setProgress(100, true);
@@ -147,25 +136,39 @@ void BatchCalcWid::threadFinished()
         progress()->setLabelText(u"正在保存计算记录..."_s);
     }
     save();
-    discardCalculation();
+    m_records = {};
+    m_calculating = false;
+    closeProgress();
     QMessageBox::information(this, u"计算提示"_s, calcCompletionMessage(count, m_unreadableCells),
                              QMessageBox::Ok);
 }
 
-void BatchCalcWid::fillResultTable()
+bool BatchCalcWid::stopRequested(int value)
 {
+    // A repaint and a look at "停止" a few dozen times a second, not per row.
+    if (keepAlive(value))
+        m_stopRequested = true;
+    return m_stopRequested || !progress();
+}
+
+bool BatchCalcWid::fillResultTable()
+{
+    const qsizetype count = qsizetype(m_records.size());
+    m_resultTable->setRowCount(kTitleRows + int(count) + 1);
     CalcResultTotals totals;
     std::vector<ResultText> texts;
     // The process text also shows as its cell's tool tip.
     const int processColumn =
         ColumnCatalogue::instance().resultColumn(TreeCalcResult, GroupRemark, ColProcess);
-    for (int i = 0; i < m_records.size(); ++i) {
-        const int row = i + kTitleRows;
+    for (qsizetype i = 0; i < count; ++i) {
+        if (stopRequested(90 + int(i * 10 / count)))
+            return false;
+        const int row = int(i) + kTitleRows;
         for (int column : {0, 1}) {
             if (const QTableWidgetItem *source = m_sourceTable->item(row, column))
                 m_resultTable->setItem(row, column, source->clone());
         }
-        const Salary &record = *m_records[i];
+        const Salary &record = m_records[size_t(i)];
         texts = calcResultTexts(record);
         for (const ResultText &text : texts) {
             QTableWidgetItem *item = pagekit::valueItem(text.text);
@@ -187,28 +190,32 @@ void BatchCalcWid::fillResultTable()
     }
     m_taxSum = double(totals.taxTotal()) / 100;
     m_netSum = double(totals.netTotal()) / 100;
+    return true;
 }
 
 void BatchCalcWid::discardCalculation()
 {
-    for (CalcTaxThread *worker : std::as_const(m_threads)) {
-        disconnect(worker, nullptr, this, nullptr);
-        worker->requestInterruption();
-        worker->quit();
+    // The run looks at its cancel flag every few records: this waits no longer than that.
+    stopOffThread();
+    m_records = {};
+    if (m_calculating) {
+        // A stopped run leaves no results behind.
+        m_resultTable->setRowCount(kTitleRows);
+        m_resultTable->setUpdatesEnabled(true);
+        m_calculating = false;
     }
-    // Each worker ends within one record once asked; wait for all of them before their records go.
-    for (CalcTaxThread *worker : std::as_const(m_threads)) {
-        worker->wait();
-        delete worker;
-    }
-    m_threads.clear();
-    qDeleteAll(m_records);
-    m_records.clear();
+    m_stopRequested = false;
     closeProgress();
 }
 
 void BatchCalcWid::stopCalc()
 {
+    // Work on the window's thread is on the stack: it sees the request at its next row and cleans
+    // up itself.
+    if (m_busy) {
+        m_stopRequested = true;
+        return;
+    }
     discardCalculation();
 }
 

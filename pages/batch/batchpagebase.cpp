@@ -75,7 +75,8 @@ BatchPageBase::BatchPageBase(const Frame &frame, QWidget *parent)
       m_fullScreenButton(new QToolButton(m_content)), m_tabs(new QTabWidget(m_content)),
       m_contentLayout(new QVBoxLayout(m_content)),
       m_history(new HistoryPanel(frame.historyHeaders, {85, 82, 82}, this)), m_sourceTree(frame.sourceTree),
-      m_mode(frame.mode), m_extension(frame.extension), m_saver(new HistorySaver(m_history->list(), this))
+      m_mode(frame.mode), m_extension(frame.extension), m_saver(new HistorySaver(m_history->list(), this)),
+      m_jobTick(new QTimer(this))
 {
     ensureRateTable();
     pagekit::makeWhite(this);
@@ -134,10 +135,14 @@ BatchPageBase::BatchPageBase(const Frame &frame, QWidget *parent)
     connect(m_importButton, &QPushButton::clicked, this, &BatchPageBase::import);
     connect(m_exportButton, &QPushButton::clicked, this, &BatchPageBase::exportResult);
     connect(historyList(), &QTableWidget::cellDoubleClicked, this, &BatchPageBase::openHistory);
+    // The job's progress, "停止" (or the dialog closed) as its cancel flag, and its end.
+    connect(m_jobTick, &QTimer::timeout, this, &BatchPageBase::jobTick);
 }
 
 BatchPageBase::~BatchPageBase()
 {
+    // Pages stop their job before their members go; this is the last guard.
+    stopOffThread();
     qDeleteAll(m_prototypes);
 }
 
@@ -224,7 +229,8 @@ QProgressDialog *BatchPageBase::openProgress(const QString &label, bool cancella
     m_progress->setAutoClose(false);
     m_progress->setAutoReset(false);
     m_progress->show();
-    m_progressClock.start();
+    // The first keepAlive paints the dialog and answers "停止" at once; then a few dozen times a second.
+    m_progressClock.invalidate();
     return m_progress;
 }
 
@@ -317,35 +323,91 @@ bool BatchPageBase::load(const QString &fileName)
     return true;
 }
 
-bool BatchPageBase::runOffThread(const std::function<void(const RunControl &)> &job, int from, int to)
+struct BatchPageBase::Job
 {
     std::atomic<bool> cancel = false;
+    std::atomic<bool> ended = false;
     std::atomic<qsizetype> done = 0;
     std::atomic<qsizetype> count = 0;
-    const RunControl control{&cancel, [&](qsizetype d, qsizetype c) {
-                                 count.store(std::max<qsizetype>(c, 1), std::memory_order_relaxed);
-                                 done.store(d, std::memory_order_relaxed);
-                             }};
-    QEventLoop loop;
-    QTimer tick;
-    connect(&tick, &QTimer::timeout, &loop, [&] {
-        if (!m_progress || m_progress->wasCanceled())
-            cancel = true;
-        else if (const qsizetype c = count.load(std::memory_order_relaxed))
-            setProgress(from + int(qint64(to - from) * done.load(std::memory_order_relaxed) / c));
-    });
-    tick.start(kProgressInterval);
-    std::thread worker([&] {
+    std::thread thread;
+    int from = 0;
+    int to = 100;
+    std::function<void(bool)> finished;
+
+    ~Job()
+    {
+        // The runners look at the flag every few records: this waits no longer than that.
+        cancel = true;
+        if (thread.joinable())
+            thread.join();
+    }
+};
+
+void BatchPageBase::startOffThread(std::function<void(const RunControl &)> job, int from, int to,
+                                   std::function<void(bool)> finished)
+{
+    stopOffThread();
+    m_job = std::make_unique<Job>();
+    Job *j = m_job.get();
+    j->from = from;
+    j->to = to;
+    j->finished = std::move(finished);
+    // The thread touches nothing of the page but what the job writes to and the job's atomics; the
+    // window learns that it ended from the tick below and reads the results after joining it.
+    j->thread = std::thread([j, job = std::move(job)] {
+        const RunControl control{&j->cancel, [j](qsizetype done, qsizetype count) {
+                                     j->count.store(std::max<qsizetype>(count, 1), std::memory_order_relaxed);
+                                     j->done.store(done, std::memory_order_relaxed);
+                                 }};
         job(control);
-        // Queued: the loop below handles it, even when the job ends before the loop has started.
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+        j->ended.store(true, std::memory_order_release);
+    });
+    m_jobTick->start(kProgressInterval);
+}
+
+void BatchPageBase::jobTick()
+{
+    if (!m_job)
+        return;
+    if (m_job->ended.load(std::memory_order_acquire)) {
+        m_jobTick->stop();
+        m_job->thread.join();
+        const bool completed = !m_job->cancel && m_progress && !m_progress->wasCanceled();
+        std::function<void(bool)> finished = std::move(m_job->finished);
+        m_job.reset();
+        if (finished)
+            finished(completed);
+        return;
+    }
+    // "停止", or the dialog gone: the runners stop within a few records, and the next tick ends
+    // the job.
+    if (!m_progress || m_progress->wasCanceled()) {
+        m_job->cancel = true;
+        return;
+    }
+    if (const qsizetype count = m_job->count.load(std::memory_order_relaxed))
+        setProgress(m_job->from + int(qint64(m_job->to - m_job->from) *
+                                      m_job->done.load(std::memory_order_relaxed) / count));
+}
+
+void BatchPageBase::stopOffThread()
+{
+    if (!m_job)
+        return;
+    m_jobTick->stop();
+    m_job.reset();
+}
+
+bool BatchPageBase::runOffThread(std::function<void(const RunControl &)> job, int from, int to)
+{
+    QEventLoop loop;
+    bool completed = false;
+    startOffThread(std::move(job), from, to, [&](bool ok) {
+        completed = ok;
+        loop.quit();
     });
     loop.exec();
-    worker.join();
-    tick.stop();
-    if (m_progress && m_progress->wasCanceled())
-        cancel = true;
-    return !cancel;
+    return completed;
 }
 
 BatchPageBase::QuietFill::QuietFill(std::initializer_list<QTableWidget *> tables) : m_tables(tables)

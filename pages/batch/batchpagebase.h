@@ -2,10 +2,11 @@
 // (description, the 导入 / action / 导出 buttons with their step pictures, the hint with the
 // full-screen button, the tab widget, and on the right the threshold box above the history list),
 // full-screen mode, reading amounts from the source table by the core's rule, the throttled
-// progress dialog of a run and the one keep-alive step that long work on the user-interface thread
-// goes through (filling tables, reading them for a record, reopening), writing history records on
-// a worker, the export warnings, and reopening compactly stored tables with the source table's
-// header rebuilt. Each page adds its own tables, workers and history record.
+// progress dialog of a run, the run's job off the window's thread (the core's runners, with
+// "停止" as their cancel flag) and the one keep-alive step that long work on the user-interface
+// thread goes through (filling tables, reading them for a record, reopening), writing history
+// records on a worker, the export warnings, and reopening compactly stored tables with the source
+// table's header rebuilt. Each page adds its own tables, runs and history record.
 #pragma once
 
 #include "engine/amount.h"
@@ -25,6 +26,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -37,6 +39,7 @@ class QProgressDialog;
 class QPushButton;
 class QRadioButton;
 class QTabWidget;
+class QTimer;
 class QTableWidget;
 class QToolButton;
 class QVBoxLayout;
@@ -82,6 +85,8 @@ public:
     bool isSaving() const;
     // Waits until the record being written is on disk and listed.
     void waitForSave();
+    // Whether a run's job is under way off the window's thread (startOffThread).
+    bool isWorkingOffThread() const { return m_job != nullptr; }
 
     // What follows an import, whatever its outcome: the source tab shows, the page knows whether
     // there is data to work on, and old results go.
@@ -141,11 +146,19 @@ protected:
     // pressed. Without a progress dialog it does nothing.
     bool keepAlive(int value, QEventLoop::ProcessEventsFlags flags = QEventLoop::AllEvents);
 
-    // Runs `job` on a thread of its own (the core's runners spread it over every core) while the
-    // window stays alive and the progress dialog moves from `from` to `to` as the job reports;
-    // "停止" sets the job's cancel flag, which the runners check every few records. Returns once
-    // the job has ended: true when it ran to the end, false when it was stopped.
-    bool runOffThread(const std::function<void(const RunControl &)> &job, int from, int to);
+    // Starts `job` on a thread of its own (the core's runners spread it over every core) and
+    // returns at once; while it runs the progress dialog moves from `from` to `to` as the job
+    // reports, and "停止" (or a closed dialog) sets the job's cancel flag, which the runners check
+    // every few records. Once the job has ended, `finished` is called on the window's thread: with
+    // true when it ran to the end, false when it was stopped. One job at a time.
+    void startOffThread(std::function<void(const RunControl &)> job, int from, int to,
+                        std::function<void(bool completed)> finished);
+    // Stops the job under way, if any, and waits until it has ended (a few records per thread);
+    // its `finished` is not called. Pages call it before anything the job writes to goes.
+    void stopOffThread();
+    // The same, waiting for the job on a local event loop while the window stays alive: true when
+    // it ran to the end, false when it was stopped.
+    bool runOffThread(std::function<void(const RunControl &)> job, int from, int to);
 
     // Holds back the model's signal per cell while tables are filled (their row counts must be set
     // first): the views read the items when they paint, and a signal per cell costs more than the
@@ -228,6 +241,13 @@ private:
     mutable QHash<QRgb, QTableWidgetItem *> m_prototypes;
     QTableWidgetItem *prototype(const QColor &background) const;
     bool m_loading = false;
+    // The job off the window's thread: its thread, what it shares with the window (the cancel
+    // flag, its count of records done, whether it ended), the progress span and what follows it.
+    struct Job;
+    std::unique_ptr<Job> m_job;
+    // A few dozen times a second while a job runs: its progress, "停止", and its end.
+    QTimer *m_jobTick;
+    void jobTick();
     Qt::WindowFlags m_savedWindowFlags;
     bool m_windowFlagsSaved = false;
 };

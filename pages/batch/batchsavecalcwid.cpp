@@ -1,16 +1,17 @@
 #include "pages/batch/batchsavecalcwid.h"
 
 #include "batch/batchplan.h"
+#include "batch/batchrun.h"
 #include "batch/columncatalogue.h"
 #include "engine/salary.h"
 #include "history/batchrecords.h"
 #include "history/compacttable.h"
-#include "pages/batch/savetaxthread.h"
 #include "widgets/historylist.h"
 #include "widgets/pagekit.h"
 #include "widgets/ptablewidget.h"
 #include "widgets/salarytablelayout.h"
 
+#include <QBoxLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -22,6 +23,8 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -63,7 +66,8 @@ BatchSaveCalcWid::BatchSaveCalcWid(QWidget *parent)
       m_bonusOnly(new QRadioButton(u"调整年终奖金，月收入不动（仅避开盲区）"_s)),
       m_balanced(new QRadioButton(u"年终奖金与"_s)), m_months(new QSpinBox),
       m_methodLabel(new QLabel(m_content)), m_taxDecreaseLabel(new QLabel(m_content)),
-      m_costDecreaseLabel(new QLabel(m_content)), m_netIncreaseLabel(new QLabel(m_content))
+      m_costDecreaseLabel(new QLabel(m_content)), m_netIncreaseLabel(new QLabel(m_content)),
+      m_resultsRow(new QBoxLayout(QBoxLayout::LeftToRight))
 {
     for (PTableWidget *table : {m_allTable, m_effectiveTable, m_beforeTable, m_afterTable})
         layoutSalaryTable(table, TreePlanResult, false);
@@ -73,9 +77,8 @@ BatchSaveCalcWid::BatchSaveCalcWid(QWidget *parent)
     tabs()->addTab(m_effectiveTable, u"筹划对照"_s);
 
     // The method sentence and the three totals above the tables.
-    auto *results = new QHBoxLayout;
-    results->addWidget(m_methodLabel);
-    results->addStretch();
+    auto *totals = new QHBoxLayout;
+    totals->addStretch();
     for (auto [caption, value] : {std::pair{u"个人所得税减少："_s, m_taxDecreaseLabel},
                                   std::pair{u"单位开支减少："_s, m_costDecreaseLabel},
                                   std::pair{u"税后收入增加："_s, m_netIncreaseLabel}}) {
@@ -87,18 +90,21 @@ BatchSaveCalcWid::BatchSaveCalcWid(QWidget *parent)
         font.setBold(true);
         value->setFont(font);
         value->setMinimumWidth(90);
-        results->addWidget(label);
-        results->addWidget(value);
+        totals->addWidget(label);
+        totals->addWidget(value);
         m_captions << label;
         // Shown with the first import or reopened entry.
         label->hide();
         value->hide();
     }
-    // The method sentence is long ("年终奖金与 12 个月月收入平衡发放，…"): beside the three totals it
-    // wraps onto a second line instead of running under them.
+    // The method sentence is long ("年终奖金与 12 个月月收入平衡发放，…"): it stands beside the three
+    // totals when the page is wide enough for both on one line, else above them (fitMethodSentence),
+    // and wraps only when even the whole width is too narrow for it.
     m_methodLabel->setWordWrap(true);
     m_methodLabel->hide();
-    addContentRow(results);
+    m_resultsRow->addWidget(m_methodLabel, 1);
+    m_resultsRow->addLayout(totals);
+    addContentRow(m_resultsRow);
 
     // The options panel.
     m_options->setWindowModality(Qt::ApplicationModal);
@@ -186,6 +192,7 @@ void BatchSaveCalcWid::resetResults()
         value->clear();
     }
     m_effectiveRows.clear();
+    fitMethodSentence();
 }
 
 void BatchSaveCalcWid::calc()
@@ -201,6 +208,25 @@ void BatchSaveCalcWid::calc()
     m_options->raise();
 }
 
+void BatchSaveCalcWid::resizeEvent(QResizeEvent *event)
+{
+    BatchPageBase::resizeEvent(event);
+    fitMethodSentence();
+}
+
+void BatchSaveCalcWid::fitMethodSentence()
+{
+    // The sentence on one line and the totals at their natural width, with the row's spacing.
+    const int oneLine = m_methodLabel->fontMetrics().horizontalAdvance(m_methodLabel->text());
+    const int totals = m_resultsRow->itemAt(1)->sizeHint().width();
+    const int room = m_content->contentsRect().width() - m_content->layout()->contentsMargins().left() -
+                     m_content->layout()->contentsMargins().right();
+    const auto direction = oneLine + m_resultsRow->spacing() + totals <= room ? QBoxLayout::LeftToRight
+                                                                              : QBoxLayout::TopToBottom;
+    if (m_resultsRow->direction() != direction)
+        m_resultsRow->setDirection(direction);
+}
+
 void BatchSaveCalcWid::close()
 {
     m_options->hide();
@@ -211,102 +237,66 @@ void BatchSaveCalcWid::start()
     m_options->hide();
     if (m_dataState == DataState::Empty || isCalculating())
         return;
+    discardCalculation();
     resetResults();
     const int goal = this->goal();
     const int method = this->method();
     const int n = months();
     m_methodLabel->setText(planMethodLabel(goal == 0 ? RaiseNet : LowerCost, method == 1, n));
+    fitMethodSentence();
 
-    discardCalculation();
     QProgressDialog *dialog = openProgress(u"正在准备筹划..."_s);
-    connect(dialog, &QProgressDialog::canceled, this, &BatchSaveCalcWid::stopCalc);
-
-    const int sourceRows = m_sourceTable->rowCount();
-    // "全员筹划" and "筹划对照" get their rows when they are filled.
-    m_beforeTable->setRowCount(sourceRows + 2);
-    m_afterTable->setRowCount(sourceRows + 2);
-    m_finishedCount = 0;
-    m_finishedWorkers = 0;
+    m_calculating = true;
+    // Until this run's results are shown there are none.
+    m_dataState = DataState::Imported;
     m_unreadableCells = 0;
     dialog->setValue(1);
     dialog->setLabelText(u"正在筹划..."_s);
 
-    const Amount threshold = this->threshold();
-    const int recordMonths = planRecordMonths(method == 1, n);
-    const QList<RowRange> ranges = calcWorkerRanges(sourceRows);
-    m_records.reserve(sourceRows - kTitleRows);
-    // The dialog repaints (and "停止" is answered) between the workers' shares: a stop then only
-    // flags, and the records go here, before any worker starts.
+    // The amounts are read here (an unreadable cell is marked on the table); the records are
+    // planned on every core off the window's thread, then written into the tables here.
+    const int sourceRows = m_sourceTable->rowCount();
+    const int dataRows = std::max(sourceRows - kTitleRows, 1);
+    std::vector<CalcRecordInput> inputs;
+    inputs.reserve(size_t(dataRows));
     m_filling = true;
     m_fillStopped = false;
-    for (int k = 0; k < ranges.size(); ++k) {
-        QList<Salary *> own;
-        own.reserve(ranges[k].count());
-        for (int r = ranges[k].first; r <= ranges[k].last; ++r) {
-            auto *record = new Salary;
-            setPlanInputs(*record, readSourceAmount(r, kGrossColumn), readSourceAmount(r, kInsuranceColumn),
-                          readSourceAmount(r, kBonusColumn), recordMonths);
-            own.append(record);
-            m_records.append(record);
-        }
-        auto *worker = new SaveTaxThread(threshold, goal, method, recordMonths, this);
-        worker->setRecords(own);
-        m_threads.append(worker);
-        connect(worker, &SaveTaxThread::saveCalculated, this, &BatchSaveCalcWid::saveCalculated,
-                Qt::QueuedConnection);
-        connect(worker, &QThread::finished, this, &BatchSaveCalcWid::threadFinished);
-        setProgress(int(double(k + 1) / ranges.size() * 9 + 1), true);
-        if (m_fillStopped || !progress() || progress()->wasCanceled())
+    for (int r = kTitleRows; r < sourceRows; ++r) {
+        if (fillStopped(1 + int(qint64(r - kTitleRows) * 9 / dataRows)))
             break;
+        inputs.push_back({readSourceAmount(r, kGrossColumn), readSourceAmount(r, kInsuranceColumn),
+                          readSourceAmount(r, kBonusColumn), 0});
     }
     m_filling = false;
-    if (m_fillStopped || !progress() || progress()->wasCanceled()) {
-        resetResults();
+    if (m_fillStopped || !progress()) {
         discardCalculation();
         return;
     }
-    for (SaveTaxThread *worker : std::as_const(m_threads))
-        worker->start(QThread::InheritPriority);
+    const Amount threshold = this->threshold();
+    startOffThread(
+        [this, inputs = std::move(inputs), threshold, goal, method, n](const RunControl &control) {
+            m_run = runPlanRecords(inputs, threshold, goal == 0 ? RaiseNet : LowerCost, method == 1, n, 0,
+                                   true, control);
+        },
+        10, 60, [this](bool completed) { runFinished(completed); });
 }
 
-void BatchSaveCalcWid::saveCalculated(Salary *, bool)
+void BatchSaveCalcWid::runFinished(bool completed)
 {
-    ++m_finishedCount;
-    if (!m_records.isEmpty())
-        setProgress(int(double(m_finishedCount) / m_records.size() * 90 + 10),
-                    m_finishedCount == m_records.size());
-}
-
-void BatchSaveCalcWid::threadFinished()
-{
-    if (m_threads.isEmpty())
-        return;
-    // finished() is sent just before a thread ends: count the reports, then wait the moment it takes.
-    if (++m_finishedWorkers < m_threads.size())
-        return;
-    for (SaveTaxThread *worker : std::as_const(m_threads))
-        worker->wait();
-    // Results follow the row order: worker after worker, each in its own order.
-    m_results.clear();
-    m_results.reserve(size_t(m_records.size()));
-    for (SaveTaxThread *worker : std::as_const(m_threads)) {
-        for (auto &result : worker->results())
-            m_results.push_back(std::move(result));
-    }
-    // A worker stopped early leaves records without results, which are never shown.
-    if (m_finishedCount != m_records.size() || m_results.size() != size_t(m_records.size())) {
+    if (!completed) {
         discardCalculation();
         return;
     }
-    for (SaveTaxThread *worker : std::as_const(m_threads))
-        worker->deleteLater();
-    m_threads.clear();
     if (progress())
         progress()->setLabelText(u"筹划已完成，正在显示..."_s);
 
     // Filling a hundred thousand rows takes seconds: in slices, with "停止" still answered.
     m_filling = true;
     m_fillStopped = false;
+    // "全员筹划" and "筹划对照" get their rows when they are filled.
+    const int rows = kTitleRows + int(m_run.records.size()) + 2;
+    m_beforeTable->setRowCount(rows);
+    m_afterTable->setRowCount(rows);
     for (PTableWidget *table : {m_allTable, m_effectiveTable, m_beforeTable, m_afterTable})
         table->setUpdatesEnabled(false);
     const bool filled = fillTables();
@@ -314,12 +304,11 @@ void BatchSaveCalcWid::threadFinished()
         table->setUpdatesEnabled(true);
     m_filling = false;
     if (!filled) {
-        resetResults();
         discardCalculation();
         return;
     }
 
-    const int count = int(m_records.size());
+    const int count = int(m_run.records.size());
     tabs()->setCurrentWidget(m_allTable);
     m_dataState = DataState::Calculated;
     if (progress()) {
@@ -328,13 +317,15 @@ void BatchSaveCalcWid::threadFinished()
         progress()->setLabelText(u"正在保存计算记录..."_s);
     }
     save();
-    // A hundred thousand records take a while to free as well: row by row, with the window alive.
-    for (qsizetype i = 0; i < m_records.size(); ++i) {
+    // A hundred thousand records take a while to free as well: in slices, with the window alive.
+    for (size_t i = 0; i < m_run.records.size(); ++i) {
         keepAlive(100, QEventLoop::ExcludeUserInputEvents);
-        delete std::exchange(m_records[i], nullptr);
-        m_results[size_t(i)].reset();
+        m_run.records[i] = Salary();
+        m_run.results[i].reset();
     }
-    discardCalculation();
+    m_run = {};
+    m_calculating = false;
+    closeProgress();
     QMessageBox::information(this, u"筹划提示"_s, planCompletionMessage(count, m_unreadableCells),
                              QMessageBox::Ok);
 }
@@ -350,11 +341,11 @@ bool BatchSaveCalcWid::fillTables()
     const int columns = layoutColumns();
     PlanResultTotals totals;
     m_effectiveRows.clear();
-    const qsizetype count = m_records.size();
+    const qsizetype count = qsizetype(m_run.records.size());
     {
         const QuietFill quiet{m_beforeTable, m_afterTable};
         for (qsizetype i = 0; i < count; ++i) {
-            if (fillStopped(int(i * 50 / count)))
+            if (fillStopped(60 + int(i * 20 / count)))
                 return false;
             const int row = int(i) + kTitleRows;
             for (PTableWidget *table : {m_beforeTable, m_afterTable}) {
@@ -363,8 +354,8 @@ bool BatchSaveCalcWid::fillTables()
                         table->setItem(row, column, source->clone());
                 }
             }
-            const Salary &record = *m_records[i];
-            const PlanResult &result = *m_results[size_t(i)];
+            const Salary &record = m_run.records[size_t(i)];
+            const PlanResult &result = *m_run.results[size_t(i)];
             putTexts(m_beforeTable, row, planBeforeTexts(record), process);
             putTexts(m_afterTable, row, planAfterTexts(result), process, false, pagekit::kAfterRowColor,
                      columns);
@@ -391,7 +382,7 @@ bool BatchSaveCalcWid::fillTables()
     m_netIncreaseLabel->setText(formatAmount(totals.netIncrease()));
     m_netIncreaseSum = double(totals.netIncrease()) / 100;
     m_costDecreaseSum = double(totals.costDecrease()) / 100;
-    return mergeTables(m_effectiveRows, 50);
+    return mergeTables(m_effectiveRows, 80);
 }
 
 bool BatchSaveCalcWid::mergeTables(const QList<qint32> &effectiveRows, int progressFrom)
@@ -439,27 +430,24 @@ bool BatchSaveCalcWid::mergeTables(const QList<qint32> &effectiveRows, int progr
 
 void BatchSaveCalcWid::discardCalculation()
 {
-    for (SaveTaxThread *worker : std::as_const(m_threads)) {
-        disconnect(worker, nullptr, this, nullptr);
-        worker->requestInterruption();
-        worker->quit();
+    // The run looks at its cancel flag every few records: this waits no longer than that.
+    stopOffThread();
+    m_run = {};
+    if (m_calculating) {
+        // A stopped run leaves no results behind.
+        resetResults();
+        for (PTableWidget *table : {m_allTable, m_effectiveTable, m_beforeTable, m_afterTable})
+            table->setUpdatesEnabled(true);
+        m_calculating = false;
     }
-    // Each worker ends within one record once asked; wait for all of them before their records go.
-    for (SaveTaxThread *worker : std::as_const(m_threads)) {
-        worker->wait();
-        delete worker;
-    }
-    m_threads.clear();
-    qDeleteAll(m_records);
-    m_records.clear();
-    m_results.clear();
+    m_fillStopped = false;
     closeProgress();
 }
 
 void BatchSaveCalcWid::stopCalc()
 {
-    // While the tables fill, the fill is on the stack: it sees the request at its next row and
-    // cleans up itself.
+    // While the amounts are read or the tables fill, that work is on the stack: it sees the
+    // request at its next row and cleans up itself.
     if (m_filling) {
         m_fillStopped = true;
         return;
@@ -506,6 +494,7 @@ bool BatchSaveCalcWid::loadRecord(const QString &fileName)
     setOptions(record.firstGoal ? 0 : 1, record.firstMethod ? 0 : 1, record.months);
     resetResults();
     m_methodLabel->setText(record.method);
+    fitMethodSentence();
     m_taxDecreaseLabel->setText(record.taxDecrease);
     m_costDecreaseLabel->setText(record.costDecrease);
     m_netIncreaseLabel->setText(record.netIncrease);

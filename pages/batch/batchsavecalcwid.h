@@ -1,22 +1,23 @@
 // Function 3, "批量节税筹划": the split between monthly wage and year-end bonus planned for a whole
 // salary sheet. "计算" opens the options panel (goal, method, N); "开始筹划" reads every row's
-// amounts through the core's amount-cell rule, hands the records to up to 30 SaveTaxThread
-// workers, and once every worker is done fills the hidden before and after tables, the "全员筹划"
+// amounts through the core's amount-cell rule, has the core's runner plan the records on every
+// core off the window's thread, and once it is done fills the hidden before and after tables, the "全员筹划"
 // table (a before and an after row per employee) and the "筹划对照" table (the same for the
 // employees planning helps), with totals rows over everyone and over those employees, and the
-// three totals labels. Every finished planning goes to the "*.bsc" history, which reopens it.
+// three totals labels. "停止" ends the run at any point before the record is saved and leaves the
+// page as it was after the import. Every finished planning goes to the "*.bsc" history, which
+// reopens it.
 //
 // The page computes nothing itself: figures come from the planning engine, texts from batch/.
 #pragma once
 
 #include "pages/batch/batchpagebase.h"
 
-#include "engine/taxengine.h"
+#include "batch/batchrun.h"
 
+class QBoxLayout;
 class QLabel;
 class QSpinBox;
-class SaveTaxThread;
-class Salary;
 
 class BatchSaveCalcWid : public BatchPageBase
 {
@@ -38,8 +39,8 @@ public:
     QLabel *netIncreaseLabel() const { return m_netIncreaseLabel; }
     double netIncreaseSum() const { return m_netIncreaseSum; }
     double costDecreaseSum() const { return m_costDecreaseSum; }
-    // From 开始筹划 until the tables are filled (the workers, then the filling).
-    bool isCalculating() const { return !m_threads.isEmpty() || m_filling; }
+    // From 开始筹划 until the tables are filled (reading the amounts, the run, the filling).
+    bool isCalculating() const { return m_calculating; }
     // The options as the panel shows them: goal 0/1, method 0/1, N.
     int goal() const;
     int method() const;
@@ -55,14 +56,19 @@ public slots:
     void start();
     void close();
     void stopCalc();
-    void saveCalculated(Salary *record, bool done);
-    void threadFinished();
     void save();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     bool loadRecord(const QString &fileName) override;
+    // The method sentence beside the three totals when both fit on one line, else above them.
+    void fitMethodSentence();
     std::pair<PTableWidget *, PTableWidget *> exportedTables() const override;
     void resetResults();
+    // The run has ended: the tables are filled (unless it was stopped) and the record saved.
+    void runFinished(bool completed);
     // Fill the tables in slices with the window alive; false when stopped on the way.
     bool fillTables();
     // Builds "全员筹划" and "筹划对照" from the before and after tables; the progress dialog runs
@@ -85,17 +91,15 @@ private:
     QLabel *m_taxDecreaseLabel;
     QLabel *m_costDecreaseLabel;
     QLabel *m_netIncreaseLabel;
-    QList<QLabel *> m_captions; // "个人所得税减少：" and the other two
-    QList<SaveTaxThread *> m_threads;
-    QList<Salary *> m_records;
-    PlanResults m_results;
+    QList<QLabel *> m_captions;    // "个人所得税减少：" and the other two
+    QBoxLayout *m_resultsRow;      // the method sentence, then the totals
+    PlanRun m_run;                 // written by the run, read once it has ended
     QList<qint32> m_effectiveRows; // rows of the before table whose employee planning helps
-    // Work on the user-interface thread that processes events on the way (making the records,
+    bool m_calculating = false;
+    // Work on the user-interface thread that processes events on the way (reading the amounts,
     // filling the tables): "停止" meanwhile only sets m_fillStopped, which the work looks at.
     bool m_filling = false;
     bool m_fillStopped = false;
-    int m_finishedCount = 0;
-    int m_finishedWorkers = 0;
     double m_netIncreaseSum = 0;
     double m_costDecreaseSum = 0;
 };

@@ -148,9 +148,10 @@ void TestYearPlan::blindZoneRows()
 }
 
 // 1,000 generated sheet rows planned on three threads, every fifth with a bonus limit between the
-// planned bonus and the pay: no whole yuan of bonus within 3,000 yuan of the best or the planned
-// bonus, none every 50 yuan across the year's pay, and no fen within 3 yuan of a row bound of
-// either table costs less than the best; the plan's figures are those of its split.
+// planned bonus and the pay, every third with the basic deduction of fewer months, every seventh
+// with tax relief (which the wages' tax cannot go below 0 for): no whole yuan of bonus within 3,000 yuan of
+// the best or the planned bonus, none every 50 yuan across the year's pay, and no fen within 3 yuan of a row
+// bound of either table costs less than the best; the plan's figures are those of its split.
 void TestYearPlan::bestAgainstBruteForce()
 {
     QRandomGenerator rng(2019);
@@ -167,6 +168,10 @@ void TestYearPlan::bestAgainstBruteForce()
             in.bonusLimit = in.plannedBonus +
                             Amount(rng.bounded(int(qMin<Amount>(in.annual - in.plannedBonus + 1, 1 << 30))));
         }
+        if (i % 3 == 2)
+            inputs.back().basic = kBasicDeductionMonthly * (1 + rng.bounded(12));
+        if (i % 7 == 3)
+            inputs.back().relief = Amount(rng.bounded(i % 2 ? 50000 : 2000000));
     }
     const YearPlanRun run = runYearPlans(inputs, 3);
     QCOMPARE(run.plans.size(), inputs.size());
@@ -175,27 +180,35 @@ void TestYearPlan::bestAgainstBruteForce()
         const YearPlanInput &in = inputs[i];
         const YearPlan &p = run.plans[i];
         totals.add(p);
-        const SplitInput split{in.annual, in.insurance, in.deductions};
+        SplitInput split{in.annual, in.insurance, in.deductions};
+        split.basic = in.basic;
+        const auto cost = [&](Amount b) {
+            return std::max<Amount>(splitTax(split, b) - separateBonusTax(b) - in.relief, 0) +
+                   separateBonusTax(b);
+        };
         const Amount top = in.bonusLimit >= 0 ? in.bonusLimit : in.annual;
         QVERIFY(p.bestBonus <= top);
         const auto check = [&](Amount b) {
-            if (b >= 0 && b <= top && splitTax(split, b) < p.bestTax)
+            if (b >= 0 && b <= top && cost(b) < p.bestTax)
                 QFAIL(qPrintable(QStringLiteral("row %1: bonus %2 of %3 costs %4 < %5")
                                      .arg(i)
                                      .arg(b)
                                      .arg(in.annual)
-                                     .arg(splitTax(split, b))
+                                     .arg(cost(b))
                                      .arg(p.bestTax)));
         };
-        QCOMPARE(splitTax(split, p.bestBonus), p.bestTax);
-        QCOMPARE(splitTax(split, p.plannedBonus), p.plannedTax);
-        QCOMPARE(splitTax(split, 0), p.mergedTax);
+        QCOMPARE(p.deductions, in.basic + in.insurance + in.deductions);
+        QCOMPARE(cost(p.bestBonus), p.bestTax);
+        QCOMPARE(cost(p.plannedBonus), p.plannedTax);
+        QCOMPARE(cost(0), p.mergedTax);
         QVERIFY(p.saving >= 0);
         for (Amount centre : {p.bestBonus, p.plannedBonus}) {
             for (Amount b = centre - 300000; b <= centre + 300000; b += 100)
                 check(b);
         }
         for (Amount b = 0; b <= in.annual; b += 5000)
+            check(b);
+        for (Amount b = p.bestBonus - 300; b <= p.bestBonus + 300; ++b)
             check(b);
         const Amount rest = in.annual - p.deductions;
         for (const Bracket &row : monthlyTable()) {

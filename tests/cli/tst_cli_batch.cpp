@@ -4,6 +4,7 @@
 #include "clirunner.h"
 
 #include "batch/importsetting.h"
+#include "batch/sheetlayout.h"
 #include "engine/amount.h"
 #include "excel/workbook.h"
 #include "tests/testkit.h"
@@ -60,6 +61,10 @@ private slots:
     void apportionKeepsPay();
     void yearPlanRows_data();
     void yearPlanRows();
+    void yearPlanFromLedger_data();
+    void yearPlanFromLedger();
+    void yearPlanLedgerRefused_data();
+    void yearPlanLedgerRefused();
 
 private:
     // Writes a sheet with /usr/bin/python3: `rows` is a Python list literal of rows, the first the
@@ -67,6 +72,8 @@ private:
     bool makeSheet(const QString &path, const QString &rows,
                    const QString &sheetName = QStringLiteral("工资"));
     QString path(const QString &name) const { return m_dir.filePath(name); }
+    // A ledger with January to November of 2026 recorded through lumo-cli month, made once.
+    QString recordedLedger();
 
     QTemporaryDir m_dir;
     bool m_haveOpenpyxl = false;
@@ -987,10 +994,26 @@ void TestCliBatch::badArguments_data()
                        QStringLiteral("--map=年终奖金=E"),
                        QStringLiteral("--map=全年一次性奖金=F")}
         << QStringLiteral("重复");
-    QTest::newRow("year plan: the ledger's year is not there yet")
+    QTest::newRow("year plan: a ledger without its period")
         << QStringList{QStringLiteral("plan"), QStringLiteral("--rules=2019"), in, out,
                        QStringLiteral("--ledger=a.db")}
-        << QStringLiteral("--ledger");
+        << QStringLiteral("--period");
+    QTest::newRow("year plan: month 13")
+        << QStringList{QStringLiteral("plan"), QStringLiteral("--rules=2019"), in, out,
+                       QStringLiteral("--period=2026-13")}
+        << QStringLiteral("--period");
+    QTest::newRow("year plan: no separate bonus from 2028")
+        << QStringList{QStringLiteral("plan"), QStringLiteral("--rules=2019"), in, out,
+                       QStringLiteral("--period=2028-12")}
+        << QStringLiteral("2028");
+    QTest::newRow("year plan: with a ledger --map names the template's columns")
+        << QStringList{QStringLiteral("plan"),
+                       QStringLiteral("--rules=2019"),
+                       in,
+                       out,
+                       QStringLiteral("--period=2026-12"),
+                       QStringLiteral("--map=其他扣除=C")}
+        << QStringLiteral("扣缴模板");
     QTest::newRow("year plan: rules 2011 are not a choice")
         << QStringList{QStringLiteral("plan"), QStringLiteral("--rules=2011"), in, out}
         << QStringLiteral("--rules");
@@ -1280,6 +1303,240 @@ void TestCliBatch::yearPlanRows()
     QCOMPARE(sheet.sheet->lastRow(), totalsRow);
     QCOMPARE(sheet.fen(totalsRow, plannedCol), planned);
     QCOMPARE(sheet.fen(totalsRow, savingCol), planned - bestSum);
+}
+
+namespace {
+
+// Employee k of the ledger's year: 本期收入 and 基本养老保险费 of month m in fen, 0 when not paid;
+// employee 11 is first paid in December, 12 has a wrong identity number then.
+constexpr int kLedgerEmployees = 13;
+
+qint64 ledgerIncome(int k, int m)
+{
+    if ((k == 11 && m < 12) || (k == 7 && m < 5))
+        return 0;
+    return 500000 + qint64(k) * 347123 % 4000000;
+}
+
+// December's planned bonus: a fen into the first blind zone, inside the second, none, and others.
+qint64 ledgerBonus(int k)
+{
+    static const qint64 bonuses[] = {3600001, 15000000, 0, 2000000, 6000000, 100000, 4800000};
+    return bonuses[k % 7];
+}
+
+QString ledgerId(int k)
+{
+    static const int w[17] = {7, 9, 10, 5, 8, 4, 2, 1, 6, 3, 7, 9, 10, 5, 8, 4, 2};
+    const QString first = QStringLiteral("440305198807") + QString::number(10000 + k).right(5);
+    int sum = 0;
+    for (int i = 0; i < 17; ++i)
+        sum += (first[i].unicode() - '0') * w[i];
+    return first + QLatin1Char("10X98765432"[(sum + (k == 12 ? 1 : 0)) % 11]);
+}
+
+// Month m's payroll sheet; `split` (December only) gives each employee's 本期收入 and bonus instead.
+bool writePayrollSheet(const QString &file, int m, const QHash<int, QPair<qint64, qint64>> &split = {})
+{
+    SheetLayout layout;
+    SheetRow head;
+    for (const char *t : {"工号", "*姓名", "*证件类型", "*证件号码", "本期收入", "基本养老保险费",
+                          "累计子女教育", "全年一次性奖金", "入职年度就业情形"})
+        head.cells.push_back({true, QString::fromUtf8(t), false, SheetCellStyle::Heading, 1});
+    layout.headings.push_back(head);
+    for (int k = 0; k < kLedgerEmployees; ++k) {
+        qint64 income = ledgerIncome(k, m);
+        if (income == 0 || (k == 12 && m < 12))
+            continue;
+        qint64 bonus = m == 12 ? ledgerBonus(k) : 0;
+        if (split.contains(k))
+            std::tie(income, bonus) = std::pair(split[k].first, split[k].second);
+        SheetRow row;
+        const auto text = [&](const QString &t) {
+            row.cells.push_back({true, t, false, SheetCellStyle::BodyLeft, 1});
+        };
+        const auto money = [&](qint64 fen) {
+            row.cells.push_back({true, formatAmount(fen), true, SheetCellStyle::BodyRight, 1});
+        };
+        text(QStringLiteral("G%1").arg(k));
+        text(QStringLiteral("员工%1").arg(k));
+        text(QStringLiteral("居民身份证"));
+        text(ledgerId(k));
+        money(income);
+        money(ledgerIncome(k, m) * 8 / 100);
+        money(k % 3 == 0 ? 200000 * m : 0);
+        money(bonus);
+        text(k == 7 && m == 5 ? QStringLiteral("当年首次入职其他人员") : QString());
+        layout.rows.push_back(std::move(row));
+    }
+    QString error;
+    return writeSheetLayout(layout, file, &error);
+}
+
+} // namespace
+
+QString TestCliBatch::recordedLedger()
+{
+    const QString ledger = path(QStringLiteral("year.sqlite"));
+    if (QFile::exists(ledger))
+        return ledger;
+    for (int m = 1; m <= 11; ++m) {
+        const QString sheet = path(QStringLiteral("payroll%1.xlsx").arg(m));
+        if (!writePayrollSheet(sheet, m))
+            return {};
+        const CliRun r =
+            runCli({QStringLiteral("month"), sheet, path(QStringLiteral("withheld.csv")),
+                    QStringLiteral("--period"), QStringLiteral("2026-%1").arg(m, 2, 10, QLatin1Char('0')),
+                    QStringLiteral("--ledger"), ledger, QStringLiteral("--record")});
+        if (r.exitCode != 0) {
+            qWarning("%s", qPrintable(r.err));
+            return {};
+        }
+    }
+    return ledger;
+}
+
+void TestCliBatch::yearPlanFromLedger_data()
+{
+    QTest::addColumn<QString>("out");
+    QTest::newRow("to xlsx") << QStringLiteral("xlsx");
+    QTest::newRow("to xls") << QStringLiteral("xls");
+}
+
+// December planned from the eleven months recorded: the planned and all-as-wages year taxes are
+// what lumo-cli month computes for December as given, and the best split's sheet run through
+// lumo-cli month withholds what the plan says; the result sheet read back holds the JSON's figures.
+void TestCliBatch::yearPlanFromLedger()
+{
+    QFETCH(QString, out);
+    const QString ledger = recordedLedger();
+    QVERIFY(!ledger.isEmpty());
+    const QString december = path(QStringLiteral("payroll12.xlsx"));
+    QVERIFY(writePayrollSheet(december, 12));
+    const QString output = path(QStringLiteral("ledgerplan.") + out);
+    const CliRun r = runCli({QStringLiteral("batch"), QStringLiteral("plan"), QStringLiteral("--rules=2019"),
+                             december, output, QStringLiteral("--ledger"), ledger, QStringLiteral("--period"),
+                             QStringLiteral("2026-12"), QStringLiteral("--json")});
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY2(!r.err.contains(QStringLiteral("警告")), qPrintable(r.err));
+    const QJsonObject summary = jsonOf(r);
+    QCOMPARE(summary.value(QStringLiteral("period")).toString(), QStringLiteral("2026-12"));
+    const QJsonArray records = summary.value(QStringLiteral("records")).toArray();
+    QCOMPARE(records.size(), kLedgerEmployees - 1);
+    const QJsonArray problems = summary.value(QStringLiteral("problems")).toArray();
+    QCOMPARE(problems.size(), 1);
+    QCOMPARE(problems[0].toObject().value(QStringLiteral("row")).toInt(), kLedgerEmployees + 1);
+
+    // The month as planned, with the bonus taxed separately and merged.
+    const auto monthRecords = [&](const QString &sheet, const QStringList &more) {
+        const CliRun m = runCli(QStringList{QStringLiteral("month"), sheet, path(QStringLiteral("m.csv")),
+                                            QStringLiteral("--period=2026-12"), QStringLiteral("--ledger"),
+                                            ledger, QStringLiteral("--json")} +
+                                more);
+        return jsonOf(m).value(QStringLiteral("records")).toArray();
+    };
+    const QJsonArray separate = monthRecords(december, {});
+    const QJsonArray merged = monthRecords(december, {QStringLiteral("--bonus-method=merged")});
+    QCOMPARE(separate.size(), records.size());
+    QHash<int, QPair<qint64, qint64>> bestSplit;
+    qint64 saving = 0;
+    for (int i = 0; i < records.size(); ++i) {
+        const QJsonObject rec = records[i].toObject(), planned = separate[i].toObject();
+        QCOMPARE(rec.value(QStringLiteral("idNumber")).toString(),
+                 planned.value(QStringLiteral("idNumber")).toString());
+        QCOMPARE(field(rec, "months"), field(planned, "months"));
+        QCOMPARE(field(rec, "plannedTax"), field(planned, "cumulativeTax") + field(planned, "bonusTax"));
+        QCOMPARE(field(rec, "mergedTax"), field(merged[i].toObject(), "cumulativeTax"));
+        QCOMPARE(field(rec, "periodWage") + field(rec, "bestBonus"),
+                 field(planned, "income") + field(planned, "bonus"));
+        QCOMPARE(field(rec, "saving"), field(rec, "plannedTax") - field(rec, "bestTax"));
+        QVERIFY(field(rec, "bestTax") <= field(rec, "mergedTax"));
+        saving += field(rec, "saving");
+        bestSplit.insert(rec.value(QStringLiteral("code")).toString().mid(1).toInt(),
+                         {field(rec, "periodWage"), field(rec, "bestBonus")});
+    }
+    QVERIFY(saving > 0);
+    QCOMPARE(field(summary, "savingTotal"), saving);
+    QCOMPARE(records[0].toObject().value(QStringLiteral("blindZone")).toArray(),
+             QJsonArray({3600000, 3856667}));
+    QCOMPARE(field(records[11].toObject(), "months"), 1); // first paid in December
+
+    const QString bestSheet = path(QStringLiteral("payroll12best.xlsx"));
+    QVERIFY(writePayrollSheet(bestSheet, 12, bestSplit));
+    const QJsonArray best = monthRecords(bestSheet, {});
+    QCOMPARE(best.size(), records.size());
+    for (int i = 0; i < records.size(); ++i) {
+        const QJsonObject rec = records[i].toObject(), b = best[i].toObject();
+        QCOMPARE(field(rec, "periodWithheld"), field(b, "withheld"));
+        QCOMPARE(field(rec, "bonusTax"), field(b, "bonusTax"));
+        QCOMPARE(field(rec, "bestTax"), field(b, "cumulativeTax") + field(b, "bonusTax"));
+    }
+
+    const ResultSheet sheet = readResult(output);
+    QVERIFY(sheet.sheet);
+    const int bestBonusCol = sheet.column(QStringLiteral("最优方案"), QStringLiteral("全年一次性奖金"));
+    const int wageCol = sheet.column(QStringLiteral("最优方案"), QStringLiteral("本期工资"));
+    const int withheldCol = sheet.column(QStringLiteral("最优方案"), QStringLiteral("本期应预扣预缴税额"));
+    const int savingCol = sheet.column(QStringLiteral("最优方案"), QStringLiteral("节税"));
+    const int monthsCol = sheet.column(QStringLiteral("本年已记入"), QStringLiteral("月份数"));
+    QVERIFY(bestBonusCol >= 0 && wageCol >= 0 && withheldCol >= 0 && savingCol >= 0 && monthsCol >= 0);
+    for (int i = 0; i < records.size(); ++i) {
+        const QJsonObject rec = records[i].toObject();
+        const int row = sheet.firstData + i;
+        QCOMPARE(sheet.text(row, 2), rec.value(QStringLiteral("idNumber")).toString());
+        QCOMPARE(sheet.text(row, monthsCol).toDouble(), double(field(rec, "months") - 1));
+        QCOMPARE(sheet.fen(row, bestBonusCol), field(rec, "bestBonus"));
+        QCOMPARE(sheet.fen(row, wageCol), field(rec, "periodWage"));
+        QCOMPARE(sheet.fen(row, withheldCol), field(rec, "periodWithheld"));
+    }
+    const int totalsRow = sheet.firstData + int(records.size());
+    QCOMPARE(sheet.sheet->lastRow(), totalsRow);
+    QCOMPARE(sheet.fen(totalsRow, savingCol), saving);
+    QCOMPARE(sheet.fen(totalsRow, withheldCol), field(summary, "periodWithheldTotal"));
+}
+
+void TestCliBatch::yearPlanLedgerRefused_data()
+{
+    QTest::addColumn<QString>("ledgerBytes"); // a file put where the ledger goes; empty: the recorded one
+    QTest::addColumn<QString>("period");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("a text file as the ledger is left alone")
+        << QStringLiteral("工资台账\n") << QStringLiteral("2026-12") << 1 << QStringLiteral("台账");
+    QTest::newRow("a month after the period is recorded")
+        << QString() << QStringLiteral("2026-10") << 1 << QStringLiteral("已记入 11 月");
+    QTest::newRow("a ledger without the year: everyone from the period alone")
+        << QString() << QStringLiteral("2025-12") << 0 << QStringLiteral("警告");
+}
+
+void TestCliBatch::yearPlanLedgerRefused()
+{
+    QFETCH(QString, ledgerBytes);
+    QFETCH(QString, period);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    QString ledger = recordedLedger();
+    QVERIFY(!ledger.isEmpty());
+    if (!ledgerBytes.isEmpty()) {
+        ledger = path(QStringLiteral("text.sqlite"));
+        QFile f(ledger);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(ledgerBytes.toUtf8());
+    }
+    const QByteArray before = readAll(ledger);
+    const QString december = path(QStringLiteral("payroll12.xlsx"));
+    QVERIFY(writePayrollSheet(december, 12));
+    const QString output = path(QStringLiteral("refused.xlsx"));
+    QFile::remove(output);
+    const CliRun r = runCli({QStringLiteral("batch"), QStringLiteral("plan"), QStringLiteral("--rules=2019"),
+                             december, output, QStringLiteral("--ledger"), ledger, QStringLiteral("--period"),
+                             period, QStringLiteral("--json")});
+    QCOMPARE(r.exitCode, exitCode);
+    QVERIFY2(r.err.contains(message), qPrintable(r.err));
+    QCOMPARE(QFile::exists(output), exitCode == 0);
+    QCOMPARE(readAll(ledger), before);
+    if (exitCode == 0)
+        QCOMPARE(field(jsonOf(r).value(QStringLiteral("records")).toArray()[0].toObject(), "months"), 1);
 }
 
 QTEST_GUILESS_MAIN(TestCliBatch)

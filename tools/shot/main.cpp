@@ -1,8 +1,8 @@
 // lumo-screenshot, the program tools/screenshot runs (never installed): the desktop program started
 // as usual ("--page N", "--size WxH"), then "--screenshot FILE" saves a picture of the window once
 // it has settled and quits; with "--import-page ID" the picture is of the import wizard on that
-// page, run on the sample sheet; with "--run" on function 3 or 5 the sample sheet is imported and
-// planned or apportioned first, so the picture shows the filled result tables.
+// page, run on the sample sheet; with "--run" on function 1, 3 or 5 the sample sheet is imported and
+// calculated, planned or apportioned first, so the picture shows the filled result tables.
 #include "batch/columncatalogue.h"
 #include "pages/batch/batchapportioncalcwid.h"
 #include "pages/batch/batchcalcwid.h"
@@ -44,8 +44,8 @@ bool importSample(PTableWidget *table, int mode, QWidget *parent)
     return true;
 }
 
-// The sample sheet planned (balanced over 12 months) on function 3 or apportioned (over 3 months)
-// on function 5; the completion message is answered.
+// The sample sheet calculated on function 1, planned (balanced over 12 months) on function 3 or
+// apportioned (over 3 months) on function 5; the completion message is answered.
 void runSample(QWidget *window, int page)
 {
     auto *answer = new QTimer(window);
@@ -54,7 +54,12 @@ void runSample(QWidget *window, int page)
             box->done(QMessageBox::Ok);
     });
     answer->start(20);
-    if (auto *plan = page == 3 ? window->findChild<BatchSaveCalcWid *>() : nullptr) {
+    if (auto *calc = page == 1 ? window->findChild<BatchCalcWid *>() : nullptr) {
+        if (!importSample(calc->sourceTable(), BatchCalcPage, window))
+            std::fprintf(stderr, "示例工资表未能导入\n");
+        calc->importFinished();
+        calc->calc();
+    } else if (auto *plan = page == 3 ? window->findChild<BatchSaveCalcWid *>() : nullptr) {
         if (!importSample(plan->sourceTable(), BatchPlanPage, window))
             std::fprintf(stderr, "示例工资表未能导入\n");
         plan->importFinished();
@@ -67,7 +72,7 @@ void runSample(QWidget *window, int page)
         apportion->monthsBox()->setValue(3);
         apportion->calc();
     } else {
-        std::fprintf(stderr, "--run 只用于功能 3 和 5\n");
+        std::fprintf(stderr, "--run 只用于功能 1、3 和 5\n");
     }
 }
 
