@@ -116,6 +116,7 @@ public:
             cell.style = source->align;
             cell.numeric = m_amount[size_t(i)] ||
                            (column.type == 0 && column.groupIndex > 0 && source->kind == kNumberCellKind);
+            cell.whole = column.type == 1 && column.name == u"分摊月份数"_s;
         }
         return out;
     }
@@ -247,9 +248,29 @@ ExportSettings readExportSettings(const QString &fileName, int mode)
         settings.endGroup();
         result.templates.append(stored);
     }
-    const int lastSet = intValue(settings, u"lastSet"_s, 0).value_or(0);
-    result.lastSet = lastSet >= 0 && lastSet < kBuiltinTemplates + result.templates.size() ? lastSet : 0;
+    const std::optional<int> stored =
+        settings.contains(u"lastSet"_s) ? intValue(settings, u"lastSet"_s, 0) : std::nullopt;
+    const int lastSet = stored.value_or(0);
+    result.lastSetStored = stored && lastSet >= 0 && lastSet < kBuiltinTemplates + result.templates.size();
+    result.lastSet = result.lastSetStored ? lastSet : 0;
     return result;
+}
+
+int initialExportTemplate(const ExportSettings &settings)
+{
+    return settings.lastSetStored ? settings.lastSet : kDefaultTemplate;
+}
+
+QString exportSheetName(int mode)
+{
+    switch (mode) {
+    case BatchPlanPage:
+        return u"节税筹划结果"_s;
+    case BatchApportionPage:
+        return u"奖金分摊结果"_s;
+    default:
+        return u"个税计算结果"_s;
+    }
 }
 
 bool exportTemplateNameValid(const QString &name, QString *error)
@@ -391,6 +412,7 @@ SheetLayout buildExportLayout(const ExportRequest &request)
     const int n = int(columns.size());
 
     SheetLayout layout;
+    layout.sheetName = exportSheetName(request.mode);
     layout.title = request.title;
     layout.titleSpan = std::max(1, n);
     SheetRow groups, titles;

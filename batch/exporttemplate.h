@@ -49,6 +49,9 @@ enum ExportScope : int
 inline constexpr int kBuiltinTemplates = 4;
 // The built-in entry without columns, for a choice of one's own.
 inline constexpr int kCustomTemplate = 3;
+// The built-in template an export starts with when none was used before: the one with the results
+// ("全部薪酬列", "有效筹划比对结果", "分摊比对结果").
+inline constexpr int kDefaultTemplate = 2;
 // Saved templates read from a file at most; more are ignored.
 inline constexpr int kMaxSavedTemplates = 256;
 // A settings file larger than this is not read (no saved templates, first template).
@@ -85,9 +88,17 @@ struct SavedExportTemplate
 
 struct ExportSettings
 {
-    int lastSet = 0; // a valid template index: 0 … kBuiltinTemplates + templates.size() − 1
+    int lastSet = 0;            // a valid template index: 0 … kBuiltinTemplates + templates.size() − 1
+    bool lastSetStored = false; // the file named that template (lastSet 0 may be a default)
     QList<SavedExportTemplate> templates;
 };
+
+// The template a new export starts with: the one last used when the file names a valid one,
+// else kDefaultTemplate.
+int initialExportTemplate(const ExportSettings &settings);
+
+// The name of the exported worksheet, after the result it holds ("个税计算结果").
+QString exportSheetName(int mode);
 
 // The saved templates of a mode and the template last used. A missing, unreadable, oversized or
 // malformed file, or a mode group with absurd values, reads as far as it makes sense: values that

@@ -2,6 +2,7 @@
 
 #include "batch/columncatalogue.h"
 #include "excel/columnletters.h"
+#include "formula/formularewrite.h"
 
 #include <QFileInfo>
 #include <QSettings>
@@ -223,6 +224,37 @@ QStringList autoMatchFormulas(const QStringList &sourceTitles, const QStringList
         const int position = ColumnCatalogue::matchSourceTitle(sourceTitles[i]);
         if (position >= 0 && position < basic && position < result.size())
             result[position] = columnLetters(int(i));
+    }
+    return result;
+}
+
+QStringList columnsBeyondSheet(const QString &formula, int columnCount)
+{
+    QStringList beyond;
+    for (const FormulaToken &token : tokenizeFormula(formula)) {
+        if (token.kind != FormulaToken::ColumnRef || beyond.contains(token.text))
+            continue;
+        const int column = formulaColumnIndex(token.text);
+        // Letters too many for a column index name no column of any sheet.
+        if (column < 0 || column >= columnCount)
+            beyond << token.text;
+    }
+    return beyond;
+}
+
+QStringList formulasWithinSheet(const QStringList &titles, const QStringList &formulas, int columnCount,
+                                QStringList *warnings)
+{
+    QStringList result = formulas;
+    for (qsizetype k = 0; k < result.size(); ++k) {
+        const QStringList beyond = columnsBeyondSheet(result[k], columnCount);
+        if (beyond.isEmpty())
+            continue;
+        if (warnings) {
+            *warnings << u"“%1”的取数公式“%2”用到了工作表中没有的列 %3。"_s.arg(titles.value(k), result[k],
+                                                                                beyond.join(u'、'));
+        }
+        result[k].clear();
     }
     return result;
 }

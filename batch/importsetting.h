@@ -110,3 +110,14 @@ private:
 // below the number of target columns, the formula of that target column becomes the column's
 // letters ("A", "AA"). Later columns overwrite earlier matches; every other formula stays.
 QStringList autoMatchFormulas(const QStringList &sourceTitles, const QStringList &formulas, int mode);
+
+// The worksheet columns `formula` names that a sheet of `columnCount` columns does not have, by
+// their letters, each once and in order ("G").
+QStringList columnsBeyondSheet(const QString &formula, int columnCount);
+
+// A setting's formulas fitted to a sheet of `columnCount` columns: a formula naming a column the
+// sheet does not have maps to nothing (read as it stands it would give every row its letters). For
+// each such formula *warnings (when given) gets a line naming the target column (`titles`, in
+// parallel) and the missing columns.
+QStringList formulasWithinSheet(const QStringList &titles, const QStringList &formulas, int columnCount,
+                                QStringList *warnings);

@@ -9,8 +9,11 @@
 
 namespace {
 
-// Excel's built-in number format "#,##0.00".
+// Excel's built-in number formats "#,##0.00" and "#,##0".
 constexpr int kAmountNumFormat = 4;
+constexpr int kWholeNumFormat = 3;
+// The number formats by kind: text (general), amount, whole number.
+constexpr int kNumFormats[3] = {0, kAmountNumFormat, kWholeNumFormat};
 constexpr int kHeadingFill = 23;
 constexpr int kTotalFill = 54;
 constexpr double kBodyFontSize = 10;
@@ -37,8 +40,8 @@ struct Formats
 {
     const Format *title;
     const Format *heading;
-    const Format *body[3][2]; // left, centre, right × text, number
-    const Format *total[2];
+    const Format *body[3][3]; // left, centre, right × text, amount, whole number
+    const Format *total[3];
 };
 
 Formats makeFormats(Workbook &book)
@@ -72,22 +75,22 @@ Formats makeFormats(Workbook &book)
 
     const int aligns[3] = {CellAlignH::Left, CellAlignH::Center, CellAlignH::Right};
     for (int a = 0; a < 3; ++a) {
-        for (int n = 0; n < 2; ++n) {
+        for (int n = 0; n < 3; ++n) {
             Format *body = book.addFormat();
             body->setFont(bodyFont);
             body->setAlignH(aligns[a]);
             body->setAlignV(CellAlignV::Center);
-            body->setNumFormat(n ? kAmountNumFormat : 0);
+            body->setNumFormat(kNumFormats[n]);
             body->setBorder(CellBorder::Thin);
             f.body[a][n] = body;
         }
     }
-    for (int n = 0; n < 2; ++n) {
+    for (int n = 0; n < 3; ++n) {
         Format *total = book.addFormat();
         total->setFont(headingFont);
         total->setAlignH(CellAlignH::Right);
         total->setAlignV(CellAlignV::Center);
-        total->setNumFormat(n ? kAmountNumFormat : 0);
+        total->setNumFormat(kNumFormats[n]);
         total->setBorder(CellBorder::Thin);
         total->setFillPattern(CellFill::Solid);
         total->setPatternForegroundColor(kTotalFill);
@@ -96,7 +99,8 @@ Formats makeFormats(Workbook &book)
     return f;
 }
 
-const Format *formatFor(const Formats &f, SheetCellStyle style, bool number)
+// `number`: 0 text, 1 amount, 2 whole number.
+const Format *formatFor(const Formats &f, SheetCellStyle style, int number)
 {
     switch (style) {
     case SheetCellStyle::BodyLeft:
@@ -123,7 +127,7 @@ bool writeRow(Sheet *sheet, const Formats &f, int r, const SheetRow &row, int co
             const SheetCellStyle style = heading     ? SheetCellStyle::Heading
                                          : row.total ? SheetCellStyle::Total
                                                      : SheetCellStyle::BodyCenter;
-            if (!sheet->writeBlank(r, c, formatFor(f, style, false)))
+            if (!sheet->writeBlank(r, c, formatFor(f, style, 0)))
                 return false;
             ++c;
             continue;
@@ -134,16 +138,17 @@ bool writeRow(Sheet *sheet, const Formats &f, int r, const SheetRow &row, int co
         double value = 0;
         bool ok;
         if (cell->numeric && amountFromText(cell->text, &value))
-            ok = sheet->writeNum(r, c, value, formatFor(f, style, true));
+            ok = sheet->writeNum(r, c, value,
+                                 formatFor(f, style, cell->whole && value == std::trunc(value) ? 2 : 1));
         else
-            ok = sheet->writeStr(r, c, cellText(cell->text), formatFor(f, style, false));
+            ok = sheet->writeStr(r, c, cellText(cell->text), formatFor(f, style, 0));
         if (!ok)
             return false;
         const int span = std::clamp(cell->colSpan, 1, columns - c);
         if (span > 1) {
             // The covered cells keep the borders and fill of the merged cell.
             for (int k = c + 1; k < c + span; ++k) {
-                if (!sheet->writeBlank(r, k, formatFor(f, style, false)))
+                if (!sheet->writeBlank(r, k, formatFor(f, style, 0)))
                     return false;
             }
             if (!sheet->setMerge(r, r, c, c + span - 1))
@@ -345,15 +350,16 @@ bool sheetLayoutFits(const SheetLayout &layout, const QString &fileName, QString
     if (rows <= maxRows && cols <= maxCols)
         return true;
     if (error) {
+        // Before the columns are chosen only the rows are known: a count of 0 columns would mislead.
+        const QString size = cols > 0 ? QStringLiteral("共 %1 行、%2 列").arg(rows).arg(cols)
+                                      : QStringLiteral("至少有 %1 行").arg(rows);
         *error = kind == Workbook::Kind::Xls
-                     ? QStringLiteral("导出的表格共 %1 行、%2 列，超出了 .xls 文件最多 65,536 行、256 列"
+                     ? QStringLiteral("导出的表格%1，超出了 .xls 文件最多 65,536 行、256 列"
                                       "的限制。请把文件名的后缀改为 .xlsx 后重新导出。")
-                           .arg(rows)
-                           .arg(cols)
-                     : QStringLiteral("导出的表格共 %1 行、%2 列，超出了 .xlsx 文件最多 1,048,576 行、"
+                           .arg(size)
+                     : QStringLiteral("导出的表格%1，超出了 .xlsx 文件最多 1,048,576 行、"
                                       "16,384 列的限制。")
-                           .arg(rows)
-                           .arg(cols);
+                           .arg(size);
     }
     return false;
 }

@@ -32,6 +32,8 @@ struct SheetCell
     bool numeric = false;
     SheetCellStyle style = SheetCellStyle::BodyCenter;
     int colSpan = 1;
+    // With numeric: a count ("3" months), written as a whole number without decimals.
+    bool whole = false;
 };
 
 struct SheetRow

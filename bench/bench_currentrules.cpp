@@ -1,5 +1,6 @@
 // The rules in force since 2019 on one thread: a year of cumulative withholding with a bonus
-// compared both ways, and the cheapest split of a year's pay. Reports only.
+// compared both ways, the cheapest split of a year's pay and the smallest pay that nets a given
+// amount. Reports only.
 #include "engine/currentrules.h"
 
 #include "bench/measure.h"
@@ -32,6 +33,18 @@ int main()
         in.insurance = 1200000;
         in.deductions = 2400000;
         return bestSplit(in).taxTotal;
+    });
+    measure("both bonus methods compared", [](int i) { return compareBonusMethods(yearOf(i)).difference; });
+    measure("annual inverse, ordinary pay", [](int i) {
+        SplitInput in;
+        in.insurance = 1200000;
+        in.deductions = 2400000;
+        return annualForNet(in, 6000000 + Amount(i % 1009) * 99991).split.annual;
+    });
+    measure("annual inverse, top rows", [](int i) {
+        SplitInput in;
+        in.insurance = 1200000;
+        return annualForNet(in, 100000000 + Amount(i % 1009) * 99999991).split.annual;
     });
     return 0;
 }

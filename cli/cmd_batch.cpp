@@ -398,7 +398,7 @@ int runBatch(const QStringList &args)
     QStringList templates = builtinTemplateNames(o.mode);
     for (const SavedExportTemplate &t : saved.templates)
         templates << t.name;
-    int templateIndex = 2;
+    int templateIndex = kDefaultTemplate;
     if (!o.templateText.isEmpty()) {
         bool isNumber = false;
         templateIndex = o.templateText.toInt(&isNumber);
@@ -462,7 +462,13 @@ int runBatch(const QStringList &args)
         if (!o.hasLastRow)
             o.range.last = shape.lastRow;
     }
-    const QStringList formulas = mappingFormulas(sheetTitles(*book, *sheet, o.titleRow), setting, o);
+    const QStringList titles = sheetTitles(*book, *sheet, o.titleRow);
+    // A formula naming a column the sheet lacks maps to nothing, as in the import wizard.
+    QStringList beyond;
+    const QStringList formulas = formulasWithinSheet(
+        sourceTitles(o.mode), mappingFormulas(titles, setting, o), int(titles.size()), &beyond);
+    for (const QString &warning : beyond)
+        printErr(QStringLiteral("警告：%1\n").arg(warning));
     if (formulas.value(ColCode).isEmpty() && formulas.value(ColName).isEmpty())
         return usageError(QStringLiteral("没有【编码】和【姓名】列，不能执行导入！请用 --map 指定，"
                                          "例如 --map '编码=A' --map '姓名=B'"));

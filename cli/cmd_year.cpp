@@ -209,20 +209,40 @@ bool computeSplit(const ArgParser &p, QString *json, QString *human, QString *er
         *error = QStringLiteral("--rules 只能是 2019：%1").arg(p.value(QStringLiteral("rules")));
         return false;
     }
-    if (!p.has(QStringLiteral("annual"))) {
-        *error = QStringLiteral("请用 --annual 给出全年应发（工资与年终奖金合计）");
+    const bool fromNet = p.has(QStringLiteral("net"));
+    if (fromNet == p.has(QStringLiteral("annual"))) {
+        *error = fromNet ? QStringLiteral("--annual 与 --net 只能给出一个")
+                         : QStringLiteral("请用 --annual 给出全年应发（工资与年终奖金合计），"
+                                          "或用 --net 给出税后年收入");
         return false;
     }
     SplitInput in;
-    if (!readYuanOption(p, QStringLiteral("annual"), 0, &in.annual, error) ||
+    Amount net = 0;
+    if (!readYuanOption(p, fromNet ? QStringLiteral("net") : QStringLiteral("annual"), 0,
+                        fromNet ? &net : &in.annual, error) ||
         !readYuanOption(p, QStringLiteral("insurance-annual"), 0, &in.insurance, error) ||
         !readYuanOption(p, QStringLiteral("deductions-annual"), 0, &in.deductions, error))
         return false;
     const bool process = p.flag(QStringLiteral("process"));
-    const SplitResult r = bestSplit(in, process);
+    SplitResult r;
+    QString processText;
+    if (fromNet) {
+        AnnualInverseResult inverse = annualForNet(in, net, process);
+        if (!inverse.ok) {
+            *error = inverse.error;
+            return false;
+        }
+        r = std::move(inverse.split);
+        processText = std::move(inverse.processText);
+    } else {
+        r = bestSplit(in, process);
+        processText = r.processText;
+    }
     JsonWriter w;
-    w.field(QStringLiteral("rules"), QStringLiteral("2019"))
-        .field(QStringLiteral("annual"), r.annual)
+    w.field(QStringLiteral("rules"), QStringLiteral("2019"));
+    if (fromNet)
+        w.field(QStringLiteral("net"), net);
+    w.field(QStringLiteral("annual"), r.annual)
         .field(QStringLiteral("bonus"), r.bonus)
         .field(QStringLiteral("wages"), r.wages)
         .raw(QStringLiteral("monthly"), fenArray(r.monthly, 12))
@@ -231,10 +251,12 @@ bool computeSplit(const ArgParser &p, QString *json, QString *human, QString *er
         .field(QStringLiteral("taxDecrease"), r.taxDecrease)
         .field(QStringLiteral("netTotal"), r.netTotal);
     if (process)
-        w.field(QStringLiteral("processText"), r.processText);
+        w.field(QStringLiteral("processText"), processText);
     *json = w.finish();
 
     TextTable table({QString(), QStringLiteral("金额")});
+    if (fromNet)
+        table.addRow({QStringLiteral("要求的税后年收入"), formatAmount(net)});
     table.addRow({QStringLiteral("全年应发"), formatAmount(r.annual)});
     table.addRow({QStringLiteral("年终奖金（单独计税）"), formatAmount(r.bonus)});
     table.addRow({QStringLiteral("工资合计"), formatAmount(r.wages)});
@@ -246,9 +268,11 @@ bool computeSplit(const ArgParser &p, QString *json, QString *human, QString *er
     table.addRow({QStringLiteral("全部按工资发放的税额"), formatAmount(r.allWageTax)});
     table.addRow({QStringLiteral("节税"), formatAmount(r.taxDecrease)});
     table.addRow({QStringLiteral("税后收入合计"), formatAmount(r.netTotal)});
-    *human = QStringLiteral("年终奖金与工资的最优分配（2019 年起施行的规定）\n") + table.render();
+    *human = (fromNet ? QStringLiteral("由税后年收入反算最少的全年应发及其最优分配（2019 年起施行的规定）\n")
+                      : QStringLiteral("年终奖金与工资的最优分配（2019 年起施行的规定）\n")) +
+             table.render();
     if (process)
-        *human += QLatin1Char('\n') + r.processText;
+        *human += QLatin1Char('\n') + processText;
     return true;
 }
 
@@ -271,15 +295,14 @@ int runYear(const QStringList &args)
 
 int runPlanCurrentRules(const QStringList &args)
 {
-    static const CommandDef def{
-        QStringLiteral("plan"),
-        QStringLiteral(
-            "lumo-cli plan --rules 2019 --annual 元 [--insurance-annual 元] [--deductions-annual 元] "
-            "[--process] [--json | --jsonl]"),
-        {QStringLiteral("rules"), QStringLiteral("annual"), QStringLiteral("insurance-annual"),
-         QStringLiteral("deductions-annual")},
-        {QStringLiteral("process")},
-        computeSplit};
+    static const CommandDef def{QStringLiteral("plan"),
+                                QStringLiteral("lumo-cli plan --rules 2019 --annual 元 | --net 元 "
+                                               "[--insurance-annual 元] [--deductions-annual 元] "
+                                               "[--process] [--json | --jsonl]"),
+                                {QStringLiteral("rules"), QStringLiteral("annual"), QStringLiteral("net"),
+                                 QStringLiteral("insurance-annual"), QStringLiteral("deductions-annual")},
+                                {QStringLiteral("process")},
+                                computeSplit};
     return runCommand(def, args);
 }
 

@@ -1,6 +1,7 @@
 #include "engine/currentrules.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace CurrentRules {
 
@@ -443,6 +444,185 @@ SplitResult bestSplit(const SplitInput &in, bool withProcessText)
                       money(r.taxDecrease));
     }
     return r;
+}
+
+namespace {
+
+// The net of the best split of `pay`, the rest of `base` as given.
+SplitResult splitOf(const SplitInput &base, Amount pay)
+{
+    SplitInput in = base;
+    in.annual = pay;
+    return bestSplit(in);
+}
+
+} // namespace
+
+// The net of the best split never falls as the pay grows, and grows by at most a fen a fen: one fen
+// more pay adds at most a fen of tax to the split that was best before (a rate below 100% and rounding
+// half up), and no split of the larger pay is cheaper than the best split of the smaller one, because
+// neither part's tax falls when its amount grows. So the answer is the first pay that nets enough, and
+// the search keeps a pay known to be short below it and one known to be enough above it. It steps up
+// from below by what is missing, grossed up by the rate of the next fen: exact while the split stays in
+// its rows. Where the best split moves its bonus to another row a step may pass the answer; the two
+// pays are then narrowed by the straight line between them while that halves the gap, else by
+// halving. Either way the answer is checked forward before it is returned.
+AnnualInverseResult annualForNet(const SplitInput &base, Amount net, bool withProcessText)
+{
+    AnnualInverseResult r;
+    if (net < 0 || base.insurance < 0 || base.deductions < 0) {
+        r.error = net < 0 ? QStringLiteral("税后年收入不能为负数")
+                          : QStringLiteral("三险一金和专项附加扣除不能为负数");
+        return r;
+    }
+    if (base.deductions > kLargestInversePay) {
+        r.error = QStringLiteral("专项附加扣除最多 %1 元").arg(money(kLargestInversePay));
+        return r;
+    }
+    const Amount insurance = base.insurance;
+    const auto tooLarge = [&](Amount largestNet) {
+        r.error = QStringLiteral("税后年收入 %1 元过大：税前年收入最多 %2 元，税后最多 %3 元")
+                      .arg(money(net), money(kLargestInversePay), money(std::max<Amount>(largestNet, 0)));
+    };
+    if (net > kLargestInversePay || insurance > kLargestInversePay - net) {
+        tooLarge(splitOf(base, kLargestInversePay).netTotal);
+        return r;
+    }
+
+    Amount answer = -1;
+    SplitResult found;
+    SplitResult fenLess; // the best split of the answer less a fen, once computed
+    fenLess.annual = -1;
+    if (net + insurance == 0) {
+        answer = 0; // nothing to pay and no tax
+        found = splitOf(base, 0);
+    } else {
+        // No tax at all still needs net + insurance, so a fen less is surely short.
+        Amount below = net + insurance - 1;
+        Amount netBelow = net - 1; // at most that
+        Amount above = -1;         // the smallest pay known to net enough, once one is
+        Amount p = net + insurance;
+        for (int step = 0; step < 64; ++step) {
+            p = std::min(p, kLargestInversePay);
+            SplitResult s = splitOf(base, p);
+            if (s.netTotal >= net) {
+                above = p;
+                found = std::move(s);
+                break;
+            }
+            if (p == kLargestInversePay) {
+                tooLarge(s.netTotal);
+                return r;
+            }
+            below = p;
+            netBelow = s.netTotal;
+            // The rate of the next fen: the wages' (none while the deductions still cover them), or
+            // the bonus's when that is lower and the bonus can still grow within its row.
+            const Amount taxableWages = s.annual - s.bonus - s.deductionsTotal;
+            int rate = taxableWages < 0 ? 0 : bracketOf(annualTable(), taxableWages + 1).rate;
+            if (s.bonus > 0 && &bonusBracketOf(s.bonus) == &bonusBracketOf(s.bonus + 1))
+                rate = std::min(rate, bonusBracketOf(s.bonus).rate);
+            p += (net - s.netTotal) * 100 / (100 - rate);
+        }
+        if (above < 0) { // never expected: the largest pay bounds the bisection
+            found = splitOf(base, kLargestInversePay);
+            if (found.netTotal < net) {
+                tooLarge(found.netTotal);
+                return r;
+            }
+            above = kLargestInversePay;
+        }
+        // The pay found is the answer when a fen less is short. A step may overshoot where the best
+        // split moves the bonus to another row: then narrow the two down, by the straight line between
+        // them while that at least halves the gap (the net is linear between rows), else by halving.
+        bool interpolate = true;
+        while (above - below > 1) {
+            Amount mid = below + (above - below) / 2;
+            if (interpolate && found.netTotal > netBelow) {
+                const double share = double(net - netBelow) / double(found.netTotal - netBelow);
+                mid = std::clamp<Amount>(below + Amount(std::ceil(share * double(above - below))), below + 1,
+                                         above - 1);
+            }
+            const Amount gap = above - below;
+            SplitResult s = splitOf(base, mid);
+            if (s.netTotal >= net) {
+                above = mid;
+                found = std::move(s);
+            } else {
+                below = mid;
+                netBelow = s.netTotal;
+                if (mid == above - 1)
+                    fenLess = std::move(s);
+            }
+            interpolate = 2 * (above - below) <= gap;
+        }
+        answer = above;
+    }
+
+    // The forward check: the answer nets enough and a fen less would not.
+    if (answer > 0 && fenLess.annual != answer - 1)
+        fenLess = splitOf(base, answer - 1);
+    if (found.annual != answer || found.netTotal < net || (answer > 0 && fenLess.netTotal >= net)) {
+        r.error = QStringLiteral("税后年收入 %1 元的反算未通过验算").arg(money(net));
+        return r;
+    }
+    r.ok = true;
+    if (!withProcessText) {
+        r.split = std::move(found);
+    } else {
+        SplitInput in = base;
+        in.annual = answer;
+        r.split = bestSplit(in, true);
+        QString &t = r.processText;
+        t += QStringLiteral("税后年收入 %1（全年三险一金 %2，专项附加扣除 %3）：按年终奖金与工资的最优分配，"
+                            "所需税前年收入最少为 %4。\n")
+                 .arg(money(net), money(insurance), money(base.deductions), money(answer));
+        t += QStringLiteral("验算：税前 %1 − 三险一金 %2 − 全年税额 %3 = 税后 %4，不少于 %5")
+                 .arg(money(answer), money(insurance), money(r.split.taxTotal), money(r.split.netTotal),
+                      money(net));
+        if (answer > 0)
+            t += QStringLiteral("；少 1 分（%1）时税后为 %2，不足 %3")
+                     .arg(money(answer - 1), money(fenLess.netTotal), money(net));
+        t += QStringLiteral("。\n") + r.split.processText;
+    }
+    return r;
+}
+
+BonusMethodComparison compareBonusMethods(const YearInput &input, bool withProcessText)
+{
+    BonusMethodComparison c;
+    YearInput in = input;
+    in.method = BonusMethod::Merged;
+    if (!checkYearInput(in, &c.error))
+        return c;
+    c.ok = true;
+    c.merged = calculateYear(in, withProcessText);
+    c.separateAllowed = separateBonusAllowed(in.year);
+    if (!c.separateAllowed) {
+        c.error = QStringLiteral("%1 年起全年一次性奖金不再单独计税，只能并入当年工资").arg(in.year);
+        if (withProcessText)
+            c.processText = QStringLiteral("【并入当月工资】\n") + c.merged.processText + c.error +
+                            QStringLiteral("。\n");
+        return c;
+    }
+    in.method = BonusMethod::Separate;
+    c.separate = calculateYear(in, withProcessText);
+    c.separateCheaper = c.separate.annualTax < c.merged.annualTax;
+    c.difference = c.merged.annualTax - c.separate.annualTax;
+    if (withProcessText) {
+        QString &t = c.processText;
+        t = QStringLiteral("【年终奖金单独计税】\n") + c.separate.processText +
+            QStringLiteral("\n【年终奖金并入当月工资】\n") + c.merged.processText +
+            QStringLiteral("\n比较：单独计税全年税额 %1，并入工资全年税额 %2，")
+                .arg(money(c.separate.annualTax), money(c.merged.annualTax));
+        if (c.difference > 0)
+            t += QStringLiteral("单独计税少缴 %1。\n").arg(money(c.difference));
+        else if (c.difference < 0)
+            t += QStringLiteral("并入工资少缴 %1。\n").arg(money(-c.difference));
+        else
+            t += QStringLiteral("两种方式税额相同。\n");
+    }
+    return c;
 }
 
 } // namespace CurrentRules

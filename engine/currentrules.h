@@ -186,4 +186,36 @@ Amount splitTax(const SplitInput &in, Amount bonus);
 // taxable wages.
 SplitResult bestSplit(const SplitInput &in, bool withProcessText = false);
 
+// The smallest pre-tax annual pay whose best split (bestSplit) nets at least `net`, where
+// net = annual − insurance − taxTotal (SplitResult::netTotal). `base` gives insurance and
+// deductions for the year (its `annual` is ignored). Exact to the fen and checked forward: the
+// result's netTotal >= net and the same inputs with one fen less pay net less than `net`.
+struct AnnualInverseResult
+{
+    bool ok = false;
+    QString error;     // Chinese, when !ok (negative or absurd net, above the largest pay searched)
+    SplitResult split; // bestSplit of the answer (split.annual is the answer)
+    QString processText;
+};
+// The largest pay the inverse looks at: the largest amount an input field accepts.
+inline constexpr Amount kLargestInversePay = kMaxInputFen;
+AnnualInverseResult annualForNet(const SplitInput &base, Amount net, bool withProcessText = false);
+
+// One person's year with the annual bonus taxed separately and with it merged into its month, both
+// month by month. `in.method` is ignored.
+struct BonusMethodComparison
+{
+    bool ok = false;
+    // Chinese: why nothing could be compared when !ok; when ok but !separateAllowed, why only the
+    // merged year is shown (the bonus is paid after kLastSeparateBonusYear).
+    QString error;
+    YearResult separate; // valid when separateAllowed
+    YearResult merged;
+    bool separateAllowed = true;
+    bool separateCheaper = false; // separate.annualTax < merged.annualTax (ties: not cheaper)
+    Amount difference = 0;        // merged.annualTax − separate.annualTax (may be negative)
+    QString processText;          // both years' process texts and the comparison, when asked for
+};
+BonusMethodComparison compareBonusMethods(const YearInput &in, bool withProcessText = false);
+
 } // namespace CurrentRules

@@ -1,11 +1,12 @@
 // Any bytes as a history record of every page: the common head, then the single pages' stored
-// table ("sc", "ssc", "ac", "ic") and, from the same bytes, each batch page's record ("bc", "bsc",
-// "bac") read exactly as the page reads it, plus the compact tables on their own. Nothing may
-// crash, read past the record or claim memory the record cannot back; a record that reads must
-// decode, and its tables must fit what the pages build from them.
+// table ("sc", "ssc", "ac", "ic"), their current-rules inputs ("sc19", "ac19", "ssc19", "ic19") and, from the
+// same bytes, each batch page's record ("bc", "bsc", "bac") read exactly as the page reads it, plus the
+// compact tables on their own. Nothing may crash, read past the record or claim memory the record cannot
+// back; a record that reads must decode, and its tables must fit what the pages build from them.
 #include "batch/columncatalogue.h"
 #include "history/batchrecords.h"
 #include "history/compacttable.h"
+#include "history/currentrecords.h"
 #include "history/historyrecord.h"
 // The single pages' kinds, each read as its page reads it.
 #include "fuzz/singlerecordkinds.h"
@@ -54,6 +55,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             if (decodeCompactCells(table, [&](qint32, qint32, const CompactCell &) { ++cells; }))
                 check(cells == qint64(table.rows) * table.columns);
         }
+    });
+    // A current-rules record that reads is one the core computes again without complaint (a separate
+    // bonus after its last year aside, which the page reports).
+    asRecord(bytes, [](HistoryReader &reader) {
+        CurrentYearRecord record;
+        if (!readCurrentYearRecord(reader, &record))
+            return;
+        QString error;
+        const CurrentRules::YearInput in = toYearInput(record);
+        check(CurrentRules::checkYearInput(in, &error) ||
+              (record.method == 0 && !CurrentRules::separateBonusAllowed(record.year)));
+    });
+    asRecord(bytes, [](HistoryReader &reader) {
+        CurrentSplitRecord record;
+        if (readCurrentSplitRecord(reader, &record))
+            check(record.enteredBonus >= -1 && toSplitInput(record).annual <= kMaxInputFen);
+    });
+    asRecord(bytes, [](HistoryReader &reader) {
+        CurrentInverseRecord record;
+        if (readCurrentInverseRecord(reader, &record))
+            check(toSplitInput(record).annual <= kMaxInputFen && record.amount >= 0);
     });
     asRecord(bytes, [](HistoryReader &reader) {
         BatchCalcRecord record;

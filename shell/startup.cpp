@@ -8,14 +8,18 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QTranslator>
 
 bool installChineseTranslation(QCoreApplication *app, QTranslator *translator)
 {
-    bool loaded = translator->load(QStringLiteral("qt_zh_CN"));
-    if (!loaded)
-        loaded =
-            translator->load(QStringLiteral("qt_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+    // The toolkit's own dialogs (the file dialog's dates, spin boxes) follow the default locale,
+    // not the desktop's language.
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+    const QString installed = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    const bool loaded = translator->load(QStringLiteral("qtbase_zh_CN"), installed) ||
+                        translator->load(QStringLiteral("qt_zh_CN")) ||
+                        translator->load(QStringLiteral("qt_zh_CN"), installed);
     app->installTranslator(translator);
     return loaded;
 }

@@ -10,8 +10,9 @@
 class QCoreApplication;
 class QTranslator;
 
-// Loads "qt_zh_CN" from the working directory, else from the toolkit's installed translations,
-// and installs it either way. True when a translation was loaded.
+// Makes Chinese (China) the default locale and loads the toolkit's own translation: "qtbase_zh_CN"
+// from its installed translations, else "qt_zh_CN" from the working directory or from there; installs
+// the translator either way. True when a translation was loaded.
 bool installChineseTranslation(QCoreApplication *app, QTranslator *translator);
 
 // "微软雅黑" 9 pt; where that family is not installed it stands for an installed CJK font.

@@ -1,6 +1,7 @@
 #include "wizards/wizardframe.h"
 
 #include <QPixmap>
+#include <QPushButton>
 #include <QWizard>
 
 using namespace Qt::StringLiterals;
@@ -19,4 +20,18 @@ void setUpWizardFrame(QWizard *wizard, const QString &title)
     wizard->setButtonText(QWizard::FinishButton, u"执行"_s);
     wizard->setButtonText(QWizard::CancelButton, u"取消"_s);
     wizard->setMinimumSize(800, 600);
+
+    // Runs after the wizard has given the focus to the page's first focusable child.
+    QObject::connect(wizard, &QWizard::currentIdChanged, wizard, [wizard] {
+        QWizardPage *page = wizard->currentPage();
+        if (!page)
+            return;
+        // A focused push button would take Enter for itself ("自动匹配" again and again).
+        for (QPushButton *button : page->findChildren<QPushButton *>())
+            button->setAutoDefault(false);
+        if (const auto *named = dynamic_cast<const FirstFieldPage *>(page)) {
+            if (QWidget *field = named->firstField())
+                field->setFocus(Qt::TabFocusReason);
+        }
+    });
 }

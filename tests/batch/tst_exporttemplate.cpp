@@ -22,6 +22,8 @@ private slots:
     void builtinTemplates();
     void savedTemplates_data();
     void savedTemplates();
+    void startingTemplate_data();
+    void startingTemplate();
     void settingsDamage_data();
     void settingsDamage();
     void sameNameReplaced();
@@ -263,6 +265,44 @@ void TestExportTemplate::savedTemplates()
     const ExportChoice choice = loadExportTemplate(mode, index, settings, 0);
     QCOMPARE(titles(choice.columns), columns);
     QCOMPARE(choice.scope, scope);
+}
+
+void TestExportTemplate::startingTemplate_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<int>("expected");
+    QTest::addColumn<QString>("sheet");
+    QTest::newRow("first export: 全部薪酬列") << 0 << QByteArray() << 2 << u"个税计算结果"_s;
+    QTest::newRow("first export: 有效筹划比对结果") << 1 << QByteArray() << 2 << u"节税筹划结果"_s;
+    QTest::newRow("first export: 分摊比对结果") << 2 << QByteArray() << 2 << u"奖金分摊结果"_s;
+    QTest::newRow("a saved 仅原始表 still wins")
+        << 0 << QByteArray("[exportSet0]\nlastSet=0\n") << 0 << u"个税计算结果"_s;
+    QTest::newRow("a saved template wins")
+        << 1 << QByteArray("[exportSet1]\nlastSet=4\nt\\exportScope=1\n") << 4 << u"节税筹划结果"_s;
+    QTest::newRow("another mode's choice does not count")
+        << 2 << QByteArray("[exportSet1]\nlastSet=0\n") << 2 << u"奖金分摊结果"_s;
+    QTest::newRow("lastSet beyond the list")
+        << 0 << QByteArray("[exportSet0]\nlastSet=9\n") << 2 << u"个税计算结果"_s;
+    QTest::newRow("lastSet not a number")
+        << 0 << QByteArray("[exportSet0]\nlastSet=two\n") << 2 << u"个税计算结果"_s;
+}
+
+void TestExportTemplate::startingTemplate()
+{
+    QFETCH(int, mode);
+    QFETCH(QByteArray, ini);
+    QFETCH(int, expected);
+    QFETCH(QString, sheet);
+    const QString path = m_dir.filePath(u"start.ini"_s);
+    QFile::remove(path);
+    if (!ini.isEmpty())
+        writeFile(path, ini);
+    QCOMPARE(initialExportTemplate(readExportSettings(path, mode)), expected);
+    // The worksheet is named after the result it holds.
+    ExportRequest request;
+    request.mode = mode;
+    QCOMPARE(buildExportLayout(request).sheetName, sheet);
 }
 
 void TestExportTemplate::settingsDamage_data()
@@ -566,6 +606,8 @@ void TestExportTemplate::numberCells()
     const SheetLayout layout = buildExportLayout(request);
     QCOMPARE(layout.rows.size(), size_t(2));
     QCOMPARE(layout.rows[0].cells[0].numeric, numeric);
+    // A count of months is written whole ("3", not "3.00").
+    QCOMPARE(layout.rows[0].cells[0].whole, mode == 2 && column.type == 1 && column.column == 4);
     QCOMPARE(layout.rows[0].cells[0].style, SheetCellStyle::BodyRight);
     QVERIFY(!layout.rows[0].total);
     QVERIFY(layout.rows[1].total);

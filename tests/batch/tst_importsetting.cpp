@@ -38,6 +38,8 @@ private slots:
     void standardSettingShape();
     void autoMatch_data();
     void autoMatch();
+    void formulasBeyondTheSheet_data();
+    void formulasBeyondTheSheet();
     void settingsFolderTakesWorkingFolderFile_data();
     void settingsFolderTakesWorkingFolderFile();
 
@@ -359,6 +361,36 @@ void TestImportSetting::autoMatch_data()
         << QStringList{QString(), QString(), u"B"_s, QString(), QString(), u"G"_s};
     QTest::newRow("fewer targets than matches") << QStringList{u"编码"_s, u"姓名"_s, u"三险一金"_s}
                                                 << QStringList(2) << 0 << QStringList{u"A"_s, u"B"_s};
+}
+
+void TestImportSetting::formulasBeyondTheSheet_data()
+{
+    QTest::addColumn<QString>("formula");
+    QTest::addColumn<int>("columns");
+    QTest::addColumn<QStringList>("beyond");
+    QTest::newRow("a copy of column G on six columns") << u"G"_s << 6 << QStringList{u"G"_s};
+    QTest::newRow("column F on six columns") << u"F"_s << 6 << QStringList();
+    QTest::newRow("two missing columns, each once") << u"C+AA*2+AA+AB"_s << 27 << QStringList{u"AB"_s};
+    QTest::newRow("names in brackets are no columns") << u"[部门]+A"_s << 1 << QStringList();
+    QTest::newRow("constants are no columns") << u"Pi*A+True"_s << 1 << QStringList();
+    QTest::newRow("letters beyond any index") << u"ZZZZZZZZ"_s << 16384 << QStringList{u"ZZZZZZZZ"_s};
+    QTest::newRow("an empty formula") << QString() << 0 << QStringList();
+}
+
+void TestImportSetting::formulasBeyondTheSheet()
+{
+    QFETCH(QString, formula);
+    QFETCH(int, columns);
+    QFETCH(QStringList, beyond);
+    QCOMPARE(columnsBeyondSheet(formula, columns), beyond);
+    QStringList warnings;
+    const QStringList fitted = formulasWithinSheet({u"部门"_s}, {formula}, columns, &warnings);
+    // A formula that names a missing column maps to nothing and is said once.
+    QCOMPARE(fitted, QStringList{beyond.isEmpty() ? formula : QString()});
+    QCOMPARE(warnings.size(), beyond.isEmpty() ? 0 : 1);
+    if (!beyond.isEmpty())
+        QVERIFY2(warnings[0].contains(u"“部门”"_s) && warnings[0].contains(beyond.join(u'、')),
+                 qPrintable(warnings[0]));
 }
 
 void TestImportSetting::autoMatch()

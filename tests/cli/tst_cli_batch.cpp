@@ -486,6 +486,10 @@ void TestCliBatch::savedSetting_data()
         << 3;
     QTest::newRow("--last-row given here wins")
         << QStringList{QStringLiteral("--last-row=3")} << qint64(74500) << 1;
+    // Column G is not in the sheet: 三险一金 maps to nothing (not to the text "G").
+    QTest::newRow("a formula naming a missing column maps to nothing")
+        << QStringList{QStringLiteral("--map"), QStringLiteral("三险一金=B+G")} << qint64(94500 + 2 * 31500)
+        << 3;
 }
 
 void TestCliBatch::savedSetting()
@@ -516,6 +520,7 @@ void TestCliBatch::savedSetting()
                              QStringLiteral("--setting"), setting.name, QStringLiteral("--json")} +
                      options);
     QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    QCOMPARE(r.err.contains(QStringLiteral("工作表中没有的列 G")), options.join(u' ').contains(u'G'));
     QCOMPARE(jsonOf(r).value(QStringLiteral("records")).toInt(), records);
     QCOMPARE(field(jsonOf(r), "taxTotal"), taxTotal);
     const ResultSheet sheet = readResult(work.filePath(QStringLiteral("out.xlsx")));

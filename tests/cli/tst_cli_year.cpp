@@ -160,6 +160,12 @@ void TestCliYear::plan2019()
     QCOMPARE(o.value(u"allWageTax"_s).toInteger(), 948000);
     QCOMPARE(o.value(u"taxDecrease"_s).toInteger(), 252000);
     QCOMPARE(o.value(u"netTotal"_s).toInteger(), 20000000 - 2000000 - 696000);
+    // The other way: that net needs exactly that pay, split the same way.
+    const QJsonObject n = runJson(words("plan --rules 2019 --net 173040 --insurance-annual 20000"));
+    QCOMPARE(n.value(u"net"_s).toInteger(), 17304000);
+    QCOMPARE(n.value(u"annual"_s).toInteger(), 20000000);
+    QCOMPARE(n.value(u"bonus"_s).toInteger(), 3600000);
+    QCOMPARE(n.value(u"netTotal"_s).toInteger(), 17304000);
     // The 2011 planning is untouched by the new option's existence.
     const CliRun old = runCli(words("plan --goal 0 --method bonus --gross 8000 --bonus 18001 --json"));
     QCOMPARE(old.exitCode, 0);
@@ -198,6 +204,8 @@ void TestCliYear::badArguments_data()
     QTest::newRow("plan without annual") << u"plan --rules 2019"_s;
     QTest::newRow("plan 2011 options") << u"plan --rules 2019 --annual 1 --gross 5"_s;
     QTest::newRow("plan bad amount") << u"plan --rules 2019 --annual 1e9"_s;
+    QTest::newRow("plan both pay and net") << u"plan --rules 2019 --annual 1 --net 1"_s;
+    QTest::newRow("plan net no pay reaches") << u"plan --rules 2019 --net 999999999.99"_s;
 }
 
 void TestCliYear::badArguments()

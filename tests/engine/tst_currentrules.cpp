@@ -48,6 +48,11 @@ private slots:
     void splitAgainstBruteForce();
     void blindZones_data();
     void blindZones();
+    void annualInverse_data();
+    void annualInverse();
+    void annualInverseForwardCheck();
+    void bonusMethodComparison_data();
+    void bonusMethodComparison();
 };
 
 void TestCurrentRules::tables_data()
@@ -393,6 +398,178 @@ void TestCurrentRules::blindZones()
     QCOMPARE(bonusBlindZoneOf(lower + 1), &zone);
     QCOMPARE(bonusBlindZoneOf(upper), &zone);
     QCOMPARE(bonusBlindZoneOf(upper + 1), nullptr);
+}
+
+// Exact answers where the figures can be checked by hand; -1 for an input that must be refused.
+void TestCurrentRules::annualInverse_data()
+{
+    QTest::addColumn<Amount>("net");
+    QTest::addColumn<Amount>("insurance");
+    QTest::addColumn<Amount>("deductions");
+    QTest::addColumn<Amount>("pay");
+    QTest::addColumn<Amount>("bonus");
+    QTest::newRow("nothing at all") << yuan(0) << yuan(0) << yuan(0) << yuan(0) << yuan(0);
+    QTest::newRow("a fen of pay for a fen of insurance")
+        << yuan(0) << yuan(0.01) << yuan(0) << yuan(0.01) << yuan(0);
+    QTest::newRow("net 0 still pays the insurance")
+        << yuan(0) << yuan(1000) << yuan(0) << yuan(1000) << yuan(0);
+    QTest::newRow("untaxed end: 60,000") << yuan(60000) << yuan(0) << yuan(0) << yuan(60000) << yuan(0);
+    QTest::newRow("a fen past the untaxed end rounds to no tax")
+        << yuan(60000.01) << yuan(0) << yuan(0) << yuan(60000.01) << yuan(0);
+    QTest::newRow("deductions widen the untaxed pay")
+        << yuan(84000) << yuan(10000) << yuan(24000) << yuan(94000) << yuan(0);
+    // 96,000 nets 94,920; 95,999.99 does too, split so that both parts round down (bonus 0.16).
+    QTest::newRow("3 % bound: a fen's rounding split")
+        << yuan(94920) << yuan(0) << yuan(0) << yuan(95999.99) << yuan(0.16);
+    QTest::newRow("200,000 less 20,000: bonus at the 36,000 bound")
+        << yuan(173040) << yuan(20000) << yuan(0) << yuan(200000) << yuan(36000);
+    QTest::newRow("negative net") << yuan(-0.01) << yuan(0) << yuan(0) << Amount(-1) << Amount(0);
+    QTest::newRow("negative insurance") << yuan(1000) << yuan(-1) << yuan(0) << Amount(-1) << Amount(0);
+    QTest::newRow("net above the largest pay")
+        << kLargestInversePay << yuan(0) << yuan(0) << Amount(-1) << Amount(0);
+    QTest::newRow("absurd net") << Amount(4000000000000000000) << yuan(0) << yuan(0) << Amount(-1)
+                                << Amount(0);
+    QTest::newRow("absurd deductions")
+        << yuan(1000) << yuan(0) << Amount(9000000000000000000) << Amount(-1) << Amount(0);
+    QTest::newRow("absurd insurance")
+        << yuan(1000) << Amount(4000000000000000000) << yuan(0) << Amount(-1) << Amount(0);
+}
+
+void TestCurrentRules::annualInverse()
+{
+    QFETCH(Amount, net);
+    QFETCH(Amount, insurance);
+    QFETCH(Amount, deductions);
+    QFETCH(Amount, pay);
+    QFETCH(Amount, bonus);
+    SplitInput base;
+    base.annual = yuan(123456); // ignored
+    base.insurance = insurance;
+    base.deductions = deductions;
+    const AnnualInverseResult r = annualForNet(base, net, true);
+    if (pay < 0) {
+        QVERIFY(!r.ok);
+        QVERIFY(!r.error.isEmpty());
+        return;
+    }
+    QVERIFY2(r.ok, qPrintable(r.error));
+    QCOMPARE(r.split.annual, pay);
+    QCOMPARE(r.split.bonus, bonus);
+    QCOMPARE(r.split.netTotal, net);
+    QVERIFY(r.processText.contains(formatAmount(pay)));
+}
+
+// Generated nets over every row of both tables: the answer nets enough, a fen less does not, it is
+// bestSplit's own split of that pay, and its bonus never lies in a blind zone.
+void TestCurrentRules::annualInverseForwardCheck()
+{
+    QRandomGenerator rng(60000);
+    for (int c = 0; c < 2000; ++c) {
+        SplitInput base;
+        const int scale = int(rng.bounded(4));
+        const Amount top = scale == 0   ? 20000000
+                           : scale == 1 ? 100000000
+                           : scale == 2 ? 2000000000
+                                        : 40000000000;
+        const Amount net = Amount(rng.bounded(quint64(top)));
+        base.insurance = rng.bounded(3) ? Amount(rng.bounded(quint64(top / 5 + 1))) : 0;
+        base.deductions = rng.bounded(2) ? Amount(rng.bounded(6000000)) : 0;
+        base.maxBonus = c % 10 == 0 ? Amount(rng.bounded(20000000)) : -1;
+        const AnnualInverseResult r = annualForNet(base, net);
+        QVERIFY2(r.ok, qPrintable(r.error));
+        const Amount pay = r.split.annual;
+        SplitInput in = base;
+        in.annual = pay;
+        const SplitResult again = bestSplit(in);
+        QCOMPARE(r.split.netTotal, again.netTotal);
+        QCOMPARE(r.split.bonus, again.bonus);
+        QVERIFY(r.split.netTotal >= net);
+        if (pay > 0) {
+            in.annual = pay - 1;
+            if (bestSplit(in).netTotal >= net)
+                QFAIL(qPrintable(QStringLiteral("net %1: pay %2 less a fen is enough").arg(net).arg(pay)));
+        }
+        QCOMPARE(bonusBlindZoneOf(r.split.bonus), nullptr);
+    }
+}
+
+// Figures worked out by hand (a year of 12 equal wages unless a start month is given).
+void TestCurrentRules::bonusMethodComparison_data()
+{
+    QTest::addColumn<Amount>("wage");
+    QTest::addColumn<int>("startMonth");
+    QTest::addColumn<Amount>("bonus");
+    QTest::addColumn<int>("bonusMonth");
+    QTest::addColumn<int>("year");
+    QTest::addColumn<bool>("resident");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<bool>("separateAllowed");
+    QTest::addColumn<Amount>("separateTax");
+    QTest::addColumn<Amount>("mergedTax");
+    // 8,000 a month: 36,000 taxable wages; the bonus at 3 % separately, at 10 % on top when merged.
+    QTest::newRow("separate cheaper")
+        << yuan(8000) << 1 << yuan(36000) << 12 << 2026 << true << true << true << yuan(2160) << yuan(4680);
+    // No taxable wages: merged uses the 3 % row the wages leave empty; separately 36,000.01 is 10 %.
+    QTest::newRow("blind zone: merged cheaper") << yuan(5000) << 1 << yuan(36000.01) << 12 << 2026 << true
+                                                << true << true << yuan(3390) << yuan(1080);
+    QTest::newRow("a tie is not cheaper")
+        << yuan(5000) << 1 << yuan(1000) << 12 << 2026 << true << true << true << yuan(30) << yuan(30);
+    // From July: 90,000 of wages, 30,000 taxable after the year's 60,000; the bonus 600 separately.
+    QTest::newRow("from July, bonus in September")
+        << yuan(15000) << 7 << yuan(20000) << 9 << 2026 << true << true << true << yuan(1500) << yuan(2480);
+    QTest::newRow("2027 still separate")
+        << yuan(8000) << 1 << yuan(36000) << 12 << 2027 << true << true << true << yuan(2160) << yuan(4680);
+    QTest::newRow("2028 only merged")
+        << yuan(8000) << 1 << yuan(36000) << 12 << 2028 << true << true << false << Amount(0) << yuan(4680);
+    QTest::newRow("no bonus: both the same")
+        << yuan(8000) << 1 << yuan(0) << 12 << 2026 << true << true << true << yuan(1080) << yuan(1080);
+    QTest::newRow("bonus month before the period")
+        << yuan(8000) << 7 << yuan(36000) << 3 << 2026 << true << false << true << Amount(0) << Amount(0);
+    QTest::newRow("non-resident has no annual bonus")
+        << yuan(8000) << 1 << yuan(36000) << 12 << 2026 << false << false << true << Amount(0) << Amount(0);
+}
+
+void TestCurrentRules::bonusMethodComparison()
+{
+    QFETCH(Amount, wage);
+    QFETCH(int, startMonth);
+    QFETCH(Amount, bonus);
+    QFETCH(int, bonusMonth);
+    QFETCH(int, year);
+    QFETCH(bool, resident);
+    QFETCH(bool, ok);
+    QFETCH(bool, separateAllowed);
+    QFETCH(Amount, separateTax);
+    QFETCH(Amount, mergedTax);
+    YearInput in;
+    in.startMonth = startMonth;
+    in.gross = QList<Amount>(13 - startMonth, wage);
+    in.bonus = bonus;
+    in.bonusMonth = bonusMonth;
+    in.year = year;
+    in.resident = resident;
+    in.method = BonusMethod::Separate; // ignored
+    const BonusMethodComparison c = compareBonusMethods(in, true);
+    QCOMPARE(c.ok, ok);
+    if (!ok) {
+        QVERIFY(!c.error.isEmpty());
+        return;
+    }
+    QCOMPARE(c.separateAllowed, separateAllowed);
+    QCOMPARE(c.merged.annualTax, mergedTax);
+    QCOMPARE(c.merged.months.at(size_t(bonusMonth - startMonth)).gross, wage + bonus);
+    if (!separateAllowed) {
+        QVERIFY(c.error.contains(QString::number(year)));
+        QVERIFY(!c.separateCheaper);
+        return;
+    }
+    QVERIFY(c.error.isEmpty());
+    QCOMPARE(c.separate.annualTax, separateTax);
+    QCOMPARE(c.separate.bonus.present, bonus > 0);
+    QCOMPARE(c.separateCheaper, separateTax < mergedTax);
+    QCOMPARE(c.difference, mergedTax - separateTax);
+    QVERIFY(c.processText.contains(formatAmount(separateTax)) &&
+            c.processText.contains(formatAmount(mergedTax)));
 }
 
 QTEST_GUILESS_MAIN(TestCurrentRules)

@@ -11,11 +11,13 @@
 #include "shell/toolbutton.h"
 
 #include <QApplication>
+#include <QDate>
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QFontInfo>
 #include <QLabel>
+#include <QLocale>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
@@ -578,10 +580,14 @@ void TestShell::helpDocumentsAreFound()
 
 void TestShell::chineseTranslationAndFont()
 {
+    const QLocale before;
     QTranslator translator;
     QVERIFY(installChineseTranslation(qApp, &translator));
     QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("取消"));
+    // The toolkit's dialogs write dates the Chinese way ("12月", not "Dec").
+    QCOMPARE(QLocale().toString(QDate(2026, 12, 10), QStringLiteral("MMM")), QStringLiteral("12月"));
     QCoreApplication::removeTranslator(&translator);
+    QLocale::setDefault(before);
     const QFont font = applicationFont();
     QCOMPARE(font.family(), QStringLiteral("微软雅黑"));
     QCOMPARE(font.pointSize(), 9);

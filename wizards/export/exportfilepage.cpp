@@ -44,6 +44,11 @@ void ExportFilePage::selectDestFile()
         m_edit->setText(chosen);
 }
 
+QWidget *ExportFilePage::firstField() const
+{
+    return m_edit;
+}
+
 bool ExportFilePage::validatePage()
 {
     const QString text = m_edit->text().trimmed();
@@ -59,12 +64,23 @@ bool ExportFilePage::validatePage()
                       u"“%1”是一个文件夹，请另选一个结果存储文件。"_s.arg(fileName));
         return false;
     }
+    // Checked here, not when writing at the end: there the only words left would be about a file
+    // some program holds open.
+    const QDir folder = info.absoluteDir();
+    if (!folder.exists()) {
+        exportMessage(this, QMessageBox::Warning, u"文件夹不存在"_s,
+                      u"文件夹“%1”不存在，请另选一个位置，或先建立这个文件夹。"_s.arg(
+                          QDir::toNativeSeparators(folder.path())));
+        return false;
+    }
     // An .xls sheet holds 65,536 rows: an export with more people than that cannot fit, whatever
     // columns follow. The ready page checks the exact sheet again before writing.
     auto *wizard = qobject_cast<ExportWizard *>(this->wizard());
     if (wizard && wizard->beforeTable() && info.suffix().compare(u"xls", Qt::CaseInsensitive) == 0) {
         SheetLayout least;
         least.rows.resize(size_t(std::max(0, wizard->beforeTable()->rowCount())));
+        // The columns of the template chosen so far, so the refusal gives the sheet's real width.
+        least.columnWidths.assign(size_t(wizard->columns().size()), 0);
         QString error;
         if (!sheetLayoutFits(least, fileName, &error)) {
             exportMessage(this, QMessageBox::Warning, u"错误"_s, error);

@@ -2,12 +2,14 @@
 // ".xlsx"; an existing file is only confirmed here and replaced when the new one is complete.
 #pragma once
 
+#include "wizards/wizardframe.h"
+
 #include <QWizardPage>
 
 class QLineEdit;
 class QToolButton;
 
-class ExportFilePage : public QWizardPage
+class ExportFilePage : public QWizardPage, public FirstFieldPage
 {
     Q_OBJECT
 public:
@@ -16,6 +18,7 @@ public:
     static QString placeholder() { return QStringLiteral("请选择结果存储文件。"); }
 
     QLineEdit *fileEdit() const { return m_edit; }
+    QWidget *firstField() const override;
     bool validatePage() override;
 
 public slots:

@@ -213,6 +213,11 @@ void ExportReadyPage::showSpans()
         m_preview->setRowHeight(kTitleRow, 40);
 }
 
+QWidget *ExportReadyPage::firstField() const
+{
+    return m_preview;
+}
+
 void ExportReadyPage::initializePage()
 {
     auto *wizard = qobject_cast<ExportWizard *>(this->wizard());

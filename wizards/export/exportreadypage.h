@@ -4,6 +4,7 @@
 #pragma once
 
 #include "batch/sheetlayout.h"
+#include "wizards/wizardframe.h"
 
 #include <QAbstractTableModel>
 #include <QWizardPage>
@@ -40,7 +41,7 @@ private:
     int m_columns = 0;
 };
 
-class ExportReadyPage : public QWizardPage
+class ExportReadyPage : public QWizardPage, public FirstFieldPage
 {
     Q_OBJECT
 public:
@@ -53,6 +54,7 @@ public:
     // The reason of the last failed write, empty after a success.
     QString lastError() const { return m_lastError; }
 
+    QWidget *firstField() const override;
     void initializePage() override;
     bool validatePage() override;
 

@@ -95,8 +95,9 @@ ExportSettingPage::ExportSettingPage(QWidget *parent) : QWizardPage(parent)
     auto *addBaseAll = new QPushButton(u"全部加入 ->>"_s, this);
     auto *addResult = new QPushButton(u"加入 ->"_s, this);
     auto *addResultAll = new QPushButton(u"全部加入 ->>"_s, this);
-    auto *removeOne = new QPushButton(u"移除 ->"_s, this);
-    auto *removeAll = new QPushButton(u"全部移除 ->>"_s, this);
+    // Removing gives the columns back to the lists on the left.
+    auto *removeOne = new QPushButton(u"<-   移除  "_s, this);
+    auto *removeAll = new QPushButton(u"<<- 全部移除"_s, this);
     connect(addBase, &QPushButton::clicked, this, &ExportSettingPage::addOriginalBase);
     connect(addBaseAll, &QPushButton::clicked, this, &ExportSettingPage::addOriginalBaseAll);
     connect(addResult, &QPushButton::clicked, this, &ExportSettingPage::addOriginalResult);
@@ -263,6 +264,11 @@ QList<ExportColumn> ExportSettingPage::selectedColumns() const
             columns << list[index];
     }
     return columns;
+}
+
+QWidget *ExportSettingPage::firstField() const
+{
+    return m_original;
 }
 
 void ExportSettingPage::initializePage()

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "widgets/etablewidget.h"
+#include "wizards/wizardframe.h"
 
 #include <QList>
 #include <QWizardPage>
@@ -37,7 +38,7 @@ private:
     DropHandler m_handler;
 };
 
-class ExportSettingPage : public QWizardPage
+class ExportSettingPage : public QWizardPage, public FirstFieldPage
 {
     Q_OBJECT
 public:
@@ -56,6 +57,7 @@ public:
     // The columns of the right table, in row order.
     QList<ExportColumn> selectedColumns() const;
 
+    QWidget *firstField() const override;
     void initializePage() override;
     bool validatePage() override;
 

@@ -54,6 +54,11 @@ void ExportTemplatePage::changTitle()
     m_titleEdited = true;
 }
 
+QWidget *ExportTemplatePage::firstField() const
+{
+    return m_title;
+}
+
 void ExportTemplatePage::initializePage()
 {
     auto *wizard = qobject_cast<ExportWizard *>(this->wizard());

@@ -1,13 +1,15 @@
 // The export wizard's second page: the result title and the template that decides the columns.
 #pragma once
 
+#include "wizards/wizardframe.h"
+
 #include <QWizardPage>
 
 class QComboBox;
 class QLabel;
 class QLineEdit;
 
-class ExportTemplatePage : public QWizardPage
+class ExportTemplatePage : public QWizardPage, public FirstFieldPage
 {
     Q_OBJECT
 public:
@@ -16,6 +18,7 @@ public:
     QLineEdit *titleEdit() const { return m_title; }
     QComboBox *templateBox() const { return m_templates; }
 
+    QWidget *firstField() const override;
     void initializePage() override;
     bool validatePage() override;
 

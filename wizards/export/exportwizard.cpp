@@ -15,8 +15,9 @@ ExportWizard::ExportWizard(PTableWidget *baseTable, PTableWidget *beforeTable, P
       m_mode(mode), m_settingsFile(exportSettingsFileName())
 {
     m_settings = readExportSettings(m_settingsFile, m_mode);
-    // The template last used is chosen again, with its columns.
-    m_lastSet = m_settings.lastSet;
+    // The template last used is chosen again, with its columns; the first time, the one with the
+    // results.
+    m_lastSet = initialExportTemplate(m_settings);
     loadTemplate(m_lastSet);
 
     setUpWizardFrame(this, u"导出结果向导"_s);

@@ -51,6 +51,11 @@ DataCheckPage::DataCheckPage(ImportWizard *wizard)
     layout->addWidget(m_preview, 10);
 }
 
+QWidget *DataCheckPage::firstField() const
+{
+    return m_preview;
+}
+
 int DataCheckPage::nextId() const
 {
     return ImportWizard::ReadyPageId;

@@ -3,13 +3,15 @@
 // column there is nothing to identify a row by, and the page does not let the user go on.
 #pragma once
 
+#include "wizards/wizardframe.h"
+
 #include <QWizardPage>
 
 class ImportWizard;
 class PTableWidget;
 class QLabel;
 
-class DataCheckPage : public QWizardPage
+class DataCheckPage : public QWizardPage, public FirstFieldPage
 {
     Q_OBJECT
 public:
@@ -23,6 +25,7 @@ public:
     qint64 cellLimit() const { return m_cellLimit; }
     void setCellLimit(qint64 cells) { m_cellLimit = cells; }
 
+    QWidget *firstField() const override;
     void initializePage() override;
     bool validatePage() override;
     int nextId() const override;

@@ -37,7 +37,8 @@ DataContrastPage::DataContrastPage(int mode, ImportWizard *wizard)
       // The caption column and the page's own columns are fixed: removing one of those would give
       // the next column its place and its meaning.
       m_header(new PHeaderView(1 + ColumnCatalogue::sourceColumnCount(mode), Qt::Horizontal, m_map)),
-      m_editor(new PEditHeaderBox(m_map)), m_mode(mode), m_wizard(wizard), m_layout(new QVBoxLayout(this))
+      m_editor(new PEditHeaderBox(m_map)), m_warning(new QLabel(this)), m_mode(mode), m_wizard(wizard),
+      m_layout(new QVBoxLayout(this))
 {
     setTitle(u"定义导入规则"_s);
     setSubTitle(
@@ -65,7 +66,12 @@ DataContrastPage::DataContrastPage(int mode, ImportWizard *wizard)
                               "<font color=red>*</font>标示列不能为空。"_s,
                               this));
     row->addStretch(10);
+    m_warning->setObjectName(u"mappingWarning"_s);
+    m_warning->setWordWrap(true);
+    m_warning->setStyleSheet(u"color:rgb(200,0,0);"_s);
+    m_warning->hide();
     m_layout->addWidget(m_map);
+    m_layout->addWidget(m_warning);
     m_layout->addLayout(row);
 
     connect(autoButton, &QPushButton::clicked, this, &DataContrastPage::adapter);
@@ -128,6 +134,11 @@ FormulaBox *DataContrastPage::formulaBox(int k) const
     return qobject_cast<FormulaBox *>(m_map->cellWidget(0, k + 1));
 }
 
+QWidget *DataContrastPage::firstField() const
+{
+    return formulaBox(0);
+}
+
 int DataContrastPage::nextId() const
 {
     return ImportWizard::CheckPageId;
@@ -148,7 +159,7 @@ void DataContrastPage::initializePage()
     if (source) {
         m_source = source;
         m_sourceParent = source->parentWidget();
-        m_layout->insertWidget(1, source, 10);
+        m_layout->insertWidget(2, source, 10);
         source->setSelectionBehavior(QAbstractItemView::SelectColumns);
         source->setSelectionMode(QAbstractItemView::SingleSelection);
         source->setDragEnabled(true);
@@ -160,7 +171,12 @@ void DataContrastPage::initializePage()
         // A setting applies to the page's own columns: columns of an earlier setting go first.
         resetColumns();
         const QStringList titles = m_wizard->titles();
-        const QStringList formulas = m_wizard->savedFormulas();
+        // A formula naming a column this worksheet lacks would give every row its letters.
+        QStringList warnings;
+        const QStringList formulas = formulasWithinSheet(titles, m_wizard->savedFormulas(),
+                                                         source ? source->columnCount() : 0, &warnings);
+        m_warning->setText(u"导入设定的以下公式已清空，请重新指定：\n"_s + warnings.join(u'\n'));
+        m_warning->setVisible(!warnings.isEmpty());
         const QList<int> widths = m_wizard->widths();
         for (qsizetype k = 0; k < titles.size(); ++k) {
             while (k >= targetCount())
@@ -221,6 +237,24 @@ void DataContrastPage::updateData(const QString &text, int section, Qt::Orientat
 
 bool DataContrastPage::validatePage()
 {
+    const auto formulaOf = [this](int k) {
+        return formulaBox(k) ? formulaBox(k)->editText().trimmed() : QString();
+    };
+    if (formulaOf(0).isEmpty() && formulaOf(1).isEmpty()) {
+        importMessage(this, u"提示"_s, u"没有【编码】和【姓名】列，不能执行导入！"_s);
+        return false;
+    }
+    const PTableWidget *source = m_wizard->sourceTable();
+    QStringList beyond;
+    for (int k = 0; k < targetCount(); ++k) {
+        const QTableWidgetItem *header = m_map->horizontalHeaderItem(k + 1);
+        formulasWithinSheet({header ? header->text() : QString()}, {formulaOf(k)},
+                            source ? source->columnCount() : 0, &beyond);
+    }
+    if (!beyond.isEmpty()) {
+        importMessage(this, u"取数公式用到了工作表中没有的列"_s, beyond.join(u'\n'));
+        return false;
+    }
     const int basic = ColumnCatalogue::sourceColumnCount(m_mode);
     QStringList titles, savedFormulas, formulas, names;
     QList<int> widths, ids;

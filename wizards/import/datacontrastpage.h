@@ -4,6 +4,8 @@
 // page's extension columns) and retitle or remove them; the page's own columns stay.
 #pragma once
 
+#include "wizards/wizardframe.h"
+
 #include <QWizardPage>
 
 class FormulaBox;
@@ -11,9 +13,10 @@ class ImportWizard;
 class PEditHeaderBox;
 class PHeaderView;
 class PTableWidget;
+class QLabel;
 class QVBoxLayout;
 
-class DataContrastPage : public QWizardPage
+class DataContrastPage : public QWizardPage, public FirstFieldPage
 {
     Q_OBJECT
 public:
@@ -22,11 +25,15 @@ public:
     PTableWidget *mappingTable() const { return m_map; }
     PHeaderView *header() const { return m_header; }
     PEditHeaderBox *headerEditor() const { return m_editor; }
+    // The red note on what a saved setting named that the worksheet does not have.
+    QLabel *warningLabel() const { return m_warning; }
     // Target columns shown (the page's own and the user's), without the caption and add columns.
     int targetCount() const;
     // The formula box of target column k (0-based), or null.
     FormulaBox *formulaBox(int k) const;
 
+    // The formula box of 编码.
+    QWidget *firstField() const override;
     void initializePage() override;
     void cleanupPage() override;
     bool validatePage() override;
@@ -48,6 +55,7 @@ private:
     QWidget *m_sourceParent = nullptr;
     int m_sourceGeneration = -1;
     PEditHeaderBox *m_editor;
+    QLabel *m_warning;
     int m_mode;
     ImportWizard *m_wizard;
     QVBoxLayout *m_layout;

@@ -107,6 +107,11 @@ QColor DataDefinePage::rowColour(const PTableWidget *table, int row)
     return delegate ? delegate->rowColour(row) : QColor();
 }
 
+QWidget *DataDefinePage::firstField() const
+{
+    return m_firstBox;
+}
+
 int DataDefinePage::nextId() const
 {
     return ImportWizard::ContrastPageId;
@@ -125,7 +130,10 @@ void DataDefinePage::initializePage()
         m_lastBox->setValue(m_last);
         m_titleBox->setValue(m_title);
     }
-    if (m_loadedFile == m_wizard->fileName()) {
+    // The data source page reads the workbook; a caller that skipped it gets it read here.
+    if (m_loadedFile != m_wizard->fileName())
+        readWorkbook(m_wizard->fileName());
+    if (!m_freshlyLoaded) {
         if (!m_wizard->rangeReady() && index >= 0)
             m_tabs->setCurrentIndex(index < m_tabs->count() ? index : 0);
         if (!m_wizard->rangeReady())
@@ -133,8 +141,7 @@ void DataDefinePage::initializePage()
         recolour();
         return;
     }
-    m_loadedFile = m_wizard->fileName();
-    loadWorkbook();
+    m_freshlyLoaded = false;
     // A saved setting's sheet that the workbook no longer has falls back to the first sheet.
     if (index >= 0 && index < m_tabs->count())
         m_tabs->setCurrentIndex(index);
@@ -157,7 +164,21 @@ void DataDefinePage::clearTabs()
     }
 }
 
-void DataDefinePage::loadWorkbook()
+bool DataDefinePage::readWorkbook(const QString &path)
+{
+    if (path == m_loadedFile)
+        return true;
+    m_loadedFile = path;
+    if (!loadWorkbook()) {
+        // Read again next time, whatever the name.
+        m_loadedFile.clear();
+        return false;
+    }
+    m_freshlyLoaded = true;
+    return true;
+}
+
+bool DataDefinePage::loadWorkbook()
 {
     m_warnings->hide();
     QProgressDialog progress(u"正在打开Excel文件..."_s, u"取消"_s, 0, 100, this);
@@ -200,7 +221,7 @@ void DataDefinePage::loadWorkbook()
     if (progress.wasCanceled()) {
         book.reset();
         m_holdsWorkbook = false;
-        return;
+        return false;
     }
     if (!loaded) {
         qDebug("load excel file failed.");
@@ -210,7 +231,7 @@ void DataDefinePage::loadWorkbook()
         progress.close();
         importMessage(this, u"发生错误"_s,
                       u"加载Excel错误，请检查Excel文件格式或联系软件开发商咨询："_s + message);
-        return;
+        return false;
     }
 
     showProgress(10);
@@ -273,12 +294,13 @@ void DataDefinePage::loadWorkbook()
     m_holdsWorkbook = false;
     if (cancelled) {
         clearTabs();
-        return;
+        return false;
     }
     if (!warnings.isEmpty()) {
         m_warnings->setText(warnings.join(u'\n'));
         m_warnings->show();
     }
+    return true;
 }
 
 void DataDefinePage::proposeShape()

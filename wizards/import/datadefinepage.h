@@ -7,6 +7,7 @@
 #pragma once
 
 #include "batch/sheetsource.h"
+#include "wizards/wizardframe.h"
 
 #include <QColor>
 #include <QStyledItemDelegate>
@@ -42,7 +43,7 @@ private:
     int m_title = 1;
 };
 
-class DataDefinePage : public QWizardPage
+class DataDefinePage : public QWizardPage, public FirstFieldPage
 {
     Q_OBJECT
 public:
@@ -60,10 +61,16 @@ public:
     // The colour the page gives a row of a table (0-based row); invalid for the base colour.
     static QColor rowColour(const PTableWidget *table, int row);
 
+    QWidget *firstField() const override;
     void initializePage() override;
     void cleanupPage() override;
     bool validatePage() override;
     int nextId() const override;
+
+    // Reads the workbook at `path` into the tabs, unless it is the one shown. False, after telling
+    // the user why, when it cannot be read or the user cancelled: the wizard then stays on the
+    // data source page.
+    bool readWorkbook(const QString &path);
 
     // Puts the source table back as a tab at its old place (when the mapping page is left backwards).
     void restoreTable(PTableWidget *table);
@@ -74,7 +81,7 @@ public slots:
     void titleChanged(int value);
 
 private:
-    void loadWorkbook();
+    bool loadWorkbook();
     // Without a saved setting, the rows the current sheet's shape suggests (see proposeSheetShape).
     void proposeShape();
     void clearTabs();
@@ -93,6 +100,7 @@ private:
     qint32 m_last = 0;
     qint32 m_title = 1;
     QString m_loadedFile;
+    bool m_freshlyLoaded = false;     // the tabs are new since the page last showed
     std::vector<SheetShape> m_shapes; // by tab, worked out while the workbook is read
 
     ImportWizard *m_wizard;

@@ -83,6 +83,11 @@ void DataReadyPage::saveFormat(int state)
     m_nameNote->setVisible(on);
 }
 
+QWidget *DataReadyPage::firstField() const
+{
+    return m_overwrite->isChecked() ? m_overwrite : m_append;
+}
+
 void DataReadyPage::initializePage()
 {
     if (m_name->text().isEmpty())
@@ -91,7 +96,8 @@ void DataReadyPage::initializePage()
 
 bool DataReadyPage::validatePage()
 {
-    importRows();
+    if (!importRows())
+        return false;
     const QString name = m_save->isChecked() ? m_name->text() : QString();
     if (!m_wizard->saveSetting(name)) {
         // The rows are in; only the setting is lost, and the user must know it.
@@ -100,8 +106,33 @@ bool DataReadyPage::validatePage()
     return true;
 }
 
-void DataReadyPage::importRows()
+bool DataReadyPage::importRows()
 {
+    PTableWidget *target = m_wizard->targetTable();
+    PTableWidget *preview = m_wizard->previewTable();
+    if (!target || !preview)
+        return false;
+    const QStringList names = m_wizard->targetNames();
+    const QList<int> ids = m_wizard->targetIds();
+    const int codeCol = int(ids.indexOf(0));
+    const int nameCol = int(ids.indexOf(1));
+    const int rows = preview->rowCount();
+    // Kept rows first, so the table grows once: growing it row by row would cost a pass over
+    // every row each time.
+    QList<int> kept;
+    kept.reserve(rows);
+    for (int h = 0; h < rows; ++h) {
+        const QTableWidgetItem *code = codeCol >= 0 ? preview->item(h, codeCol) : nullptr;
+        const QTableWidgetItem *name = nameCol >= 0 ? preview->item(h, nameCol) : nullptr;
+        if ((code && !code->text().isEmpty()) || (name && !name->text().isEmpty()))
+            kept << h;
+    }
+    // Nothing to import changes nothing: "覆写" must not empty the table for a sheet of titles only.
+    if (kept.isEmpty()) {
+        importMessage(this, u"所选范围内没有数据行"_s,
+                      u"目的数据表没有改动。请返回【数据范围】检查首行、末行和标题行。"_s);
+        return false;
+    }
     QProgressDialog progress(u"正在准备导入..."_s, u"取消"_s, 0, 100, this);
     progress.setMinimumWidth(500);
     progress.setWindowModality(Qt::WindowModal);
@@ -109,12 +140,6 @@ void DataReadyPage::importRows()
     progress.setAutoClose(false);
     progress.setAutoReset(false);
 
-    PTableWidget *target = m_wizard->targetTable();
-    PTableWidget *preview = m_wizard->previewTable();
-    if (!target || !preview)
-        return;
-    const QStringList names = m_wizard->targetNames();
-    const QList<int> ids = m_wizard->targetIds();
     const int tree = sourceTree(m_mode);
     ColumnGroup *extension = ColumnCatalogue::instance().sourceGroup(tree, GroupExtension);
     const int basic = ColumnCatalogue::sourceColumnCount(m_mode);
@@ -176,19 +201,6 @@ void DataReadyPage::importRows()
 
     progress.setValue(10);
     progress.setLabelText(u"正在导入..."_s);
-    const int codeCol = int(ids.indexOf(0));
-    const int nameCol = int(ids.indexOf(1));
-    const int rows = preview->rowCount();
-    // Kept rows first, so the table grows once: growing it row by row would cost a pass over
-    // every row each time.
-    QList<int> kept;
-    kept.reserve(rows);
-    for (int h = 0; h < rows; ++h) {
-        const QTableWidgetItem *code = codeCol >= 0 ? preview->item(h, codeCol) : nullptr;
-        const QTableWidgetItem *name = nameCol >= 0 ? preview->item(h, nameCol) : nullptr;
-        if ((code && !code->text().isEmpty()) || (name && !name->text().isEmpty()))
-            kept << h;
-    }
     const int first = target->rowCount();
     target->setRowCount(first + int(kept.size()));
     QElapsedTimer clock;
@@ -211,4 +223,5 @@ void DataReadyPage::importRows()
     }
     target->setUpdatesEnabled(true);
     progress.setValue(100);
+    return true;
 }

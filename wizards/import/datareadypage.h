@@ -2,6 +2,8 @@
 // the import itself (the preview's rows into the batch page's source table).
 #pragma once
 
+#include "wizards/wizardframe.h"
+
 #include <QWizardPage>
 
 class ImportWizard;
@@ -10,7 +12,7 @@ class QLabel;
 class QLineEdit;
 class QRadioButton;
 
-class DataReadyPage : public QWizardPage
+class DataReadyPage : public QWizardPage, public FirstFieldPage
 {
     Q_OBJECT
 public:
@@ -21,6 +23,8 @@ public:
     QCheckBox *saveBox() const { return m_save; }
     QLineEdit *nameEdit() const { return m_name; }
 
+    // The chosen import mode.
+    QWidget *firstField() const override;
     void initializePage() override;
     bool validatePage() override;
 
@@ -28,7 +32,8 @@ public slots:
     void saveFormat(int state);
 
 private:
-    void importRows();
+    // False, with a message and the table unchanged, when the range holds no row to import.
+    bool importRows();
 
     QRadioButton *m_append;
     QRadioButton *m_overwrite;

@@ -1,6 +1,7 @@
 #include "wizards/import/datasourcepage.h"
 
 #include "batch/datafolders.h"
+#include "wizards/import/datadefinepage.h"
 #include "wizards/import/importwizard.h"
 
 #include <QComboBox>
@@ -83,6 +84,11 @@ void DataSourcePage::selectSourceFile()
         m_path->setText(file);
 }
 
+QWidget *DataSourcePage::firstField() const
+{
+    return m_path;
+}
+
 int DataSourcePage::nextId() const
 {
     return ImportWizard::DefinePageId;
@@ -102,6 +108,9 @@ bool DataSourcePage::validatePage()
                       u"对不起，软件只支持从 Excel 格式文件导入数据，请选择 xls 或 xlsx 格式文件。"_s);
         return false;
     }
+    // Read here, so a workbook that cannot be read keeps the user on this page.
+    if (!m_wizard->definePage()->readWorkbook(path))
+        return false;
     m_wizard->setFileName(path);
     m_wizard->selectSetting(m_settings->currentIndex());
     return true;

@@ -1,6 +1,8 @@
 // Page 0 of the import wizard, "选择数据源": the workbook file and the saved setting to use.
 #pragma once
 
+#include "wizards/wizardframe.h"
+
 #include <QWizardPage>
 
 class ImportWizard;
@@ -9,7 +11,7 @@ class QLabel;
 class QLineEdit;
 class QToolButton;
 
-class DataSourcePage : public QWizardPage
+class DataSourcePage : public QWizardPage, public FirstFieldPage
 {
     Q_OBJECT
 public:
@@ -24,6 +26,7 @@ public:
     // The file dialog's filter.
     static QString fileFilter();
 
+    QWidget *firstField() const override;
     int nextId() const override;
     bool validatePage() override;
 

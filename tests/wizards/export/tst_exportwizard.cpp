@@ -69,6 +69,7 @@ private slots:
     void templateSaved();
     void templateSaveFailureShown();
     void batchPageExports();
+    void keyboardThroughTheExport();
     void wizardFrame_data();
     void wizardFrame();
 
@@ -254,8 +255,17 @@ void TestExportWizard::templateLists_data()
     QTest::addColumn<QStringList>("templates");
     QTest::addColumn<int>("current");
     QTest::addColumn<int>("columns");
-    QTest::newRow("calculation, nothing saved")
+    // Without a saved choice the template with the results (as lumo-cli batch exports).
+    QTest::newRow("calculation, nothing saved: 全部薪酬列")
         << 0 << QByteArray()
+        << QStringList{u"仅原始表"_s, u"仅原始表计算结果"_s, u"全部薪酬列"_s, u"我要自定义导出列"_s} << 2
+        << 23;
+    QTest::newRow("planning, nothing saved: 有效筹划比对结果")
+        << 1 << QByteArray()
+        << QStringList{u"仅原始表"_s, u"筹划后计算结果"_s, u"有效筹划比对结果"_s, u"我要自定义导出列"_s} << 2
+        << int(exportResultList(1).size());
+    QTest::newRow("calculation, a saved 仅原始表 still wins")
+        << 0 << QByteArray("[exportSet0]\nlastSet=0\n")
         << QStringList{u"仅原始表"_s, u"仅原始表计算结果"_s, u"全部薪酬列"_s, u"我要自定义导出列"_s} << 0
         << 6;
     QTest::newRow("planning, a saved template is index 4 and was last used")
@@ -269,10 +279,10 @@ void TestExportWizard::templateLists_data()
         << 2 << QByteArray("[exportSet2]\nlastSet=2\n")
         << QStringList{u"仅原始表"_s, u"分摊后计算结果"_s, u"分摊比对结果"_s, u"我要自定义导出列"_s} << 2
         << 14;
-    QTest::newRow("a lastSet beyond the list starts at 0")
+    QTest::newRow("a lastSet beyond the list starts with the results")
         << 0 << QByteArray("[exportSet0]\nlastSet=12\n")
-        << QStringList{u"仅原始表"_s, u"仅原始表计算结果"_s, u"全部薪酬列"_s, u"我要自定义导出列"_s} << 0
-        << 6;
+        << QStringList{u"仅原始表"_s, u"仅原始表计算结果"_s, u"全部薪酬列"_s, u"我要自定义导出列"_s} << 2
+        << 23;
 }
 
 void TestExportWizard::templateLists()
@@ -450,6 +460,9 @@ void TestExportWizard::filePage_data()
         << u"文件已存在，是否覆盖？ / 选择是将清除已存在的文件内容。"_s;
     QTest::newRow("a folder") << u"box.xlsx"_s << u"dir"_s << 0 << QString()
                               << u"错误 / “box.xlsx”是一个文件夹，请另选一个结果存储文件。"_s;
+    QTest::newRow("a folder that does not exist")
+        << u"没有/工资.xlsx"_s << QString() << 0 << QString()
+        << u"文件夹不存在 / 文件夹“%CWD%/没有”不存在，请另选一个位置，或先建立这个文件夹。"_s;
 }
 
 void TestExportWizard::filePage()
@@ -459,6 +472,7 @@ void TestExportWizard::filePage()
     QFETCH(int, answer);
     QFETCH(QString, fileName);
     QFETCH(QString, message);
+    message.replace(u"%CWD%"_s, QDir::toNativeSeparators(QDir::currentPath()));
     const QByteArray old = "the user's own workbook";
     if (existing == u"file")
         writeFile(text, old);
@@ -514,7 +528,7 @@ void TestExportWizard::writtenBack()
     QVERIFY2(book.load(path), qPrintable(book.errorMessage()));
     Sheet *sheet = book.getSheet(0);
     QVERIFY(sheet);
-    QCOMPARE(sheet->name(), u"lumo"_s);
+    QCOMPARE(sheet->name(), u"个税计算结果"_s);
     const int h = title.isEmpty() ? 0 : 3; // the first heading row
     int first = 0, last = 0, firstCol = 0, lastCol = 0;
     if (!title.isEmpty()) {
@@ -784,6 +798,10 @@ void TestExportWizard::xlsTooBigRefused()
     const QStringList messages = catcher.takeAll();
     QCOMPARE(messages.size(), 1);
     QVERIFY2(messages[0].contains(u".xlsx"_s), qPrintable(messages[0]));
+    // The sheet's real width, even before the columns are chosen.
+    QVERIFY2(messages[0].contains(u"、%1 列"_s.arg(run.wizard.columns().size())) &&
+                 !run.wizard.columns().isEmpty(),
+             qPrintable(messages[0]));
     QVERIFY(!QFile::exists(path));
 }
 
@@ -884,6 +902,53 @@ void TestExportWizard::batchPageExports()
 
 // Both wizards open in the same frame: style, button texts, least size and a banner as wide as
 // the wizard; only the title is their own.
+// The keyboard alone: each page starts in its first field and Enter goes on, also from a button
+// clicked before, which must not be clicked again.
+void TestExportWizard::keyboardThroughTheExport()
+{
+    PageTables tables(0, 2);
+    Run run(tables, 0);
+    run.wizard.show();
+    const auto focusedOn = [&](const QWidget *field) {
+        const QWidget *at = run.wizard.focusWidget();
+        return field && at && (at == field || field->isAncestorOf(at));
+    };
+    const auto enter = [&] { QTest::keyClick(run.wizard.focusWidget(), Qt::Key_Return); };
+    QVERIFY(focusedOn(run.wizard.filePage()->fileEdit()));
+    const QString path = m_dir->filePath(u"键盘.xlsx"_s);
+    run.wizard.filePage()->fileEdit()->setText(path);
+    enter();
+    QCOMPARE(run.wizard.currentId(), int(ExportWizard::TemplatePage));
+    QVERIFY(focusedOn(run.wizard.templatePage()->titleEdit()));
+    enter();
+    QCOMPARE(run.wizard.currentId(), int(ExportWizard::SettingPage));
+    ExportSettingPage *page = run.wizard.settingPage();
+    QVERIFY(focusedOn(page->originalTable()));
+    // Adding points right, removing gives the columns back to the left.
+    QPushButton *removeAll = nullptr;
+    for (QPushButton *button : page->findChildren<QPushButton *>()) {
+        const QString text = button->text().trimmed();
+        const bool removes = text.contains(u"移除"_s);
+        QVERIFY2(removes ? text.startsWith(u'<') : text.endsWith(u'>'), qPrintable(text));
+        removeAll = text.contains(u"全部移除"_s) ? button : removeAll;
+    }
+    QVERIFY(removeAll);
+    page->selectedTable()->clearSelection();
+    page->selectedTable()->selectRow(0);
+    removeAll->setFocus();
+    QTest::mouseClick(removeAll, Qt::LeftButton);
+    QCOMPARE(page->selectedTable()->rowCount(), 0);
+    page->addOriginalResultAll();
+    enter();
+    QCOMPARE(run.wizard.currentId(), int(ExportWizard::ReadyPage));
+    QCOMPARE(page->selectedTable()->rowCount(), int(exportResultList(0).size()));
+    QVERIFY(focusedOn(run.wizard.readyPage()->preview()));
+    MessageCatcher catcher;
+    enter();
+    QCOMPARE(run.wizard.result(), int(QDialog::Accepted));
+    QCOMPARE(catcher.takeAll(), QStringList{u"导出成功 / 已成功将计算数据导出到文件：\n"_s + path});
+}
+
 void TestExportWizard::wizardFrame_data()
 {
     QTest::addColumn<bool>("import");

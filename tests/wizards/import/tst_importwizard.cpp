@@ -133,8 +133,8 @@ private slots:
     void displayRule_data();
     void displayRule();
     void swappedRangeIsColoured();
-    void badWorkbookStaysOnRange_data();
-    void badWorkbookStaysOnRange();
+    void badWorkbookStaysOnSource_data();
+    void badWorkbookStaysOnSource();
     void oneRowSheetReachesTheEnd();
     void cancelWhileReadingALargeSheet();
     void cancelWhileReadingTheFile();
@@ -165,6 +165,11 @@ private slots:
     void autoMatchAndFormulaOnTheStandardSheet();
     void rangeProposal_data();
     void rangeProposal();
+    void nothingToImportChangesNothing_data();
+    void nothingToImportChangesNothing();
+    void formulaBeyondTheSheet_data();
+    void formulaBeyondTheSheet();
+    void keyboardThroughTheImport();
 
 private:
     QString examplePath(const QString &suffix) const;
@@ -376,7 +381,7 @@ void TestImportWizard::swappedRangeIsColoured()
     QCOMPARE(DataDefinePage::rowColour(table, 6), QColor());
 }
 
-void TestImportWizard::badWorkbookStaysOnRange_data()
+void TestImportWizard::badWorkbookStaysOnSource_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QByteArray>("bytes");
@@ -390,7 +395,7 @@ void TestImportWizard::badWorkbookStaysOnRange_data()
         << u"cfb.xls"_s << QByteArray::fromHex("d0cf11e0a1b11ae1") + QByteArray(504, '\xff');
 }
 
-void TestImportWizard::badWorkbookStaysOnRange()
+void TestImportWizard::badWorkbookStaysOnSource()
 {
     QFETCH(QString, name);
     QFETCH(QByteArray, bytes);
@@ -401,7 +406,9 @@ void TestImportWizard::badWorkbookStaysOnRange()
     file.close();
     Run run;
     MessageCatcher catcher;
-    QVERIFY(run.toRange(path));
+    // The wizard stays on step 1, where another file can be chosen.
+    QVERIFY(!run.toRange(path));
+    QCOMPARE(run.wizard.currentId(), int(ImportWizard::SourcePageId));
     const QStringList messages = catcher.takeAll();
     QCOMPARE(messages.size(), 1);
     QVERIFY2(
@@ -411,9 +418,11 @@ void TestImportWizard::badWorkbookStaysOnRange()
     QVERIFY(messages.front().size() > 40);
     QVERIFY(!run.wizard.definePage()->holdsWorkbook());
     QCOMPARE(run.wizard.definePage()->tabs()->count(), 0);
-    QVERIFY(!run.toMapping());
-    QCOMPARE(catcher.takeAll(), QStringList{u"没有工资数据！|对不起，不能继续，请仔细检查!"_s});
-    QCOMPARE(run.wizard.currentId(), int(ImportWizard::DefinePageId));
+    // The same file again is read again (and refused again), a good one then opens.
+    QVERIFY(!run.toRange(path));
+    QCOMPARE(catcher.takeAll().size(), 1);
+    QVERIFY(run.toRange(examplePath(u"xlsx"_s)));
+    QCOMPARE(run.wizard.definePage()->tabs()->count(), 1);
 }
 
 void TestImportWizard::oneRowSheetReachesTheEnd()
@@ -455,8 +464,9 @@ void TestImportWizard::cancelWhileReadingALargeSheet()
     watcher.start(20);
     QElapsedTimer clock;
     clock.start();
-    QVERIFY(run.toRange(path));
+    QVERIFY(!run.toRange(path));
     watcher.stop();
+    QCOMPARE(run.wizard.currentId(), int(ImportWizard::SourcePageId));
     QVERIFY2(seen > 10, "the dialog showed progress while the rows were read");
     QCOMPARE(run.wizard.definePage()->tabs()->count(), 0);
     QVERIFY(!run.wizard.definePage()->holdsWorkbook());
@@ -509,12 +519,12 @@ void TestImportWizard::cancelWhileReadingTheFile()
     watcher.start(20);
     QElapsedTimer clock;
     clock.start();
-    QVERIFY(run.toRange(path));
+    QVERIFY(!run.toRange(path));
     watcher.stop();
     qInfo("back on the page %lld ms after the read began", qint64(clock.elapsed()));
     QVERIFY2(shown, "the dialog was up while the file was read");
     QCOMPARE(catcher.takeAll(), QStringList());
-    QCOMPARE(run.wizard.currentId(), int(ImportWizard::DefinePageId));
+    QCOMPARE(run.wizard.currentId(), int(ImportWizard::SourcePageId));
     QCOMPARE(run.wizard.definePage()->tabs()->count(), 0);
     QVERIFY(!run.wizard.definePage()->holdsWorkbook());
     // Qt names its own threads; an unnamed one besides the main thread would be the reader.
@@ -631,8 +641,9 @@ void TestImportWizard::dragAWorksheetColumn()
     QCOMPARE(run.mapping()->targetCount(), 7);
     QCOMPARE(run.formula(6), u"G"_s);
     QCOMPARE(map->horizontalHeaderItem(7)->text(), u"部门"_s);
+    QVERIFY(drop(1, 2)); // 姓名, without which the page goes no further
     QVERIFY(run.toCheck());
-    QCOMPARE(run.wizard.targetNames(), (QStringList{u"月应发工资"_s, u"部门"_s}));
+    QCOMPARE(run.wizard.targetNames(), (QStringList{u"姓名"_s, u"月应发工资"_s, u"部门"_s}));
 }
 
 void TestImportWizard::backAndForthKeepsFormulas()
@@ -767,13 +778,11 @@ void TestImportWizard::noCodeNameIsRefused()
     QVERIFY(run.toRange(examplePath(u"xlsx"_s)));
     QVERIFY(run.toMapping());
     run.setFormula(2, u"C"_s);
-    QVERIFY(run.toCheck());
-    QVERIFY(run.wizard.checkPage()->noCodeName());
+    // Refused where the mapping is made, not a page later.
     MessageCatcher catcher;
-    QVERIFY(!run.toReady());
+    QVERIFY(!run.toCheck());
     QCOMPARE(catcher.takeAll(), QStringList{u"提示|没有【编码】和【姓名】列，不能执行导入！"_s});
     // A name column alone is enough.
-    run.wizard.back();
     run.setFormula(1, u"B"_s);
     QVERIFY(run.toCheck());
     QVERIFY(!run.wizard.checkPage()->noCodeName());
@@ -958,6 +967,7 @@ void TestImportWizard::damagedSettingsCarryOn()
     QCOMPARE(run.wizard.definePage()->firstBox()->value(), 1);
     QCOMPARE(run.wizard.definePage()->lastBox()->value(), 0);
     QVERIFY(run.toMapping());
+    run.mapping()->adapter(); // the damaged setting mapped nothing
     QVERIFY(run.toCheck());
 }
 
@@ -1153,6 +1163,141 @@ void TestImportWizard::rangeProposal()
     QCOMPARE(range->titleBox()->value(), title);
     QCOMPARE(range->firstBox()->value(), first);
     QCOMPARE(range->lastBox()->value(), last);
+}
+
+void TestImportWizard::nothingToImportChangesNothing_data()
+{
+    QTest::addColumn<QList<QStringList>>("rows");
+    QTest::addColumn<bool>("overwrite");
+    const QStringList titles{u"编码"_s, u"姓名"_s, u"月应发工资"_s};
+    QTest::newRow("titles only, 覆写") << QList<QStringList>{titles} << true;
+    QTest::newRow("titles only, 追加") << QList<QStringList>{titles} << false;
+    QTest::newRow("no row has a code or a name")
+        << QList<QStringList>{titles, {QString(), QString(), u"100"_s}} << true;
+}
+
+void TestImportWizard::nothingToImportChangesNothing()
+{
+    QFETCH(QList<QStringList>, rows);
+    QFETCH(bool, overwrite);
+    const QString path = writeBook(u"titles.xlsx"_s, rows);
+    PTableWidget table;
+    layoutSalaryTable(&table, TreeCalcSource, true);
+    table.setRowCount(kSalaryTitleRows + 1);
+    table.setItem(kSalaryTitleRows, 1, new QTableWidgetItem(u"老员工"_s));
+    Run run(0, &table);
+    QVERIFY(run.toRange(path));
+    QVERIFY(run.toMapping());
+    run.mapping()->adapter();
+    QVERIFY(run.toCheck());
+    QVERIFY(run.toReady());
+    (overwrite ? run.wizard.readyPage()->overwriteButton() : run.wizard.readyPage()->appendButton())
+        ->setChecked(true);
+    MessageCatcher catcher;
+    QVERIFY(!run.finish());
+    QCOMPARE(catcher.takeAll(),
+             QStringList{
+                 u"所选范围内没有数据行|目的数据表没有改动。请返回【数据范围】检查首行、末行和标题行。"_s});
+    QCOMPARE(run.wizard.currentId(), int(ImportWizard::ReadyPageId));
+    QCOMPARE(table.rowCount(), kSalaryTitleRows + 1);
+    QCOMPARE(cellText(&table, kSalaryTitleRows, 1), u"老员工"_s);
+}
+
+void TestImportWizard::formulaBeyondTheSheet_data()
+{
+    // On a sheet of three columns (编码, 姓名, 月应发工资 in A–C).
+    QTest::addColumn<int>("target");
+    QTest::addColumn<QString>("formula");
+    QTest::addColumn<bool>("typed"); // typed on the mapping page, else from a saved setting
+    QTest::addColumn<QString>("missing");
+    QTest::newRow("saved 部门 = G maps to nothing") << 6 << u"G"_s << false << u"G"_s;
+    QTest::newRow("saved formula with a missing column") << 3 << u"C*0.1+D"_s << false << u"D"_s;
+    QTest::newRow("saved formula within the sheet stays") << 3 << u"C*0.1"_s << false << QString();
+    QTest::newRow("typed missing column is refused") << 3 << u"D"_s << true << u"D"_s;
+}
+
+void TestImportWizard::formulaBeyondTheSheet()
+{
+    QFETCH(int, target);
+    QFETCH(QString, formula);
+    QFETCH(bool, typed);
+    QFETCH(QString, missing);
+    const QString path =
+        writeBook(u"three.xlsx"_s, {{u"编码"_s, u"姓名"_s, u"月应发工资"_s}, {u"1"_s, u"甲"_s, u"8000"_s}});
+    const QStringList titles{u"编码"_s,     u"姓名"_s,     u"月应发工资"_s, u"三险一金"_s,
+                             u"年终奖金"_s, u"企业年金"_s, u"部门"_s};
+    if (!typed) {
+        QByteArray ini = "[importSet0]\nlastSet=1\nmine\\titleRowNO=1\nmine\\firstRowNO=2\n";
+        for (int k = 0; k <= target; ++k) {
+            const QString f = k < 3 ? QString(QChar(char16_t(u'A' + k))) : k == target ? formula : QString();
+            ini += u"mine\\000%1\\title=%2\nmine\\000%1\\formula=%3\n"_s.arg(k).arg(titles[k], f).toUtf8();
+        }
+        QFile file(ImportSettingsFile::defaultFileName());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(ini);
+    }
+    Run run;
+    QVERIFY(run.toRange(path));
+    QVERIFY(run.toMapping());
+    const QLabel *warning = run.mapping()->warningLabel();
+    MessageCatcher catcher;
+    if (typed) {
+        run.mapping()->adapter();
+        run.setFormula(target, formula);
+        QVERIFY(!run.toCheck());
+        QCOMPARE(
+            catcher.takeAll(),
+            QStringList{u"取数公式用到了工作表中没有的列|“%1”的取数公式“%2”用到了工作表中没有的列 %3。"_s.arg(
+                titles[target], formula, missing)});
+        return;
+    }
+    QCOMPARE(run.formula(target), missing.isEmpty() ? formula : QString());
+    QCOMPARE(warning->isVisibleTo(run.mapping()), !missing.isEmpty());
+    if (!missing.isEmpty())
+        QVERIFY2(warning->text().contains(u"工作表中没有的列 "_s + missing), qPrintable(warning->text()));
+    // Nothing in the preview shows the letters as data.
+    QVERIFY(run.toCheck());
+    QCOMPARE(catcher.takeAll(), QStringList());
+    for (int c = 0; c < run.preview()->columnCount(); ++c)
+        QVERIFY(cellText(run.preview(), 0, c) != formula);
+}
+
+// The keyboard alone: each page starts in its first field, Enter goes on from anywhere (a button
+// clicked before keeps the focus, and Enter must not click it again).
+void TestImportWizard::keyboardThroughTheImport()
+{
+    Run run;
+    run.wizard.show();
+    const auto focusedOn = [&](const QWidget *field) {
+        const QWidget *at = run.wizard.focusWidget();
+        return field && at && (at == field || field->isAncestorOf(at) || field->focusProxy() == at);
+    };
+    const auto enter = [&] { QTest::keyClick(run.wizard.focusWidget(), Qt::Key_Return); };
+    QVERIFY(focusedOn(run.wizard.sourcePage()->pathEdit()));
+    run.wizard.sourcePage()->pathEdit()->setText(examplePath(u"xlsx"_s));
+    enter();
+    QCOMPARE(run.wizard.currentId(), int(ImportWizard::DefinePageId));
+    QVERIFY(focusedOn(run.wizard.definePage()->firstBox()));
+    enter();
+    QCOMPARE(run.wizard.currentId(), int(ImportWizard::ContrastPageId));
+    QVERIFY(focusedOn(run.mapping()->formulaBox(0)));
+    QPushButton *autoMatch = nullptr;
+    for (QPushButton *button : run.mapping()->findChildren<QPushButton *>())
+        autoMatch = button->text() == u"自动匹配"_s ? button : autoMatch;
+    QVERIFY(autoMatch);
+    autoMatch->setFocus();
+    QTest::mouseClick(autoMatch, Qt::LeftButton);
+    QCOMPARE(run.formula(0), u"A"_s);
+    enter();
+    QCOMPARE(run.wizard.currentId(), int(ImportWizard::CheckPageId));
+    QVERIFY(focusedOn(run.wizard.checkPage()->previewTable()));
+    enter();
+    QCOMPARE(run.wizard.currentId(), int(ImportWizard::ReadyPageId));
+    QVERIFY(focusedOn(run.wizard.readyPage()->overwriteButton()) ||
+            focusedOn(run.wizard.readyPage()->appendButton()));
+    enter();
+    QCOMPARE(run.wizard.result(), int(QDialog::Accepted));
+    QVERIFY(run.target->rowCount() > kSalaryTitleRows);
 }
 
 QTEST_MAIN(TestImportWizard)
