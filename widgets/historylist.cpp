@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFont>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QTableWidget>
 #include <QThread>
 #include <algorithm>
@@ -18,12 +19,15 @@ QTableWidgetItem *figureItem(double yuan)
 {
     auto *item = new QTableWidgetItem(historyFigureText(yuan));
     item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // A narrow list elides a large figure; the whole of it is one hover away.
+    item->setToolTip(item->text());
     return item;
 }
 
 void setHistoryRow(QTableWidget *table, int row, const QString &path, const HistoryHead &head)
 {
-    auto *time = new QTableWidgetItem(head.timeText);
+    auto *time = new QTableWidgetItem(historyTimeDisplay(head.timeText));
+    time->setToolTip(time->text());
     time->setData(Qt::StatusTipRole, path);
     table->setItem(row, 0, time);
     table->setItem(row, 1, figureItem(head.value1));
@@ -31,6 +35,14 @@ void setHistoryRow(QTableWidget *table, int row, const QString &path, const Hist
 }
 
 } // namespace
+
+QString historyTimeDisplay(const QString &stored)
+{
+    // Records keep the short year they have always kept ("26-12-10 08:00"); this program wrote its
+    // first record in this century, so the year is 20yy.
+    static const QRegularExpression shortYear(QStringLiteral("^\\d\\d-\\d\\d-\\d\\d \\d\\d:\\d\\d$"));
+    return shortYear.match(stored).hasMatch() ? QStringLiteral("20") + stored : stored;
+}
 
 void fillHistoryList(QTableWidget *table, const QString &dir, const QString &filter)
 {

@@ -14,6 +14,10 @@ class QTableWidget;
 class QThread;
 class QWidget;
 
+// The time of a record as the list shows it: with a four-digit year ("2026-12-10 08:00"). Records
+// store the time with two ("26-12-10 08:00"); any other stored text is shown as it is.
+QString historyTimeDisplay(const QString &stored);
+
 // Shows the newest kHistoryKeep files (newest at row 0) and deletes every older one from disk.
 // Leaves the table alone when no file matches.
 void fillHistoryList(QTableWidget *table, const QString &dir, const QString &filter);

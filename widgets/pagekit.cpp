@@ -192,7 +192,7 @@ int rightColumnWidth(const QFont &font)
     // The widest list of any page: 85 for the time, 82 for each figure, widened for wide fonts as
     // HistoryPanel widens its columns; then the list's frame, its scroll bar and the box's margins.
     const QFontMetrics metrics(font);
-    const int time = std::max(85, metrics.horizontalAdvance(QStringLiteral("00-00-00 00:00")) + 14);
+    const int time = std::max(85, metrics.horizontalAdvance(QStringLiteral("0000-00-00 00:00")) + 14);
     const int figure = std::max(82, metrics.horizontalAdvance(QStringLiteral("单位开支减少")) + 14);
     QScrollBar bar(Qt::Vertical);
     return std::max(260, time + 2 * figure + 4 + bar.sizeHint().width() + 12);

@@ -1,14 +1,19 @@
 #include "widgets/ptablewidget.h"
 
+#include "batch/amountcell.h"
 #include "batch/columncatalogue.h"
+#include "excel/cellkind.h"
 #include "excel/columnletters.h"
 #include "widgets/formulabox.h"
 
 #include <QDataStream>
 #include <QHeaderView>
 #include <QIODevice>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QScrollBar>
+#include <QStyledItemDelegate>
 #include <QTableView>
 
 namespace {
@@ -19,16 +24,18 @@ namespace {
 class BatchOfSections
 {
 public:
-    // Only the header's own switch is saved: when its owner has updates off for a while (a page
-    // filling a large table), the header must follow the owner again afterwards.
-    explicit BatchOfSections(QHeaderView *header)
-        : m_header(header), m_wasOff(header->testAttribute(Qt::WA_ForceUpdatesDisabled))
+    // A header whose updates are off already (its owner fills a large table with its own updates
+    // off) is left alone: switching it on again here would not follow the owner, and it would
+    // stay blank when the owner's updates come back, showing the table's row numbers beneath it.
+    explicit BatchOfSections(QHeaderView *header) : m_header(header), m_switched(header->updatesEnabled())
     {
-        m_header->setUpdatesEnabled(false);
+        if (m_switched)
+            m_header->setUpdatesEnabled(false);
     }
     ~BatchOfSections()
     {
-        m_header->setUpdatesEnabled(!m_wasOff);
+        if (m_switched)
+            m_header->setUpdatesEnabled(true);
         m_header->viewport()->update();
     }
     BatchOfSections(const BatchOfSections &) = delete;
@@ -36,7 +43,35 @@ public:
 
 private:
     QHeaderView *m_header;
-    bool m_wasOff;
+    bool m_switched;
+};
+
+// The editor of a cell the clerk enters: a line edit with the cell's text, whose text goes through
+// PTableWidget::commitEntry rather than straight into the item.
+class EntryDelegate : public QStyledItemDelegate
+{
+public:
+    explicit EntryDelegate(PTableWidget *table) : QStyledItemDelegate(table), m_table(table) {}
+
+    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &, const QModelIndex &) const override
+    {
+        auto *editor = new QLineEdit(parent);
+        editor->setFrame(false);
+        return editor;
+    }
+    void setEditorData(QWidget *editor, const QModelIndex &index) const override
+    {
+        if (auto *line = qobject_cast<QLineEdit *>(editor))
+            line->setText(index.data(Qt::DisplayRole).toString());
+    }
+    void setModelData(QWidget *editor, QAbstractItemModel *, const QModelIndex &index) const override
+    {
+        if (auto *line = qobject_cast<QLineEdit *>(editor))
+            m_table->commitEntry(index.row(), index.column(), line->text());
+    }
+
+private:
+    PTableWidget *m_table;
 };
 
 } // namespace
@@ -152,7 +187,8 @@ void PTableWidget::syncOverlay()
     m_overlay->setFocusPolicy(Qt::NoFocus);
     m_overlay->setSelectionBehavior(selectionBehavior());
     m_overlay->setSelectionMode(selectionMode());
-    m_overlay->setEditTriggers(editTriggers());
+    // The frozen title rows are never edited, whatever the table below allows.
+    m_overlay->setEditTriggers(entryEnabled() ? NoEditTriggers : editTriggers());
     m_overlay->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_overlay->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     viewport()->stackUnder(m_overlay);
@@ -442,4 +478,136 @@ bool PTableWidget::dropMimeData(int row, int column, const QMimeData *data, Qt::
     if (added && title.isEmpty())
         emit requestEdit(column);
     return true;
+}
+
+void PTableWidget::setEntry(int firstRow, int amountFirst, int amountEnd)
+{
+    m_entryFirstRow = qMax(0, firstRow);
+    m_amountFirst = amountFirst;
+    m_amountEnd = amountEnd;
+    setItemDelegate(new EntryDelegate(this));
+    setEditTriggers(DoubleClicked | EditKeyPressed | AnyKeyPressed);
+    if (m_overlay)
+        m_overlay->setEditTriggers(NoEditTriggers);
+}
+
+bool PTableWidget::isEntryCell(int row, int column) const
+{
+    return entryEnabled() && row >= m_entryFirstRow && row < rowCount() && column >= 0 &&
+           column < columnCount() - 1;
+}
+
+bool PTableWidget::isBlankRow(int row) const
+{
+    for (int c = 0; c < columnCount() - 1; ++c) {
+        const QTableWidgetItem *cell = item(row, c);
+        if (cell && !cell->text().trimmed().isEmpty())
+            return false;
+    }
+    return true;
+}
+
+void PTableWidget::ensureEntryRow()
+{
+    if (!entryEnabled() || columnCount() < 2)
+        return;
+    const int rows = rowCount();
+    // A table not laid out yet has no place for it; one ending in a blank row has it already.
+    if (rows < m_entryFirstRow || (rows > m_entryFirstRow && isBlankRow(rows - 1)))
+        return;
+    // One row inserted: the overlay hides it as it hides every row added below the frozen ones.
+    insertRow(rows);
+}
+
+void PTableWidget::removeBlankRows()
+{
+    if (!entryEnabled())
+        return;
+    // Blank rows are few (the one at the end, rows the clerk emptied): removing each is cheap.
+    for (int r = rowCount() - 1; r >= m_entryFirstRow; --r) {
+        if (isBlankRow(r))
+            removeRow(r);
+    }
+}
+
+void PTableWidget::finishEditing()
+{
+    if (state() != EditingState)
+        return;
+    if (QWidget *editor = indexWidget(currentIndex())) {
+        commitData(editor);
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
+}
+
+void PTableWidget::commitEntry(int row, int column, const QString &typed)
+{
+    if (!isEntryCell(row, column))
+        return;
+    const QString text = typed.trimmed();
+    const QTableWidgetItem *old = item(row, column);
+    QTableWidgetItem *cell = nullptr;
+    if (!text.isEmpty() && column >= m_amountFirst && column < m_amountEnd) {
+        const AmountReading reading = amountFromCellText(text);
+        if (reading.ok()) {
+            // As an imported number: the amount's text, and the number the pages compute with.
+            cell = new QTableWidgetItem(formatAmount(reading.fen), NumberCell);
+            cell->setData(kCellNumberRole, yuanFromFen(reading.fen));
+            cell->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        } else {
+            cell = new QTableWidgetItem(text, TextCell);
+            cell->setBackground(unreadableColor());
+            cell->setToolTip(amountProblemText(reading.problem, text));
+        }
+    } else if (!text.isEmpty()) {
+        cell = new QTableWidgetItem(text, TextCell);
+    }
+    // An editor closed without a change changes nothing: the results of a run stay current.
+    if (!cell && (!old || old->text().isEmpty()))
+        return;
+    if (cell && old && old->type() == cell->type() && old->text() == cell->text() &&
+        old->data(kCellNumberRole) == cell->data(kCellNumberRole) && old->toolTip() == cell->toolTip()) {
+        delete cell;
+        return;
+    }
+    if (cell)
+        setItem(row, column, cell);
+    else
+        delete takeItem(row, column);
+    if (row == rowCount() - 1)
+        ensureEntryRow();
+    emit entryEdited(row, column);
+}
+
+bool PTableWidget::edit(const QModelIndex &index, EditTrigger trigger, QEvent *event)
+{
+    if (entryEnabled() && !isEntryCell(index.row(), index.column()))
+        return false;
+    return QTableWidget::edit(index, trigger, event);
+}
+
+void PTableWidget::keyPressEvent(QKeyEvent *event)
+{
+    if (entryEnabled() && state() != EditingState &&
+        (event->key() == Qt::Key_Delete || event->key() == Qt::Key_Backspace) &&
+        event->modifiers() == Qt::NoModifier) {
+        const QModelIndexList chosen = selectedIndexes();
+        const QModelIndexList cells = chosen.isEmpty() ? QModelIndexList{currentIndex()} : chosen;
+        for (const QModelIndex &index : cells) {
+            if (index.isValid())
+                commitEntry(index.row(), index.column(), QString());
+        }
+        event->accept();
+        return;
+    }
+    QTableWidget::keyPressEvent(event);
+}
+
+void PTableWidget::focusInEvent(QFocusEvent *event)
+{
+    QTableWidget::focusInEvent(event);
+    // The clerk came to the table (a click, Tab): the focus coming back with the window after a
+    // dialog (a run's progress, a message) is no reason to change the table under a page.
+    if (event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason)
+        ensureEntryRow();
 }

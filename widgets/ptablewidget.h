@@ -7,12 +7,16 @@
 // - drag and drop of one worksheet column ("application/lumo.ptable": its letters and its title)
 //   onto a mapping column, whose formula box takes the letters;
 // - entry columns: target columns inserted in front of a trailing last column, each with a formula
-//   box in row 0.
+//   box in row 0;
+// - entry by the clerk (a batch page's source table): cells below the title rows are edited in
+//   place, amounts are read by the amount rule as they are committed, and a blank row at the end
+//   takes a new employee.
 //
 // setRowCount, setSpan and clearSpans hide QTableWidget's functions of the same name (they are not
 // virtual there): callers must hold the table as a PTableWidget for the overlay to follow.
 #pragma once
 
+#include <QColor>
 #include <QStringList>
 #include <QTableWidget>
 
@@ -62,9 +66,33 @@ public:
 
     void scrollTo(const QModelIndex &index, ScrollHint hint = EnsureVisible) override;
 
+    // The tint of an amount cell that the amount rule cannot read (its tool tip says why).
+    static QColor unreadableColor() { return QColor(255, 199, 206); }
+
+    // Lets the clerk enter and correct the rows from `firstRow` on: F2, a double click or typing
+    // edits a cell, Delete clears it; every column but the trailing one. Columns
+    // [amountFirst, amountEnd) hold amounts: a committed amount the rule reads becomes a number
+    // cell showing the amount's text; one it cannot read stays as typed, tinted, its tool tip
+    // saying why. Other cells become text cells. Every change the clerk makes is announced by
+    // entryEdited.
+    void setEntry(int firstRow, int amountFirst, int amountEnd);
+    bool entryEnabled() const { return m_entryFirstRow >= 0; }
+    // Keeps a blank row at the end for a new employee (added when the clerk comes to the table,
+    // by a click or Tab, and when the clerk fills the last row).
+    void ensureEntryRow();
+    // Removes the rows of the entry area without any text (the blank row at the end, rows the
+    // clerk emptied): what is left are the employees.
+    void removeBlankRows();
+    // Commits the cell being edited, if any.
+    void finishEditing();
+    // What committing `text` into cell (row, column) does (the editor's way in, open for tests).
+    void commitEntry(int row, int column, const QString &text);
+
 signals:
     // Asks the owner to open the title editor of header section `column`.
     void requestEdit(int column);
+    // The clerk changed cell (row, column).
+    void entryEdited(int row, int column);
 
 public slots:
     // Inserts a target column in front of the last column, titled "未命名", with a formula box in
@@ -78,6 +106,9 @@ public slots:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    bool edit(const QModelIndex &index, EditTrigger trigger, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
     QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
     void updateGeometries() override;
 
@@ -92,6 +123,8 @@ private:
     void hideNewSections(Qt::Orientation orientation, int first, int last);
     int frozenWidth() const;
     int frozenHeight() const;
+    bool isEntryCell(int row, int column) const;
+    bool isBlankRow(int row) const;
 
     qint32 m_titleRow = -1;
     QStringList m_sourceColumnNames;
@@ -99,4 +132,7 @@ private:
     qint32 m_frozenColumns = 0;
     qint32 m_frozenRows = 0;
     QList<QMetaObject::Connection> m_overlayConnections;
+    qint32 m_entryFirstRow = -1;
+    qint32 m_amountFirst = 0;
+    qint32 m_amountEnd = 0;
 };

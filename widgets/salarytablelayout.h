@@ -14,3 +14,8 @@ inline constexpr int kSalaryTitleRows = kTitleRows;
 // Lays out `table` from catalogue tree `tree` (0–5); with basicOnly only its first group (the
 // source tables show only the basic columns). The table ends with its two title rows and no data.
 void layoutSalaryTable(PTableWidget *table, int tree, bool basicOnly);
+
+// Widens the code and name columns (0 and 1) to their longest text, titles included, so no code or
+// name is cut; a column never becomes narrower than it is. Cheap on 100,000 rows: the texts are
+// ranked by a character count first and only the few longest are measured.
+void fitCodeAndNameColumns(PTableWidget *table);

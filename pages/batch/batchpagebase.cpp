@@ -39,8 +39,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// The tint of a source cell whose amount could not be read.
-const QColor kUnreadableColor(255, 199, 206);
+// The tint of a source cell whose amount could not be read (the same as a cell entered so).
+const QColor kUnreadableColor = PTableWidget::unreadableColor();
 // The progress dialog is repainted at most this often (milliseconds).
 constexpr int kProgressInterval = 33;
 // Entries up to this many cells reopen at once, without a progress dialog.
@@ -107,6 +107,8 @@ BatchPageBase::BatchPageBase(const Frame &frame, QWidget *parent)
     hintRow->addStretch();
     hintRow->addWidget(m_fullScreenButton);
 
+    // The clerk may type rows in as well as import them: code, name, then the page's amounts.
+    m_sourceTable->setEntry(kTitleRows, 2, ColumnCatalogue::sourceColumnCount(m_mode));
     layoutSalaryTable(m_sourceTable, m_sourceTree, true);
     m_tabs->addTab(m_sourceTable, u"原始表"_s);
 
@@ -122,6 +124,14 @@ BatchPageBase::BatchPageBase(const Frame &frame, QWidget *parent)
     page->addWidget(splitter);
 
     connect(m_fullScreenButton, &QToolButton::clicked, this, &BatchPageBase::fullScreen);
+    // Connected before the page connects its own action (slots run in the order connected): the
+    // run reads a settled table.
+    connect(m_actionButton, &QPushButton::clicked, this, &BatchPageBase::settleSourceTable);
+    connect(m_sourceTable, &PTableWidget::entryEdited, this, &BatchPageBase::sourceEdited);
+    connect(m_tabs, &QTabWidget::currentChanged, this, [this] {
+        if (auto *table = qobject_cast<PTableWidget *>(m_tabs->currentWidget()))
+            fitCodeAndNameColumns(table);
+    });
     connect(m_importButton, &QPushButton::clicked, this, &BatchPageBase::import);
     connect(m_exportButton, &QPushButton::clicked, this, &BatchPageBase::exportResult);
     connect(historyList(), &QTableWidget::cellDoubleClicked, this, &BatchPageBase::openHistory);
@@ -251,15 +261,40 @@ bool BatchPageBase::keepAlive(int value, QEventLoop::ProcessEventsFlags flags)
     return m_progress && m_progress->wasCanceled();
 }
 
+void BatchPageBase::settleSourceTable()
+{
+    m_sourceTable->finishEditing();
+    m_sourceTable->removeBlankRows();
+    if (m_sourceTable->rowCount() <= kTitleRows)
+        m_dataState = DataState::Empty;
+    else if (m_dataState == DataState::Empty)
+        m_dataState = DataState::Imported;
+}
+
+void BatchPageBase::sourceEdited(int, int column)
+{
+    // Results of the rows before the edit would be shown as if they were of these: they go, as
+    // after an import.
+    if (m_dataState != DataState::Imported)
+        importFinished();
+    if (column <= 1)
+        fitCodeAndNameColumns(m_sourceTable);
+}
+
 void BatchPageBase::import()
 {
+    // Imported rows are appended after the employees, not after the blank row for a new one.
+    settleSourceTable();
     ImportWizard wizard(m_sourceTable, m_mode, this);
     wizard.exec();
     importFinished();
+    fitCodeAndNameColumns(m_sourceTable);
+    m_sourceTable->scrollToTop();
 }
 
 void BatchPageBase::exportResult()
 {
+    settleSourceTable();
     if (!mayExport())
         return;
     const auto [first, second] = exportedTables();
@@ -274,12 +309,18 @@ void BatchPageBase::searchHistory()
 
 void BatchPageBase::openHistory(int row, int)
 {
-    openHistoryEntry(this, historyList(), row, [this](const QString &path) { return loadRecord(path); });
+    openHistoryEntry(this, historyList(), row, [this](const QString &path) { return load(path); });
 }
 
-void BatchPageBase::load(const QString &fileName)
+bool BatchPageBase::load(const QString &fileName)
 {
-    loadRecord(fileName);
+    if (!loadRecord(fileName))
+        return false;
+    for (int t = 0; t < m_tabs->count(); ++t) {
+        if (auto *table = qobject_cast<PTableWidget *>(m_tabs->widget(t)))
+            fitCodeAndNameColumns(table);
+    }
+    return true;
 }
 
 struct BatchPageBase::Job

@@ -102,13 +102,21 @@ public slots:
     // so and left alone).
     void searchHistory();
     void openHistory(int row, int column);
-    void load(const QString &fileName);
+    // Reopens an entry; false, with nothing changed, when it cannot be read.
+    bool load(const QString &fileName);
 
 protected:
     // Restores a stored entry; false, with nothing changed, when the record cannot be read.
     virtual bool loadRecord(const QString &fileName) = 0;
     // The result tables the export wizard offers beside the source table (the second may be null).
     virtual std::pair<PTableWidget *, PTableWidget *> exportedTables() const = 0;
+
+    // Before anything reads the source table (a run, an export, an import that appends): the cell
+    // being edited is committed, rows without any text go, and the page knows whether employees
+    // are left.
+    void settleSourceTable();
+    // A cell the clerk changed: results computed before it go.
+    void sourceEdited(int row, int column);
 
     // The content column, for rows of the page's own between the hint and the tabs.
     void addContentRow(QLayout *row);

@@ -1,8 +1,12 @@
 #include "widgets/historylist.h"
+#include "widgets/historypanel.h"
 
+#include <QApplication>
 #include <QBrush>
 #include <QFile>
 #include <QFont>
+#include <QFontMetrics>
+#include <QHeaderView>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -72,6 +76,10 @@ private slots:
     void hostileTables_data();
     void hostileTables();
     void everyTruncationIsRejected();
+    void listShowsFourDigitYears_data();
+    void listShowsFourDigitYears();
+    void listShowsWholeFigures_data();
+    void listShowsWholeFigures();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -169,8 +177,9 @@ void TestHistory::fillKeepsNewestTwelve()
         // Newest first, with the figures of its head.
         QCOMPARE(list.item(0, 1)->text(), historyFigureText(1000 + count - 1));
         QCOMPARE(list.item(0, 2)->text(), QStringLiteral("0.5"));
+        // Shown with the four-digit year; the record keeps the two-digit one it always kept.
         QCOMPARE(list.item(0, 0)->text(),
-                 kNoon.addSecs(60 * (count - 1)).toString(QStringLiteral("yy-MM-dd hh:mm")));
+                 kNoon.addSecs(60 * (count - 1)).toString(QStringLiteral("yyyy-MM-dd hh:mm")));
         QCOMPARE(list.item(kept - 1, 1)->text(), historyFigureText(1000 + count - kept));
         QVERIFY(QFile::exists(historyPathAt(&list, kept - 1)));
     }
@@ -403,3 +412,68 @@ void TestHistory::everyTruncationIsRejected()
 
 QTEST_MAIN(TestHistory)
 #include "tst_history.moc"
+
+void TestHistory::listShowsFourDigitYears_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("two-digit year of every record") << "26-12-10 08:00"
+                                                    << "2026-12-10 08:00";
+    QTest::newRow("four digits already") << "2026-12-10 08:00"
+                                         << "2026-12-10 08:00";
+    QTest::newRow("seconds: not the record format") << "26-12-10 08:00:01"
+                                                    << "26-12-10 08:00:01";
+    QTest::newRow("damaged text as it is") << "x6-12-10 08:00"
+                                           << "x6-12-10 08:00";
+    QTest::newRow("empty") << ""
+                           << "";
+}
+
+void TestHistory::listShowsFourDigitYears()
+{
+    QFETCH(QString, stored);
+    QFETCH(QString, shown);
+    QCOMPARE(historyTimeDisplay(stored), shown);
+    // A record as written keeps its stored time; the list shows it with the four-digit year.
+    QTableWidget list(0, 3);
+    addHistoryRow(&list, m_dir->path() + QStringLiteral("/a.sc"), stored, 1, 2);
+    QCOMPARE(list.item(0, 0)->text(), shown);
+}
+
+void TestHistory::listShowsWholeFigures_data()
+{
+    QTest::addColumn<double>("value1");
+    QTest::addColumn<double>("value2");
+    QTest::addColumn<int>("panelWidth");
+    QTest::newRow("largest figures in a narrow box") << 999999999.99 << 452749823.45 << 260;
+    QTest::newRow("large second figure") << 12.5 << 452749823.45 << 300;
+    QTest::newRow("small figures: last column fills the box") << 1.0 << 2.0 << 400;
+}
+
+void TestHistory::listShowsWholeFigures()
+{
+    QFETCH(double, value1);
+    QFETCH(double, value2);
+    QFETCH(int, panelWidth);
+    HistoryPanel panel({QStringLiteral("时间"), QStringLiteral("个人所得税"), QStringLiteral("实发数")},
+                       {85, 82, 82});
+    panel.resize(panelWidth, 300);
+    panel.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&panel));
+    QTableWidget *list = panel.list();
+    addHistoryRow(list, m_dir->path() + QStringLiteral("/a.bc"), QStringLiteral("26-12-10 08:00"), 1, 1);
+    addHistoryRow(list, m_dir->path() + QStringLiteral("/b.bc"), QStringLiteral("26-12-10 09:00"), value1,
+                  value2);
+    QApplication::processEvents();
+    int total = 0;
+    for (int c = 0; c < 3; ++c) {
+        const QTableWidgetItem *item = list->item(0, c);
+        // Nothing elided: the column holds the whole text with the cell's margins.
+        const QFontMetrics metrics(list->font());
+        QVERIFY2(list->columnWidth(c) >= metrics.horizontalAdvance(item->text()) + 8,
+                 qPrintable(item->text()));
+        QCOMPARE(item->toolTip(), item->text());
+        total += list->columnWidth(c);
+    }
+    QVERIFY(total >= list->viewport()->width());
+}

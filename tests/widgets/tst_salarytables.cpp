@@ -1,4 +1,5 @@
 #include "batch/columncatalogue.h"
+#include "excel/cellkind.h"
 #include "widgets/etablewidget.h"
 #include "widgets/formulabox.h"
 #include "widgets/plistview.h"
@@ -9,8 +10,10 @@
 #include <QDataStream>
 #include <QHeaderView>
 #include <QIODevice>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QPointer>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QStandardItemModel>
@@ -158,6 +161,18 @@ private slots:
     void layoutFromCatalogue_data();
     void layoutFromCatalogue();
     void layoutTwiceStartsAfresh();
+
+    void codeAndNameColumnsFitTheirLongestText_data();
+    void codeAndNameColumnsFitTheirLongestText();
+    void relayoutReturnsToTheTop();
+    void frozenRowsShowTheirOwnNumbersAfterAnotherSheet_data();
+    void frozenRowsShowTheirOwnNumbersAfterAnotherSheet();
+    void entryCommitsByTheAmountRule_data();
+    void entryCommitsByTheAmountRule();
+    void entryEditsOnlyDataCells_data();
+    void entryEditsOnlyDataCells();
+    void entryKeepsABlankRowForANewEmployee();
+    void deleteClearsTheCurrentCell();
 
     void listViewAnnouncesCurrent();
     void formulaBoxKeepsTextAcrossChoices();
@@ -883,6 +898,289 @@ void TestSalaryTables::layoutTwiceStartsAfresh()
     }
     table.setRowCount(25);
     QVERIFY(!table.item(20, 3));
+}
+
+void TestSalaryTables::codeAndNameColumnsFitTheirLongestText_data()
+{
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<QString>("longCode"); // in one row near the end
+    QTest::addColumn<QString>("longName");
+
+    QTest::newRow("long code, short names") << 50 << "E000123456789"
+                                            << "张三";
+    QTest::newRow("long name, short codes") << 50 << "1"
+                                            << "欧阳司马诸葛上官某某";
+    QTest::newRow("both long, among 100,000 rows") << 100000 << "E00012345678901"
+                                                   << "阿卜杜热合曼·买买提";
+    QTest::newRow("short texts keep the catalogue widths") << 50 << ""
+                                                           << "";
+}
+
+void TestSalaryTables::codeAndNameColumnsFitTheirLongestText()
+{
+    QFETCH(int, rows);
+    QFETCH(QString, longCode);
+    QFETCH(QString, longName);
+
+    PTableWidget table;
+    layoutSalaryTable(&table, TreeCalcSource, true);
+    table.setRowCount(2 + rows);
+    for (int r = 2; r < table.rowCount(); ++r) {
+        table.setItem(r, 0, new QTableWidgetItem(QString::number(r % 10)));
+        table.setItem(r, 1, new QTableWidgetItem(QStringLiteral("王五")));
+    }
+    if (!longCode.isEmpty())
+        table.item(rows - 2, 0)->setText(longCode);
+    if (!longName.isEmpty())
+        table.item(rows - 2, 1)->setText(longName);
+    fitCodeAndNameColumns(&table);
+    const QFontMetrics metrics(table.font());
+    for (int column : {0, 1}) {
+        int widest = 0;
+        for (int r = 1; r < table.rowCount(); ++r)
+            widest = qMax(widest, metrics.horizontalAdvance(table.item(r, column)->text()));
+        QVERIFY(table.columnWidth(column) >= widest + 8);
+        QVERIFY(table.columnWidth(column) >= (column == 0 ? 40 : 110)); // never below the catalogue
+        QCOMPARE(table.overlay()->columnWidth(column), table.columnWidth(column));
+    }
+    if (longCode.isEmpty() && longName.isEmpty()) {
+        // The group title spanning both columns does not widen the first.
+        QCOMPARE(table.columnWidth(0), qMax(40, metrics.horizontalAdvance(QStringLiteral("编码")) + 16));
+        QCOMPARE(table.columnWidth(1), 110);
+    }
+}
+
+void TestSalaryTables::relayoutReturnsToTheTop()
+{
+    // An import that overwrites the table lays it out again: the new sheet shows from its top and
+    // the frozen title rows show the title rows' numbers.
+    PTableWidget table;
+    layoutSalaryTable(&table, TreeCalcSource, true);
+    table.setRowCount(500);
+    table.resize(600, 300);
+    table.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&table));
+    table.setCurrentCell(300, 1);
+    table.horizontalScrollBar()->setValue(table.horizontalScrollBar()->maximum());
+    QApplication::processEvents();
+    QVERIFY(table.verticalScrollBar()->value() > 0);
+    table.setUpdatesEnabled(false); // as the import does
+    layoutSalaryTable(&table, TreeCalcSource, true);
+    table.setRowCount(400);
+    table.setUpdatesEnabled(true);
+    QApplication::processEvents();
+    QCOMPARE(table.verticalScrollBar()->value(), 0);
+    QCOMPARE(table.horizontalScrollBar()->value(), 0);
+    QCOMPARE(table.rowAt(table.rowHeight(0) + table.rowHeight(1) + 1), 2);
+}
+
+void TestSalaryTables::frozenRowsShowTheirOwnNumbersAfterAnotherSheet_data()
+{
+    QTest::addColumn<bool>("pageUpdatesOff"); // the page (not the table) holds its updates back
+    QTest::addColumn<QList<int>>("sheets");   // row counts of the sheets imported one after another
+    QTest::addColumn<int>("scrolledTo");      // the row made current after the last one
+
+    QTest::newRow("second sheet, scrolled down") << false << QList<int>{100, 38} << 30;
+    QTest::newRow("wider row numbers") << false << QList<int>{38, 100000} << 50000;
+    QTest::newRow("narrower row numbers") << false << QList<int>{1000, 12} << 10;
+    QTest::newRow("page holds its updates back") << true << QList<int>{100, 38} << 30;
+}
+
+void TestSalaryTables::frozenRowsShowTheirOwnNumbersAfterAnotherSheet()
+{
+    QFETCH(bool, pageUpdatesOff);
+    QFETCH(QList<int>, sheets);
+    QFETCH(int, scrolledTo);
+
+    QWidget page;
+    auto *table = new PTableWidget(&page);
+    layoutSalaryTable(table, TreeCalcSource, true);
+    table->resize(600, 400);
+    page.resize(600, 400);
+    page.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&page));
+    for (int rows : sheets) {
+        // As the import fills the table: its updates off while the sheet goes in.
+        QWidget *owner = pageUpdatesOff ? &page : static_cast<QWidget *>(table);
+        owner->setUpdatesEnabled(false);
+        layoutSalaryTable(table, TreeCalcSource, true);
+        table->setRowCount(2 + rows);
+        for (int r = 2; r < table->rowCount(); r += qMax(1, rows / 50))
+            table->setItem(r, 0, new QTableWidgetItem(QString::number(r)));
+        owner->setUpdatesEnabled(true);
+        QApplication::processEvents();
+        table->setCurrentCell(qMin(scrolledTo, rows), 1);
+        table->horizontalScrollBar()->setValue(30);
+        QApplication::processEvents();
+    }
+    // What the window shows of the frozen rows' numbers is what the header paints afresh, not
+    // the numbers of the rows scrolled beneath it.
+    QHeaderView *numbers = table->overlay()->verticalHeader();
+    QVERIFY(numbers->updatesEnabled());
+    QVERIFY(table->overlay()->viewport()->updatesEnabled());
+    const QRect area(numbers->mapTo(&page, QPoint(0, 0)), numbers->size());
+    const QImage shown =
+        page.screen()->grabWindow(page.winId()).toImage().copy(area).convertToFormat(QImage::Format_RGB32);
+    const QImage fresh = numbers->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(shown.size(), fresh.size());
+    QVERIFY(shown == fresh);
+}
+
+void TestSalaryTables::entryCommitsByTheAmountRule_data()
+{
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("kind");     // item type; 0 for no cell
+    QTest::addColumn<QString>("text"); // as shown
+    QTest::addColumn<QVariant>("number");
+    QTest::addColumn<bool>("tinted");
+
+    QTest::newRow("amount with separators")
+        << 2 << "12,000.5" << int(NumberCell) << "12,000.5" << QVariant(12000.5) << false;
+    QTest::newRow("full-width amount")
+        << 3 << "１２０００" << int(NumberCell) << "12,000" << QVariant(12000.0) << false;
+    QTest::newRow("blanks around an amount")
+        << 5 << " 800 " << int(NumberCell) << "800" << QVariant(800.0) << false;
+    QTest::newRow("text in an amount column") << 2 << "abc" << int(TextCell) << "abc" << QVariant() << true;
+    QTest::newRow("negative amount") << 4 << "-5" << int(TextCell) << "-5" << QVariant() << true;
+    QTest::newRow("amount too large")
+        << 4 << "1000000000" << int(TextCell) << "1000000000" << QVariant() << true;
+    QTest::newRow("emptied amount: no cell") << 2 << "  " << 0 << "" << QVariant() << false;
+    QTest::newRow("code stays text") << 0 << "0012" << int(TextCell) << "0012" << QVariant() << false;
+    QTest::newRow("name") << 1 << "张三" << int(TextCell) << "张三" << QVariant() << false;
+}
+
+void TestSalaryTables::entryCommitsByTheAmountRule()
+{
+    QFETCH(int, column);
+    QFETCH(QString, typed);
+    QFETCH(int, kind);
+    QFETCH(QString, text);
+    QFETCH(QVariant, number);
+    QFETCH(bool, tinted);
+
+    PTableWidget table;
+    table.setEntry(2, 2, 6);
+    layoutSalaryTable(&table, TreeCalcSource, true);
+    table.setRowCount(4);
+    // The cell held an imported date: what is typed replaces its kind and its number.
+    auto *old = new QTableWidgetItem(QStringLiteral("2023-12-06"), DateCell);
+    old->setData(kCellNumberRole, 45266);
+    table.setItem(2, column, old);
+    QSignalSpy edited(&table, &PTableWidget::entryEdited);
+    table.commitEntry(2, column, typed);
+    QCOMPARE(edited.count(), 1);
+    const QTableWidgetItem *cell = table.item(2, column);
+    QCOMPARE(cell ? cell->type() : 0, kind);
+    if (!cell)
+        return;
+    QCOMPARE(cell->text(), text);
+    QCOMPARE(cell->data(kCellNumberRole), number);
+    QCOMPARE(cell->background().color() == PTableWidget::unreadableColor(), tinted);
+    QCOMPARE(cell->toolTip().isEmpty(), !tinted);
+    // The same text again is no change.
+    table.commitEntry(2, column, typed);
+    QCOMPARE(edited.count(), 1);
+}
+
+void TestSalaryTables::entryEditsOnlyDataCells_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<bool>("edits");
+
+    QTest::newRow("F2 on a data cell") << 3 << 1 << int(Qt::Key_F2) << true;
+    QTest::newRow("typing on a data cell") << 3 << 2 << int(Qt::Key_5) << true;
+    QTest::newRow("F2 on a column title") << 1 << 1 << int(Qt::Key_F2) << false;
+    QTest::newRow("F2 on a group title") << 0 << 0 << int(Qt::Key_F2) << false;
+    QTest::newRow("F2 on the trailing column") << 3 << 6 << int(Qt::Key_F2) << false;
+}
+
+void TestSalaryTables::entryEditsOnlyDataCells()
+{
+    QFETCH(int, row);
+    QFETCH(int, column);
+    QFETCH(int, key);
+    QFETCH(bool, edits);
+
+    PTableWidget table;
+    table.setEntry(2, 2, 6);
+    layoutSalaryTable(&table, TreeCalcSource, true);
+    table.setRowCount(6);
+    table.resize(900, 300);
+    table.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&table));
+    table.setCurrentCell(row, column);
+    QTest::keyClick(&table, Qt::Key(key));
+    QCOMPARE(table.indexWidget(table.currentIndex()) != nullptr, edits); // an editor is open
+    QCOMPARE(table.overlay()->editTriggers(), QAbstractItemView::NoEditTriggers);
+    if (!edits)
+        return;
+    // What is typed goes in through the amount rule when the editor closes.
+    auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+    QVERIFY(editor);
+    editor->setText(QStringLiteral("E01"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QApplication::processEvents();
+    QCOMPARE(table.item(row, column)->text(), QStringLiteral("E01"));
+    QCOMPARE(table.item(row, column)->type(), int(TextCell));
+}
+
+void TestSalaryTables::entryKeepsABlankRowForANewEmployee()
+{
+    PTableWidget table;
+    table.setEntry(2, 2, 6);
+    layoutSalaryTable(&table, TreeCalcSource, true);
+    table.resize(900, 300);
+    table.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&table));
+    // The window coming up with the focus changes nothing; the clerk clicking into the table of
+    // an empty page is offered a row.
+    QCOMPARE(table.rowCount(), 2);
+    table.clearFocus();
+    table.setFocus(Qt::MouseFocusReason);
+    QTRY_COMPARE(table.rowCount(), 3);
+    table.ensureEntryRow();
+    QCOMPARE(table.rowCount(), 3);
+    table.commitEntry(2, 1, QStringLiteral("张三"));
+    QCOMPARE(table.rowCount(), 4);
+    QVERIFY(table.overlay()->isRowHidden(3));
+    table.commitEntry(3, 2, QStringLiteral("9000"));
+    QCOMPARE(table.rowCount(), 5);
+    // The employees are what is left without blank rows: an emptied row goes as well.
+    table.commitEntry(2, 1, QString());
+    table.removeBlankRows();
+    QCOMPARE(table.rowCount(), 3);
+    QCOMPARE(table.item(2, 2)->text(), QStringLiteral("9,000"));
+    // Title rows are never removed, even with nothing below them.
+    table.commitEntry(2, 2, QString());
+    table.removeBlankRows();
+    QCOMPARE(table.rowCount(), 2);
+    QCOMPARE(table.item(1, 0)->text(), QStringLiteral("编码"));
+}
+
+void TestSalaryTables::deleteClearsTheCurrentCell()
+{
+    PTableWidget table;
+    table.setEntry(2, 2, 6);
+    layoutSalaryTable(&table, TreeCalcSource, true);
+    table.setRowCount(4);
+    table.setItem(2, 2, new QTableWidgetItem(QStringLiteral("5,000"), NumberCell));
+    table.setItem(3, 2, new QTableWidgetItem(QStringLiteral("6,000"), NumberCell));
+    table.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&table));
+    QSignalSpy edited(&table, &PTableWidget::entryEdited);
+    table.setCurrentCell(2, 2);
+    QTest::keyClick(&table, Qt::Key_Delete);
+    QVERIFY(!table.item(2, 2));
+    QCOMPARE(table.item(3, 2)->text(), QStringLiteral("6,000"));
+    QCOMPARE(edited.count(), 1);
+    // A title is not the clerk's to clear.
+    table.setCurrentCell(1, 2);
+    QTest::keyClick(&table, Qt::Key_Delete);
+    QCOMPARE(table.item(1, 2)->text(), QStringLiteral("月应发工资"));
+    QCOMPARE(edited.count(), 1);
 }
 
 void TestSalaryTables::listViewAnnouncesCurrent()

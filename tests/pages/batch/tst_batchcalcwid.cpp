@@ -15,10 +15,13 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QRandomGenerator>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -123,6 +126,8 @@ private slots:
     void damagedHistoryChangesNothing_data();
     void damagedHistoryChangesNothing();
     void figuresEqualTheCommandLine();
+    void rowsEnteredByHandAreCalculatedAndKept_data();
+    void rowsEnteredByHandAreCalculatedAndKept();
 
 private:
     std::unique_ptr<QTemporaryDir> m_home;
@@ -511,3 +516,88 @@ void TestBatchCalcWid::figuresEqualTheCommandLine()
 
 QTEST_MAIN(TestBatchCalcWid)
 #include "tst_batchcalcwid.moc"
+
+void TestBatchCalcWid::rowsEnteredByHandAreCalculatedAndKept_data()
+{
+    QTest::addColumn<bool>("imported"); // a row imported before the clerk types
+    QTest::newRow("typed into an empty page") << false;
+    QTest::newRow("typed below an imported row") << true;
+}
+
+void TestBatchCalcWid::rowsEnteredByHandAreCalculatedAndKept()
+{
+    QFETCH(bool, imported);
+    BatchCalcWid page;
+    page.resize(1220, 700);
+    page.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&page));
+    if (imported)
+        fillSource(page, {{u"E00"_s, u"赵六"_s, 5000, 0, 0, 0}});
+    PTableWidget *source = page.sourceTable();
+    const int first = imported ? 3 : 2;
+    QPushButton *calc = nullptr;
+    for (QPushButton *button : page.findChildren<QPushButton *>()) {
+        if (button->text() == u"计算"_s)
+            calc = button;
+    }
+    QVERIFY(calc);
+    calc->setFocus(); // the clerk comes to the table from elsewhere
+    source->setFocus();
+    QTRY_COMPARE(source->rowCount(), first + 1); // the blank row for a new employee
+    // Typed as a clerk does: F2 opens the cell, Return commits it.
+    auto type = [&](int row, int column, const QString &text) {
+        source->setCurrentCell(row, column);
+        QTest::keyClick(source, Qt::Key_F2);
+        auto *editor = qobject_cast<QLineEdit *>(source->indexWidget(source->currentIndex()));
+        QVERIFY(editor);
+        editor->setText(text);
+        QTest::keyClick(editor, Qt::Key_Return);
+        QApplication::processEvents(); // the editor hands its text over once back in the loop
+    };
+    type(first, 0, u"E000012345678"_s);
+    type(first, 1, u"张三"_s);
+    type(first, 2, u"９０００"_s);
+    type(first, 3, u"1,000"_s);
+    type(first + 1, 0, u"E02"_s);
+    type(first + 1, 1, u"李四"_s);
+    type(first + 1, 2, u"12000"_s);
+    type(first + 1, 3, u"abc"_s); // unreadable: counted as 0 and said so
+    QCOMPARE(source->rowCount(), first + 3);
+    QVERIFY(source->item(first + 1, 3));
+    QVERIFY(source->item(first + 1, 3)->background().color() == PTableWidget::unreadableColor());
+    // The long code is shown whole.
+    QVERIFY(source->columnWidth(0) >= source->fontMetrics().horizontalAdvance(u"E000012345678"_s) + 8);
+
+    MessageCatcher catcher;
+    calc->click();
+    QVERIFY(catcher.waitForMessage());
+    const int employees = first;
+    QVERIFY(catcher.takeAll().value(0).startsWith(u"已完成 %1 笔个税计算"_s.arg(employees)));
+    QCOMPARE(page.unreadableCells(), 1);
+    const QTableWidget *result = page.resultTable();
+    QCOMPARE(result->rowCount(), first + 3); // the blank row is not an employee
+    QCOMPARE(cell(result, first, 0), u"E000012345678"_s);
+    QCOMPARE(cell(result, first + 1, 1), u"李四"_s);
+    QCOMPARE(cell(result, first, column(GroupMonthly, ColTaxable)), u"8,000"_s); // 9,000 − 1,000
+    QCOMPARE(cell(result, first + 2, 1), u"总计"_s);
+
+    // Kept in history like an imported sheet.
+    QTRY_VERIFY(page.historyList()->item(0, 0));
+    const QStringList typed = allTexts(source).mid(0, (first + 2) * source->columnCount());
+    {
+        BatchCalcWid other;
+        QTRY_VERIFY(other.historyList()->item(0, 0));
+        other.openHistory(0, 0);
+        QCOMPARE(allTexts(other.sourceTable()).mid(0, typed.size()), typed);
+        QCOMPARE(cell(other.resultTable(), first, 0), u"E000012345678"_s);
+    }
+
+    // A correction after the run: the old results do not stay as if they were of the new figures.
+    page.findChild<QTabWidget *>()->setCurrentWidget(source);
+    source->setFocus();
+    type(first, 2, u"20000"_s);
+    QCOMPARE(page.dataState(), BatchPageBase::DataState::Imported);
+    QCOMPARE(page.resultTable()->rowCount(), 2);
+    page.exportResult();
+    QCOMPARE(catcher.takeAll(), QStringList{u"导出数据前，请先计算工资数据。"_s});
+}
