@@ -64,7 +64,9 @@ CurrentCompareWid::CurrentCompareWid(QWidget *parent)
     m_summary->horizontalHeader()->setMinimumHeight(26);
     m_summary->setItem(0, 0, pagekit::captionItem(currentkit::methodName(0)));
     m_summary->setItem(1, 0, pagekit::captionItem(currentkit::methodName(1)));
-    pagekit::fitColumns(m_summary, {96, 96, 100, 110, 110, 80});
+    currentkit::fitColumnsTo(m_summary, {currentkit::methodName(1), QStringLiteral("999,999.99"),
+                                         QStringLiteral("999,999.99"), QStringLiteral("应退税 99,999.99 元"),
+                                         QStringLiteral("2,999,999.99"), QStringLiteral("较省税")});
     m_summary->setFixedHeight(26 * 3 + 4);
     m_years->addTab(m_separate, QStringLiteral("单独计税：逐月"));
     m_years->addTab(m_merged, QStringLiteral("并入综合所得：逐月"));

@@ -6,6 +6,8 @@
 #include <QComboBox>
 #include <QDate>
 #include <QDoubleSpinBox>
+#include <QEvent>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -14,6 +16,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <numeric>
 
 using namespace CurrentRules;
 
@@ -28,6 +31,39 @@ QSpinBox *monthInput(int value, QWidget *parent)
     box->setAlignment(Qt::AlignRight);
     return box;
 }
+
+// Gives each column the width its widest text needs and shares out what the table has over that in
+// proportion, so that a wide window spreads the figures instead of leaving one broad last column.
+class SpreadColumns : public QObject
+{
+public:
+    SpreadColumns(QTableWidget *table, QList<int> widths)
+        : QObject(table), m_table(table), m_widths(std::move(widths)),
+          m_needed(std::max(1, std::accumulate(m_widths.cbegin(), m_widths.cend(), 0)))
+    {
+        table->viewport()->installEventFilter(this);
+        apply();
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_table->viewport() && event->type() == QEvent::Resize)
+            apply();
+        return false;
+    }
+
+private:
+    void apply()
+    {
+        const int extra = std::max(0, m_table->viewport()->width() - m_needed);
+        for (int c = 0; c < m_widths.size(); ++c)
+            m_table->setColumnWidth(c, m_widths.at(c) + int(qint64(extra) * m_widths.at(c) / m_needed));
+    }
+
+    QTableWidget *m_table;
+    QList<int> m_widths;
+    int m_needed;
+};
 
 } // namespace
 
@@ -53,6 +89,8 @@ CurrentYearForm::CurrentYearForm(QWidget *page, bool withMethod)
         for (int m = 0; m < 3; ++m)
             method->addItem(currentkit::methodName(m));
         method->setCurrentIndex(2);
+        // As wide as its longest choice, whatever the width of the window.
+        method->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     }
 }
 
@@ -66,13 +104,23 @@ QList<QWidget *> CurrentYearForm::fields() const
 
 QGridLayout *CurrentYearForm::grid(int perRow) const
 {
-    QStringList captions{QStringLiteral("月应发工资"),     QStringLiteral("三险一金"),
-                         QStringLiteral("专项附加扣除"),   QStringLiteral("其他扣除"),
-                         QStringLiteral("起始月份"),       QStringLiteral("纳税年度"),
-                         QStringLiteral("全年一次性奖金"), QStringLiteral("奖金发放月份")};
-    if (method)
-        captions << QStringLiteral("奖金计税方式");
-    return pagekit::inputGrid(captions, fields(), perRow, m_page);
+    const QStringList captions{QStringLiteral("月应发工资"),     QStringLiteral("三险一金"),
+                               QStringLiteral("专项附加扣除"),   QStringLiteral("其他扣除"),
+                               QStringLiteral("起始月份"),       QStringLiteral("纳税年度"),
+                               QStringLiteral("全年一次性奖金"), QStringLiteral("奖金发放月份")};
+    QList<QWidget *> amounts = fields();
+    amounts.removeOne(method);
+    QGridLayout *grid = pagekit::inputGrid(captions, amounts, perRow, m_page);
+    if (method) {
+        // The method's longest choice is wider than one field of the smallest window: it takes a row of
+        // its own, reaching over the next caption and field.
+        auto *caption = new QLabel(QStringLiteral("奖金计税方式"), m_page);
+        caption->setBuddy(method);
+        const int row = grid->rowCount();
+        grid->addWidget(caption, row, 0);
+        grid->addWidget(method, row, 1, 1, 4, Qt::AlignLeft);
+    }
+    return grid;
 }
 
 CurrentYearRecord CurrentYearForm::record() const
@@ -108,9 +156,31 @@ namespace currentkit {
 
 QStringList yearHeaders()
 {
-    return {QStringLiteral("月份"),         QStringLiteral("应发工资"),   QStringLiteral("累计应纳税所得额"),
-            QStringLiteral("税率"),         QStringLiteral("速算扣除数"), QStringLiteral("累计应纳税额"),
-            QStringLiteral("本月预扣预缴"), QStringLiteral("税后收入")};
+    // The long titles take two lines, so that the eight columns fit the smallest window.
+    return {QStringLiteral("月份"),
+            QStringLiteral("应发工资"),
+            QStringLiteral("累计应纳税\n所得额"),
+            QStringLiteral("税率"),
+            QStringLiteral("速算\n扣除数"),
+            QStringLiteral("累计\n应纳税额"),
+            QStringLiteral("本月\n预扣预缴"),
+            QStringLiteral("税后收入")};
+}
+
+void fitColumnsTo(QTableWidget *table, const QStringList &widest)
+{
+    const QFontMetrics cells(table->font());
+    const QFontMetrics headers(table->horizontalHeader()->font());
+    QList<int> widths;
+    for (int c = 0; c < table->columnCount(); ++c) {
+        int width = cells.horizontalAdvance(widest.value(c));
+        if (const QTableWidgetItem *header = table->horizontalHeaderItem(c)) {
+            for (const QString &line : header->text().split(u'\n'))
+                width = std::max(width, headers.horizontalAdvance(line));
+        }
+        widths << width + 7; // the cell keeps 3 on each side of its text
+    }
+    new SpreadColumns(table, widths);
 }
 
 QTableWidget *yearTable(QWidget *parent)
@@ -119,7 +189,11 @@ QTableWidget *yearTable(QWidget *parent)
     table->setHorizontalHeaderLabels(yearHeaders());
     pagekit::styleResultTable(table);
     table->verticalHeader()->setDefaultSectionSize(24);
-    pagekit::fitColumns(table, {44, 92, 116, 44, 80, 96, 92, 96});
+    // The widest figures of a high but real year: 99,999.99 a month, the bonus merged into its month.
+    const QString large = QStringLiteral("999,999.99");
+    const QString monthly = QStringLiteral("99,999.99");
+    fitColumnsTo(table, {QStringLiteral("12月"), large, QStringLiteral("9,999,999.99"), QStringLiteral("45%"),
+                         QStringLiteral("181,920.00"), large, monthly, monthly});
     return table;
 }
 

@@ -49,6 +49,9 @@ namespace currentkit {
 
 // The captions of the month-by-month table.
 QStringList yearHeaders();
+// Sizes the columns to the wider of the header's longest line and the widest text the column is
+// to show; a wider table spreads what it has over that across all columns.
+void fitColumnsTo(QTableWidget *table, const QStringList &widest);
 // A result table of the twelve months (styled as the other result tables, columns fitted).
 QTableWidget *yearTable(QWidget *parent);
 // Fills the table with the months of the period (rows of months outside it are emptied).

@@ -6,12 +6,14 @@
 #include "widgets/historypanel.h"
 #include "widgets/pagekit.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QGraphicsEffect>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSplitter>
+#include <QTabWidget>
 #include <QTest>
 #include <memory>
 
@@ -322,16 +324,21 @@ void TestPageShared::fitsTheSmallestWindow_data()
 {
     QTest::addColumn<int>("function");
     QTest::addColumn<bool>("tableScrolls"); // only a table wider than the room may scroll
-    QTest::newRow("0 单人个税计算") << 0 << false;
-    QTest::newRow("2 单人节税筹划") << 2 << false;
-    QTest::newRow("4 奖金分摊计算, ten columns") << 4 << true;
-    QTest::newRow("6 年薪节税筹划") << 6 << false;
+    QTest::addColumn<QString>("rules");
+    QTest::newRow("0 单人个税计算") << 0 << false << QStringLiteral("2011");
+    QTest::newRow("2 单人节税筹划") << 2 << false << QStringLiteral("2011");
+    QTest::newRow("4 奖金分摊计算, ten columns") << 4 << true << QStringLiteral("2011");
+    QTest::newRow("6 年薪节税筹划") << 6 << false << QStringLiteral("2011");
+    QTest::newRow("0 current rules: method choice, month table") << 0 << false << QStringLiteral("2019");
+    QTest::newRow("4 current rules: summary, two month tables") << 4 << false << QStringLiteral("2019");
 }
 
 void TestPageShared::fitsTheSmallestWindow()
 {
     QFETCH(int, function);
     QFETCH(bool, tableScrolls);
+    QFETCH(QString, rules);
+    QVERIFY(writeConfigValue(userIniPath(), QStringLiteral("rules"), rules));
     Lumo window;
     window.resize(window.minimumSize());
     QCOMPARE(window.size(), QSize(900, 600));
@@ -369,9 +376,38 @@ void TestPageShared::fitsTheSmallestWindow()
                 label && !label->wordWrap() && !label->text().isEmpty())
                 QVERIFY2(label->width() >= label->sizeHint().width(),
                          qPrintable(when + u' ' + label->text()));
+            if (auto *box = qobject_cast<QComboBox *>(widget))
+                QVERIFY2(box->width() >= box->sizeHint().width(),
+                         qPrintable(when + u' ' + box->currentText()));
         }
     };
     checkFits(QStringLiteral("before"));
+    if (rules == QStringLiteral("2019")) {
+        // A high but real year: every month table, on every tab, shows its figures whole without
+        // scrolling sideways.
+        amount(page, amountCaption(function))->setValue(99999.99);
+        amount(page, QStringLiteral("全年一次性奖金"))->setValue(30000);
+        run(page, function);
+        const QList<QTabWidget *> tabs = page->findChildren<QTabWidget *>();
+        for (int tab = 0; tab < (tabs.isEmpty() ? 1 : tabs.first()->count()); ++tab) {
+            if (!tabs.isEmpty())
+                tabs.first()->setCurrentIndex(tab);
+            QApplication::processEvents();
+            for (QTableWidget *shown : page->findChildren<QTableWidget *>()) {
+                if (!shown->isVisible() || shown->horizontalHeaderItem(0)->text() == QStringLiteral("时间"))
+                    continue;
+                QCOMPARE(shown->horizontalScrollBar()->maximum(), 0);
+                const QFontMetrics metrics(shown->font());
+                for (int r = 0; r < shown->rowCount(); ++r) {
+                    for (int c = 0; c < shown->columnCount(); ++c) {
+                        if (const QTableWidgetItem *item = shown->item(r, c))
+                            QVERIFY2(metrics.horizontalAdvance(item->text()) + 6 <= shown->columnWidth(c),
+                                     qPrintable(item->text()));
+                    }
+                }
+            }
+        }
+    }
     // The result line takes its place from the start: the table does not move when it appears.
     const int tableTop = table->mapTo(page, QPoint(0, 0)).y();
     amount(page, amountCaption(function))->setValue(999999999.99);
