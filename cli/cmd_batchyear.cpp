@@ -229,20 +229,6 @@ int fileError(const QString &message)
     return 1;
 }
 
-QString ledgerProblemsJson(const std::vector<PayrollProblem> &problems)
-{
-    QStringList items;
-    for (const PayrollProblem &p : problems) {
-        JsonWriter w;
-        w.field(QStringLiteral("row"), p.sheetRow)
-            .field(QStringLiteral("column"), p.column)
-            .field(QStringLiteral("text"), p.text)
-            .field(QStringLiteral("reason"), p.reason);
-        items << w.finish();
-    }
-    return QLatin1Char('[') + items.join(QLatin1Char(',')) + QLatin1Char(']');
-}
-
 // The plan from the ledger's year: the ledger is checked before the sheet is read, so a file that
 // is not a ledger costs nothing, and it is only read.
 int runLedgerPlan(const YearPlanOptions &o, const ImportSetting *setting)
@@ -305,7 +291,7 @@ int runLedgerPlan(const YearPlanOptions &o, const ImportSetting *setting)
             .field(QStringLiteral("rowsRead"), rowsRead)
             .raw(QStringLiteral("records"),
                  QLatin1Char('[') + records.join(QLatin1Char(',')) + QLatin1Char(']'))
-            .raw(QStringLiteral("problems"), ledgerProblemsJson(run.problems))
+            .raw(QStringLiteral("problems"), payrollProblemsJson(run.problems))
             .field(QStringLiteral("plannedTaxTotal"), t.plannedTax)
             .field(QStringLiteral("bestTaxTotal"), t.bestTax)
             .field(QStringLiteral("savingTotal"), t.saving)

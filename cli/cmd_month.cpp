@@ -92,20 +92,6 @@ QString monthsText(const QList<int> &months)
     return t.join(QStringLiteral("、"));
 }
 
-QString problemsJson(const std::vector<PayrollProblem> &problems)
-{
-    QStringList items;
-    for (const PayrollProblem &p : problems) {
-        JsonWriter w;
-        w.field(QStringLiteral("row"), p.sheetRow)
-            .field(QStringLiteral("column"), p.column)
-            .field(QStringLiteral("text"), p.text)
-            .field(QStringLiteral("reason"), p.reason);
-        items << w.finish();
-    }
-    return QLatin1Char('[') + items.join(QLatin1Char(',')) + QLatin1Char(']');
-}
-
 void writeEntryFields(JsonWriter &w, const PayrollEntry &e)
 {
     w.field(QStringLiteral("code"), e.input.code)
@@ -326,7 +312,7 @@ int runMonth(const QStringList &argsIn)
             .field(QStringLiteral("rowsRead"), rowsRead)
             .raw(QStringLiteral("records"),
                  QLatin1Char('[') + records.join(QLatin1Char(',')) + QLatin1Char(']'))
-            .raw(QStringLiteral("problems"), problemsJson(run.problems))
+            .raw(QStringLiteral("problems"), payrollProblemsJson(run.problems))
             .field(QStringLiteral("withheldTotal"), run.withheld + run.bonusTax)
             .field(QStringLiteral("output"), out);
         printOut(w.finish() + QLatin1Char('\n'));
