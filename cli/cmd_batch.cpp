@@ -350,20 +350,6 @@ RowTable baseTable(const SheetRecords &source, int rows)
     });
 }
 
-QString unreadableJson(const std::vector<UnreadableCell> &cells)
-{
-    QStringList items;
-    for (const UnreadableCell &c : cells) {
-        JsonWriter w;
-        w.field(QStringLiteral("row"), c.sheetRow)
-            .field(QStringLiteral("column"), c.column)
-            .field(QStringLiteral("text"), c.text)
-            .field(QStringLiteral("reason"), c.reason);
-        items << w.finish();
-    }
-    return QLatin1Char('[') + items.join(QLatin1Char(',')) + QLatin1Char(']');
-}
-
 int usageError(const QString &message)
 {
     printErr(QStringLiteral("lumo-cli batch: %1\n").arg(message));
@@ -610,7 +596,7 @@ int runBatch(const QStringList &args)
         w.field(QStringLiteral("rowsRead"), source.rowsRead)
             .field(QStringLiteral("rowsSkipped"), source.rowsSkipped)
             .field(QStringLiteral("records"), n)
-            .raw(QStringLiteral("unreadable"), unreadableJson(source.unreadable));
+            .raw(QStringLiteral("unreadable"), cellProblemsJson(source.unreadable));
         if (o.mode == BatchCalcPage) {
             w.field(QStringLiteral("taxTotal"), totals.taxAfter)
                 .field(QStringLiteral("netTotal"), totals.netAfter);

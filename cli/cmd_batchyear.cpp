@@ -162,20 +162,6 @@ bool readOptions(const QStringList &args, YearPlanOptions *o, QString *error)
     return true;
 }
 
-QString problemsJson(const std::vector<UnreadableCell> &cells)
-{
-    QStringList items;
-    for (const UnreadableCell &c : cells) {
-        JsonWriter w;
-        w.field(QStringLiteral("row"), c.sheetRow)
-            .field(QStringLiteral("column"), c.column)
-            .field(QStringLiteral("text"), c.text)
-            .field(QStringLiteral("reason"), c.reason);
-        items << w.finish();
-    }
-    return QLatin1Char('[') + items.join(QLatin1Char(',')) + QLatin1Char(']');
-}
-
 void writePlanFields(JsonWriter &w, const YearPlan &p)
 {
     w.field(QStringLiteral("annual"), p.annual)
@@ -291,7 +277,7 @@ int runLedgerPlan(const YearPlanOptions &o, const ImportSetting *setting)
             .field(QStringLiteral("rowsRead"), rowsRead)
             .raw(QStringLiteral("records"),
                  QLatin1Char('[') + records.join(QLatin1Char(',')) + QLatin1Char(']'))
-            .raw(QStringLiteral("problems"), payrollProblemsJson(run.problems))
+            .raw(QStringLiteral("problems"), cellProblemsJson(run.problems))
             .field(QStringLiteral("plannedTaxTotal"), t.plannedTax)
             .field(QStringLiteral("bestTaxTotal"), t.bestTax)
             .field(QStringLiteral("savingTotal"), t.saving)
@@ -416,7 +402,7 @@ int runBatchYearPlan(const QStringList &args)
         JsonWriter w;
         w.field(QStringLiteral("rules"), QStringLiteral("2019"))
             .raw(QStringLiteral("records"), recordsJson(source.records, run.plans))
-            .raw(QStringLiteral("problems"), problemsJson(source.unreadable))
+            .raw(QStringLiteral("problems"), cellProblemsJson(source.unreadable))
             .field(QStringLiteral("plannedTaxTotal"), t.plannedTax)
             .field(QStringLiteral("bestTaxTotal"), t.bestTax)
             .field(QStringLiteral("savingTotal"), t.saving)

@@ -312,7 +312,7 @@ int runMonth(const QStringList &argsIn)
             .field(QStringLiteral("rowsRead"), rowsRead)
             .raw(QStringLiteral("records"),
                  QLatin1Char('[') + records.join(QLatin1Char(',')) + QLatin1Char(']'))
-            .raw(QStringLiteral("problems"), payrollProblemsJson(run.problems))
+            .raw(QStringLiteral("problems"), cellProblemsJson(run.problems))
             .field(QStringLiteral("withheldTotal"), run.withheld + run.bonusTax)
             .field(QStringLiteral("output"), out);
         printOut(w.finish() + QLatin1Char('\n'));

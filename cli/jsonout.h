@@ -5,6 +5,7 @@
 #include "engine/salary.h"
 
 #include <QString>
+#include <QStringList>
 
 class JsonWriter
 {
@@ -34,3 +35,19 @@ QString taxItemJson(const std::unique_ptr<TaxItem> &item);
 // The fields of a calculated salary in the order of lumo-cli calc --json, threshold first.
 void writeSalaryFields(JsonWriter &w, const Salary &s, Amount threshold, bool withProcessText = true);
 QString salaryJson(const Salary &s, Amount threshold, bool withProcessText = true);
+
+// The array of cells a run left out, one object each: row, column, text, reason. For every kind of
+// such cell (an unreadable amount, a payroll row with a problem), which name these fields alike.
+template<typename Cells> QString cellProblemsJson(const Cells &cells)
+{
+    QStringList items;
+    for (const auto &c : cells) {
+        JsonWriter w;
+        w.field(QStringLiteral("row"), c.sheetRow)
+            .field(QStringLiteral("column"), c.column)
+            .field(QStringLiteral("text"), c.text)
+            .field(QStringLiteral("reason"), c.reason);
+        items << w.finish();
+    }
+    return QLatin1Char('[') + items.join(QLatin1Char(',')) + QLatin1Char(']');
+}

@@ -3,7 +3,6 @@
 #include "batch/importsetting.h"
 #include "batch/sheetsource.h"
 #include "cli/cliargs.h"
-#include "cli/jsonout.h"
 #include "excel/workbook.h"
 #include "ledger/payrollsheet.h"
 
@@ -108,18 +107,4 @@ QStringList payrollFormulas(const Workbook &book, const Sheet &sheet, int titleR
             formulas[f] = column.formula;
     }
     return formulas;
-}
-
-QString payrollProblemsJson(const std::vector<PayrollProblem> &problems)
-{
-    QStringList items;
-    for (const PayrollProblem &p : problems) {
-        JsonWriter w;
-        w.field(QStringLiteral("row"), p.sheetRow)
-            .field(QStringLiteral("column"), p.column)
-            .field(QStringLiteral("text"), p.text)
-            .field(QStringLiteral("reason"), p.reason);
-        items << w.finish();
-    }
-    return QLatin1Char('[') + items.join(QLatin1Char(',')) + QLatin1Char(']');
 }

@@ -4,14 +4,12 @@
 
 #include <QString>
 #include <QStringList>
-#include <vector>
 
 class ArgParser;
 struct ImportSetting;
 struct ImportSettingsGroup;
 class Workbook;
 class Sheet;
-struct PayrollProblem;
 
 // A row option (--title-row, --first-row, --last-row) from `min` to the largest .xlsx row;
 // `*out` unchanged when absent.
@@ -31,5 +29,3 @@ bool readPeriod(const QString &text, int *year, int *month, QString *error);
 // titles (a 三险一金 column as 基本养老保险费), or without one the worksheet's titles in `titleRow`.
 QStringList payrollFormulas(const Workbook &book, const Sheet &sheet, int titleRow,
                             const ImportSetting *setting);
-// The rows left out of a payroll run as the JSON array of "problems": row, column, text, reason.
-QString payrollProblemsJson(const std::vector<PayrollProblem> &problems);
