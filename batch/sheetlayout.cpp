@@ -7,6 +7,22 @@
 #include <algorithm>
 #include <cmath>
 
+SheetCell textCell(const QString &text, SheetCellStyle style)
+{
+    SheetCell c;
+    c.present = true;
+    c.text = text;
+    c.style = style;
+    return c;
+}
+
+SheetCell amountCell(Amount fen, SheetCellStyle style)
+{
+    SheetCell c = textCell(formatAmount(fen), style);
+    c.numeric = true;
+    return c;
+}
+
 namespace {
 
 // Excel's built-in number formats "#,##0.00" and "#,##0".

@@ -8,6 +8,8 @@
 // belongs to the core: it may use the workbook layer and the engine, never widgets.
 #pragma once
 
+#include "engine/amount.h"
+
 #include <QString>
 
 #include <vector>
@@ -35,6 +37,10 @@ struct SheetCell
     // With numeric: a count ("3" months), written as a whole number without decimals.
     bool whole = false;
 };
+
+// A text cell, and an amount in fen as a numeric cell (right-aligned unless said otherwise).
+SheetCell textCell(const QString &text, SheetCellStyle style = SheetCellStyle::BodyLeft);
+SheetCell amountCell(Amount fen, SheetCellStyle style = SheetCellStyle::BodyRight);
 
 struct SheetRow
 {

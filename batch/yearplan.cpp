@@ -215,16 +215,6 @@ enum LayoutColumn : int
     kLayoutColumns
 };
 
-SheetCell textCell(const QString &text, SheetCellStyle style)
-{
-    return {true, text, false, style, 1};
-}
-
-SheetCell amountCell(Amount fen)
-{
-    return {true, formatAmount(fen), true, SheetCellStyle::BodyRight, 1};
-}
-
 } // namespace
 
 void setYearPlanHeadings(SheetLayout *layout, const std::vector<YearPlanColumnGroup> &groups,

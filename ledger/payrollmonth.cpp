@@ -99,11 +99,6 @@ SheetCell cell(const QString &text, SheetCellStyle style = SheetCellStyle::BodyL
     return c;
 }
 
-SheetCell money(Amount fen)
-{
-    return cell(formatAmount(fen), SheetCellStyle::BodyRight, true);
-}
-
 SheetRow headingRow(const QStringList &titles)
 {
     SheetRow row;
@@ -186,19 +181,19 @@ SheetLayout payrollResultLayout(const std::vector<PayrollEntry> &entries, const 
         row.cells.push_back(cell(e.input.idType));
         row.cells.push_back(cell(e.input.idNumber));
         for (int f = PfIncome; f <= PfTreatyRelief; ++f) {
-            row.cells.push_back(money(e.input.amounts[size_t(f)]));
+            row.cells.push_back(amountCell(e.input.amounts[size_t(f)]));
             inputTotals[size_t(f)] += e.input.amounts[size_t(f)];
         }
         row.cells.push_back(cell(QString::number(e.months), SheetCellStyle::BodyRight));
         for (size_t k = 0; k < std::size(kFigures); ++k) {
             const Figure &f = kFigures[k];
             if (f.member) {
-                row.cells.push_back(money(e.*f.member));
+                row.cells.push_back(amountCell(e.*f.member));
                 figureTotals[k] += e.*f.member;
             } else if (k == 8) {
                 row.cells.push_back(cell(QStringLiteral("%1%").arg(e.rate), SheetCellStyle::BodyRight));
             } else {
-                row.cells.push_back(money(e.input.amounts[PfBonus]));
+                row.cells.push_back(amountCell(e.input.amounts[PfBonus]));
                 bonusTotal += e.input.amounts[PfBonus];
             }
         }
@@ -245,7 +240,7 @@ SheetLayout payrollTemplateLayout(const std::vector<PayrollEntry> &entries)
         row.cells.push_back(cell(e.input.idType));
         row.cells.push_back(cell(e.input.idNumber));
         for (int f = PfIncome; f <= PfTreatyRelief; ++f)
-            row.cells.push_back(money(e.input.amounts[size_t(f)]));
+            row.cells.push_back(amountCell(e.input.amounts[size_t(f)]));
         row.cells.push_back(cell(e.input.remark));
         layout.rows.push_back(std::move(row));
     }
@@ -331,18 +326,18 @@ SheetLayout settlementLayout(const std::vector<PayrollSettlement> &list, const Q
                      cell(s.idType),
                      cell(s.idNumber),
                      cell(QString::number(s.months), SheetCellStyle::BodyRight),
-                     money(s.wageIncome),
-                     money(s.income),
-                     money(s.deductions),
-                     money(s.taxable),
+                     amountCell(s.wageIncome),
+                     amountCell(s.income),
+                     amountCell(s.deductions),
+                     amountCell(s.taxable),
                      cell(QStringLiteral("%1%").arg(s.rate), SheetCellStyle::BodyRight),
-                     money(s.quickDeduction),
-                     money(s.relief),
-                     money(s.wageTax),
-                     money(s.bonusTax),
-                     money(s.annualTax),
-                     money(s.withheld),
-                     money(s.balance),
+                     amountCell(s.quickDeduction),
+                     amountCell(s.relief),
+                     amountCell(s.wageTax),
+                     amountCell(s.bonusTax),
+                     amountCell(s.annualTax),
+                     amountCell(s.withheld),
+                     amountCell(s.balance),
                      cell(settlementText(s))};
         totals[0] += s.wageIncome;
         totals[1] += s.annualTax;

@@ -130,16 +130,6 @@ enum Column : int
     kColumns
 };
 
-SheetCell text(const QString &t, SheetCellStyle style = SheetCellStyle::BodyLeft)
-{
-    return {true, t, false, style, 1};
-}
-
-SheetCell money(Amount fen)
-{
-    return {true, formatAmount(fen), true, SheetCellStyle::BodyRight, 1};
-}
-
 } // namespace
 
 SheetLayout ledgerYearPlanLayout(const LedgerYearPlanRun &run, const QString &title)
@@ -162,43 +152,44 @@ SheetLayout ledgerYearPlanLayout(const LedgerYearPlanRun &run, const QString &ti
         const YearPlan &p = r.plan;
         SheetRow row;
         row.cells.resize(kColumns);
-        row.cells[CCode] = text(r.input.code);
-        row.cells[CName] = text(r.input.name);
-        row.cells[CIdNumber] = text(r.input.idNumber);
-        row.cells[CMonths] = text(QString::number(r.months - 1), SheetCellStyle::BodyRight);
-        row.cells[CIncomeBefore] = money(r.incomeBefore);
-        row.cells[CWithheldBefore] = money(r.withheldBefore);
-        row.cells[CIncome] = money(r.input.amounts[PfIncome]);
-        row.cells[CPlannedBonus] = money(p.plannedBonus);
-        row.cells[CAnnual] = money(p.annual);
-        row.cells[CDeductions] = money(p.deductions);
-        row.cells[CPlannedTax] = money(p.plannedTax);
-        row.cells[CBlindZone] = text(r.separateBefore ? u"本年已单独计税过"_s : blindZoneText(p.blindZone),
-                                     SheetCellStyle::BodyCenter);
-        row.cells[CMergedTax] = money(p.mergedTax);
-        row.cells[CBestBonus] = money(p.bestBonus);
-        row.cells[CPeriodWage] = money(r.periodWage);
-        row.cells[CPeriodWithheld] = money(r.periodWithheld);
-        row.cells[CBonusTax] = money(r.bonusTax);
-        row.cells[CBestTax] = money(p.bestTax);
-        row.cells[CSaving] = money(p.saving);
+        row.cells[CCode] = textCell(r.input.code);
+        row.cells[CName] = textCell(r.input.name);
+        row.cells[CIdNumber] = textCell(r.input.idNumber);
+        row.cells[CMonths] = textCell(QString::number(r.months - 1), SheetCellStyle::BodyRight);
+        row.cells[CIncomeBefore] = amountCell(r.incomeBefore);
+        row.cells[CWithheldBefore] = amountCell(r.withheldBefore);
+        row.cells[CIncome] = amountCell(r.input.amounts[PfIncome]);
+        row.cells[CPlannedBonus] = amountCell(p.plannedBonus);
+        row.cells[CAnnual] = amountCell(p.annual);
+        row.cells[CDeductions] = amountCell(p.deductions);
+        row.cells[CPlannedTax] = amountCell(p.plannedTax);
+        row.cells[CBlindZone] =
+            textCell(r.separateBefore ? u"本年已单独计税过"_s : blindZoneText(p.blindZone),
+                     SheetCellStyle::BodyCenter);
+        row.cells[CMergedTax] = amountCell(p.mergedTax);
+        row.cells[CBestBonus] = amountCell(p.bestBonus);
+        row.cells[CPeriodWage] = amountCell(r.periodWage);
+        row.cells[CPeriodWithheld] = amountCell(r.periodWithheld);
+        row.cells[CBonusTax] = amountCell(r.bonusTax);
+        row.cells[CBestTax] = amountCell(p.bestTax);
+        row.cells[CSaving] = amountCell(p.saving);
         layout.rows.push_back(std::move(row));
     }
     const YearPlanTotals &t = run.totals;
     SheetRow total;
     total.total = true;
     total.cells.resize(kColumns);
-    total.cells[CName] = text(u"总计"_s, SheetCellStyle::BodyCenter);
-    total.cells[CPlannedBonus] = money(t.plannedBonus);
-    total.cells[CAnnual] = money(t.annual);
-    total.cells[CPlannedTax] = money(t.plannedTax);
-    total.cells[CBlindZone] = text(u"%1 人"_s.arg(t.inBlindZone), SheetCellStyle::BodyCenter);
-    total.cells[CMergedTax] = money(t.mergedTax);
-    total.cells[CBestBonus] = money(t.bestBonus);
-    total.cells[CPeriodWithheld] = money(run.periodWithheld);
-    total.cells[CBonusTax] = money(run.bonusTax);
-    total.cells[CBestTax] = money(t.bestTax);
-    total.cells[CSaving] = money(t.saving);
+    total.cells[CName] = textCell(u"总计"_s, SheetCellStyle::BodyCenter);
+    total.cells[CPlannedBonus] = amountCell(t.plannedBonus);
+    total.cells[CAnnual] = amountCell(t.annual);
+    total.cells[CPlannedTax] = amountCell(t.plannedTax);
+    total.cells[CBlindZone] = textCell(u"%1 人"_s.arg(t.inBlindZone), SheetCellStyle::BodyCenter);
+    total.cells[CMergedTax] = amountCell(t.mergedTax);
+    total.cells[CBestBonus] = amountCell(t.bestBonus);
+    total.cells[CPeriodWithheld] = amountCell(run.periodWithheld);
+    total.cells[CBonusTax] = amountCell(run.bonusTax);
+    total.cells[CBestTax] = amountCell(t.bestTax);
+    total.cells[CSaving] = amountCell(t.saving);
     layout.rows.push_back(std::move(total));
     return layout;
 }
