@@ -75,6 +75,11 @@ enum BatchPage : int
     BatchCalcPage = 0,
     BatchPlanPage = 1,
     BatchApportionPage = 2,
+    // The pages of the current rules whose sheets are read by the core's readers rather than into a
+    // salary table: a month's payroll for the ledger, and a year sheet (bonus planning and the
+    // bonus methods compared).
+    PayrollMonthPage = 3,
+    YearSheetPage = 4,
 };
 
 class ColumnGroup;

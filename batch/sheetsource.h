@@ -66,6 +66,18 @@ struct SheetRange
 // The range as it will be read, both ends 1-based; first > last when no row is read.
 SheetRange resolveSheetRange(const Sheet &sheet, SheetRange range);
 
+// What the import wizard settles for a sheet that the core reads itself (the payroll month and the
+// year sheet): the file, the worksheet, the rows and one import formula per target field. The
+// page hands it to the core's reader for its kind of sheet, on a worker thread.
+struct SheetImport
+{
+    QString file;
+    int sheetIndex = 0; // 0-based, in the workbook's order
+    int titleRow = 1;   // 1-based
+    SheetRange range;
+    QStringList formulas; // one per target field, in the field order of the reader
+};
+
 // The rows of a salary sheet as the import proposes them (1-based, as the range page numbers
 // them). A real sheet often has a title merged over its columns above the header and a totals row
 // at the bottom: the title row proposed is the first of the first ten rows in which the titles of
