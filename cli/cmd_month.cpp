@@ -84,14 +84,6 @@ QString ledgerPath(const ArgParser &p)
     return p.has(QStringLiteral("ledger")) ? p.value(QStringLiteral("ledger")) : PayrollLedger::defaultPath();
 }
 
-QString monthsText(const QList<int> &months)
-{
-    QStringList t;
-    for (int m : months)
-        t << QStringLiteral("%1 月").arg(m);
-    return t.join(QStringLiteral("、"));
-}
-
 void writeEntryFields(JsonWriter &w, const PayrollEntry &e)
 {
     w.field(QStringLiteral("code"), e.input.code)
@@ -246,22 +238,16 @@ int runMonth(const QStringList &argsIn)
     const QList<LedgerMonth> recorded = ledger.months(year, &error);
     if (!error.isEmpty())
         return failure(cmd, error);
-    QList<int> later;
-    for (const LedgerMonth &m : recorded)
-        if (m.month > month)
-            later << m.month;
+    QList<int> later = laterMonths(recorded, year, month);
     if (record && !later.isEmpty())
-        return failure(
-            cmd,
-            QStringLiteral("%1 年已记入 %2，不能记入或更正 %3 月；请先用 lumo-cli ledger undo 撤销更晚的月份")
-                .arg(year)
-                .arg(monthsText(later))
-                .arg(month));
+        return failure(cmd, laterMonthsMessage(year, later, month) +
+                                QStringLiteral("；请先用 lumo-cli ledger undo 撤销更晚的月份"));
 
-    std::unique_ptr<Workbook> book = Workbook::create(in);
-    if (!book->load(in))
-        return failure(cmd, QStringLiteral("无法读取工作簿 %1：%2").arg(in, book->errorMessage()));
-    for (const QString &warning : book->loadWarnings())
+    QStringList warnings;
+    std::unique_ptr<Workbook> book = loadPayrollWorkbook(in, &error, &warnings);
+    if (!book)
+        return failure(cmd, error);
+    for (const QString &warning : std::as_const(warnings))
         printErr(QStringLiteral("警告：%1：%2\n").arg(in, warning));
     const Sheet *sheet = chooseSheet(*book, sheetName);
     if (!sheet)
@@ -269,11 +255,9 @@ int runMonth(const QStringList &argsIn)
     QStringList formulas = payrollFormulas(*book, *sheet, titleRow, setting ? &*setting : nullptr);
     for (const auto &[field, formula] : std::as_const(mapped))
         formulas[field] = formula;
-    if (formulas[PfIdNumber].isEmpty() || formulas[PfName].isEmpty())
-        return usageError(
-            cmd,
-            QStringLiteral("工资表没有【姓名】或【证件号码】列，请用 --map 指定，例如 --map '证件号码=D'"),
-            kMonthUsage);
+    if (const QString problem = payrollMappingProblem(formulas); !problem.isEmpty())
+        return usageError(cmd, problem + QStringLiteral("，请用 --map 指定，例如 --map '证件号码=D'"),
+                          kMonthUsage);
     PayrollSheet rows = readPayrollSheet(*book, *sheet, formulas, range);
     book.reset();
     const int rowsRead = rows.rowsRead;
@@ -290,11 +274,7 @@ int runMonth(const QStringList &argsIn)
             return failure(cmd, error);
     }
     if (record && !ledger.recordMonth(year, month, inInfo.absoluteFilePath(), run.entries, &later, &error))
-        return failure(cmd, later.isEmpty() ? error
-                                            : QStringLiteral("%1 年已记入 %2，不能记入或更正 %3 月")
-                                                  .arg(year)
-                                                  .arg(monthsText(later))
-                                                  .arg(month));
+        return failure(cmd, later.isEmpty() ? error : laterMonthsMessage(year, later, month));
 
     const QString period = QStringLiteral("%1-%2").arg(year).arg(month, 2, 10, QLatin1Char('0'));
     if (p.flag(QStringLiteral("json"))) {
@@ -386,9 +366,10 @@ int runLedger(const QStringList &args)
     if (action == QLatin1String("undo")) {
         QList<int> later;
         if (!ledger.undoMonth(year, month, &later, &error))
-            return failure(cmd, later.isEmpty()
-                                    ? error
-                                    : error + QStringLiteral("（之后还有 %1）").arg(monthsText(later)));
+            return failure(cmd,
+                           later.isEmpty()
+                               ? error
+                               : error + QStringLiteral("（之后还有 %1）").arg(payrollMonthsText(later)));
         printOut(QStringLiteral("已撤销 %1 年 %2 月\n").arg(year).arg(month));
         return 0;
     }

@@ -1,5 +1,6 @@
 // Any bytes as a history record of every page: the common head, then the single pages' stored
-// table ("sc", "ssc", "ac", "ic"), their current-rules inputs ("sc19", "ac19", "ssc19", "ic19") and, from the
+// table ("sc", "ssc", "ac", "ic"), their current-rules inputs ("sc19", "ac19", "ssc19", "ic19", and "pm19" of
+// the month's payroll page) and, from the
 // same bytes, each batch page's record ("bc", "bsc", "bac") read exactly as the page reads it, plus the
 // compact tables on their own. Nothing may crash, read past the record or claim memory the record cannot
 // back; a record that reads must decode, and its tables must fit what the pages build from them.
@@ -8,6 +9,8 @@
 #include "history/compacttable.h"
 #include "history/currentrecords.h"
 #include "history/historyrecord.h"
+#include "history/payrollrecords.h"
+#include "ledger/payrollrules.h"
 // The single pages' kinds, each read as its page reads it.
 #include "fuzz/singlerecordkinds.h"
 
@@ -66,6 +69,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const CurrentRules::YearInput in = toYearInput(record);
         check(CurrentRules::checkYearInput(in, &error) ||
               (record.method == 0 && !CurrentRules::separateBonusAllowed(record.year)));
+    });
+    // The month's payroll page: a record that reads names a period and no more formulas than fields.
+    asRecord(bytes, [](HistoryReader &reader) {
+        PayrollMonthRecord record;
+        if (readPayrollMonthRecord(reader, &record))
+            check(record.month >= 1 && record.month <= 12 && record.import.formulas.size() <= PfFieldCount);
     });
     asRecord(bytes, [](HistoryReader &reader) {
         CurrentSplitRecord record;

@@ -1,16 +1,21 @@
 #include "ledger/payrollledger.h"
 
+#include "batch/settingsfiles.h"
+
 #include <QAtomicInt>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSettings>
+
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTemporaryFile>
 #include <QVariant>
+#include <algorithm>
 
 using CurrentRules::BonusMethod;
 
@@ -174,6 +179,63 @@ quint32 bigEndian(const QByteArray &b, int at, int bytes)
 QString employeeKey(const QString &idType, const QString &idNumber)
 {
     return idType + QChar(0x1f) + idNumber;
+}
+
+QString payrollMonthsText(const QList<int> &months)
+{
+    QStringList t;
+    for (int m : months)
+        t << QStringLiteral("%1 月").arg(m);
+    return t.join(QStringLiteral("、"));
+}
+
+QString laterMonthsMessage(int year, const QList<int> &later, int month)
+{
+    return QStringLiteral("%1 年已记入 %2，不能记入或更正 %3 月")
+        .arg(year)
+        .arg(payrollMonthsText(later))
+        .arg(month);
+}
+
+QString rememberedLedgerPath()
+{
+    const QSettings settings(settingsFilePath(QStringLiteral("user.ini")), QSettings::IniFormat);
+    const QString path = settings.value(QStringLiteral("config/ledger")).toString().trimmed();
+    return path.isEmpty() ? PayrollLedger::defaultPath() : path;
+}
+
+bool rememberLedgerPath(const QString &path)
+{
+    if (path.trimmed().isEmpty())
+        return false;
+    QDir().mkpath(settingsFolder());
+    QSettings settings(settingsFilePath(QStringLiteral("user.ini")), QSettings::IniFormat);
+    settings.setValue(QStringLiteral("config/ledger"), path);
+    settings.sync();
+    return settings.status() == QSettings::NoError;
+}
+
+void nextPayrollPeriod(const QList<LedgerMonth> &recorded, int todayYear, int todayMonth, int *year,
+                       int *month)
+{
+    *year = todayYear;
+    *month = todayMonth;
+    int latest = 0;
+    for (const LedgerMonth &m : recorded)
+        latest = std::max(latest, m.year * 12 + m.month - 1);
+    if (latest > 0) {
+        *year = (latest + 1) / 12;
+        *month = (latest + 1) % 12 + 1;
+    }
+}
+
+QList<int> laterMonths(const QList<LedgerMonth> &recorded, int year, int month)
+{
+    QList<int> later;
+    for (const LedgerMonth &m : recorded)
+        if (m.year == year && m.month > month)
+            later << m.month;
+    return later;
 }
 
 QString PayrollLedger::defaultPath()

@@ -30,6 +30,16 @@ class QSqlDatabase;
 // The key of an employee: document type and number.
 QString employeeKey(const QString &idType, const QString &idNumber);
 
+// "3 月、4 月": the months of a refusal.
+QString payrollMonthsText(const QList<int> &months);
+// Why a month cannot be recorded or corrected: "2026 年已记入 4 月、5 月，不能记入或更正 3 月".
+QString laterMonthsMessage(int year, const QList<int> &later, int month);
+
+// The ledger the window works on: the one chosen last (kept in user.ini as config/ledger), else
+// PayrollLedger::defaultPath(), the command line's default.
+QString rememberedLedgerPath();
+bool rememberLedgerPath(const QString &path);
+
 struct LedgerMonth
 {
     int year = 0, month = 0;
@@ -44,6 +54,13 @@ struct LedgerEmployee
 {
     QString idType, idNumber, code, name;
 };
+
+// The period after the latest recorded month of every recorded month given (January of the next
+// year after a December); without any, the period of `today`.
+void nextPayrollPeriod(const QList<LedgerMonth> &recorded, int todayYear, int todayMonth, int *year,
+                       int *month);
+// The recorded months of `year` after `month`.
+QList<int> laterMonths(const QList<LedgerMonth> &recorded, int year, int month);
 
 class PayrollLedger
 {

@@ -14,6 +14,7 @@ bool runPayrollMonth(const PayrollLedger &ledger, PayrollSheet sheet, int year, 
     out->month = month;
     out->bonusMethod = bonusMethod;
     out->entries.clear();
+    out->withheld = out->bonusTax = out->net = 0;
     out->problems = std::move(sheet.problems);
     if (bonusMethod == BonusMethod::Best) {
         *error = QStringLiteral("全年一次性奖金的计税方式只能是单独计税或并入综合所得");
@@ -74,6 +75,7 @@ bool runPayrollMonth(const PayrollLedger &ledger, PayrollSheet sheet, int year, 
             computePayrollMonth(in, states.value(key), year, month, bonusMethod, sixty.value(key));
         out->withheld += e.withheld;
         out->bonusTax += e.bonusTax;
+        out->net += e.net;
         out->entries.push_back(std::move(e));
     }
     std::stable_sort(
@@ -149,10 +151,8 @@ bool summed(const Figure &f)
 
 } // namespace
 
-SheetLayout payrollResultLayout(const std::vector<PayrollEntry> &entries, const QString &title,
-                                bool withMonth)
+QStringList payrollResultTitles(bool withMonth)
 {
-    SheetLayout layout;
     QStringList titles;
     if (withMonth)
         titles << QStringLiteral("所属月份");
@@ -161,43 +161,47 @@ SheetLayout payrollResultLayout(const std::vector<PayrollEntry> &entries, const 
     titles << QStringLiteral("月份数");
     for (const Figure &f : kFigures)
         titles << QString::fromUtf8(f.title);
-    layout.title = title;
-    layout.titleSpan = int(titles.size());
-    layout.headings.push_back(headingRow(titles));
-    layout.columnWidths = widths(titles);
-    layout.rows.reserve(entries.size() + 1);
+    return titles;
+}
+
+SheetRow payrollResultRow(const PayrollEntry &e, bool withMonth)
+{
+    SheetRow row;
+    row.cells.reserve(size_t(kTemplateFieldCount + std::size(kFigures) + 1));
+    if (withMonth)
+        row.cells.push_back(cell(QStringLiteral("%1-%2").arg(e.year).arg(e.month, 2, 10, QLatin1Char('0')),
+                                 SheetCellStyle::BodyCenter));
+    row.cells.push_back(cell(e.input.code));
+    row.cells.push_back(cell(e.input.name));
+    row.cells.push_back(cell(e.input.idType));
+    row.cells.push_back(cell(e.input.idNumber));
+    for (int f = PfIncome; f <= PfTreatyRelief; ++f)
+        row.cells.push_back(amountCell(e.input.amounts[size_t(f)]));
+    row.cells.push_back(cell(QString::number(e.months), SheetCellStyle::BodyRight));
+    for (size_t k = 0; k < std::size(kFigures); ++k) {
+        const Figure &f = kFigures[k];
+        if (f.member)
+            row.cells.push_back(amountCell(e.*f.member));
+        else if (k == 8)
+            row.cells.push_back(cell(QStringLiteral("%1%").arg(e.rate), SheetCellStyle::BodyRight));
+        else
+            row.cells.push_back(amountCell(e.input.amounts[PfBonus]));
+    }
+    return row;
+}
+
+SheetRow payrollResultTotals(const std::vector<PayrollEntry> &entries, bool withMonth)
+{
     PayrollAmounts inputTotals{};
     std::vector<Amount> figureTotals(std::size(kFigures), 0);
     Amount bonusTotal = 0;
     for (const PayrollEntry &e : entries) {
-        SheetRow row;
-        row.cells.reserve(size_t(titles.size()));
-        if (withMonth)
-            row.cells.push_back(
-                cell(QStringLiteral("%1-%2").arg(e.year).arg(e.month, 2, 10, QLatin1Char('0')),
-                     SheetCellStyle::BodyCenter));
-        row.cells.push_back(cell(e.input.code));
-        row.cells.push_back(cell(e.input.name));
-        row.cells.push_back(cell(e.input.idType));
-        row.cells.push_back(cell(e.input.idNumber));
-        for (int f = PfIncome; f <= PfTreatyRelief; ++f) {
-            row.cells.push_back(amountCell(e.input.amounts[size_t(f)]));
+        for (int f = PfIncome; f <= PfTreatyRelief; ++f)
             inputTotals[size_t(f)] += e.input.amounts[size_t(f)];
-        }
-        row.cells.push_back(cell(QString::number(e.months), SheetCellStyle::BodyRight));
-        for (size_t k = 0; k < std::size(kFigures); ++k) {
-            const Figure &f = kFigures[k];
-            if (f.member) {
-                row.cells.push_back(amountCell(e.*f.member));
-                figureTotals[k] += e.*f.member;
-            } else if (k == 8) {
-                row.cells.push_back(cell(QStringLiteral("%1%").arg(e.rate), SheetCellStyle::BodyRight));
-            } else {
-                row.cells.push_back(amountCell(e.input.amounts[PfBonus]));
-                bonusTotal += e.input.amounts[PfBonus];
-            }
-        }
-        layout.rows.push_back(std::move(row));
+        for (size_t k = 0; k < std::size(kFigures); ++k)
+            if (kFigures[k].member)
+                figureTotals[k] += e.*kFigures[k].member;
+        bonusTotal += e.input.amounts[PfBonus];
     }
     SheetRow total;
     total.total = true;
@@ -218,7 +222,22 @@ SheetLayout payrollResultLayout(const std::vector<PayrollEntry> &entries, const 
         else
             total.cells.push_back(cell(QString(), SheetCellStyle::Total));
     }
-    layout.rows.push_back(std::move(total));
+    return total;
+}
+
+SheetLayout payrollResultLayout(const std::vector<PayrollEntry> &entries, const QString &title,
+                                bool withMonth)
+{
+    SheetLayout layout;
+    const QStringList titles = payrollResultTitles(withMonth);
+    layout.title = title;
+    layout.titleSpan = int(titles.size());
+    layout.headings.push_back(headingRow(titles));
+    layout.columnWidths = widths(titles);
+    layout.rows.reserve(entries.size() + 1);
+    for (const PayrollEntry &e : entries)
+        layout.rows.push_back(payrollResultRow(e, withMonth));
+    layout.rows.push_back(payrollResultTotals(entries, withMonth));
     return layout;
 }
 
@@ -303,10 +322,9 @@ QString settlementText(const PayrollSettlement &s)
     return text;
 }
 
-SheetLayout settlementLayout(const std::vector<PayrollSettlement> &list, const QString &title)
+QStringList settlementTitles()
 {
-    SheetLayout layout;
-    const QStringList titles = {
+    return {
         QStringLiteral("工号"),           QStringLiteral("姓名"),         QStringLiteral("证件类型"),
         QStringLiteral("证件号码"),       QStringLiteral("月份数"),       QStringLiteral("全年工资薪金收入"),
         QStringLiteral("综合所得收入"),   QStringLiteral("全年减除合计"), QStringLiteral("应纳税所得额"),
@@ -314,46 +332,77 @@ SheetLayout settlementLayout(const std::vector<PayrollSettlement> &list, const Q
         QStringLiteral("综合所得税额"),   QStringLiteral("年终奖金税额"), QStringLiteral("全年应纳税额"),
         QStringLiteral("已预扣预缴税额"), QStringLiteral("应补(退)税额"), QStringLiteral("汇算结论"),
     };
-    layout.title = title;
-    layout.titleSpan = int(titles.size());
-    layout.headings.push_back(headingRow(titles));
-    layout.columnWidths = widths(titles);
-    Amount totals[6] = {};
+}
+
+SheetRow settlementRow(const PayrollSettlement &s)
+{
+    SheetRow row;
+    row.cells = {cell(s.code),
+                 cell(s.name),
+                 cell(s.idType),
+                 cell(s.idNumber),
+                 cell(QString::number(s.months), SheetCellStyle::BodyRight),
+                 amountCell(s.wageIncome),
+                 amountCell(s.income),
+                 amountCell(s.deductions),
+                 amountCell(s.taxable),
+                 cell(QStringLiteral("%1%").arg(s.rate), SheetCellStyle::BodyRight),
+                 amountCell(s.quickDeduction),
+                 amountCell(s.relief),
+                 amountCell(s.wageTax),
+                 amountCell(s.bonusTax),
+                 amountCell(s.annualTax),
+                 amountCell(s.withheld),
+                 amountCell(s.balance),
+                 cell(settlementText(s))};
+    return row;
+}
+
+SheetRow settlementTotals(const std::vector<PayrollSettlement> &list)
+{
+    Amount totals[4] = {};
     for (const PayrollSettlement &s : list) {
-        SheetRow row;
-        row.cells = {cell(s.code),
-                     cell(s.name),
-                     cell(s.idType),
-                     cell(s.idNumber),
-                     cell(QString::number(s.months), SheetCellStyle::BodyRight),
-                     amountCell(s.wageIncome),
-                     amountCell(s.income),
-                     amountCell(s.deductions),
-                     amountCell(s.taxable),
-                     cell(QStringLiteral("%1%").arg(s.rate), SheetCellStyle::BodyRight),
-                     amountCell(s.quickDeduction),
-                     amountCell(s.relief),
-                     amountCell(s.wageTax),
-                     amountCell(s.bonusTax),
-                     amountCell(s.annualTax),
-                     amountCell(s.withheld),
-                     amountCell(s.balance),
-                     cell(settlementText(s))};
         totals[0] += s.wageIncome;
         totals[1] += s.annualTax;
         totals[2] += s.withheld;
         totals[3] += s.balance;
-        layout.rows.push_back(std::move(row));
     }
     SheetRow total;
     total.total = true;
-    total.cells.resize(titles.size(), cell(QString(), SheetCellStyle::Total));
+    total.cells.resize(size_t(settlementTitles().size()), cell(QString(), SheetCellStyle::Total));
     total.cells[0] = cell(QStringLiteral("合计"), SheetCellStyle::Total);
     total.cells[1] = cell(QStringLiteral("%1 人").arg(list.size()), SheetCellStyle::Total);
     total.cells[5] = cell(formatAmount(totals[0]), SheetCellStyle::Total, true);
     total.cells[14] = cell(formatAmount(totals[1]), SheetCellStyle::Total, true);
     total.cells[15] = cell(formatAmount(totals[2]), SheetCellStyle::Total, true);
     total.cells[16] = cell(formatAmount(totals[3]), SheetCellStyle::Total, true);
-    layout.rows.push_back(std::move(total));
+    return total;
+}
+
+SheetLayout settlementLayout(const std::vector<PayrollSettlement> &list, const QString &title)
+{
+    SheetLayout layout;
+    const QStringList titles = settlementTitles();
+    layout.title = title;
+    layout.titleSpan = int(titles.size());
+    layout.headings.push_back(headingRow(titles));
+    layout.columnWidths = widths(titles);
+    layout.rows.reserve(list.size() + 1);
+    for (const PayrollSettlement &s : list)
+        layout.rows.push_back(settlementRow(s));
+    layout.rows.push_back(settlementTotals(list));
     return layout;
+}
+
+std::vector<PayrollEntry> employeeYearSoFar(const std::vector<PayrollEntry> &recorded,
+                                            const PayrollEntry &current)
+{
+    std::vector<PayrollEntry> year;
+    for (const PayrollEntry &e : recorded)
+        if (e.year == current.year && e.month < current.month)
+            year.push_back(e);
+    year.push_back(current);
+    std::stable_sort(year.begin(), year.end(),
+                     [](const PayrollEntry &a, const PayrollEntry &b) { return a.month < b.month; });
+    return year;
 }

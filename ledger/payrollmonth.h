@@ -19,6 +19,7 @@ struct PayrollMonthRun
     std::vector<PayrollProblem> problems; // rows neither calculated nor recorded, in sheet order
     Amount withheld = 0;                  // the month's wage withholding
     Amount bonusTax = 0;                  // separate bonus taxes
+    Amount net = 0;                       // the month's 实发数
 };
 
 // False with a Chinese message when the ledger cannot be read, or when a separate bonus is asked
@@ -30,6 +31,11 @@ bool runPayrollMonth(const PayrollLedger &ledger, PayrollSheet sheet, int year, 
 // `withMonth` a 所属月份 column leads (the ledger's export of a year).
 SheetLayout payrollResultLayout(const std::vector<PayrollEntry> &entries, const QString &title,
                                 bool withMonth);
+// The same sheet a row at a time, for a table that shows it without building it whole: the
+// column titles, one employee's cells and the totals row.
+QStringList payrollResultTitles(bool withMonth);
+SheetRow payrollResultRow(const PayrollEntry &e, bool withMonth);
+SheetRow payrollResultTotals(const std::vector<PayrollEntry> &entries, bool withMonth);
 // The withholding client's wage template: its 29 columns, titled as it titles them, one row per
 // employee with the month's inputs.
 SheetLayout payrollTemplateLayout(const std::vector<PayrollEntry> &entries);
@@ -59,4 +65,12 @@ struct PayrollSettlement
 std::vector<PayrollSettlement> settlePayrollYear(const std::vector<PayrollEntry> &entries);
 // "应补税" / "应退税" / "无需补退", and "无需办理汇算" where it may be skipped.
 QString settlementText(const PayrollSettlement &s);
+// The settlement sheet a row at a time, as for the month's results.
+QStringList settlementTitles();
+SheetRow settlementRow(const PayrollSettlement &s);
+SheetRow settlementTotals(const std::vector<PayrollSettlement> &list);
+// An employee's year so far: the recorded entries of the year before `month` (as
+// PayrollLedger::entries gives them for the employee) and this month's entry, in month order.
+std::vector<PayrollEntry> employeeYearSoFar(const std::vector<PayrollEntry> &recorded,
+                                            const PayrollEntry &current);
 SheetLayout settlementLayout(const std::vector<PayrollSettlement> &list, const QString &title);

@@ -213,3 +213,49 @@ PayrollSheet readPayrollSheet(const Workbook &book, const Sheet &sheet, const QS
         [](const PayrollProblem &a, const PayrollProblem &b) { return a.sheetRow < b.sheetRow; });
     return out;
 }
+
+std::unique_ptr<Workbook> loadPayrollWorkbook(const QString &path, QString *error, QStringList *warnings,
+                                              const std::function<bool()> &cancelled)
+{
+    std::unique_ptr<Workbook> book = Workbook::create(path);
+    if (!book->load(path, cancelled)) {
+        *error = cancelled && cancelled()
+                     ? Workbook::cancelledMessage()
+                     : QStringLiteral("无法读取工作簿 %1：%2").arg(path, book->errorMessage());
+        return nullptr;
+    }
+    if (warnings)
+        *warnings = book->loadWarnings();
+    return book;
+}
+
+QString payrollMappingProblem(const QStringList &formulas)
+{
+    if (formulas.value(PfIdNumber).trimmed().isEmpty() || formulas.value(PfName).trimmed().isEmpty())
+        return QStringLiteral("工资表没有【姓名】或【证件号码】列");
+    return {};
+}
+
+bool readPayrollImport(const SheetImport &import, PayrollSheet *out, QString *error, QStringList *warnings,
+                       const std::function<bool()> &cancelled)
+{
+    QStringList formulas = import.formulas;
+    while (formulas.size() < PfFieldCount)
+        formulas << QString();
+    if (const QString problem = payrollMappingProblem(formulas); !problem.isEmpty()) {
+        *error = problem;
+        return false;
+    }
+    const std::unique_ptr<Workbook> book = loadPayrollWorkbook(import.file, error, warnings, cancelled);
+    if (!book)
+        return false;
+    const Sheet *sheet = import.sheetIndex >= 0 && import.sheetIndex < book->sheetCount()
+                             ? book->getSheet(import.sheetIndex)
+                             : nullptr;
+    if (!sheet) {
+        *error = QStringLiteral("工作簿 %1 中没有第 %2 个工作表").arg(import.file).arg(import.sheetIndex + 1);
+        return false;
+    }
+    *out = readPayrollSheet(*book, *sheet, formulas, import.range);
+    return true;
+}

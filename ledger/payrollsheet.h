@@ -12,6 +12,8 @@
 #include "ledger/payrollrules.h"
 
 #include <QStringList>
+#include <functional>
+#include <memory>
 #include <vector>
 
 class Workbook;
@@ -46,3 +48,18 @@ struct PayrollSheet
 // Reads the rows of `range` with one formula per field.
 PayrollSheet readPayrollSheet(const Workbook &book, const Sheet &sheet, const QStringList &formulas,
                               SheetRange range);
+
+// The workbook at `path` loaded whole, or null with the Chinese reason in *error (a cancelled read
+// says Workbook::cancelledMessage()). What reading had to leave out goes to *warnings.
+// `cancelled` is asked between pieces of the file, from the reading thread.
+std::unique_ptr<Workbook> loadPayrollWorkbook(const QString &path, QString *error, QStringList *warnings,
+                                              const std::function<bool()> &cancelled = {});
+// Empty when the formulas map 姓名 and 证件号码, which every month needs; else the reason.
+QString payrollMappingProblem(const QStringList &formulas);
+
+// Reads the sheet an import settled (its formulas one per PayrollField) from its file, as
+// lumo-cli month reads one: false with a Chinese message when the file cannot be read (or the
+// read was cancelled), the worksheet is missing or 姓名 / 证件号码 is not mapped. The workbook
+// is released before it returns. Safe on any thread.
+bool readPayrollImport(const SheetImport &import, PayrollSheet *out, QString *error,
+                       QStringList *warnings = nullptr, const std::function<bool()> &cancelled = {});
