@@ -3,6 +3,7 @@
 #include "pages/batch/batchapportioncalcwid.h"
 #include "pages/batch/batchcalcwid.h"
 #include "pages/batch/batchsavecalcwid.h"
+#include "pages/batch/currentmonthwid.h"
 #include "pages/single/apportioncalcwid.h"
 #include "pages/single/currentcalcwid.h"
 #include "pages/single/currentcomparewid.h"
@@ -119,6 +120,8 @@ QWidget *Lumo::createPage(int index, TaxRules rules, QWidget *parent)
         switch (index) {
         case 0:
             return new CurrentCalcWid(parent);
+        case 1:
+            return new CurrentMonthWid(parent);
         case 2:
             return new CurrentSaveCalcWid(parent);
         case 4:
@@ -157,7 +160,7 @@ void Lumo::actFunction(int index)
     if (!m_pages[index])
         m_pages[index] = createPage(index, m_rules, this);
     m_current = index;
-    m_batchNote->setVisible(m_rules == TaxRules::Current && (index == 1 || index == 3 || index == 5));
+    m_batchNote->setVisible(m_rules == TaxRules::Current && (index == 3 || index == 5));
     while (QLayoutItem *item = m_pageArea->takeAt(0))
         delete item; // the layout item only; the page widget stays
     QWidget *page = m_pages[index];
@@ -185,8 +188,8 @@ void Lumo::setRules(TaxRules rules)
     storeRules(rules);
     m_rules = rules;
     showRules();
-    // Only the single functions have a page for each rules.
-    for (int index : {0, 2, 4, 6}) {
+    // The single functions and the month's payroll have a page for each rules.
+    for (int index : {0, 1, 2, 4, 6}) {
         QWidget *old = m_pages.value(index);
         if (!old)
             continue;

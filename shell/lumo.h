@@ -9,7 +9,8 @@
 // The "计税规定" menu chooses the rules of the whole window (remembered in user.ini). The single
 // functions have a page for each rules; on a change the pages built so far are rebuilt under the
 // new rules, carrying over the inputs that mean the same under both (月应发工资, 三险一金, 年终奖金:
-// the fields named kCarry… in widgets/taxrules.h). The batch functions have only their 2011 pages for now;
+// the fields named kCarry… in widgets/taxrules.h). Batch function 1 is the month's payroll on the
+// ledger under the current rules; the other batch functions have only their 2011 pages for now, and
 // under the current rules a line above such a page says so.
 #pragma once
 

@@ -3,6 +3,7 @@
 // carried over) and one history list for both rules, whose entries reopen under their own rules.
 #include "engine/currentrules.h"
 #include "history/currentrecords.h"
+#include "pages/batch/currentmonthwid.h"
 #include "pages/single/currentcalcwid.h"
 #include "pages/single/currentcomparewid.h"
 #include "pages/single/currentinversewid.h"
@@ -407,8 +408,12 @@ void TestCurrentPages::rulesChoice()
     window.actFunction(0);
     QCOMPARE(bool(qobject_cast<CurrentCalcWid *>(window.page(0))), expected == TaxRules::Current);
     QCOMPARE(bool(qobject_cast<SingleCalcWid *>(window.page(0))), expected == TaxRules::Rules2011);
-    // A batch function keeps its 2011 page and says so under the current rules.
+    // Function 1 is the month's payroll under the current rules; the other batch functions keep
+    // their 2011 pages and say so.
     window.actFunction(1);
+    QCOMPARE(bool(qobject_cast<CurrentMonthWid *>(window.page(1))), expected == TaxRules::Current);
+    QCOMPARE(window.batchRulesNote()->isVisibleTo(&window), false);
+    window.actFunction(3);
     QCOMPARE(window.batchRulesNote()->isVisibleTo(&window), expected == TaxRules::Current);
     window.actFunction(2);
     QCOMPARE(window.batchRulesNote()->isVisibleTo(&window), false);
