@@ -492,7 +492,7 @@ void CurrentMonthWid::showMonth()
     m_resultColumns = std::make_unique<SheetRowColumns>(
         payrollResultTitles(false),
         [this](int row) { return payrollResultRow(m_run.entries[size_t(row)], false); },
-        payrollResultTotals(m_run.entries, false));
+        payrollResultTotals(m_run.entries, false), !m_run.entries.empty());
     m_resultModel->reset(m_resultColumns->columns(), int(m_run.entries.size()), true);
     applyResultColumns(m_resultView, *m_resultModel);
     m_problems = m_run.problems;

@@ -11,6 +11,15 @@
 
 namespace {
 
+// Pixels for a text in the tables' font: a CJK character about twice a digit.
+int textWidth(const QString &text)
+{
+    int width = 16;
+    for (const QChar c : text)
+        width += c.unicode() < 0x2E80 ? 8 : 14;
+    return width;
+}
+
 QTableView *resultView(QWidget *parent, ResultTableModel *model)
 {
     auto *view = new QTableView(parent);
@@ -25,8 +34,9 @@ QTableView *resultView(QWidget *parent, ResultTableModel *model)
 
 } // namespace
 
-SheetRowColumns::SheetRowColumns(QStringList titles, std::function<SheetRow(int)> row, SheetRow totals)
-    : m_titles(std::move(titles)), m_row(std::move(row)), m_totals(std::move(totals))
+SheetRowColumns::SheetRowColumns(QStringList titles, std::function<SheetRow(int)> row, SheetRow totals,
+                                 bool hasRows)
+    : m_titles(std::move(titles)), m_row(std::move(row)), m_totals(std::move(totals)), m_hasRows(hasRows)
 {}
 
 const QString &SheetRowColumns::text(int row, int column) const
@@ -43,10 +53,15 @@ std::vector<ResultColumn> SheetRowColumns::columns() const
 {
     std::vector<ResultColumn> out;
     out.reserve(size_t(m_titles.size()));
+    // The first result sizes the columns of texts that are wider than their titles (identity
+    // numbers, names, conclusions).
+    const SheetRowColumns *sample = m_hasRows ? this : nullptr;
     for (int c = 0; c < m_titles.size(); ++c) {
         ResultColumn column;
         column.title = m_titles[c];
-        column.width = std::max(70, int(m_titles[c].size()) * 14 + 16);
+        column.width = std::max(70, textWidth(m_titles[c]));
+        if (sample)
+            column.width = std::max(column.width, textWidth(sample->text(0, c)));
         const SheetCell *total = size_t(c) < m_totals.cells.size() ? &m_totals.cells[size_t(c)] : nullptr;
         const bool left = total && !total->numeric && c < 4;
         column.alignment = (left ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter;
@@ -67,7 +82,7 @@ EmployeeYearDialog::EmployeeYearDialog(std::vector<PayrollEntry> year, QWidget *
     setWindowTitle(QStringLiteral("%1（%2）%3 年").arg(last.input.name, last.input.idNumber).arg(last.year));
     m_columns = std::make_unique<SheetRowColumns>(
         payrollResultTitles(true), [this](int row) { return payrollResultRow(m_year[size_t(row)], true); },
-        payrollResultTotals(m_year, true));
+        payrollResultTotals(m_year, true), !m_year.empty());
     m_model = new ResultTableModel(this);
     m_model->reset(m_columns->columns(), int(m_year.size()), true);
     m_view = resultView(this, m_model);
@@ -90,7 +105,7 @@ SettlementDialog::SettlementDialog(int year, std::vector<PayrollSettlement> list
     setWindowTitle(QStringLiteral("%1 年度汇算预估").arg(year));
     m_columns = std::make_unique<SheetRowColumns>(
         settlementTitles(), [this](int row) { return settlementRow(m_list[size_t(row)]); },
-        settlementTotals(m_list));
+        settlementTotals(m_list), !m_list.empty());
     m_model = new ResultTableModel(this);
     m_model->reset(m_columns->columns(), int(m_list.size()), true);
     m_view = resultView(this, m_model);

@@ -23,7 +23,8 @@ struct ResultColumn;
 class SheetRowColumns
 {
 public:
-    SheetRowColumns(QStringList titles, std::function<SheetRow(int)> row, SheetRow totals);
+    // `hasRows`: there is a result 0 to size the columns by.
+    SheetRowColumns(QStringList titles, std::function<SheetRow(int)> row, SheetRow totals, bool hasRows);
     std::vector<ResultColumn> columns() const;
     const QString &text(int row, int column) const;
 
@@ -31,6 +32,7 @@ private:
     QStringList m_titles;
     std::function<SheetRow(int)> m_row;
     SheetRow m_totals;
+    bool m_hasRows;
     mutable int m_cachedRow = -1;
     mutable SheetRow m_cached;
 };

@@ -2,16 +2,19 @@
 // as usual ("--page N", "--size WxH"), then "--screenshot FILE" saves a picture of the window once
 // it has settled and quits; with "--import-page ID" the picture is of the import wizard on that
 // page, run on the sample sheet; with "--run" on function 1, 3 or 5 the sample sheet is imported and
-// calculated, planned or apportioned first, so the picture shows the filled result tables.
+// calculated, planned or apportioned first, so the picture shows the filled result tables (under
+// the current rules function 1 records a generated January and calculates February).
 #include "batch/columncatalogue.h"
 #include "pages/batch/batchapportioncalcwid.h"
 #include "pages/batch/batchcalcwid.h"
 #include "pages/batch/batchsavecalcwid.h"
+#include "pages/batch/currentmonthwid.h"
 #include "shell/lumo.h"
 #include "shell/startup.h"
 #include "wizards/import/importwizard.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QMessageBox>
 #include <QSpinBox>
 #include <QTimer>
@@ -44,6 +47,68 @@ bool importSample(PTableWidget *table, int mode, QWidget *parent)
     return true;
 }
 
+// A month's sheet in the withholding client's template for 40 employees (the last one with a wrong
+// identity number), in a folder of its own.
+QString writeMonthSample(const QString &dir, int month)
+{
+    SheetLayout layout;
+    SheetRow head;
+    for (const char *t : {"工号", "*姓名", "*证件号码", "本期收入", "基本养老保险费", "累计子女教育"})
+        head.cells.push_back(textCell(QString::fromUtf8(t)));
+    layout.headings.push_back(head);
+    for (int k = 0; k < 40; ++k) {
+        const QString first17 = QStringLiteral("1101051985010") + QString::number(1000 + k);
+        const QChar check = idCheckCharacter(first17);
+        SheetRow row;
+        row.cells = {textCell(QStringLiteral("E%1").arg(k, 3, 10, QLatin1Char('0'))),
+                     textCell(QStringLiteral("员工%1").arg(k)),
+                     textCell(first17 + (k == 39 ? QChar(check == u'1' ? u'2' : u'1') : check)),
+                     amountCell(600000 + k * 73100),
+                     amountCell((600000 + k * 73100) / 12),
+                     amountCell(k % 3 ? 200000 * month : 0)};
+        layout.rows.push_back(row);
+    }
+    const QString path = dir + QStringLiteral("/%1月工资.xlsx").arg(month);
+    QString error;
+    writeSheetLayout(layout, path, &error);
+    return path;
+}
+
+// Under the current rules function 1 is the month's payroll: January is recorded into a ledger of
+// its own, then February is calculated against it.
+void runMonthSample(CurrentMonthWid *month)
+{
+    const QString dir =
+        QDir::tempPath() + QStringLiteral("/lumo-shot-%1").arg(QCoreApplication::applicationPid());
+    QDir().mkpath(dir);
+    month->confirm = [](const QString &) { return true; };
+    month->inform = [](const QString &m) { std::fprintf(stderr, "%s\n", m.toLocal8Bit().constData()); };
+    const auto rest = [month] {
+        while (month->state() == CurrentMonthWid::State::Reading ||
+               month->state() == CurrentMonthWid::State::Working)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    };
+    QFile::remove(dir + QStringLiteral("/账套.sqlite"));
+    month->setLedger(dir + QStringLiteral("/账套.sqlite"));
+    for (int m = 1; m <= 2; ++m) {
+        SheetImport import;
+        import.file = writeMonthSample(dir, m);
+        import.formulas = QStringList(PfFieldCount);
+        const int fields[] = {PfCode, PfName, PfIdNumber, PfIncome, PfPension, PfChildEdu};
+        for (int c = 0; c < 6; ++c)
+            import.formulas[fields[c]] = QString(QChar(u'A' + c));
+        month->setPeriod(2026, m);
+        month->loadSheet(import);
+        rest();
+        month->calculate();
+        rest();
+        if (m == 1) {
+            month->recordMonth();
+            rest();
+        }
+    }
+}
+
 // The sample sheet calculated on function 1, planned (balanced over 12 months) on function 3 or
 // apportioned (over 3 months) on function 5; the completion message is answered.
 void runSample(QWidget *window, int page)
@@ -54,7 +119,9 @@ void runSample(QWidget *window, int page)
             box->done(QMessageBox::Ok);
     });
     answer->start(20);
-    if (auto *calc = page == 1 ? window->findChild<BatchCalcWid *>() : nullptr) {
+    if (auto *month = page == 1 ? window->findChild<CurrentMonthWid *>() : nullptr) {
+        runMonthSample(month);
+    } else if (auto *calc = page == 1 ? window->findChild<BatchCalcWid *>() : nullptr) {
         if (!importSample(calc->sourceTable(), BatchCalcPage, window))
             std::fprintf(stderr, "示例工资表未能导入\n");
         calc->importFinished();
@@ -101,7 +168,14 @@ int main(int argc, char **argv)
     const qsizetype wizardAt = QCoreApplication::arguments().indexOf(QStringLiteral("--import-page"));
     if (!shot.isEmpty() && wizardAt > 0 && wizardAt + 1 < QCoreApplication::arguments().size()) {
         window.selectFunction(1);
-        if (auto *batch = window.findChild<BatchCalcWid *>()) {
+        // Under the current rules function 1 is the month's payroll; the wizard still needs a page
+        // with a source table.
+        auto *batch = window.findChild<BatchCalcWid *>();
+        if (!batch) {
+            batch = new BatchCalcWid(&window);
+            batch->hide();
+        }
+        {
             auto *wizard = new ImportWizard(batch->sourceTable(), 0, &window);
             wizard->show();
             wizard->stepTo(QCoreApplication::arguments().at(wizardAt + 1).toInt(),
