@@ -83,8 +83,8 @@ CurrentMonthWid::CurrentMonthWid(QWidget *parent) : QWidget(parent)
 
     m_ledgerEdit = new QLineEdit(this);
     m_ledgerEdit->setReadOnly(true);
-    auto *chooseButton = new QPushButton(QStringLiteral("选择…"), this);
-    auto *newButton = new QPushButton(QStringLiteral("新建…"), this);
+    m_chooseButton = new QPushButton(QStringLiteral("选择…"), this);
+    m_newButton = new QPushButton(QStringLiteral("新建…"), this);
     m_year = new QSpinBox(this);
     m_year->setRange(kCurrentFirstYear, kCurrentLastYear);
     m_year->setSuffix(QStringLiteral(" 年"));
@@ -97,8 +97,8 @@ CurrentMonthWid::CurrentMonthWid(QWidget *parent) : QWidget(parent)
     auto *ledgerRow = new QHBoxLayout;
     ledgerRow->addWidget(new QLabel(QStringLiteral("账套："), this));
     ledgerRow->addWidget(m_ledgerEdit, 1);
-    ledgerRow->addWidget(chooseButton);
-    ledgerRow->addWidget(newButton);
+    ledgerRow->addWidget(m_chooseButton);
+    ledgerRow->addWidget(m_newButton);
     ledgerRow->addSpacing(12);
     ledgerRow->addWidget(new QLabel(QStringLiteral("纳税年度"), this));
     ledgerRow->addWidget(m_year);
@@ -149,8 +149,8 @@ CurrentMonthWid::CurrentMonthWid(QWidget *parent) : QWidget(parent)
     layout->addLayout(work, 1);
     layout->addWidget(m_history);
 
-    connect(chooseButton, &QPushButton::clicked, this, &CurrentMonthWid::chooseLedger);
-    connect(newButton, &QPushButton::clicked, this, &CurrentMonthWid::newLedger);
+    connect(m_chooseButton, &QPushButton::clicked, this, &CurrentMonthWid::chooseLedger);
+    connect(m_newButton, &QPushButton::clicked, this, &CurrentMonthWid::newLedger);
     connect(m_importButton, &QPushButton::clicked, this, &CurrentMonthWid::import);
     connect(m_calcButton, &QPushButton::clicked, this, &CurrentMonthWid::calculate);
     connect(m_recordButton, &QPushButton::clicked, this, &CurrentMonthWid::recordMonth);
@@ -251,7 +251,9 @@ void CurrentMonthWid::setState(State state, bool announce)
 {
     m_state = state;
     const bool idle = state != State::Reading && state != State::Working;
-    for (QWidget *input : {static_cast<QWidget *>(m_year), static_cast<QWidget *>(m_month)})
+    // Nothing a job reads or writes may change under it: the ledger, the period, the month.
+    for (QWidget *input : {static_cast<QWidget *>(m_year), static_cast<QWidget *>(m_month),
+                           static_cast<QWidget *>(m_chooseButton), static_cast<QWidget *>(m_newButton)})
         input->setEnabled(idle);
     m_method->setEnabled(idle && CurrentRules::separateBonusAllowed(year()));
     m_importButton->setEnabled(idle);

@@ -132,6 +132,7 @@ private:
     QSpinBox *m_year;
     QSpinBox *m_month;
     QComboBox *m_method;
+    QPushButton *m_chooseButton, *m_newButton;
     QPushButton *m_importButton, *m_calcButton, *m_recordButton, *m_undoButton, *m_exportButton,
         *m_settleButton;
     QLabel *m_status;
