@@ -69,6 +69,8 @@ DataReadyPage::DataReadyPage(int mode, ImportWizard *wizard)
 
     // A sheet the core reads itself fills no table: there is nothing to append to or overwrite.
     group->setVisible(!wizard->settlesSheetImport());
+    if (wizard->settlesSheetImport())
+        setSubTitle(u"导入向导已经准备完毕，按“执行”后读取所选范围内的全部行。"_s);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(group);
     layout->addLayout(saveRow);
