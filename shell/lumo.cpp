@@ -3,6 +3,8 @@
 #include "pages/batch/batchapportioncalcwid.h"
 #include "pages/batch/batchcalcwid.h"
 #include "pages/batch/batchsavecalcwid.h"
+#include "pages/batch/currentbonuswid.h"
+#include "pages/batch/currentplanwid.h"
 #include "pages/single/apportioncalcwid.h"
 #include "pages/single/currentcalcwid.h"
 #include "pages/single/currentcomparewid.h"
@@ -121,8 +123,12 @@ QWidget *Lumo::createPage(int index, TaxRules rules, QWidget *parent)
             return new CurrentCalcWid(parent);
         case 2:
             return new CurrentSaveCalcWid(parent);
+        case 3:
+            return new CurrentPlanWid(parent);
         case 4:
             return new CurrentCompareWid(parent);
+        case 5:
+            return new CurrentBonusWid(parent);
         case 6:
             return new CurrentInverseWid(parent);
         default:
@@ -157,7 +163,7 @@ void Lumo::actFunction(int index)
     if (!m_pages[index])
         m_pages[index] = createPage(index, m_rules, this);
     m_current = index;
-    m_batchNote->setVisible(m_rules == TaxRules::Current && (index == 1 || index == 3 || index == 5));
+    m_batchNote->setVisible(m_rules == TaxRules::Current && index == 1);
     while (QLayoutItem *item = m_pageArea->takeAt(0))
         delete item; // the layout item only; the page widget stays
     QWidget *page = m_pages[index];
@@ -174,6 +180,8 @@ void Lumo::showRules()
     m_title->setRulesText(QStringLiteral("【%1】").arg(taxRulesName(m_rules)));
     m_title->setFunctionText(4,
                              m_rules == TaxRules::Current ? QStringLiteral("奖金计税比较") : functionName(4));
+    m_title->setFunctionText(5,
+                             m_rules == TaxRules::Current ? QStringLiteral("批量奖金比较") : functionName(5));
     m_mainMenu->setRules(m_rules);
     setWindowTitle(QStringLiteral("岚舟个税节税筹划 - ") + taxRulesName(m_rules));
 }
@@ -185,8 +193,8 @@ void Lumo::setRules(TaxRules rules)
     storeRules(rules);
     m_rules = rules;
     showRules();
-    // Only the single functions have a page for each rules.
-    for (int index : {0, 2, 4, 6}) {
+    // The single functions, the batch planning and the bonus comparison have a page for each rules.
+    for (int index : {0, 2, 3, 4, 5, 6}) {
         QWidget *old = m_pages.value(index);
         if (!old)
             continue;
