@@ -45,7 +45,7 @@ ResultColumn amountColumn(const QString &title, std::function<Amount(int)> fen,
 {
     ResultColumn c;
     c.title = title;
-    c.width = 100;
+    c.width = 92;
     c.text = [fen = std::move(fen)](int row) { return amountText(fen(row)); };
     if (total)
         c.total = [total = std::move(total)] { return amountText(total()); };
@@ -56,10 +56,9 @@ ResultColumn amountColumn(const QString &title, std::function<Amount(int)> fen,
 
 CurrentPlanWid::CurrentPlanWid(QWidget *parent)
     : YearSheetPageBase(
-          {u"按现行规定（2019年起）筹划整张工资表的全年一次性奖金：每行一名员工的一年（月应发工资、"
-           u"三险一金、专项附加扣除、其他扣除每月，全年一次性奖金为计划发放的奖金），比较计划方案、"
-           u"全部并入工资和最优方案的全年税额；按账套筹划时，工资表为本年最后一个发薪月的工资表，"
-           u"此前各月取自账套。奖金落在盲区的员工以红色标出。"_s,
+          {u"按现行规定（2019年起）筹划整张工资表的全年一次性奖金：每行一名员工的一年，比较计划方案、"
+           u"全部并入工资与最优方案的全年税额，奖金落在盲区的员工以红色标出。按账套筹划时导入本年最后"
+           u"一个发薪月的工资表，此前各月取自账套。"_s,
            u"bp19"_s,
            {u"筹划时间"_s, u"最优税额"_s, u"节税"_s},
            u"年终奖金筹划"_s},
@@ -191,7 +190,7 @@ void CurrentPlanWid::showSheetPlan()
     const auto plan = [this](int row) -> const YearPlan & { return m_sheet.plans[size_t(row)]; };
     const YearPlanTotals *t = &m_sheet.totals;
     std::vector<ResultColumn> columns = {
-        textColumn(u"编码"_s, 70, [this](int r) { return m_sheet.records[size_t(r)].code; }),
+        textColumn(u"编码"_s, 60, [this](int r) { return m_sheet.records[size_t(r)].code; }),
         textColumn(
             u"姓名"_s, 80, [this](int r) { return m_sheet.records[size_t(r)].name; },
             [] { return u"总计"_s; }),

@@ -118,7 +118,11 @@ YearSheetPageBase::YearSheetPageBase(const Frame &frame, QWidget *parent) : QWid
     m_history = new HistoryPanel(frame.historyHeaders, {120, 90, 90}, this);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(pagekit::pageSplitter(work, m_options, m_history, false, this));
+    QSplitter *body = pagekit::pageSplitter(work, m_options, m_history, false, this);
+    // The right column as wide as on the other pages, whatever the options' texts would like.
+    const int right = pagekit::rightColumnWidth(m_history->list()->font());
+    body->setSizes({1220 - right, right});
+    layout->addWidget(body);
 
     m_tick = new QTimer(this);
     m_tick->setInterval(kTickInterval);
