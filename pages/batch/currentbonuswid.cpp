@@ -19,7 +19,7 @@ CurrentBonusWid::CurrentBonusWid(QWidget *parent)
           {u"现行规定下按月累计预扣，非全年一次性奖金并入发放当月工资，分摊到多个月不再改变全年税额。"
            u"这里对工资表中的每位员工比较全年一次性奖金单独计税与并入工资的全年税额，"
            u"较省税的方式以绿色标出。"_s,
-           u"ba19"_s,
+           QString::fromLatin1(kCurrentSheetBonusExtension),
            {u"比较时间"_s, u"较省税额"_s, u"并入工资"_s},
            u"奖金计税方式比较"_s},
           parent)
@@ -155,18 +155,14 @@ std::vector<SheetExportChoice> CurrentBonusWid::exportChoices() const
              }}};
 }
 
-void CurrentBonusWid::writeOptions(QDataStream &out) const
+void CurrentBonusWid::writeOptions(CurrentSheetRecord *record) const
 {
-    out << qint32(year());
+    record->year = year();
 }
 
-std::function<void()> CurrentBonusWid::readOptions(QDataStream &in)
+void CurrentBonusWid::readOptions(const CurrentSheetRecord &record)
 {
-    qint32 year = 0;
-    in >> year;
-    if (in.status() != QDataStream::Ok || year < kCurrentFirstYear || year > kCurrentLastYear)
-        return nullptr;
-    return [this, year] { setYear(year); };
+    setYear(record.year);
 }
 
 std::pair<double, double> CurrentBonusWid::historyFigures() const

@@ -20,7 +20,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr qint32 kFirstYear = 2019, kLastYear = 2099;
+constexpr int kFirstYear = kCurrentFirstYear, kLastYear = kCurrentLastYear;
 
 // The ledger the month's payroll remembers, or empty.
 QString rememberedLedger()
@@ -59,7 +59,7 @@ CurrentPlanWid::CurrentPlanWid(QWidget *parent)
           {u"按现行规定（2019年起）筹划整张工资表的全年一次性奖金：每行一名员工的一年，比较计划方案、"
            u"全部并入工资与最优方案的全年税额，奖金落在盲区的员工以红色标出。按账套筹划时导入本年最后"
            u"一个发薪月的工资表，此前各月取自账套。"_s,
-           u"bp19"_s,
+           QString::fromLatin1(kCurrentSheetPlanExtension),
            {u"筹划时间"_s, u"最优税额"_s, u"节税"_s},
            u"年终奖金筹划"_s},
           parent)
@@ -301,32 +301,24 @@ std::vector<SheetExportChoice> CurrentPlanWid::exportChoices() const
     return choices;
 }
 
-void CurrentPlanWid::writeOptions(QDataStream &out) const
+void CurrentPlanWid::writeOptions(CurrentSheetRecord *record) const
 {
-    out << qint8(m_shownOptions.fromLedger ? 1 : 0) << m_shownOptions.ledger << qint32(m_shownOptions.year)
-        << qint32(m_shownOptions.month);
+    record->fromLedger = m_shownOptions.fromLedger;
+    record->ledger = m_shownOptions.fromLedger ? m_shownOptions.ledger : QString();
+    record->year = m_shownOptions.year;
+    record->month = m_shownOptions.month;
 }
 
-std::function<void()> CurrentPlanWid::readOptions(QDataStream &in)
+void CurrentPlanWid::readOptions(const CurrentSheetRecord &record)
 {
-    qint8 fromLedger = 0;
-    QString ledger;
-    qint32 year = 0, month = 0;
-    in >> fromLedger >> ledger >> year >> month;
-    if (in.status() != QDataStream::Ok || (fromLedger != 0 && fromLedger != 1) || ledger.size() > 4096 ||
-        (fromLedger == 1 &&
-         (ledger.isEmpty() || year < kFirstYear || year > kLastYear || month < 1 || month > 12)))
-        return nullptr;
-    return [this, fromLedger, ledger, year, month] {
-        if (fromLedger == 1) {
-            setLedgerPath(ledger);
-            // A ledger gone since is still the entry's: the plan says it cannot be read.
-            m_fromLedger->setEnabled(true);
-            setFromLedger(true, year, month);
-        } else {
-            setFromLedger(false);
-        }
-    };
+    if (!record.fromLedger) {
+        setFromLedger(false);
+        return;
+    }
+    setLedgerPath(record.ledger);
+    // A ledger gone since is still the entry's: the plan says it cannot be read.
+    m_fromLedger->setEnabled(true);
+    setFromLedger(true, record.year, record.month);
 }
 
 std::pair<double, double> CurrentPlanWid::historyFigures() const

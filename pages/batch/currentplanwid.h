@@ -45,8 +45,8 @@ protected:
     bool compute(const SheetImport &import, const std::function<bool()> &cancelled, std::atomic<int> *percent,
                  QString *error) override;
     void showPending() override;
-    void writeOptions(QDataStream &out) const override;
-    std::function<void()> readOptions(QDataStream &in) override;
+    void writeOptions(CurrentSheetRecord *record) const override;
+    void readOptions(const CurrentSheetRecord &record) override;
     std::pair<double, double> historyFigures() const override;
 
 private:

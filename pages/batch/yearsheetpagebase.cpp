@@ -28,40 +28,6 @@ namespace {
 
 // How often the window looks at the job (milliseconds).
 constexpr int kTickInterval = 40;
-// A history record holds at most this many formulas and this long a text; more is not a record the
-// page wrote.
-constexpr qint32 kMaxFormulas = 64;
-constexpr qsizetype kMaxText = 4096;
-
-void writeImport(QDataStream &out, const SheetImport &import)
-{
-    out << import.file << qint32(import.sheetIndex) << qint32(import.titleRow) << qint32(import.range.first)
-        << qint32(import.range.last) << qint32(import.formulas.size());
-    for (const QString &formula : import.formulas)
-        out << formula;
-}
-
-bool readImport(QDataStream &in, SheetImport *import)
-{
-    SheetImport read;
-    qint32 sheet = 0, titleRow = 0, first = 0, last = 0, count = 0;
-    in >> read.file >> sheet >> titleRow >> first >> last >> count;
-    if (in.status() != QDataStream::Ok || read.file.isEmpty() || read.file.size() > kMaxText || sheet < 0 ||
-        titleRow < 1 || first < 1 || last < 0 || count < 0 || count > kMaxFormulas)
-        return false;
-    for (qint32 k = 0; k < count; ++k) {
-        QString formula;
-        in >> formula;
-        if (in.status() != QDataStream::Ok || formula.size() > kMaxText)
-            return false;
-        read.formulas << formula;
-    }
-    read.sheetIndex = sheet;
-    read.titleRow = titleRow;
-    read.range = {first, last};
-    *import = std::move(read);
-    return true;
-}
 
 } // namespace
 
@@ -260,8 +226,10 @@ void YearSheetPageBase::writeHistory()
 {
     const auto [figure1, figure2] = historyFigures();
     HistoryWriter writer(historyDir(), m_frame.extension, figure1, figure2);
-    writeImport(writer.stream(), m_import);
-    writeOptions(writer.stream());
+    CurrentSheetRecord record;
+    record.import = m_import;
+    writeOptions(&record);
+    writeCurrentSheetRecord(writer.stream(), record);
     addHistoryEntry(m_history->list(), writer);
 }
 
@@ -275,13 +243,10 @@ bool YearSheetPageBase::load(const QString &fileName)
     HistoryReader reader(fileName);
     if (!reader.ok())
         return false;
-    SheetImport import;
-    if (!readImport(reader.stream(), &import))
+    CurrentSheetRecord record;
+    if (!readCurrentSheetRecord(reader, &record))
         return false;
-    const std::function<void()> apply = readOptions(reader.stream());
-    if (!apply || !reader.finish() || reader.remaining() != 0)
-        return false;
-    apply();
-    loadSheet(import);
+    readOptions(record);
+    loadSheet(record.import);
     return true;
 }

@@ -11,9 +11,9 @@
 #pragma once
 
 #include "batch/sheetsource.h"
+#include "history/currentrecords.h"
 #include "wizards/export/sheetexportwizard.h"
 
-#include <QDataStream>
 #include <QString>
 #include <QWidget>
 
@@ -94,11 +94,10 @@ protected:
     // On the window's thread once compute() succeeded: the pending results become the shown
     // ones, the model is reset over them and the summary line is set.
     virtual void showPending() = 0;
-    // The page's options in a history record, after the import; read back with the same layout.
-    // readOptions changes nothing: it returns what puts the options read on the page, or null for
-    // values the page could not have written.
-    virtual void writeOptions(QDataStream &out) const = 0;
-    virtual std::function<void()> readOptions(QDataStream &in) = 0;
+    // The page's options in a history record (the import is the base's). readOptions puts those of
+    // a record read back on the page.
+    virtual void writeOptions(CurrentSheetRecord *record) const = 0;
+    virtual void readOptions(const CurrentSheetRecord &record) = 0;
     // The two figures of the history list for the results shown.
     virtual std::pair<double, double> historyFigures() const = 0;
 
