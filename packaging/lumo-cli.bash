@@ -23,6 +23,9 @@ _lumo_cli()
                      --bonus-method --year --non-resident $out" ;;
         batch) words="--sheet --title-row --first-row --last-row --map --setting --threshold --goal --method
                       --months --template --scope --title --no-process --json --rules --period --ledger" ;;
+        month) words="--period --ledger --record --bonus-method --template --title --sheet --title-row
+                      --first-row --last-row --map --setting --json" ;;
+        ledger) words="--ledger --year --id --period --json" ;;
         sheet) words="--json" ;;
         eval) words="--json --row" ;;
         esac
