@@ -5,6 +5,7 @@
 #include "batch/importsetting.h"
 #include "engine/currentrules.h"
 #include "excel/columnletters.h"
+#include "excel/workbook.h"
 
 #include <algorithm>
 #include <thread>
@@ -303,4 +304,244 @@ QString yearPlanCompletionMessage(int count, int inBlindZone, int unreadableCell
     if (unreadableCells > 0)
         text += u"其中 %1 个金额单元格无法识别，已按 0 计算。"_s.arg(unreadableCells);
     return text;
+}
+
+LoadedSheet::LoadedSheet() = default;
+LoadedSheet::LoadedSheet(LoadedSheet &&) noexcept = default;
+LoadedSheet &LoadedSheet::operator=(LoadedSheet &&) noexcept = default;
+LoadedSheet::~LoadedSheet() = default;
+
+bool loadSheetImport(const SheetImport &import, LoadedSheet *out, QString *error,
+                     const std::function<bool()> &cancelled)
+{
+    *out = LoadedSheet();
+    std::unique_ptr<Workbook> book = Workbook::create(import.file);
+    if (!book->load(import.file, cancelled)) {
+        *error = u"无法读取工作簿 %1：%2"_s.arg(import.file, book->errorMessage());
+        return false;
+    }
+    const Sheet *sheet = book->getSheet(import.sheetIndex);
+    if (!sheet) {
+        *error = u"工作簿 %1 中没有第 %2 个工作表"_s.arg(import.file).arg(import.sheetIndex + 1);
+        return false;
+    }
+    out->book = std::move(book);
+    out->sheet = sheet;
+    return true;
+}
+
+SheetRecords readYearSheet(const LoadedSheet &loaded, const SheetImport &import)
+{
+    QStringList formulas = import.formulas.mid(0, kYearPlanSourceColumns);
+    while (formulas.size() < kYearPlanSourceColumns)
+        formulas << QString();
+    return readSheetRecords(*loaded.book, *loaded.sheet, yearPlanSourceTitles(), formulas, import.range,
+                            kSheetAmounts);
+}
+
+bool runYearSheet(const SheetImport &import, YearSheetRun *out, QString *error,
+                  const std::function<bool()> &cancelled, std::atomic<int> *percent)
+{
+    *out = YearSheetRun();
+    const auto step = [&](int value) {
+        if (percent)
+            percent->store(value, std::memory_order_relaxed);
+        return !(cancelled && cancelled());
+    };
+    if (import.formulas.value(YearCode).isEmpty() && import.formulas.value(YearName).isEmpty()) {
+        *error = u"没有【编码】和【姓名】列，不能执行导入！"_s;
+        return false;
+    }
+    LoadedSheet loaded;
+    if (!loadSheetImport(import, &loaded, error, cancelled))
+        return false;
+    if (!step(50))
+        return false;
+    SheetRecords source = readYearSheet(loaded, import);
+    loaded = LoadedSheet();
+    if (!step(80))
+        return false;
+    std::vector<YearPlanInput> inputs;
+    inputs.reserve(source.records.size());
+    for (const SheetRecord &r : source.records)
+        inputs.push_back(yearPlanInputOf(r));
+    YearPlanRun run = runYearPlans(inputs);
+    out->records = std::move(source.records);
+    out->plans = std::move(run.plans);
+    out->totals = run.totals;
+    out->rowsRead = source.rowsRead;
+    out->rowsSkipped = source.rowsSkipped;
+    out->unreadable = std::move(source.unreadable);
+    return step(100);
+}
+
+QString yearPlanScopeName(YearPlanScope scope)
+{
+    switch (scope) {
+    case YearPlanScope::Compare:
+        return u"筹划比对结果（全部员工）"_s;
+    case YearPlanScope::Planned:
+        return u"计划方案"_s;
+    case YearPlanScope::Best:
+        return u"最优方案"_s;
+    case YearPlanScope::Saving:
+        return u"有效筹划比对结果（仅节税的员工）"_s;
+    }
+    return QString();
+}
+
+namespace {
+
+// The larger of 12 monthly wages that add up to `wages` and differ by a fen at most.
+Amount monthlyOf(Amount wages)
+{
+    wages = std::max<Amount>(wages, 0);
+    return wages / 12 + (wages % 12 ? 1 : 0);
+}
+
+// The planned or the best split alone: code, name, the year, and the split's bonus, monthly wage
+// and tax (with the blind zone for the plan, the saving for the best).
+SheetLayout splitLayout(const std::vector<SheetRecord> &records, const std::vector<YearPlan> &plans,
+                        const QString &title, bool best)
+{
+    SheetLayout layout;
+    layout.title = title;
+    setYearPlanHeadings(
+        &layout,
+        {{u"基础信息"_s, {u"编码"_s, u"姓名"_s}},
+         {u"全年"_s, {u"全年应发"_s, u"全年减除"_s}},
+         {best ? u"最优方案"_s : u"计划方案"_s,
+          {u"全年一次性奖金"_s, u"每月工资"_s, u"全年税额"_s, best ? u"节税"_s : u"奖金盲区"_s}}},
+        best ? std::vector<int>{} : std::vector<int>{7});
+    const size_t n = std::min(records.size(), plans.size());
+    Amount annual = 0, deductions = 0, bonus = 0, tax = 0, saving = 0;
+    int inZone = 0;
+    layout.rows.reserve(n + 1);
+    for (size_t i = 0; i < n; ++i) {
+        const YearPlan &p = plans[i];
+        const Amount b = best ? p.bestBonus : p.plannedBonus;
+        const Amount t = best ? p.bestTax : p.plannedTax;
+        SheetRow row;
+        row.cells = {textCell(records[i].code),
+                     textCell(records[i].name),
+                     amountCell(p.annual),
+                     amountCell(p.deductions),
+                     amountCell(b),
+                     amountCell(monthlyOf(p.annual - b)),
+                     amountCell(t),
+                     best ? amountCell(p.saving)
+                          : textCell(blindZoneText(p.blindZone), SheetCellStyle::BodyCenter)};
+        layout.rows.push_back(std::move(row));
+        annual += p.annual;
+        deductions += p.deductions;
+        bonus += b;
+        tax += t;
+        saving += p.saving;
+        inZone += p.blindZone >= 0 ? 1 : 0;
+    }
+    SheetRow total;
+    total.total = true;
+    total.cells = {SheetCell(),
+                   textCell(u"总计"_s, SheetCellStyle::BodyCenter),
+                   amountCell(annual),
+                   amountCell(deductions),
+                   amountCell(bonus),
+                   SheetCell(),
+                   amountCell(tax),
+                   best ? amountCell(saving) : textCell(u"%1 人"_s.arg(inZone), SheetCellStyle::BodyCenter)};
+    layout.rows.push_back(std::move(total));
+    return layout;
+}
+
+} // namespace
+
+SheetLayout yearPlanLayout(const std::vector<SheetRecord> &records, const std::vector<YearPlan> &plans,
+                           const QString &title, YearPlanScope scope)
+{
+    if (scope == YearPlanScope::Planned || scope == YearPlanScope::Best)
+        return splitLayout(records, plans, title, scope == YearPlanScope::Best);
+    const size_t n = std::min(records.size(), plans.size());
+    std::vector<SheetRecord> keptRecords;
+    std::vector<YearPlan> keptPlans;
+    const bool all = scope == YearPlanScope::Compare;
+    YearPlanTotals totals;
+    for (size_t i = 0; i < n; ++i) {
+        if (!all && plans[i].saving <= 0)
+            continue;
+        totals.add(plans[i]);
+        if (!all) {
+            keptRecords.push_back(records[i]);
+            keptPlans.push_back(plans[i]);
+        }
+    }
+    return all ? yearPlanLayout(records, plans, totals, title)
+               : yearPlanLayout(keptRecords, keptPlans, totals, title);
+}
+
+bool separateCheaper(const YearPlan &plan, bool separateAllowed)
+{
+    return separateAllowed && plan.plannedTax < plan.mergedTax;
+}
+
+Amount cheaperTax(const YearPlan &plan, bool separateAllowed)
+{
+    return separateCheaper(plan, separateAllowed) ? plan.plannedTax : plan.mergedTax;
+}
+
+void BonusMethodTotals::add(const YearPlan &plan, bool separateAllowed)
+{
+    annual += plan.annual;
+    bonus += plan.plannedBonus;
+    separate += plan.plannedTax;
+    merged += plan.mergedTax;
+    cheaper += cheaperTax(plan, separateAllowed);
+    separateCount += ::separateCheaper(plan, separateAllowed) ? 1 : 0;
+}
+
+SheetLayout bonusMethodLayout(const std::vector<SheetRecord> &records, const std::vector<YearPlan> &plans,
+                              const QString &title, bool separateAllowed)
+{
+    SheetLayout layout;
+    layout.title = title;
+    setYearPlanHeadings(&layout,
+                        {{u"基础信息"_s, {u"编码"_s, u"姓名"_s}},
+                         {u"全年"_s, {u"全年应发"_s, u"全年减除"_s, u"全年一次性奖金"_s}},
+                         {u"全年税额"_s, {u"奖金单独计税"_s, u"奖金并入工资"_s}},
+                         {u"较省税的方式"_s, {u"计税方式"_s, u"全年税额"_s, u"少缴税额"_s}}},
+                        {7});
+    const size_t n = std::min(records.size(), plans.size());
+    BonusMethodTotals t;
+    Amount less = 0, deductions = 0;
+    layout.rows.reserve(n + 1);
+    for (size_t i = 0; i < n; ++i) {
+        const YearPlan &p = plans[i];
+        t.add(p, separateAllowed);
+        const Amount difference = separateAllowed ? std::abs(p.mergedTax - p.plannedTax) : 0;
+        less += difference;
+        deductions += p.deductions;
+        SheetRow row;
+        row.cells = {textCell(records[i].code),
+                     textCell(records[i].name),
+                     amountCell(p.annual),
+                     amountCell(p.deductions),
+                     amountCell(p.plannedBonus),
+                     separateAllowed ? amountCell(p.plannedTax)
+                                     : textCell(u"不适用"_s, SheetCellStyle::BodyCenter),
+                     amountCell(p.mergedTax),
+                     textCell(separateCheaper(p, separateAllowed) ? u"单独计税"_s : u"并入工资"_s,
+                              SheetCellStyle::BodyCenter),
+                     amountCell(cheaperTax(p, separateAllowed)),
+                     amountCell(difference)};
+        layout.rows.push_back(std::move(row));
+    }
+    SheetRow total;
+    total.total = true;
+    total.cells = {
+        SheetCell(),           textCell(u"总计"_s, SheetCellStyle::BodyCenter),
+        amountCell(t.annual),  amountCell(deductions),
+        amountCell(t.bonus),   separateAllowed ? amountCell(t.separate) : SheetCell(),
+        amountCell(t.merged),  textCell(u"单独计税 %1 人"_s.arg(t.separateCount), SheetCellStyle::BodyCenter),
+        amountCell(t.cheaper), amountCell(less)};
+    layout.rows.push_back(std::move(total));
+    return layout;
 }

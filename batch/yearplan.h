@@ -21,9 +21,14 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
+#include <functional>
+#include <memory>
 #include <vector>
 
 struct ImportSetting;
+class Workbook;
+class Sheet;
 
 // The target columns a year-plan sheet is read into, in this order.
 enum YearPlanSourceColumn : int
@@ -125,3 +130,68 @@ SheetLayout yearPlanLayout(const std::vector<SheetRecord> &records, const std::v
 // The completion message: how many employees, how many in a blind zone, the sentence about
 // unreadable amount cells when there were any.
 QString yearPlanCompletionMessage(int count, int inBlindZone, int unreadableCells);
+
+// The workbook and worksheet an import settled, loaded (off the window's thread; `cancelled`, when
+// given, is asked while the file is read). False with a Chinese message when the file cannot be
+// read, the read was cancelled or the worksheet is gone.
+struct LoadedSheet
+{
+    std::unique_ptr<Workbook> book;
+    const Sheet *sheet = nullptr;
+    LoadedSheet();
+    LoadedSheet(LoadedSheet &&) noexcept;
+    LoadedSheet &operator=(LoadedSheet &&) noexcept;
+    ~LoadedSheet();
+};
+bool loadSheetImport(const SheetImport &import, LoadedSheet *out, QString *error,
+                     const std::function<bool()> &cancelled = {});
+// The rows of a year sheet by the import's formulas (one per YearPlanSourceColumn; missing ones
+// empty), read as lumo-cli batch plan --rules 2019 reads them.
+SheetRecords readYearSheet(const LoadedSheet &loaded, const SheetImport &import);
+
+// A year sheet read and planned: what a window shows of it.
+struct YearSheetRun
+{
+    std::vector<SheetRecord> records;
+    std::vector<YearPlan> plans; // matching records
+    YearPlanTotals totals;
+    int rowsRead = 0, rowsSkipped = 0;
+    std::vector<UnreadableCell> unreadable;
+};
+// Loads, reads and plans the sheet of an import. False with a Chinese message when the workbook
+// cannot be read, the import maps neither 编码 nor 姓名, or `cancelled` answered true. `percent`,
+// when given, is moved on as the steps end.
+bool runYearSheet(const SheetImport &import, YearSheetRun *out, QString *error,
+                  const std::function<bool()> &cancelled = {}, std::atomic<int> *percent = nullptr);
+
+// What an export of a planned sheet holds: every employee with the planned, all-as-wages and best
+// splits; the planned split only; the best split only; or the comparison of the employees whose
+// best split saves tax. The totals row of each adds up the rows above it.
+enum class YearPlanScope
+{
+    Compare,
+    Planned,
+    Best,
+    Saving
+};
+QString yearPlanScopeName(YearPlanScope scope);
+inline constexpr YearPlanScope kYearPlanScopes[] = {YearPlanScope::Compare, YearPlanScope::Planned,
+                                                    YearPlanScope::Best, YearPlanScope::Saving};
+SheetLayout yearPlanLayout(const std::vector<SheetRecord> &records, const std::vector<YearPlan> &plans,
+                           const QString &title, YearPlanScope scope);
+
+// The bonus methods compared for a year: the planned bonus taxed separately (the plan's planned
+// tax) or merged with the wages. When the year no longer allows a separate bonus only the merged
+// tax applies. Ties count as merged being no dearer.
+bool separateCheaper(const YearPlan &plan, bool separateAllowed);
+Amount cheaperTax(const YearPlan &plan, bool separateAllowed);
+struct BonusMethodTotals
+{
+    Amount annual = 0, bonus = 0, separate = 0, merged = 0, cheaper = 0;
+    int separateCount = 0; // employees for whom the separate tax is cheaper
+    void add(const YearPlan &plan, bool separateAllowed);
+};
+// The comparison sheet: per employee the year, the bonus, both taxes, the cheaper method and its
+// tax and what it saves against the other; a totals row.
+SheetLayout bonusMethodLayout(const std::vector<SheetRecord> &records, const std::vector<YearPlan> &plans,
+                              const QString &title, bool separateAllowed);

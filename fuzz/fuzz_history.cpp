@@ -1,6 +1,6 @@
 // Any bytes as a history record of every page: the common head, then the single pages' stored
-// table ("sc", "ssc", "ac", "ic"), their current-rules inputs ("sc19", "ac19", "ssc19", "ic19", and "pm19" of
-// the month's payroll page) and, from the
+// table ("sc", "ssc", "ac", "ic"), their current-rules inputs ("sc19", "ac19", "ssc19", "ic19", "pm19" of
+// the month's payroll page and the year-sheet batch pages' "bp19", "ba19") and, from the
 // same bytes, each batch page's record ("bc", "bsc", "bac") read exactly as the page reads it, plus the
 // compact tables on their own. Nothing may crash, read past the record or claim memory the record cannot
 // back; a record that reads must decode, and its tables must fit what the pages build from them.
@@ -85,6 +85,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         CurrentInverseRecord record;
         if (readCurrentInverseRecord(reader, &record))
             check(toSplitInput(record).annual <= kMaxInputFen && record.amount >= 0);
+    });
+    asRecord(bytes, [](HistoryReader &reader) {
+        CurrentSheetRecord record;
+        if (readCurrentSheetRecord(reader, &record))
+            check(!record.import.file.isEmpty() && record.import.formulas.size() <= kMaxSheetRecordFormulas &&
+                  (!record.fromLedger || !record.ledger.isEmpty()));
     });
     asRecord(bytes, [](HistoryReader &reader) {
         BatchCalcRecord record;

@@ -42,6 +42,16 @@ void writeCurrentInverseRecord(QDataStream &out, const CurrentInverseRecord &r)
     out << r.fromNet << r.amount << r.insurance << r.special;
 }
 
+void writeCurrentSheetRecord(QDataStream &out, const CurrentSheetRecord &r)
+{
+    const SheetImport &i = r.import;
+    out << i.file << qint32(i.sheetIndex) << qint32(i.titleRow) << qint32(i.range.first)
+        << qint32(i.range.last) << qint32(i.formulas.size());
+    for (const QString &formula : i.formulas)
+        out << formula;
+    out << qint8(r.fromLedger ? 1 : 0) << r.ledger << r.year << r.month;
+}
+
 bool readCurrentYearRecord(HistoryReader &reader, CurrentYearRecord *r)
 {
     if (!reader.ok())
@@ -122,4 +132,38 @@ CurrentRules::SplitInput toSplitInput(const CurrentInverseRecord &r)
     in.insurance = r.insurance;
     in.deductions = r.special;
     return in;
+}
+
+bool readCurrentSheetRecord(HistoryReader &reader, CurrentSheetRecord *r)
+{
+    if (!reader.ok())
+        return false;
+    constexpr qsizetype kMaxText = 4096;
+    CurrentSheetRecord read;
+    SheetImport &i = read.import;
+    qint32 sheet = 0, titleRow = 0, first = 0, last = 0, count = 0;
+    QDataStream &in = reader.stream();
+    in >> i.file >> sheet >> titleRow >> first >> last >> count;
+    if (in.status() != QDataStream::Ok || i.file.isEmpty() || i.file.size() > kMaxText || sheet < 0 ||
+        titleRow < 1 || first < 1 || last < 0 || count < 0 || count > kMaxSheetRecordFormulas)
+        return false;
+    for (qint32 k = 0; k < count; ++k) {
+        QString formula;
+        in >> formula;
+        if (in.status() != QDataStream::Ok || formula.size() > kMaxText)
+            return false;
+        i.formulas << formula;
+    }
+    i.sheetIndex = sheet;
+    i.titleRow = titleRow;
+    i.range = {first, last};
+    qint8 fromLedger = 0;
+    in >> fromLedger >> read.ledger >> read.year >> read.month;
+    if (!readWhole(reader) || (fromLedger != 0 && fromLedger != 1) || read.ledger.size() > kMaxText ||
+        (fromLedger == 1 && read.ledger.isEmpty()) || read.year < kCurrentFirstYear ||
+        read.year > kCurrentLastYear || !isMonth(read.month))
+        return false;
+    read.fromLedger = fromLedger == 1;
+    *r = std::move(read);
+    return true;
 }

@@ -104,6 +104,38 @@ bool runLedgerYearPlan(const PayrollLedger &ledger, PayrollSheet sheet, int year
     return true;
 }
 
+bool runLedgerYearSheet(const SheetImport &import, const QString &ledgerPath, int year, int month,
+                        LedgerYearPlanRun *out, QString *error, const std::function<bool()> &cancelled,
+                        std::atomic<int> *percent)
+{
+    *out = LedgerYearPlanRun();
+    const auto step = [&](int value) {
+        if (percent)
+            percent->store(value, std::memory_order_relaxed);
+        return !(cancelled && cancelled());
+    };
+    QStringList formulas = import.formulas.mid(0, PfFieldCount);
+    while (formulas.size() < PfFieldCount)
+        formulas << QString();
+    if (formulas[PfIdNumber].isEmpty() || formulas[PfName].isEmpty()) {
+        *error = u"工资表没有【姓名】或【证件号码】列，不能按台账筹划。"_s;
+        return false;
+    }
+    PayrollLedger ledger(ledgerPath);
+    if (!ledger.openForReading(error))
+        return false;
+    LoadedSheet loaded;
+    if (!loadSheetImport(import, &loaded, error, cancelled) || !step(50))
+        return false;
+    PayrollSheet rows = readPayrollSheet(*loaded.book, *loaded.sheet, formulas, import.range);
+    loaded = LoadedSheet();
+    if (!step(70))
+        return false;
+    if (!runLedgerYearPlan(ledger, std::move(rows), year, month, out, error))
+        return false;
+    return step(100);
+}
+
 namespace {
 
 enum Column : int
@@ -192,4 +224,21 @@ SheetLayout ledgerYearPlanLayout(const LedgerYearPlanRun &run, const QString &ti
     total.cells[CSaving] = amountCell(t.saving);
     layout.rows.push_back(std::move(total));
     return layout;
+}
+
+SheetLayout ledgerYearPlanSavingLayout(const LedgerYearPlanRun &run, const QString &title)
+{
+    LedgerYearPlanRun kept;
+    kept.year = run.year;
+    kept.month = run.month;
+    kept.recordedMonths = run.recordedMonths;
+    for (const LedgerYearPlan &r : run.records) {
+        if (r.plan.saving <= 0)
+            continue;
+        kept.records.push_back(r);
+        kept.totals.add(r.plan);
+        kept.periodWithheld += r.periodWithheld;
+        kept.bonusTax += r.bonusTax;
+    }
+    return ledgerYearPlanLayout(kept, title);
 }

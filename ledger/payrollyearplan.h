@@ -51,6 +51,16 @@ struct LedgerYearPlanRun
 bool runLedgerYearPlan(const PayrollLedger &ledger, PayrollSheet sheet, int year, int month,
                        LedgerYearPlanRun *out, QString *error, int threads = 0);
 
+// The same from an import of the period's sheet (formulas by payroll field) and the ledger file
+// at `ledgerPath`, which is only read: loads the workbook, reads the rows and plans them. False
+// with a Chinese message when the import maps no 姓名 or 证件号码, a file cannot be read, the plan
+// refuses, or `cancelled` answered true. `percent`, when given, is moved on as the steps end.
+bool runLedgerYearSheet(const SheetImport &import, const QString &ledgerPath, int year, int month,
+                        LedgerYearPlanRun *out, QString *error, const std::function<bool()> &cancelled = {},
+                        std::atomic<int> *percent = nullptr);
+
 // The result sheet: per employee the recorded months, the period's planned pay, the year, the
 // planned, all-as-wages and best splits with the period's wages and withholding; a totals row.
 SheetLayout ledgerYearPlanLayout(const LedgerYearPlanRun &run, const QString &title);
+// The same for the employees whose best split saves tax, the totals over them alone.
+SheetLayout ledgerYearPlanSavingLayout(const LedgerYearPlanRun &run, const QString &title);

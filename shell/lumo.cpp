@@ -4,6 +4,8 @@
 #include "pages/batch/batchcalcwid.h"
 #include "pages/batch/batchsavecalcwid.h"
 #include "pages/batch/currentmonthwid.h"
+#include "pages/batch/currentbonuswid.h"
+#include "pages/batch/currentplanwid.h"
 #include "pages/single/apportioncalcwid.h"
 #include "pages/single/currentcalcwid.h"
 #include "pages/single/currentcomparewid.h"
@@ -25,7 +27,6 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDoubleSpinBox>
-#include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
 #include <QScreen>
@@ -67,14 +68,6 @@ Lumo::Lumo(QWidget *parent) : QWidget(parent)
                                    [this, path, function, rules] { openUnderRules(path, function, rules); });
             });
 
-    m_batchNote =
-        new QLabel(QStringLiteral("批量功能暂按2011年规定计算（每月减除费用3500元、七级月度税率表）；"
-                                  "现行规定（2019年起）下的单人功能见“单人个税计算”等页。"),
-                   this);
-    m_batchNote->setWordWrap(true);
-    m_batchNote->setStyleSheet(
-        QStringLiteral("background:rgb(255,243,205); color:rgb(140,80,0); padding:4px;"));
-    m_batchNote->hide();
 
     m_pageArea = new QVBoxLayout;
     m_pageArea->setSpacing(0);
@@ -83,7 +76,6 @@ Lumo::Lumo(QWidget *parent) : QWidget(parent)
     layout->setSpacing(0);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_title);
-    layout->addWidget(m_batchNote);
     layout->addLayout(m_pageArea);
     showRules();
 
@@ -124,8 +116,12 @@ QWidget *Lumo::createPage(int index, TaxRules rules, QWidget *parent)
             return new CurrentMonthWid(parent);
         case 2:
             return new CurrentSaveCalcWid(parent);
+        case 3:
+            return new CurrentPlanWid(parent);
         case 4:
             return new CurrentCompareWid(parent);
+        case 5:
+            return new CurrentBonusWid(parent);
         case 6:
             return new CurrentInverseWid(parent);
         default:
@@ -160,7 +156,6 @@ void Lumo::actFunction(int index)
     if (!m_pages[index])
         m_pages[index] = createPage(index, m_rules, this);
     m_current = index;
-    m_batchNote->setVisible(m_rules == TaxRules::Current && (index == 3 || index == 5));
     while (QLayoutItem *item = m_pageArea->takeAt(0))
         delete item; // the layout item only; the page widget stays
     QWidget *page = m_pages[index];
@@ -177,6 +172,8 @@ void Lumo::showRules()
     m_title->setRulesText(QStringLiteral("【%1】").arg(taxRulesName(m_rules)));
     m_title->setFunctionText(4,
                              m_rules == TaxRules::Current ? QStringLiteral("奖金计税比较") : functionName(4));
+    m_title->setFunctionText(5,
+                             m_rules == TaxRules::Current ? QStringLiteral("批量奖金比较") : functionName(5));
     m_mainMenu->setRules(m_rules);
     setWindowTitle(QStringLiteral("岚舟个税节税筹划 - ") + taxRulesName(m_rules));
 }
@@ -188,8 +185,8 @@ void Lumo::setRules(TaxRules rules)
     storeRules(rules);
     m_rules = rules;
     showRules();
-    // The single functions and the month's payroll have a page for each rules.
-    for (int index : {0, 1, 2, 4, 6}) {
+    // Every function has a page for each rules.
+    for (int index : {0, 1, 2, 3, 4, 5, 6}) {
         QWidget *old = m_pages.value(index);
         if (!old)
             continue;

@@ -20,7 +20,6 @@
 #include <QWidget>
 
 enum class TaxRules;
-class QLabel;
 
 class FrameGrip;
 class MainMenu;
@@ -50,7 +49,6 @@ public:
     int currentFunction() const { return m_current; }
     MainMenu *mainMenu() const { return m_mainMenu; }
     // The line above a batch page under the current rules.
-    QLabel *batchRulesNote() const { return m_batchNote; }
 
 public slots:
     void actFunction(int index);
@@ -85,7 +83,6 @@ private:
     MainMenu *m_mainMenu;
     SkinWidget *m_skinWidget;
     FrameGrip *m_grip;
-    QLabel *m_batchNote;
     TaxRules m_rules;
     int m_current = -1;
     bool m_maximised = false;

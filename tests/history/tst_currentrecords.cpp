@@ -1,6 +1,6 @@
-// The current-rules records of the single pages: every field comes back exactly, a record is read
-// only as its own kind, and anything the pages could not have written is refused whole. With
-// LUMO_FUZZ_SEED_DIR set, the records are also saved there as seeds for the history fuzz target.
+// The current-rules records of the single pages and the year-sheet batch pages: every field comes back
+// exactly, a record is read only as its own kind, and anything the pages could not have written is refused
+// whole. With LUMO_FUZZ_SEED_DIR set, the records are also saved there as seeds for the history fuzz target.
 #include "history/currentrecords.h"
 #include "tests/testkit.h"
 
@@ -20,7 +20,8 @@ enum Kind
 {
     Year,
     Split,
-    Inverse
+    Inverse,
+    YearSheet
 };
 
 struct Records
@@ -28,6 +29,7 @@ struct Records
     CurrentYearRecord year;
     CurrentSplitRecord split;
     CurrentInverseRecord inverse;
+    CurrentSheetRecord sheet;
 };
 
 QByteArray withHead(const std::function<void(QDataStream &)> &body)
@@ -47,8 +49,10 @@ QByteArray recordBytes(Kind kind, const Records &r)
             writeCurrentYearRecord(out, r.year);
         else if (kind == Split)
             writeCurrentSplitRecord(out, r.split);
-        else
+        else if (kind == Inverse)
             writeCurrentInverseRecord(out, r.inverse);
+        else
+            writeCurrentSheetRecord(out, r.sheet);
     });
 }
 
@@ -67,8 +71,10 @@ int readsBack(Kind kind, QByteArray bytes)
         ok = readCurrentYearRecord(reader, &r.year);
     else if (kind == Split)
         ok = readCurrentSplitRecord(reader, &r.split);
-    else
+    else if (kind == Inverse)
         ok = readCurrentInverseRecord(reader, &r.inverse);
+    else
+        ok = readCurrentSheetRecord(reader, &r.sheet);
     if (!ok)
         return recordBytes(kind, r) == untouched ? 0 : -1;
     return recordBytes(kind, r) == bytes ? 1 : -1;
@@ -103,6 +109,10 @@ void TestCurrentRecords::records_data()
         r.year = {2026, 3, 1234567, 150000, 200000, 10000, 3600000, 12, 1};
         r.split = {20000000, 2000000, 2400000, 3600000};
         r.inverse = {true, 17304000, 2000000, 0};
+        r.sheet.import = {
+            u"/home/会计/十二月.xlsx"_s, 1, 3, {4, 120}, {u"A"_s, u"B"_s, QString(), u"D*1.1"_s}};
+        r.sheet.fromLedger = true;
+        r.sheet.ledger = u"/home/会计/ledger.sqlite"_s;
         change(r);
         QTest::newRow(name) << int(kind) << recordBytes(kind, r) << ok;
     };
@@ -161,6 +171,28 @@ void TestCurrentRecords::records_data()
         [](Records &r) { r.split.enteredBonus = kMaxInputFen + 1; }, false);
     row(
         "ssc19 damaged negative insurance", Split, [](Records &r) { r.split.insurance = -1; }, false);
+    row("bp19 record from the ledger's year", YearSheet, same, true);
+    row(
+        "ba19 record of a sheet alone in 2099", YearSheet,
+        [](Records &r) {
+            r.sheet.fromLedger = false;
+            r.sheet.ledger.clear();
+            r.sheet.year = kCurrentLastYear;
+        },
+        true);
+    row(
+        "bp19 damaged empty file name", YearSheet, [](Records &r) { r.sheet.import.file.clear(); }, false);
+    row(
+        "bp19 damaged ledger plan without its ledger", YearSheet, [](Records &r) { r.sheet.ledger.clear(); },
+        false);
+    row(
+        "bp19 damaged title row 0", YearSheet, [](Records &r) { r.sheet.import.titleRow = 0; }, false);
+    row(
+        "bp19 damaged too many formulas", YearSheet,
+        [](Records &r) { r.sheet.import.formulas = QStringList(kMaxSheetRecordFormulas + 1, u"A"_s); },
+        false);
+    row(
+        "bp19 damaged month 13", YearSheet, [](Records &r) { r.sheet.month = 13; }, false);
     row("ic19 record", Inverse, same, true);
     row(
         "ic19 from the pay", Inverse,
@@ -175,11 +207,14 @@ void TestCurrentRecords::records_data()
         "ic19 damaged negative special", Inverse, [](Records &r) { r.inverse.special = -1; }, false);
 
     // Damage to the bytes themselves.
-    for (Kind kind : {Year, Split, Inverse}) {
-        const QString ext = QString::fromLatin1(kind == Year    ? kCurrentCalcExtension
-                                                : kind == Split ? kCurrentSplitExtension
-                                                                : kCurrentInverseExtension);
-        const QByteArray good = recordBytes(kind, Records());
+    for (Kind kind : {Year, Split, Inverse, YearSheet}) {
+        const QString ext = QString::fromLatin1(kind == Year      ? kCurrentCalcExtension
+                                                : kind == Split   ? kCurrentSplitExtension
+                                                : kind == Inverse ? kCurrentInverseExtension
+                                                                  : kCurrentSheetPlanExtension);
+        Records base;
+        base.sheet.import.file = u"a.xlsx"_s;
+        const QByteArray good = recordBytes(kind, base);
         const auto damaged = [&](const QString &what, const QByteArray &bytes) {
             QTest::newRow(qPrintable(ext + u" damaged "_s + what)) << int(kind) << bytes << false;
         };
@@ -201,7 +236,7 @@ void TestCurrentRecords::records()
     testkit::saveSeed(tagName(), bytes);
     QCOMPARE(readsBack(Kind(kind), bytes), ok ? 1 : 0);
     // Every kind has its own length, so no record reads as another kind.
-    for (Kind other : {Year, Split, Inverse}) {
+    for (Kind other : {Year, Split, Inverse, YearSheet}) {
         if (other != Kind(kind))
             QCOMPARE(readsBack(other, bytes), 0);
     }

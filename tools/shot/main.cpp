@@ -5,10 +5,14 @@
 // calculated, planned or apportioned first, so the picture shows the filled result tables (under
 // the current rules function 1 records a generated January and calculates February).
 #include "batch/columncatalogue.h"
+#include "batch/yearplan.h"
+#include "excel/workbook.h"
 #include "pages/batch/batchapportioncalcwid.h"
 #include "pages/batch/batchcalcwid.h"
 #include "pages/batch/batchsavecalcwid.h"
 #include "pages/batch/currentmonthwid.h"
+#include "pages/batch/currentbonuswid.h"
+#include "pages/batch/currentplanwid.h"
 #include "shell/lumo.h"
 #include "shell/startup.h"
 #include "wizards/import/importwizard.h"
@@ -109,6 +113,22 @@ void runMonthSample(CurrentMonthWid *month)
     }
 }
 
+// The sample sheet as a year sheet (the year-end planning and the bonus methods under the current
+// rules): its rows as the import proposes them, its columns matched by title.
+SheetImport sampleYearImport()
+{
+    SheetImport import;
+    import.file = sample(QStringLiteral("xlsx"));
+    std::unique_ptr<Workbook> book = Workbook::create(import.file);
+    if (!book->load(import.file) || !book->getSheet(0))
+        return import;
+    const SheetShape shape = proposeSheetShape(*book, *book->getSheet(0));
+    import.titleRow = shape.titleRow;
+    import.range = {shape.firstRow, shape.lastRow};
+    import.formulas = yearPlanFormulas(sheetTitles(*book, *book->getSheet(0), shape.titleRow), nullptr);
+    return import;
+}
+
 // The sample sheet calculated on function 1, planned (balanced over 12 months) on function 3 or
 // apportioned (over 3 months) on function 5; the completion message is answered.
 void runSample(QWidget *window, int page)
@@ -121,6 +141,11 @@ void runSample(QWidget *window, int page)
     answer->start(20);
     if (auto *month = page == 1 ? window->findChild<CurrentMonthWid *>() : nullptr) {
         runMonthSample(month);
+    } else if (auto *yearPlan = page == 3 ? window->findChild<CurrentPlanWid *>() : nullptr) {
+        yearPlan->setFromLedger(false);
+        yearPlan->loadSheet(sampleYearImport());
+    } else if (auto *bonus = page == 5 ? window->findChild<CurrentBonusWid *>() : nullptr) {
+        bonus->loadSheet(sampleYearImport());
     } else if (auto *calc = page == 1 ? window->findChild<BatchCalcWid *>() : nullptr) {
         if (!importSample(calc->sourceTable(), BatchCalcPage, window))
             std::fprintf(stderr, "示例工资表未能导入\n");

@@ -408,15 +408,9 @@ void TestCurrentPages::rulesChoice()
     window.actFunction(0);
     QCOMPARE(bool(qobject_cast<CurrentCalcWid *>(window.page(0))), expected == TaxRules::Current);
     QCOMPARE(bool(qobject_cast<SingleCalcWid *>(window.page(0))), expected == TaxRules::Rules2011);
-    // Function 1 is the month's payroll under the current rules; the other batch functions keep
-    // their 2011 pages and say so.
+    // Function 1 is the month's payroll under the current rules.
     window.actFunction(1);
     QCOMPARE(bool(qobject_cast<CurrentMonthWid *>(window.page(1))), expected == TaxRules::Current);
-    QCOMPARE(window.batchRulesNote()->isVisibleTo(&window), false);
-    window.actFunction(3);
-    QCOMPARE(window.batchRulesNote()->isVisibleTo(&window), expected == TaxRules::Current);
-    window.actFunction(2);
-    QCOMPARE(window.batchRulesNote()->isVisibleTo(&window), false);
 
     // The menu's other choice switches and is remembered for the next start.
     const TaxRules other = expected == TaxRules::Current ? TaxRules::Rules2011 : TaxRules::Current;
