@@ -8,7 +8,8 @@
 using CurrentRules::BonusMethod;
 
 bool runPayrollMonth(const PayrollLedger &ledger, PayrollSheet sheet, int year, int month,
-                     BonusMethod bonusMethod, PayrollMonthRun *out, QString *error, SecondSeparateBonus second)
+                     BonusMethod bonusMethod, PayrollMonthRun *out, QString *error,
+                     SecondSeparateBonus second)
 {
     out->year = year;
     out->month = month;
