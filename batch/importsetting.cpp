@@ -155,7 +155,9 @@ ImportSettingsGroup ImportSettingsFile::read(int mode, bool offerStandard) const
         result.lastSet = storedInt(s, u"lastSet"_s, 0, 0, kMaxImportRowNumber, m_warnings);
         s.endGroup();
     }
-    if (offerStandard && !result.names().contains(standardImportSettingName())) {
+    // The standard sample suits the salary pages; the current rules' sheets are matched by title.
+    if (offerStandard && mode <= BatchApportionPage &&
+        !result.names().contains(standardImportSettingName())) {
         const ImportSetting standard = standardImportSetting(mode);
         // In name order, where it will stand once saved, so that saving it moves no index.
         auto at = std::lower_bound(result.settings.begin(), result.settings.end(), standard.name,

@@ -1,10 +1,10 @@
 // Saved import settings ("importset.ini") and the automatic matching of worksheet titles.
 //
 // The settings file holds, per batch page (its mode: 0 tax calculation, 1 planning, 2
-// apportionment), the group "importSet<mode>" with the index of the setting last used ("lastSet"),
-// the last import mode ("importMode", 0 overwrite, 1 append) and one sub-group per named setting:
-// the worksheet index, the first, last and title rows, and per mapped target column a sub-group
-// "0000", "0001", … with its title, width and formula. Settings of different modes never mix.
+// apportionment, 3 a month's payroll, 4 a year sheet), the group "importSet<mode>" with the index of the
+// setting last used ("lastSet"), the last import mode ("importMode", 0 overwrite, 1 append) and one sub-group
+// per named setting: the worksheet index, the first, last and title rows, and per mapped target column a
+// sub-group "0000", "0001", … with its title, width and formula. Settings of different modes never mix.
 //
 // The file comes from the user's disk, so reading is bounded: every number is clamped into the
 // range the wizard accepts, texts are cut, at most kMaxImportSettings settings and
@@ -84,8 +84,9 @@ public:
 
     QString path() const { return m_path; }
 
-    // The settings of a batch page (mode 0–2). A missing or unreadable file reads as empty. With
-    // offerStandard, the standard setting joins the list, in name order, unless one has its name.
+    // The settings of a batch page (mode 0–4). A missing or unreadable file reads as empty. With
+    // offerStandard, the standard setting joins the list of modes 0–2, in name order, unless one
+    // has its name.
     ImportSettingsGroup read(int mode, bool offerStandard = true) const;
     // What the last read() left out or corrected, in Chinese, each said once.
     QStringList warnings() const { return m_warnings; }

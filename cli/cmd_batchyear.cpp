@@ -33,13 +33,14 @@ const char kUsage[] =
     "  --first-row R          起始行，默认 2\n"
     "  --last-row R           结束行，默认 0（到最后一行）\n"
     "  --map '列名=公式'      给目的列一个导入公式，可重复（列名如 编码、专项附加扣除、全年一次性奖金）\n"
-    "  --setting 名称         使用 importset.ini 中“批量节税筹划”保存的导入设定\n"
+    "  --setting 名称         使用 importset.ini 中年度工资表导入时保存的导入设定\n"
+    "                         （没有这个名称时找“批量节税筹划”保存的设定）\n"
     "  --json                 在标准输出给出 JSON 摘要（金额为分）\n"
     "  --period YYYY-MM       按工资台账中本年已记入的月份筹划：所属期是本年最后一个发薪月，\n"
     "                         输入文件是该月的工资表（扣缴客户端模板的列，同 lumo-cli month），\n"
     "                         本期收入 + 全年一次性奖金 在工资与单独计税的奖金之间分配\n"
     "  --ledger 文件          台账文件，默认 ~/lumo/ledger.sqlite（只读，不改动）\n"
-    "                         按台账筹划时 --map 的列名为模板的列名，--setting 为“批量个税计算”的设定\n"
+    "                         按台账筹划时 --map 的列名为模板的列名，--setting 同 lumo-cli month\n"
     "没有映射【编码】和【姓名】列（按台账时【姓名】和【证件号码】列）时不执行；\n"
     "【编码】、【姓名】都为空的行跳过。\n"
     "退出码：0 完成，1 文件或台账无法读取或写入，2 参数错误。\n";
@@ -326,14 +327,15 @@ int runBatchYearPlan(const QStringList &args)
     if (!readOptions(args, &o, &error))
         return usageError(error);
 
-    // A setting saved by the planning page's import gives the sheet, the rows and the formulas; for
-    // the month's payroll sheet, one saved by the tax calculation page, as lumo-cli month takes.
+    // A setting saved by the year sheet's import (or, from before it, the planning page's) gives the
+    // sheet, the rows and the formulas; for the month's payroll sheet, one as lumo-cli month takes.
     ImportSettingsGroup settings;
     const ImportSetting *setting = nullptr;
     if (!o.setting.isEmpty()) {
         QString error;
-        setting =
-            findSavedSetting(o.fromLedger ? BatchCalcPage : BatchPlanPage, o.setting, &settings, &error);
+        setting = o.fromLedger
+                      ? findSavedSetting(PayrollMonthPage, o.setting, &settings, &error, BatchCalcPage)
+                      : findSavedSetting(YearSheetPage, o.setting, &settings, &error, BatchPlanPage);
         if (!setting)
             return usageError(error);
         if (o.sheet.isEmpty())

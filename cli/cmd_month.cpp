@@ -31,7 +31,8 @@ const char kMonthUsage[] =
     "  --bonus-method separate|merged  全年一次性奖金单独计税（2027 年及以前的默认）或并入当月工资\n"
     "  --template 扣缴申报        输出扣缴客户端的导入模板（29 列），而不是计算结果\n"
     "  --title 文本               结果标题（默认为输出文件名）\n"
-    "  --sheet、--title-row、--first-row、--last-row、--map '列名=公式'、--setting 名称：同 lumo-cli batch\n"
+    "  --sheet、--title-row、--first-row、--last-row、--map '列名=公式'：同 lumo-cli batch\n"
+    "  --setting 名称             月度工资表导入时保存的导入设定（没有这个名称时找“批量个税计算”的设定）\n"
     "  --json                     在标准输出给出 JSON（金额以分为单位）\n"
     "证件号码有误、同表重复或与台账中的姓名不符的行不计算也不记入，逐行报告。\n"
     "退出码：0 完成，1 文件或台账无法读写、或拒绝记入，2 参数错误。\n";
@@ -217,14 +218,15 @@ int runMonth(const QStringList &argsIn)
                     kMonthUsage);
         mapped.append({field, m.mid(eq + 1)});
     }
-    // A saved setting of the tax calculation page gives the sheet, the rows and the formulas of the
-    // columns it names (编码, 姓名, 月应发工资 … are this command's synonyms); options win.
+    // A setting saved by the month's import in the window, or one of the tax calculation page (编码,
+    // 姓名, 月应发工资 … are this command's synonyms), gives the sheet, the rows and the formulas of
+    // the columns it names; options win.
     std::optional<ImportSetting> setting;
     if (p.has(QStringLiteral("setting"))) {
         const QString name = p.value(QStringLiteral("setting"));
         ImportSettingsGroup group;
         QString error;
-        const ImportSetting *found = findSavedSetting(BatchCalcPage, name, &group, &error);
+        const ImportSetting *found = findSavedSetting(PayrollMonthPage, name, &group, &error, BatchCalcPage);
         if (!found)
             return usageError(cmd, error, kMonthUsage);
         setting = *found;

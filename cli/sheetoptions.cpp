@@ -63,21 +63,32 @@ const Sheet *chooseSheet(const Workbook &book, const QString &which)
 }
 
 const ImportSetting *findSavedSetting(int mode, const QString &name, ImportSettingsGroup *settings,
-                                      QString *error)
+                                      QString *error, int fallbackMode)
 {
     const ImportSettingsFile file;
-    *settings = file.read(mode);
-    for (const QString &warning : file.warnings())
-        printErr(QStringLiteral("警告：%1：%2\n").arg(file.path(), warning));
-    const ImportSetting *found = nullptr;
-    for (const ImportSetting &s : settings->settings) {
-        if (s.name == name)
-            found = &s;
+    QStringList warned, names;
+    for (const int m : {mode, fallbackMode}) {
+        if (m < 0)
+            continue;
+        *settings = file.read(m);
+        for (const QString &warning : file.warnings()) {
+            if (!warned.contains(warning))
+                printErr(QStringLiteral("警告：%1：%2\n").arg(file.path(), warning));
+            warned << warning;
+        }
+        const ImportSetting *found = nullptr;
+        for (const ImportSetting &s : settings->settings) {
+            if (s.name == name)
+                found = &s;
+        }
+        if (found)
+            return found;
+        for (const QString &n : settings->names())
+            if (!names.contains(n))
+                names << n;
     }
-    if (found)
-        return found;
     *error = QStringLiteral("%1 中没有名为“%2”的导入设定（可用：%3）")
-                 .arg(file.path(), name, settings->names().join(QStringLiteral("、")));
+                 .arg(file.path(), name, names.join(QStringLiteral("、")));
     return nullptr;
 }
 
@@ -97,14 +108,6 @@ bool readPeriod(const QString &text, int *year, int *month, QString *error)
 QStringList payrollFormulas(const Workbook &book, const Sheet &sheet, int titleRow,
                             const ImportSetting *setting)
 {
-    if (!setting)
-        return payrollAutoFormulas(sheetTitles(book, sheet, titleRow));
-    QStringList formulas(PfFieldCount);
-    for (const ImportSettingColumn &column : setting->columns) {
-        const int f =
-            column.title == QStringLiteral("三险一金") ? int(PfPension) : payrollFieldOfTitle(column.title);
-        if (f >= 0)
-            formulas[f] = column.formula;
-    }
-    return formulas;
+    return setting ? payrollSettingFormulas(*setting)
+                   : payrollAutoFormulas(sheetTitles(book, sheet, titleRow));
 }

@@ -18,10 +18,12 @@ bool readRowOption(const ArgParser &p, const QString &name, int min, int *out, Q
 bool takeMaps(QStringList *args, QStringList *maps, QString *error);
 // The worksheet --sheet names: by name first, then by its number from 1; null when there is none.
 const Sheet *chooseSheet(const Workbook &book, const QString &which);
-// The import setting `name` saved for page `mode` in importset.ini, with the file's warnings printed;
-// it points into *settings. Null, with *error naming the settings there are, when none has that name.
+// The import setting `name` saved for page `mode` in importset.ini, else (when fallbackMode ≥ 0)
+// for page `fallbackMode`, whose settings were saved before page `mode` had its own; the file's
+// warnings are printed and the result points into *settings. Null, with *error naming the settings
+// there are, when neither has that name.
 const ImportSetting *findSavedSetting(int mode, const QString &name, ImportSettingsGroup *settings,
-                                      QString *error);
+                                      QString *error, int fallbackMode = -1);
 
 // A period "YYYY-MM" of 2019 or later; false with a message for anything else.
 bool readPeriod(const QString &text, int *year, int *month, QString *error);

@@ -1,6 +1,7 @@
 #include "ledger/payrollsheet.h"
 
 #include "batch/amountcell.h"
+#include "batch/importsetting.h"
 #include "excel/columnletters.h"
 #include "excel/workbook.h"
 
@@ -117,6 +118,19 @@ QStringList payrollAutoFormulas(const QStringList &titles)
     if (insuranceTotal >= 0 && formulas[PfPension].isEmpty() && formulas[PfMedical].isEmpty() &&
         formulas[PfUnemployment].isEmpty() && formulas[PfHousingFund].isEmpty())
         formulas[PfPension] = columnLetters(insuranceTotal);
+    return formulas;
+}
+
+QStringList payrollSettingFormulas(const ImportSetting &setting)
+{
+    QStringList formulas(PfFieldCount);
+    for (const ImportSettingColumn &column : setting.columns) {
+        const int f = unmarked(column.title) == QStringLiteral("三险一金")
+                          ? int(PfPension)
+                          : payrollFieldOfTitle(column.title);
+        if (f >= 0)
+            formulas[f] = column.formula;
+    }
     return formulas;
 }
 

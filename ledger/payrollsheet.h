@@ -16,6 +16,7 @@
 
 class Workbook;
 class Sheet;
+struct ImportSetting;
 
 // A row or cell left out of the month, and why.
 struct PayrollProblem
@@ -34,6 +35,9 @@ int payrollFieldOfTitle(const QString &title);
 // the titles of the title row. One 三险一金 column stands for the four 专项扣除 columns and is
 // read as 基本养老保险费 when the sheet has none of the four.
 QStringList payrollAutoFormulas(const QStringList &titles);
+// The import formula of each field from a saved import setting's columns, by their titles (a
+// 三险一金 column as 基本养老保险费); a field the setting does not name stays empty.
+QStringList payrollSettingFormulas(const ImportSetting &setting);
 
 struct PayrollSheet
 {

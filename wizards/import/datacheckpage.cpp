@@ -1,16 +1,20 @@
 #include "wizards/import/datacheckpage.h"
 
 #include "excel/cellkind.h"
+#include "excel/workbook.h"
 #include "formula/evaluator.h"
 #include "formula/formularewrite.h"
 #include "widgets/ptablewidget.h"
 #include "wizards/import/importwizard.h"
+#include "wizards/import/sheettargets.h"
 #include "wizards/import/worksheettable.h"
 
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QProgressDialog>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -61,8 +65,52 @@ int DataCheckPage::nextId() const
     return ImportWizard::ReadyPageId;
 }
 
+void DataCheckPage::previewSheetImport()
+{
+    m_noCodeName = false;
+    m_warning->hide();
+    const SheetImport recipe = m_wizard->sheetImport();
+    const Workbook *book = m_wizard->workbook();
+    const Sheet *sheet = book ? book->getSheet(recipe.sheetIndex) : nullptr;
+    SheetPreview preview;
+    if (sheet) {
+        preview = ::previewSheetImport(m_wizard->mode(), *book, *sheet, recipe.formulas, recipe.range,
+                                       kPreviewRows);
+    }
+    m_previewRows = int(preview.rows.size());
+    m_previewCoversRange = !preview.more;
+    QStringList notes;
+    if (preview.more)
+        notes << u"这里只预览所选范围的前 %1 行；完成向导后读取全部行。"_s.arg(kPreviewRows);
+    const qsizetype shownProblems = std::min<qsizetype>(preview.problems.size(), kShownProblems);
+    if (shownProblems > 0) {
+        notes << u"以下行或单元格不能照常读取："_s;
+        notes << preview.problems.mid(0, shownProblems);
+        if (preview.problems.size() > shownProblems)
+            notes << u"……共 %1 处。"_s.arg(preview.problems.size());
+    }
+    m_cutNote->setText(notes.join(u'\n'));
+    m_cutNote->setVisible(!notes.isEmpty());
+
+    m_preview->setUpdatesEnabled(false);
+    m_preview->clear();
+    m_preview->setColumnCount(int(preview.headings.size()));
+    m_preview->setHorizontalHeaderLabels(preview.headings);
+    m_preview->setRowCount(int(preview.rows.size()));
+    for (int r = 0; r < int(preview.rows.size()); ++r) {
+        const QStringList &cells = preview.rows[size_t(r)];
+        for (int c = 0; c < cells.size(); ++c)
+            m_preview->setItem(r, c, new QTableWidgetItem(cells[c]));
+    }
+    m_preview->setUpdatesEnabled(true);
+}
+
 void DataCheckPage::initializePage()
 {
+    if (m_wizard->settlesSheetImport()) {
+        previewSheetImport();
+        return;
+    }
     const QStringList names = m_wizard->targetNames();
     const QStringList formulas = m_wizard->formulas();
     PTableWidget *source = m_wizard->sourceTable();

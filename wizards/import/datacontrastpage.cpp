@@ -6,6 +6,7 @@
 #include "widgets/pheaderview.h"
 #include "widgets/ptablewidget.h"
 #include "wizards/import/importwizard.h"
+#include "wizards/import/sheettargets.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -30,13 +31,33 @@ const ColumnGroup &basicGroup(int mode)
     return *ColumnCatalogue::instance().groups(tree).front();
 }
 
+// The page's own target columns: the catalogue's basic columns, or the fields of a sheet the core
+// reads itself.
+QList<SheetTarget> ownTargets(int mode)
+{
+    if (isSheetImportMode(mode))
+        return sheetTargets(mode);
+    const ColumnGroup &group = basicGroup(mode);
+    QList<SheetTarget> targets;
+    for (int k = 0; k < ColumnCatalogue::sourceColumnCount(mode); ++k)
+        targets.append({group.item(k)->title, k < 2}); // code and name identify a row
+    return targets;
+}
+
+int ownWidth(int mode, int k)
+{
+    return isSheetImportMode(mode) ? kDefaultWidth : basicGroup(mode).item(k)->width;
+}
+
 } // namespace
 
 DataContrastPage::DataContrastPage(int mode, ImportWizard *wizard)
     : QWizardPage(wizard), m_map(new PTableWidget(this)),
       // The caption column and the page's own columns are fixed: removing one of those would give
       // the next column its place and its meaning.
-      m_header(new PHeaderView(1 + ColumnCatalogue::sourceColumnCount(mode), Qt::Horizontal, m_map)),
+      // A sheet the core reads itself has its fields only: every section is fixed.
+      m_header(new PHeaderView(1 + int(ownTargets(mode).size()) + (isSheetImportMode(mode) ? 1 : 0),
+                               Qt::Horizontal, m_map)),
       m_editor(new PEditHeaderBox(m_map)), m_warning(new QLabel(this)), m_mode(mode), m_wizard(wizard),
       m_layout(new QVBoxLayout(this))
 {
@@ -80,12 +101,23 @@ DataContrastPage::DataContrastPage(int mode, ImportWizard *wizard)
     connect(m_header, &QHeaderView::sectionDoubleClicked, this, &DataContrastPage::xHeader);
     connect(m_map, &PTableWidget::requestEdit, this, &DataContrastPage::xHeader);
     connect(m_editor, &PEditHeaderBox::updateHeader, this, &DataContrastPage::updateData);
+    if (isSheetImportMode(mode)) {
+        // Dropping a worksheet column names the target after it on the salary pages; a field of the
+        // reader keeps its title.
+        connect(m_map->model(), &QAbstractItemModel::headerDataChanged, this, [this] {
+            const QList<SheetTarget> targets = ownTargets(m_mode);
+            for (int k = 0; k < targets.size() && k + 1 < m_map->columnCount(); ++k) {
+                if (QTableWidgetItem *item = m_map->horizontalHeaderItem(k + 1))
+                    item->setText(targets[k].title);
+            }
+        });
+    }
 }
 
 void DataContrastPage::resetColumns()
 {
-    const ColumnGroup &group = basicGroup(m_mode);
-    const int targets = ColumnCatalogue::sourceColumnCount(m_mode);
+    const QList<SheetTarget> own = ownTargets(m_mode);
+    const int targets = int(own.size());
     const QStringList choices = m_map->sourceColumnNames();
     m_map->clear();
     m_map->setRowCount(1);
@@ -102,16 +134,14 @@ void DataContrastPage::resetColumns()
     m_header->setSectionResizeMode(0, QHeaderView::Fixed);
 
     for (int k = 1; k <= targets; ++k) {
-        const ColumnItem *item = group.item(k - 1);
-        m_map->setHorizontalHeaderItem(k, new QTableWidgetItem(item->title));
+        m_map->setHorizontalHeaderItem(k, new QTableWidgetItem(own[k - 1].title));
         auto *cell = new QTableWidgetItem;
         cell->setFlags(Qt::ItemIsEditable | Qt::ItemIsDropEnabled | Qt::ItemIsEnabled);
         m_map->setItem(0, k, cell);
-        // Code and name identify a row: one of them must be mapped.
-        auto *box = new FormulaBox(k <= 2 ? u"*"_s : QString());
+        auto *box = new FormulaBox(own[k - 1].required ? u"*"_s : QString());
         box->setChoices(choices);
         m_map->setCellWidget(0, k, box);
-        m_map->setColumnWidth(k, std::max<int>(item->width, kDefaultWidth));
+        m_map->setColumnWidth(k, std::max<int>(ownWidth(m_mode, k - 1), kDefaultWidth));
         m_header->setSectionResizeMode(k, QHeaderView::Interactive);
     }
     const int last = targets + 1;
@@ -121,6 +151,8 @@ void DataContrastPage::resetColumns()
     m_map->setItem(0, last, add);
     m_map->setColumnWidth(last, kAddColumnWidth);
     m_header->setSectionResizeMode(last, QHeaderView::Fixed);
+    // The reader has no place for columns of the user's own.
+    m_map->setColumnHidden(last, isSheetImportMode(m_mode));
     m_map->setRowHeight(0, 30);
 }
 
@@ -167,7 +199,9 @@ void DataContrastPage::initializePage()
         source->horizontalHeader()->setSectionsMovable(false);
         source->show();
     }
-    if (!m_wizard->mappingReady()) {
+    if (!m_wizard->mappingReady() && isSheetImportMode(m_mode)) {
+        applySheetMapping(source);
+    } else if (!m_wizard->mappingReady()) {
         // A setting applies to the page's own columns: columns of an earlier setting go first.
         resetColumns();
         const QStringList titles = m_wizard->titles();
@@ -193,21 +227,56 @@ void DataContrastPage::initializePage()
     }
 }
 
-void DataContrastPage::adapter()
+void DataContrastPage::applySheetMapping(const PTableWidget *source)
+{
+    resetColumns();
+    const int columns = source ? source->columnCount() : 0;
+    const QList<SheetTarget> targets = ownTargets(m_mode);
+    QStringList titles;
+    for (const SheetTarget &t : targets)
+        titles << t.title;
+    const ImportSetting *setting = m_wizard->settings().setting(m_wizard->lastSet());
+    QStringList warnings;
+    QStringList formulas;
+    if (setting) {
+        // Read by the columns' titles, as the command line reads the same setting.
+        formulas = formulasWithinSheet(titles, sheetSettingFormulas(m_mode, *setting), columns, &warnings);
+    } else {
+        // Without a setting the columns are matched by their titles, as the command line does.
+        formulas = sheetAutoMatch(m_mode, titleRowTexts(), QStringList(targets.size()));
+    }
+    m_warning->setText(u"导入设定的以下公式已清空，请重新指定：\n"_s + warnings.join(u'\n'));
+    m_warning->setVisible(!warnings.isEmpty());
+    for (int k = 0; k < targetCount(); ++k) {
+        if (FormulaBox *box = formulaBox(k))
+            box->setEditText(formulas.value(k));
+    }
+}
+
+QStringList DataContrastPage::titleRowTexts() const
 {
     const int t = m_wizard->titleRowNO();
-    PTableWidget *source = m_wizard->sourceTable();
-    if (t <= 0 || !source || source->rowCount() < t)
-        return;
+    const PTableWidget *source = m_wizard->sourceTable();
     QStringList titles;
+    if (t <= 0 || !source || source->rowCount() < t)
+        return titles;
     for (int c = 0; c < source->columnCount(); ++c) {
         const QTableWidgetItem *cell = source->item(t - 1, c);
         titles << (cell ? cell->text() : QString());
     }
+    return titles;
+}
+
+void DataContrastPage::adapter()
+{
+    const QStringList titles = titleRowTexts();
+    if (titles.isEmpty())
+        return;
     QStringList formulas;
     for (int k = 0; k < targetCount(); ++k)
         formulas << (formulaBox(k) ? formulaBox(k)->editText() : QString());
-    const QStringList matched = autoMatchFormulas(titles, formulas, m_mode);
+    const QStringList matched = isSheetImportMode(m_mode) ? sheetAutoMatch(m_mode, titles, formulas)
+                                                          : autoMatchFormulas(titles, formulas, m_mode);
     for (int k = 0; k < targetCount(); ++k) {
         if (matched[k] != formulas[k] && formulaBox(k))
             formulaBox(k)->setEditText(matched[k]);
@@ -240,7 +309,16 @@ bool DataContrastPage::validatePage()
     const auto formulaOf = [this](int k) {
         return formulaBox(k) ? formulaBox(k)->editText().trimmed() : QString();
     };
-    if (formulaOf(0).isEmpty() && formulaOf(1).isEmpty()) {
+    if (isSheetImportMode(m_mode)) {
+        QStringList formulas;
+        for (int k = 0; k < targetCount(); ++k)
+            formulas << formulaOf(k);
+        const QString refusal = sheetMappingError(m_mode, formulas);
+        if (!refusal.isEmpty()) {
+            importMessage(this, u"提示"_s, refusal);
+            return false;
+        }
+    } else if (formulaOf(0).isEmpty() && formulaOf(1).isEmpty()) {
         importMessage(this, u"提示"_s, u"没有【编码】和【姓名】列，不能执行导入！"_s);
         return false;
     }

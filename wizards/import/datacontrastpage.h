@@ -1,11 +1,14 @@
 // Page 3 of the import wizard, "定义导入规则": the batch page's columns beside the worksheet, each
 // with its import formula, set by "自动匹配", by dragging a worksheet column onto it, by typing or
 // through the expression builder. Users may add columns of their own (they become the batch
-// page's extension columns) and retitle or remove them; the page's own columns stay.
+// page's extension columns) and retitle or remove them; the page's own columns stay. For a sheet the
+// core reads itself (a month's payroll, a year sheet) the columns are the reader's fields, matched
+// by their titles on arrival, and no column can be added.
 #pragma once
 
 #include "wizards/wizardframe.h"
 
+#include <QStringList>
 #include <QWizardPage>
 
 class FormulaBox;
@@ -45,8 +48,12 @@ public slots:
     void updateData(const QString &text, int section, Qt::Orientation orientation);
 
 private:
-    // The catalogue's columns only, with empty formulas.
+    // The page's own columns only, with empty formulas.
     void resetColumns();
+    // A sheet the core reads itself: the formulas of the chosen setting by its titles, else 自动匹配.
+    void applySheetMapping(const PTableWidget *source);
+    // The texts of the worksheet's title row, or empty when the table does not show that row.
+    QStringList titleRowTexts() const;
     void releaseSourceTable();
 
     PTableWidget *m_map;

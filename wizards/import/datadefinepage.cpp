@@ -196,6 +196,7 @@ bool DataDefinePage::loadWorkbook()
     clearTabs();
 
     const QString path = m_loadedFile;
+    m_wizard->keepWorkbook(nullptr);
     std::unique_ptr<Workbook> book = Workbook::create(path); // never null
     m_holdsWorkbook = true;
     // Reading takes seconds for a large sheet: it runs beside the event loop, which keeps the
@@ -260,9 +261,22 @@ bool DataDefinePage::loadWorkbook()
         table->setStyleSheet(QString::fromLatin1(kItemStyle));
         table->setItemDelegate(new RowRangeDelegate(table));
 
-        SheetTableFiller filler(*book, *sheet, table, &budget);
+        // A sheet the core reads itself is only looked at here: its first rows are enough to choose
+        // the rows and columns, and a hundred thousand rows of items would cost seconds and memory.
+        const bool glance = m_wizard->settlesSheetImport();
+        qint64 sheetBudget =
+            glance ? std::min<qint64>(budget, qint64(kShownSheetRows) * std::max(1, sheet->lastCol() + 1))
+                   : budget;
+        const qint64 before = sheetBudget;
+        SheetTableFiller filler(*book, *sheet, table, &sheetBudget);
+        budget -= before - sheetBudget;
         filler.prepare();
-        if (filler.truncated())
+        if (filler.truncated() && glance)
+            cut << u"工作表“%1”共 %2 行，这里只显示前 %3 行；导入时读取所选范围内的全部行。"_s
+                       .arg(sheet->name())
+                       .arg(sheet->lastRow() + 1)
+                       .arg(filler.rowCount());
+        else if (filler.truncated())
             cut << u"工作表“%1”太大，只显示了前 %2 行。"_s.arg(sheet->name()).arg(filler.rowCount());
         // Progress by row index, so that a sheet of one row and one of a hundred thousand both
         // end at their share; the last sheet's last row reaches 100.
@@ -290,6 +304,8 @@ bool DataDefinePage::loadWorkbook()
         }
     }
     const QStringList warnings = book->loadWarnings() + cut;
+    if (m_wizard->settlesSheetImport() && !cancelled)
+        m_wizard->keepWorkbook(std::move(book));
     book.reset();
     m_holdsWorkbook = false;
     if (cancelled) {

@@ -3,7 +3,8 @@
 //
 // The workbook is read on a helper thread while the progress dialog keeps the window painted; the
 // tables are then filled here, row by row, under the same dialog, whose "取消" stops both. The
-// workbook is released as soon as its tables are filled.
+// workbook is released as soon as its tables are filled, unless the wizard keeps it for the preview
+// of a sheet the core reads itself.
 #pragma once
 
 #include "batch/sheetsource.h"
@@ -15,6 +16,10 @@
 
 class ImportWizard;
 class PTableWidget;
+
+// For a sheet the core reads itself (ImportWizard::settlesSheetImport), each worksheet tab shows at
+// most this many rows.
+inline constexpr int kShownSheetRows = 200;
 class QLabel;
 class QSpinBox;
 class QTabWidget;

@@ -4,6 +4,7 @@
 #include "excel/columnletters.h"
 #include "widgets/ptablewidget.h"
 #include "widgets/salarytablelayout.h"
+#include "wizards/import/datacheckpage.h"
 #include "wizards/import/importwizard.h"
 
 #include <QCheckBox>
@@ -66,6 +67,10 @@ DataReadyPage::DataReadyPage(int mode, ImportWizard *wizard)
     saveRow->addStretch();
     saveFormat(Qt::Unchecked);
 
+    // A sheet the core reads itself fills no table: there is nothing to append to or overwrite.
+    group->setVisible(!wizard->settlesSheetImport());
+    if (wizard->settlesSheetImport())
+        setSubTitle(u"导入向导已经准备完毕，按“执行”后读取所选范围内的全部行。"_s);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(group);
     layout->addLayout(saveRow);
@@ -96,7 +101,7 @@ void DataReadyPage::initializePage()
 
 bool DataReadyPage::validatePage()
 {
-    if (!importRows())
+    if (m_wizard->settlesSheetImport() ? !sheetHasRows() : !importRows())
         return false;
     const QString name = m_save->isChecked() ? m_name->text() : QString();
     if (!m_wizard->saveSetting(name)) {
@@ -104,6 +109,15 @@ bool DataReadyPage::validatePage()
         importMessage(this, u"导入设定没有保存"_s, m_wizard->saveError());
     }
     return true;
+}
+
+bool DataReadyPage::sheetHasRows()
+{
+    const DataCheckPage *check = m_wizard->checkPage();
+    if (check->previewRows() > 0 || !check->previewCoversRange())
+        return true;
+    importMessage(this, u"所选范围内没有数据行"_s, u"请返回【数据范围】检查首行、末行和标题行。"_s);
+    return false;
 }
 
 bool DataReadyPage::importRows()

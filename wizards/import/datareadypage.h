@@ -34,6 +34,9 @@ public slots:
 private:
     // False, with a message and the table unchanged, when the range holds no row to import.
     bool importRows();
+    // A sheet the core reads itself: false, with a message, when its preview read the whole range
+    // and found no row.
+    bool sheetHasRows();
 
     QRadioButton *m_append;
     QRadioButton *m_overwrite;

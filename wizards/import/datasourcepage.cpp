@@ -55,12 +55,21 @@ DataSourcePage::DataSourcePage(int mode, ImportWizard *wizard)
         layout->addWidget(warning);
     }
     layout->addStretch(10);
-    layout->addWidget(new QLabel(
-        u"<font "
-        u"color=gray>说明：<br>1、第一次导入，源文件格式与标准示例表不同，请选择【不使用已有设定】；<br>\t\t"
-        "2、源文件格式与软件提供的标准示例表相同，请选择【标准工资表导入设定】；<br>\t\t"
-        "3、已经保存过导入设定，请选择与源文件格式对应的导入设定。</font>"_s,
-        this));
+    if (wizard->settlesSheetImport()) {
+        layout->addWidget(new QLabel(
+            u"<font color=gray>说明：<br>1、工资表的标题与扣缴客户端的工资薪金模板或软件提供的示例表相同时，"
+            u"请选择【不使用已有设定】，各列按标题自动匹配；<br>\t\t"
+            "2、已经保存过导入设定，请选择与源文件格式对应的导入设定。</font>"_s,
+            this));
+    } else {
+        layout->addWidget(
+            new QLabel(u"<font "
+                       u"color=gray>说明：<br>"
+                       u"1、第一次导入，源文件格式与标准示例表不同，请选择【不使用已有设定】；<br>\t\t"
+                       "2、源文件格式与软件提供的标准示例表相同，请选择【标准工资表导入设定】；<br>\t\t"
+                       "3、已经保存过导入设定，请选择与源文件格式对应的导入设定。</font>"_s,
+                       this));
+    }
 
     connect(m_browse, &QToolButton::clicked, this, &DataSourcePage::selectSourceFile);
 }

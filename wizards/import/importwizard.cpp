@@ -1,11 +1,13 @@
 #include "wizards/import/importwizard.h"
 
+#include "excel/workbook.h"
 #include "widgets/ptablewidget.h"
 #include "wizards/import/datacheckpage.h"
 #include "wizards/import/datacontrastpage.h"
 #include "wizards/import/datadefinepage.h"
 #include "wizards/import/datareadypage.h"
 #include "wizards/import/datasourcepage.h"
+#include "wizards/import/sheettargets.h"
 #include "wizards/wizardframe.h"
 
 #include <QApplication>
@@ -24,7 +26,7 @@ void importMessage(QWidget *parent, const QString &text, const QString &informat
 }
 
 ImportWizard::ImportWizard(PTableWidget *targetTable, int mode, QWidget *parent)
-    : QWizard(parent), m_targetTable(targetTable), m_mode(mode)
+    : QWizard(parent), m_targetTable(targetTable), m_mode(mode), m_settlesSheetImport(isSheetImportMode(mode))
 {
     m_settings = m_settingsFile.read(mode);
     m_settingsWarnings = m_settingsFile.warnings();
@@ -45,6 +47,24 @@ ImportWizard::ImportWizard(PTableWidget *targetTable, int mode, QWidget *parent)
 }
 
 ImportWizard::~ImportWizard() = default;
+
+void ImportWizard::keepWorkbook(std::unique_ptr<Workbook> book)
+{
+    m_book = std::move(book);
+}
+
+SheetImport ImportWizard::sheetImport() const
+{
+    SheetImport out;
+    out.file = m_fileName;
+    out.sheetIndex = m_sheetNO;
+    out.titleRow = m_titleRowNO;
+    out.range = {m_firstRowNO, m_lastRowNO};
+    const qsizetype targets = sheetTargets(m_mode).size();
+    for (qsizetype k = 0; k < targets; ++k)
+        out.formulas << m_savedFormulas.value(k).trimmed();
+    return out;
+}
 
 void ImportWizard::setSourceTable(PTableWidget *table)
 {

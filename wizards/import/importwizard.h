@@ -9,10 +9,13 @@
 #pragma once
 
 #include "batch/importsetting.h"
+#include "batch/sheetsource.h"
 
 #include <QList>
 #include <QStringList>
 #include <QWizard>
+
+#include <memory>
 
 class DataCheckPage;
 class DataContrastPage;
@@ -20,6 +23,7 @@ class DataDefinePage;
 class DataReadyPage;
 class DataSourcePage;
 class PTableWidget;
+class Workbook;
 
 class ImportWizard : public QWizard
 {
@@ -35,12 +39,23 @@ public:
     };
 
     // `targetTable` is the batch page's source table, `mode` the batch page (0 tax calculation,
-    // 1 planning, 2 apportionment).
+    // 1 planning, 2 apportionment). Modes 3 (a month's payroll) and 4 (a year sheet) take no table:
+    // the core reads those sheets itself, so the wizard only settles what to read (sheetImport()),
+    // shows the first rows of each worksheet and previews the first rows as the reader gives them.
     ImportWizard(PTableWidget *targetTable, int mode, QWidget *parent = nullptr);
     ~ImportWizard() override;
 
     int mode() const { return m_mode; }
     PTableWidget *targetTable() const { return m_targetTable; }
+    // Modes 3 and 4: the wizard hands back a SheetImport and fills no table.
+    bool settlesSheetImport() const { return m_settlesSheetImport; }
+    // What the wizard settled, for modes 3 and 4 once the mapping page was passed: the file, the
+    // worksheet, the rows and one formula per target column in the reader's field order.
+    SheetImport sheetImport() const;
+    // Modes 3 and 4 keep the workbook the range page read, so the preview reads its first rows
+    // through the core's reader; null otherwise or before a workbook was read.
+    const Workbook *workbook() const { return m_book.get(); }
+    void keepWorkbook(std::unique_ptr<Workbook> book);
 
     QString fileName() const { return m_fileName; }
     void setFileName(const QString &name)
@@ -130,6 +145,8 @@ private:
     QStringList m_savedFormulas;
     PTableWidget *m_previewTable = nullptr;
     qint32 m_mode;
+    bool m_settlesSheetImport;
+    std::unique_ptr<Workbook> m_book;
 
     int m_sourceGeneration = 0;
     ImportSettingsFile m_settingsFile;

@@ -1,9 +1,15 @@
 #include "wizards/import/sheetimportwizard.h"
 
+#include "wizards/import/importwizard.h"
+#include "wizards/import/sheettargets.h"
+
 bool runSheetImportWizard(int mode, QWidget *parent, SheetImport *out)
 {
-    Q_UNUSED(mode);
-    Q_UNUSED(parent);
-    Q_UNUSED(out);
-    return false;
+    if (!isSheetImportMode(mode) || !out)
+        return false;
+    ImportWizard wizard(nullptr, mode, parent);
+    if (wizard.exec() != QDialog::Accepted)
+        return false;
+    *out = wizard.sheetImport();
+    return true;
 }
