@@ -473,7 +473,10 @@ QHash<QString, PayrollState> PayrollLedger::statesBefore(int year, int month, QS
     // state: found per employee through the index, instead of summing every earlier month.
     q.prepare(QStringLiteral(
         "SELECT p.id_type, p.id_number, e.months, e.cum_income, e.cum_exempt, e.cum_special, e.cum_other, "
-        "e.cum_donation, e.cum_relief, e.withheld_before + e.withheld, e.first_job, e.sixty "
+        "e.cum_donation, e.cum_relief, e.withheld_before + e.withheld, e.first_job, e.sixty, "
+        // The separate method is taken once a year: the first month that took it, if any.
+        "(SELECT min(y.month) FROM entries y WHERE y.employee = p.id AND y.year = e.year AND "
+        "y.month <= e.month AND y.bonus > 0 AND y.bonus_merged = 0) "
         "FROM employees p CROSS JOIN entries e ON e.employee = p.id AND e.year = ? AND e.month = "
         "(SELECT max(x.month) FROM entries x WHERE x.employee = p.id AND x.year = ? AND x.month < ?)"));
     q.addBindValue(year);
@@ -495,6 +498,7 @@ QHash<QString, PayrollState> PayrollLedger::statesBefore(int year, int month, QS
         s.withheld = q.value(9).toLongLong();
         s.firstJob = q.value(10).toInt() != 0;
         s.sixty = q.value(11).toInt();
+        s.separateBonusMonth = q.value(12).toInt();
         states.insert(employeeKey(q.value(0).toString(), q.value(1).toString()), s);
     }
     return states;

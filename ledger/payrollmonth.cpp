@@ -8,7 +8,8 @@
 using CurrentRules::BonusMethod;
 
 bool runPayrollMonth(const PayrollLedger &ledger, PayrollSheet sheet, int year, int month,
-                     BonusMethod bonusMethod, PayrollMonthRun *out, QString *error)
+                     BonusMethod bonusMethod, PayrollMonthRun *out, QString *error,
+                     SecondSeparateBonus second)
 {
     out->year = year;
     out->month = month;
@@ -71,8 +72,17 @@ bool runPayrollMonth(const PayrollLedger &ledger, PayrollSheet sheet, int year, 
                                      QStringLiteral("台账中该证件号码的姓名是“%1”").arg(person->name)});
             continue;
         }
-        PayrollEntry e =
-            computePayrollMonth(in, states.value(key), year, month, bonusMethod, sixty.value(key));
+        const PayrollState before = states.value(key);
+        if (second == SecondSeparateBonus::Refused && bonusMethod == BonusMethod::Separate &&
+            in.amounts[PfBonus] > 0 && before.separateBonusMonth > 0) {
+            out->problems.push_back(
+                {in.sheetRow, payrollFieldTitle(PfBonus), formatAmount(in.amounts[PfBonus]),
+                 QStringLiteral("该员工本年 %1 月的全年一次性奖金已单独计税；单独计税每个纳税年度只能用一次，"
+                                "这笔奖金应并入当月工资计税")
+                     .arg(before.separateBonusMonth)});
+            continue;
+        }
+        PayrollEntry e = computePayrollMonth(in, before, year, month, bonusMethod, sixty.value(key));
         out->withheld += e.withheld;
         out->bonusTax += e.bonusTax;
         out->net += e.net;

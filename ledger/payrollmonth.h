@@ -1,8 +1,9 @@
 // A month's payroll against the ledger, the sheets written from it and the year's settlement.
 //
 // runPayrollMonth checks every row (identity number, duplicates within the sheet, a number the
-// ledger knows under another 姓名), reads each employee's state before the month from the ledger
-// in one query and computes the month; it never writes. The caller records the result with
+// ledger knows under another 姓名, a second separately taxed bonus in a year), reads each
+// employee's state before the month from the ledger in one query and computes the month; it never
+// writes. The caller records the result with
 // PayrollLedger::recordMonth. The layouts go to writeSheetLayout or writeSheetCsv. QtCore only;
 // the window and the command line call the same functions.
 #pragma once
@@ -22,10 +23,19 @@ struct PayrollMonthRun
     Amount net = 0;                       // the month's 实发数
 };
 
+// Whether a separately taxed bonus is refused for an employee whose bonus of an earlier month of
+// the year was taxed separately (the separate method is taken once per tax year and employee).
+enum class SecondSeparateBonus
+{
+    Refused, // a problem row: the month is run and recorded as it is paid
+    Kept     // computed as asked, for the year plan, which taxes such a bonus as wages itself
+};
+
 // False with a Chinese message when the ledger cannot be read, or when a separate bonus is asked
 // for in a year that no longer allows it. `ledger` is open (a missing file reads as empty).
 bool runPayrollMonth(const PayrollLedger &ledger, PayrollSheet sheet, int year, int month,
-                     CurrentRules::BonusMethod bonusMethod, PayrollMonthRun *out, QString *error);
+                     CurrentRules::BonusMethod bonusMethod, PayrollMonthRun *out, QString *error,
+                     SecondSeparateBonus second = SecondSeparateBonus::Refused);
 
 // The result sheet: the inputs and the cumulative figures per employee, then a totals row. With
 // `withMonth` a 所属月份 column leads (the ledger's export of a year).

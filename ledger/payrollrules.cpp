@@ -93,6 +93,8 @@ PayrollState stateAfter(const PayrollState &before, const PayrollEntry &e)
     s.withheld = e.withheldBefore + e.withheld;
     s.firstJob = e.firstJob;
     s.sixty = e.sixty ? 1 : 0;
+    if (s.separateBonusMonth == 0 && e.input.amounts[PfBonus] > 0 && e.bonusMethod == BonusMethod::Separate)
+        s.separateBonusMonth = e.month;
     return s;
 }
 

@@ -89,6 +89,8 @@ struct PayrollState
     Amount bonusTax = 0;   // separate bonus taxes
     bool firstJob = false; // an earlier month of the year was a first job
     int sixty = -1;        // the 60,000 rule as the latest earlier month took it; -1 none
+    // The earlier month whose bonus was taxed separately (once a year at most); 0 none.
+    int separateBonusMonth = 0;
 };
 
 struct PayrollEntry

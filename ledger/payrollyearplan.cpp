@@ -52,7 +52,7 @@ bool runLedgerYearPlan(const PayrollLedger &ledger, PayrollSheet sheet, int year
     // figures with the planned bonus taxed separately.
     PayrollMonthRun period;
     if (!runPayrollMonth(ledger, std::move(sheet), year, month, CurrentRules::BonusMethod::Separate, &period,
-                         error))
+                         error, SecondSeparateBonus::Kept))
         return false;
     out->problems = std::move(period.problems);
 

@@ -1,7 +1,7 @@
-// Start-up of the desktop program: Chinese locale and translation, font, the main window, "--page N" to open
-// on function N (used by desktop shortcuts) and "--size WxH" for the window's size. "--data-folders" prints
-// where the help documents and sample sheets were found and quits (non-zero when one is missing), to check an
-// install.
+// Start-up of the desktop program: Chinese locale (the file dialog's dates too) and translation, font,
+// the main window, "--page N" to open on function N (used by desktop shortcuts) and "--size WxH" for the
+// window's size. "--data-folders" prints where the help documents and sample sheets were found and quits
+// (non-zero when one is missing), to check an install.
 #include "batch/datafolders.h"
 #include "shell/lumo.h"
 #include "shell/startup.h"
@@ -13,6 +13,7 @@
 
 int main(int argc, char **argv)
 {
+    preferChineseDates();
     QApplication app(argc, argv);
     // Ties the window to the menu entry (its icon and name in a Wayland dock).
     QGuiApplication::setDesktopFileName(QStringLiteral("cn.lanzhou.lumo"));

@@ -24,6 +24,24 @@ bool installChineseTranslation(QCoreApplication *app, QTranslator *translator)
     return loaded;
 }
 
+void preferChineseDates()
+{
+    const QByteArray all = qgetenv("LC_ALL");
+    QByteArray time = all.isEmpty() ? qgetenv("LC_TIME") : all;
+    if (time.isEmpty())
+        time = qgetenv("LANG");
+    if (time.startsWith("zh"))
+        return;
+    if (!all.isEmpty()) {
+        for (const char *category :
+             {"LC_CTYPE", "LC_NUMERIC", "LC_COLLATE", "LC_MONETARY", "LC_MESSAGES", "LC_PAPER", "LC_NAME",
+              "LC_ADDRESS", "LC_TELEPHONE", "LC_MEASUREMENT", "LC_IDENTIFICATION"})
+            qputenv(category, all);
+        qunsetenv("LC_ALL");
+    }
+    qputenv("LC_TIME", "zh_CN.UTF-8");
+}
+
 QFont applicationFont()
 {
     const QString wanted = QStringLiteral("微软雅黑");

@@ -15,6 +15,12 @@ class QTranslator;
 // the translator either way. True when a translation was loaded.
 bool installChineseTranslation(QCoreApplication *app, QTranslator *translator);
 
+// The file dialog writes its dates in the system locale's time format, whatever the default locale
+// is: unless the environment already gives a Chinese time locale, LC_TIME becomes zh_CN.UTF-8. An
+// LC_ALL that would override it is spread over the other categories instead, so they keep what it
+// gave. Call before the application object reads the environment.
+void preferChineseDates();
+
 // "微软雅黑" 9 pt; where that family is not installed it stands for an installed CJK font.
 QFont applicationFont();
 

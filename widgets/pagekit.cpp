@@ -298,9 +298,12 @@ public:
             if (const QTableWidgetItem *header = table->horizontalHeaderItem(c))
                 least = metrics.horizontalAdvance(header->text());
             // The caption cells (row names, the captions of a comparison) are there from the start.
+            // A caption on two lines needs its longer line.
             for (int r = 0; r < table->rowCount(); ++r) {
-                if (const QTableWidgetItem *item = table->item(r, c))
-                    least = std::max(least, metrics.horizontalAdvance(item->text()));
+                if (const QTableWidgetItem *item = table->item(r, c)) {
+                    for (const QString &line : item->text().split(u'\n'))
+                        least = std::max(least, metrics.horizontalAdvance(line));
+                }
             }
             m_least << std::min(m_widths.at(c), least > 0 ? least + 16 : 1);
         }

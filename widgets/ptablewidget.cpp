@@ -7,6 +7,7 @@
 #include "widgets/formulabox.h"
 
 #include <QDataStream>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QIODevice>
 #include <QKeyEvent>
@@ -15,8 +16,16 @@
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QTableView>
+#include <QTimer>
+
+#include <algorithm>
 
 namespace {
+
+// Dropping fewer cells than this frees their items at once, as the table itself would.
+constexpr qint64 kDeferredFreeCells = 20'000;
+// How long one slice of freeing dropped items may keep the window (milliseconds).
+constexpr qint64 kFreeSliceMs = 8;
 
 // Hiding a section of an updating header costs a walk over all sections (to find what to
 // repaint); a table of 100,000 rows would take seconds. Hidden in a batch with the header's updates
@@ -86,6 +95,8 @@ PTableWidget::~PTableWidget()
 {
     // The overlay shares the model and the selection model: let it go before they do.
     destroyOverlay();
+    for (QTableWidgetItem *item : m_toFree)
+        delete item;
 }
 
 void PTableWidget::setSourceColumnNames(const QStringList &names)
@@ -369,9 +380,58 @@ void PTableWidget::scrollTo(const QModelIndex &index, ScrollHint hint)
 
 void PTableWidget::setRowCount(int rows)
 {
+    rows = std::max(rows, 0);
+    const int old = rowCount();
+    if (rows < old && qint64(old - rows) * columnCount() >= kDeferredFreeCells) {
+        // The items leave the model first, without a signal per cell (the rows go right after, and
+        // the views with them); then the rows go without an item to free.
+        const bool blocked = model()->blockSignals(true);
+        m_toFree.reserve(m_toFree.size() + size_t(old - rows) * size_t(columnCount()));
+        const int columns = columnCount();
+        for (int r = rows; r < old; ++r) {
+            for (int c = 0; c < columns; ++c) {
+                if (QTableWidgetItem *cell = takeItem(r, c))
+                    m_toFree.push_back(cell);
+            }
+        }
+        model()->blockSignals(blocked);
+        if (!m_freeTimer) {
+            m_freeTimer = new QTimer(this);
+            m_freeTimer->setInterval(0);
+            connect(m_freeTimer, &QTimer::timeout, this, &PTableWidget::freeSlice);
+        }
+        if (!m_toFree.empty())
+            m_freeTimer->start();
+    }
     QTableWidget::setRowCount(rows);
     if (m_frozenRows > 0)
         updateOverlay();
+}
+
+qsizetype PTableWidget::itemsToFree() const
+{
+    return qsizetype(m_toFree.size());
+}
+
+void PTableWidget::freeSlice()
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!m_toFree.empty()) {
+        // The clock is read every few hundred items: reading it costs more than freeing one.
+        const size_t slice = std::min<size_t>(m_toFree.size(), 256);
+        for (size_t i = 0; i < slice; ++i) {
+            delete m_toFree.back();
+            m_toFree.pop_back();
+        }
+        if (clock.elapsed() >= kFreeSliceMs)
+            break;
+    }
+    if (m_toFree.empty()) {
+        m_freeTimer->stop();
+        // The list's own memory goes with the last item.
+        std::vector<QTableWidgetItem *>().swap(m_toFree);
+    }
 }
 
 void PTableWidget::setSpan(int row, int column, int rowSpan, int columnSpan)

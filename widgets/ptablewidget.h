@@ -20,7 +20,10 @@
 #include <QStringList>
 #include <QTableWidget>
 
+#include <vector>
+
 class QTableView;
+class QTimer;
 
 class PTableWidget : public QTableWidget
 {
@@ -51,8 +54,13 @@ public:
     // The frozen-area view, or null while nothing is frozen.
     QTableView *overlay() const { return m_overlay; }
 
-    // The row count; new rows stay out of the frozen overlay.
+    // The row count; new rows stay out of the frozen overlay. Rows dropped in large numbers (a run
+    // stopped late, a table emptied for the next one) leave the table at once, but their items are
+    // freed a slice at a time while the window goes on: freeing a hundred thousand rows of them
+    // takes seconds.
     void setRowCount(int rows);
+    // Items of dropped rows that are still to be freed (for tests; the window never waits for them).
+    qsizetype itemsToFree() const;
     // A span, mirrored into the overlay when its cell lies in the frozen area.
     void setSpan(int row, int column, int rowSpan, int columnSpan);
     void clearSpans();
@@ -135,4 +143,8 @@ private:
     qint32 m_entryFirstRow = -1;
     qint32 m_amountFirst = 0;
     qint32 m_amountEnd = 0;
+    // The items of dropped rows, freed from the back a slice per turn of the event loop.
+    std::vector<QTableWidgetItem *> m_toFree;
+    QTimer *m_freeTimer = nullptr;
+    void freeSlice();
 };

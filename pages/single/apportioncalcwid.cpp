@@ -21,6 +21,7 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <initializer_list>
 #include <iterator>
 
@@ -30,18 +31,38 @@ constexpr int kRows = kApportionRows;
 constexpr int kColumns = kApportionColumns;
 constexpr int kMaxMonths = kMaxStoredMonths;
 
-// The caption rows 0 ("分摊前") and 2 ("分摊后"), columns 0–8.
+// The caption rows 0 ("分摊前") and 2 ("分摊后"), columns 0–8. The longer captions take two lines,
+// so that the ten columns fit the narrowest window beside the history list.
 const QStringList &captionRow(bool after)
 {
-    static const QStringList before{
-        QStringLiteral("分摊前"),       QStringLiteral("个人所得税合计"), QStringLiteral("实发数合计"),
-        QStringLiteral("当月应税收入"), QStringLiteral("当月奖金"),       QStringLiteral("当月个人所得税"),
-        QStringLiteral("当月实发数"),   QStringLiteral("税率"),           QStringLiteral("速算扣除数")};
-    static const QStringList spread{
-        QStringLiteral("分摊后"),       QStringLiteral("个人所得税合计"), QStringLiteral("实发数合计"),
-        QStringLiteral("每月应税收入"), QStringLiteral("每月奖金"),       QStringLiteral("每月个人所得税"),
-        QStringLiteral("每月实发数"),   QStringLiteral("税率"),           QStringLiteral("速算扣除数")};
+    static const QStringList before{QStringLiteral("分摊前"),       QStringLiteral("个人所得税\n合计"),
+                                    QStringLiteral("实发数\n合计"), QStringLiteral("当月应税\n收入"),
+                                    QStringLiteral("当月奖金"),     QStringLiteral("当月个人\n所得税"),
+                                    QStringLiteral("当月\n实发数"), QStringLiteral("税率"),
+                                    QStringLiteral("速算\n扣除数")};
+    static const QStringList spread{QStringLiteral("分摊后"),       QStringLiteral("个人所得税\n合计"),
+                                    QStringLiteral("实发数\n合计"), QStringLiteral("每月应税\n收入"),
+                                    QStringLiteral("每月奖金"),     QStringLiteral("每月个人\n所得税"),
+                                    QStringLiteral("每月\n实发数"), QStringLiteral("税率"),
+                                    QStringLiteral("速算\n扣除数")};
     return after ? spread : before;
+}
+
+// Puts the captions into rows 0 and 2 (also over an entry of a version that wrote them on one line).
+void putCaptions(QTableWidget *table)
+{
+    for (int r : {0, 2}) {
+        const QStringList &texts = captionRow(r == 2);
+        for (int c = 0; c < texts.size(); ++c) {
+            if (QTableWidgetItem *item = table->item(r, c))
+                item->setText(texts.at(c));
+            else
+                table->setItem(r, c, pagekit::captionItem(texts.at(c)));
+        }
+        // Two lines and the margin a one-line row has.
+        table->setRowHeight(r, std::max(table->verticalHeader()->defaultSectionSize(),
+                                        2 * table->fontMetrics().lineSpacing() + 8));
+    }
 }
 
 // Columns 1–8 of a value row: the two totals, the month's taxable wage and bonus, then the tax,
@@ -114,10 +135,8 @@ ApportionCalcWid::ApportionCalcWid(QWidget *parent)
     const int widths[] = {80, 110, 110, 110, 110, 110, 110, 40, 100, 1};
     pagekit::styleResultTable(m_table);
     m_table->setMinimumHeight(200);
+    putCaptions(m_table);
     for (int r : {0, 2}) {
-        const QStringList &texts = captionRow(r == 2);
-        for (int c = 0; c < texts.size(); ++c)
-            m_table->setItem(r, c, pagekit::captionItem(texts.at(c)));
         m_table->setItem(r, kColumns - 1, pagekit::captionItem(QString()));
         m_table->setItem(r + 1, 0, pagekit::captionItem(QString()));
         pagekit::setRowTexts(m_table, r + 1, 1, QStringList(kColumns - 1));
@@ -216,6 +235,7 @@ bool ApportionCalcWid::loadRecord(const QString &fileName)
     m_headNet = record.headNet;
     m_headTax = record.headTax;
     applyTableSnapshot(m_table, record.table);
+    putCaptions(m_table);
     pagekit::showInsuranceNote(m_insuranceNote, fenFromInput(record.wage), fenFromInput(record.insurance));
     m_watch->setFresh();
     return true;

@@ -36,7 +36,8 @@ PayrollInput person(int k, qint64 incomeYuan, const QString &name = {})
 
 // Runs a month of `rows` against the ledger and records it; false when refused or failed.
 bool recordRows(PayrollLedger &ledger, int year, int month, const std::vector<PayrollInput> &rows,
-                PayrollMonthRun *run = nullptr, QString *error = nullptr)
+                PayrollMonthRun *run = nullptr, QString *error = nullptr,
+                BonusMethod method = BonusMethod::Merged)
 {
     PayrollSheet sheet;
     sheet.rows = rows;
@@ -44,7 +45,7 @@ bool recordRows(PayrollLedger &ledger, int year, int month, const std::vector<Pa
     PayrollMonthRun &r = run ? *run : local;
     QString e;
     QString &err = error ? *error : e;
-    if (!runPayrollMonth(ledger, sheet, year, month, BonusMethod::Merged, &r, &err))
+    if (!runPayrollMonth(ledger, sheet, year, month, method, &r, &err))
         return false;
     QList<int> later;
     return ledger.recordMonth(year, month, u"test"_s, r.entries, &later, &err);
@@ -91,6 +92,8 @@ private slots:
     void yearBoundary_data();
     void yearBoundary();
     void rowsLeftOut();
+    void secondSeparateBonus_data();
+    void secondSeparateBonus();
     void hostileFiles_data();
     void hostileFiles();
     void busyLedger();
@@ -248,6 +251,62 @@ void TestPayrollLedger::rowsLeftOut()
         QCOMPARE(run.problems[size_t(i)].sheetRow, expected[i].first);
         QVERIFY2(run.problems[size_t(i)].reason.contains(expected[i].second),
                  qPrintable(run.problems[size_t(i)].reason));
+    }
+}
+
+void TestPayrollLedger::secondSeparateBonus_data()
+{
+    QTest::addColumn<int>("earlierYear");
+    QTest::addColumn<int>("earlierMonth");
+    QTest::addColumn<bool>("earlierSeparate");
+    QTest::addColumn<int>("month"); // of 2026, with a 10,000 bonus
+    QTest::addColumn<bool>("separate");
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("separate in March, separate again in May: refused")
+        << 2026 << 3 << true << 5 << true << true;
+    QTest::newRow("separate in March, May's merged") << 2026 << 3 << true << 5 << false << false;
+    QTest::newRow("merged in March, May's separate") << 2026 << 3 << false << 5 << true << false;
+    QTest::newRow("March recorded again: its own bonus is no earlier one")
+        << 2026 << 3 << true << 3 << true << false;
+    QTest::newRow("separate in December of the year before") << 2025 << 12 << true << 1 << true << false;
+}
+
+void TestPayrollLedger::secondSeparateBonus()
+{
+    QFETCH(int, earlierYear);
+    QFETCH(int, earlierMonth);
+    QFETCH(bool, earlierSeparate);
+    QFETCH(int, month);
+    QFETCH(bool, separate);
+    QFETCH(bool, refused);
+    QTemporaryDir dir;
+    PayrollLedger ledger(dir.filePath(u"l.sqlite"_s));
+    QString error;
+    QVERIFY(ledger.openForWriting(&error));
+    PayrollInput earlier = person(1, 9000);
+    earlier.amounts[PfBonus] = 2000000;
+    // A month between with no bonus: the earlier bonus is not the latest entry.
+    QVERIFY2(recordRows(ledger, earlierYear, earlierMonth, {earlier, person(2, 9000)}, nullptr, &error,
+                        earlierSeparate ? BonusMethod::Separate : BonusMethod::Merged),
+             qPrintable(error));
+    if (earlierYear == 2026 && month > earlierMonth + 1)
+        QVERIFY(recordRows(ledger, 2026, earlierMonth + 1, {person(1, 9000)}, nullptr, &error));
+    PayrollInput in = person(1, 9000);
+    in.amounts[PfBonus] = 1000000;
+    PayrollMonthRun run;
+    QVERIFY(recordRows(ledger, 2026, month, {in, person(2, 9000)}, &run, &error,
+                       separate ? BonusMethod::Separate : BonusMethod::Merged));
+    // The other employee is calculated either way; a refused row is neither calculated nor recorded.
+    QCOMPARE(run.entries.size(), size_t(refused ? 1 : 2));
+    QCOMPARE(run.problems.size(), size_t(refused ? 1 : 0));
+    if (refused) {
+        QCOMPARE(run.problems[0].sheetRow, in.sheetRow);
+        QCOMPARE(run.problems[0].column, payrollFieldTitle(PfBonus));
+        QVERIFY2(run.problems[0].reason.contains(u"3 月的全年一次性奖金已单独计税"_s),
+                 qPrintable(run.problems[0].reason));
+        QCOMPARE(run.bonusTax, Amount(0));
+    } else {
+        QCOMPARE(run.entries[0].bonusTax > 0, separate);
     }
 }
 

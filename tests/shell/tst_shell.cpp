@@ -80,6 +80,8 @@ private slots:
     void sizeOption();
     void helpDocumentsAreFound();
     void chineseTranslationAndFont();
+    void chineseDatesInDialogs_data();
+    void chineseDatesInDialogs();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -595,6 +597,60 @@ void TestShell::chineseTranslationAndFont()
     QCOMPARE(font.pointSize(), 9);
     // Whatever the family resolves to must draw Chinese.
     QVERIFY(QFontMetrics(font).inFont(QChar(u'税')));
+}
+
+void TestShell::chineseDatesInDialogs_data()
+{
+    QTest::addColumn<QByteArray>("all");
+    QTest::addColumn<QByteArray>("time");
+    QTest::addColumn<QByteArray>("lang");
+    QTest::addColumn<QByteArray>("timeAfter");
+    QTest::addColumn<QByteArray>("numericAfter"); // what LC_ALL gave the other categories
+    QTest::newRow("LC_ALL=C: spread over the others, dates Chinese")
+        << QByteArray("C") << QByteArray() << QByteArray() << QByteArray("zh_CN.UTF-8") << QByteArray("C");
+    QTest::newRow("an English desktop") << QByteArray() << QByteArray() << QByteArray("en_US.UTF-8")
+                                        << QByteArray("zh_CN.UTF-8") << QByteArray();
+    QTest::newRow("nothing set") << QByteArray() << QByteArray() << QByteArray() << QByteArray("zh_CN.UTF-8")
+                                 << QByteArray();
+    QTest::newRow("a Chinese desktop is left alone")
+        << QByteArray() << QByteArray() << QByteArray("zh_CN.UTF-8") << QByteArray() << QByteArray();
+    QTest::newRow("a Chinese LC_TIME is left alone")
+        << QByteArray() << QByteArray("zh_TW.UTF-8") << QByteArray("C") << QByteArray("zh_TW.UTF-8")
+        << QByteArray();
+    QTest::newRow("a Chinese LC_ALL is left alone")
+        << QByteArray("zh_CN.UTF-8") << QByteArray() << QByteArray() << QByteArray() << QByteArray();
+}
+
+void TestShell::chineseDatesInDialogs()
+{
+    QFETCH(QByteArray, all);
+    QFETCH(QByteArray, time);
+    QFETCH(QByteArray, lang);
+    const char *const names[] = {"LC_ALL", "LC_TIME", "LANG", "LC_NUMERIC"};
+    QList<QByteArray> saved;
+    for (const char *name : names)
+        saved << qgetenv(name);
+    const auto set = [](const char *name, const QByteArray &value) {
+        if (value.isEmpty())
+            qunsetenv(name);
+        else
+            qputenv(name, value);
+    };
+    set("LC_ALL", all);
+    set("LC_TIME", time);
+    set("LANG", lang);
+    qunsetenv("LC_NUMERIC");
+    preferChineseDates();
+    const QByteArray allAfter = qgetenv("LC_ALL");
+    const QByteArray timeAfter = qgetenv("LC_TIME");
+    const QByteArray numericAfter = qgetenv("LC_NUMERIC");
+    const QByteArray langAfter = qgetenv("LANG");
+    for (qsizetype i = 0; i < saved.size(); ++i)
+        set(names[i], saved[i]);
+    QCOMPARE(allAfter, all.startsWith("zh") ? all : QByteArray());
+    QTEST(timeAfter, "timeAfter");
+    QTEST(numericAfter, "numericAfter");
+    QCOMPARE(langAfter, lang);
 }
 
 QTEST_MAIN(TestShell)

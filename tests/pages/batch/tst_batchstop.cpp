@@ -1,7 +1,8 @@
 // "停止" on the three batch pages, clicked on the progress dialog's own button in each phase of a
 // large run: while the amounts are read, while the records are calculated off the window's thread
-// and while the result tables fill. The run ends with no message, no history entry and no results,
-// and the page calculates again afterwards.
+// and while the result tables fill (early, and late when they are nearly full). The run ends with
+// no message, no history entry and no results, the dropped rows' items are all freed, and the page
+// calculates again afterwards.
 #include "pages/batch/batchapportioncalcwid.h"
 #include "pages/batch/batchcalcwid.h"
 #include "pages/batch/batchsavecalcwid.h"
@@ -24,7 +25,8 @@ enum Phase
 {
     Reading,
     Working,
-    Filling
+    Filling,
+    LateFilling // at 97 % or later, the result tables nearly full
 };
 
 // What the test needs of a page: the page, how a run starts, whether it is under way, the tables
@@ -110,7 +112,8 @@ void TestBatchStop::stopInEveryPhase_data()
         {1, "calculation"}, {3, "planning"}, {5, "apportionment"}};
     const std::pair<int, const char *> phases[] = {{Reading, "reading the amounts"},
                                                    {Working, "off the window's thread"},
-                                                   {Filling, "filling the tables"}};
+                                                   {Filling, "filling the tables"},
+                                                   {LateFilling, "filling the tables, at 97 % or later"}};
     for (const auto &[function, name] : functions) {
         for (const auto &[phase, when] : phases)
             QTest::addRow("%s, %s", name, when) << function << phase;
@@ -126,7 +129,8 @@ void TestBatchStop::stopInEveryPhase()
     page.resize(1000, 700);
     page.show();
     // Large enough that every phase gives the window a few turns; the run is stopped, not finished.
-    fillSource(page.sourceTable(), generatedRows(20000, 21));
+    // The late click needs a fill that lasts a few turns of the window past 97 %.
+    fillSource(page.sourceTable(), generatedRows(phase == LateFilling ? 50000 : 20000, 21));
     page.importFinished();
     const QStringList source = allTexts(page.sourceTable());
 
@@ -137,11 +141,15 @@ void TestBatchStop::stopInEveryPhase()
     connect(&watcher, &QTimer::timeout, &page, [&] {
         const bool working = page.isWorkingOffThread();
         sawJob = sawJob || working;
-        const int now = working ? Working : sawJob ? Filling : Reading;
-        QPushButton *button = clickedIn < 0 && now == phase ? stopButton(page) : nullptr;
+        int now = working ? Working : sawJob ? Filling : Reading;
+        const auto *dialog = page.findChild<QProgressDialog *>();
+        if (now == Filling && dialog && dialog->isVisible() && dialog->value() >= 97)
+            now = LateFilling;
+        const bool wanted = now == phase || (phase == Filling && now == LateFilling);
+        QPushButton *button = clickedIn < 0 && wanted ? stopButton(page) : nullptr;
         if (!button)
             return;
-        clickedIn = now;
+        clickedIn = phase;
         QTest::mouseClick(button, Qt::LeftButton);
     });
     watcher.start(1);
@@ -158,6 +166,9 @@ void TestBatchStop::stopInEveryPhase()
     QVERIFY(!page.isWorkingOffThread());
     for (const PTableWidget *table : std::as_const(d.results))
         QCOMPARE(table->rowCount(), 2);
+    // The dropped rows' items are freed while the window goes on.
+    for (const PTableWidget *table : std::as_const(d.results))
+        QTRY_COMPARE(table->itemsToFree(), qsizetype(0));
     QCOMPARE(allTexts(page.sourceTable()), source);
 
     // The page runs afresh afterwards.

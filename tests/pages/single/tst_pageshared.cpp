@@ -327,7 +327,8 @@ void TestPageShared::fitsTheSmallestWindow_data()
     QTest::addColumn<QString>("rules");
     QTest::newRow("0 单人个税计算") << 0 << false << QStringLiteral("2011");
     QTest::newRow("2 单人节税筹划") << 2 << false << QStringLiteral("2011");
-    QTest::newRow("4 奖金分摊计算, ten columns") << 4 << true << QStringLiteral("2011");
+    QTest::newRow("4 奖金分摊计算, ten columns, captions on two lines")
+        << 4 << false << QStringLiteral("2011");
     QTest::newRow("6 年薪节税筹划") << 6 << false << QStringLiteral("2011");
     QTest::newRow("0 current rules: method choice, month table") << 0 << false << QStringLiteral("2019");
     QTest::newRow("4 current rules: summary, two month tables") << 4 << false << QStringLiteral("2019");
@@ -359,6 +360,20 @@ void TestPageShared::fitsTheSmallestWindow()
 
     QTableWidget *table = resultTable(page);
     QCOMPARE(table->horizontalScrollBar()->maximum() > 0, tableScrolls);
+    // Every line of the captions shows whole, and in its row's height.
+    const QFontMetrics tableMetrics(table->font());
+    for (int r = 0; r < table->rowCount(); ++r) {
+        for (int c = 0; c < table->columnCount(); ++c) {
+            const QTableWidgetItem *item = table->item(r, c);
+            if (!item || item->text().isEmpty())
+                continue;
+            const QStringList lines = item->text().split(u'\n');
+            for (const QString &line : lines)
+                QVERIFY2(tableMetrics.horizontalAdvance(line) + 6 <= table->columnWidth(c), qPrintable(line));
+            QVERIFY2(tableMetrics.lineSpacing() * lines.size() <= table->rowHeight(r),
+                     qPrintable(item->text()));
+        }
+    }
 
     // Nothing reaches past the page, and no label is cut: before a calculation, with the widest
     // results, and with the notice that they are stale.
