@@ -3,8 +3,8 @@
 #include "pages/batch/batchapportioncalcwid.h"
 #include "pages/batch/batchcalcwid.h"
 #include "pages/batch/batchsavecalcwid.h"
-#include "pages/batch/currentmonthwid.h"
 #include "pages/batch/currentbonuswid.h"
+#include "pages/batch/currentmonthwid.h"
 #include "pages/batch/currentplanwid.h"
 #include "pages/single/apportioncalcwid.h"
 #include "pages/single/currentcalcwid.h"
@@ -67,7 +67,6 @@ Lumo::Lumo(QWidget *parent) : QWidget(parent)
                 QTimer::singleShot(0, this,
                                    [this, path, function, rules] { openUnderRules(path, function, rules); });
             });
-
 
     m_pageArea = new QVBoxLayout;
     m_pageArea->setSpacing(0);

@@ -20,7 +20,7 @@ struct ResultColumn
     QString title;
     int width = 90; // initial width in pixels
     Qt::Alignment alignment = Qt::AlignRight | Qt::AlignVCenter;
-    std::function<QString(int row)> text;    // the text of data row `row`
+    std::function<QString(int row)> text;     // the text of data row `row`
     std::function<QString()> total = nullptr; // the totals row's text; none when null
 };
 
