@@ -111,6 +111,15 @@ SheetCell cell(const QString &text, SheetCellStyle style = SheetCellStyle::BodyL
     return c;
 }
 
+// The employee and the month's amounts, in the template's order.
+void appendInputCells(SheetRow *row, const PayrollInput &in)
+{
+    for (const QString *text : {&in.code, &in.name, &in.idType, &in.idNumber})
+        row->cells.push_back(cell(*text));
+    for (int f = PfIncome; f <= PfTreatyRelief; ++f)
+        row->cells.push_back(amountCell(in.amounts[size_t(f)]));
+}
+
 SheetRow headingRow(const QStringList &titles)
 {
     SheetRow row;
@@ -181,12 +190,7 @@ SheetRow payrollResultRow(const PayrollEntry &e, bool withMonth)
     if (withMonth)
         row.cells.push_back(cell(QStringLiteral("%1-%2").arg(e.year).arg(e.month, 2, 10, QLatin1Char('0')),
                                  SheetCellStyle::BodyCenter));
-    row.cells.push_back(cell(e.input.code));
-    row.cells.push_back(cell(e.input.name));
-    row.cells.push_back(cell(e.input.idType));
-    row.cells.push_back(cell(e.input.idNumber));
-    for (int f = PfIncome; f <= PfTreatyRelief; ++f)
-        row.cells.push_back(amountCell(e.input.amounts[size_t(f)]));
+    appendInputCells(&row, e.input);
     row.cells.push_back(cell(QString::number(e.months), SheetCellStyle::BodyRight));
     for (size_t k = 0; k < std::size(kFigures); ++k) {
         const Figure &f = kFigures[k];
@@ -264,12 +268,7 @@ SheetLayout payrollTemplateLayout(const std::vector<PayrollEntry> &entries)
     for (const PayrollEntry &e : entries) {
         SheetRow row;
         row.cells.reserve(kTemplateFieldCount);
-        row.cells.push_back(cell(e.input.code));
-        row.cells.push_back(cell(e.input.name));
-        row.cells.push_back(cell(e.input.idType));
-        row.cells.push_back(cell(e.input.idNumber));
-        for (int f = PfIncome; f <= PfTreatyRelief; ++f)
-            row.cells.push_back(amountCell(e.input.amounts[size_t(f)]));
+        appendInputCells(&row, e.input);
         row.cells.push_back(cell(e.input.remark));
         layout.rows.push_back(std::move(row));
     }

@@ -90,6 +90,18 @@ QVariant ResultTableModel::headerData(int section, Qt::Orientation orientation, 
     return section + 1;
 }
 
+QTableView *resultTableView(QWidget *parent, ResultTableModel *model)
+{
+    auto *view = new QTableView(parent);
+    view->setModel(model);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setWordWrap(false);
+    applyResultColumns(view, *model);
+    return view;
+}
+
 void applyResultColumns(QTableView *view, const ResultTableModel &model)
 {
     QHeaderView *rows = view->verticalHeader();

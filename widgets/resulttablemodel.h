@@ -57,6 +57,10 @@ private:
     std::function<QColor(int)> m_tint;
 };
 
+// A read-only view over the model: whole rows selected one at a time, no word wrap, the model's
+// column widths.
+QTableView *resultTableView(QWidget *parent, ResultTableModel *model);
+
 // Sets the view's column widths to the model's and fixed row heights, so a long table scrolls
 // without measuring its rows.
 void applyResultColumns(QTableView *view, const ResultTableModel &model);

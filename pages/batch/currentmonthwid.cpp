@@ -37,18 +37,6 @@ namespace {
 
 const QColor kProblemTint(255, 214, 214);
 
-QTableView *tableView(QWidget *parent, ResultTableModel *model)
-{
-    auto *view = new QTableView(parent);
-    view->setModel(model);
-    view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    view->setSelectionMode(QAbstractItemView::SingleSelection);
-    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    view->setWordWrap(false);
-    applyResultColumns(view, *model);
-    return view;
-}
-
 } // namespace
 
 // A job off the window's thread and what it hands back; the thread writes only here.
@@ -127,9 +115,9 @@ CurrentMonthWid::CurrentMonthWid(QWidget *parent) : QWidget(parent)
     m_resultModel = new ResultTableModel(this);
     m_problemModel = new ResultTableModel(this);
     m_problemModel->setRowTint([](int) { return kProblemTint; });
-    m_resultView = tableView(this, m_resultModel);
+    m_resultView = resultTableView(this, m_resultModel);
     m_resultView->setToolTip(QStringLiteral("双击一位员工查看其本年各月"));
-    m_problemView = tableView(this, m_problemModel);
+    m_problemView = resultTableView(this, m_problemModel);
     m_tabs = new QTabWidget(this);
     m_tabs->addTab(m_resultView, QStringLiteral("本月结果"));
     m_tabs->addTab(m_problemView, QStringLiteral("未计算的行"));

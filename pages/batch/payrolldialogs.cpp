@@ -20,18 +20,6 @@ int textWidth(const QString &text)
     return width;
 }
 
-QTableView *resultView(QWidget *parent, ResultTableModel *model)
-{
-    auto *view = new QTableView(parent);
-    view->setModel(model);
-    view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    view->setSelectionMode(QAbstractItemView::SingleSelection);
-    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    view->setWordWrap(false);
-    applyResultColumns(view, *model);
-    return view;
-}
-
 } // namespace
 
 SheetRowColumns::SheetRowColumns(QStringList titles, std::function<SheetRow(int)> row, SheetRow totals,
@@ -85,7 +73,7 @@ EmployeeYearDialog::EmployeeYearDialog(std::vector<PayrollEntry> year, QWidget *
         payrollResultTotals(m_year, true), !m_year.empty());
     m_model = new ResultTableModel(this);
     m_model->reset(m_columns->columns(), int(m_year.size()), true);
-    m_view = resultView(this, m_model);
+    m_view = resultTableView(this, m_model);
     auto *note = new QLabel(
         QStringLiteral("台账中本年已记入的月份与本月（%1 月，尚未记入时为预览）。").arg(last.month), this);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
@@ -108,7 +96,7 @@ SettlementDialog::SettlementDialog(int year, std::vector<PayrollSettlement> list
         settlementTotals(m_list), !m_list.empty());
     m_model = new ResultTableModel(this);
     m_model->reset(m_columns->columns(), int(m_list.size()), true);
-    m_view = resultView(this, m_model);
+    m_view = resultTableView(this, m_model);
     m_view->setColumnWidth(17, 180);
     auto *note = new QLabel(QStringLiteral("按台账中 %1 年已记入的月份估算每位员工在本单位的年度汇算；"
                                            "其他收入和其他扣缴单位不在其中。")

@@ -71,11 +71,7 @@ YearSheetPageBase::YearSheetPageBase(const Frame &frame, QWidget *parent) : QWid
     column->addLayout(buttons);
 
     m_model = new ResultTableModel(this);
-    m_table = new QTableView(work);
-    m_table->setModel(m_model);
-    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_table->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_table = resultTableView(work, m_model);
     m_table->horizontalHeader()->setMinimumHeight(30);
     column->addWidget(m_table, 1);
 
