@@ -411,6 +411,7 @@ void TestCurrentPages::rulesChoice()
     // Function 1 is the month's payroll under the current rules.
     window.actFunction(1);
     QCOMPARE(bool(qobject_cast<CurrentMonthWid *>(window.page(1))), expected == TaxRules::Current);
+    window.actFunction(2);
 
     // The menu's other choice switches and is remembered for the next start.
     const TaxRules other = expected == TaxRules::Current ? TaxRules::Rules2011 : TaxRules::Current;
