@@ -191,6 +191,11 @@ void BatchApportionCalcWid::start()
         quiet.reset();
         cancelled = !mergeTables(true, 70);
     }
+    if (!cancelled) {
+        // A modal dialog's setValue lets the window run once more, so "停止" may come in here too.
+        setProgress(100, true);
+        cancelled = !progress() || progress()->wasCanceled();
+    }
     quiet.reset();
     if (cancelled) {
         reset();
@@ -208,7 +213,6 @@ void BatchApportionCalcWid::start()
     m_netIncreaseSum = double(totals.netIncrease()) / 100;
     m_taxDecreaseSum = double(totals.taxDecrease()) / 100;
 
-    setProgress(100, true);
     tabs()->setCurrentWidget(m_resultTable);
     m_dataState = DataState::Calculated;
     if (progress()) {

@@ -127,7 +127,12 @@ void BatchCalcWid::runFinished(bool completed)
     }
 
     const int count = int(m_records.size());
+    // A modal dialog's setValue lets the window run once more, so "停止" may come in here too.
     setProgress(100, true);
+    if (!progress() || progress()->wasCanceled()) {
+        discardCalculation();
+        return;
+    }
     tabs()->setCurrentWidget(m_resultTable);
     m_dataState = DataState::Calculated;
     if (progress()) {
