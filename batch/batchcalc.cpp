@@ -6,23 +6,6 @@
 
 using namespace Qt::StringLiterals;
 
-QList<RowRange> calcWorkerRanges(int tableRows)
-{
-    QList<RowRange> ranges;
-    const int dataRows = tableRows - kTitleRows;
-    if (dataRows <= 0)
-        return ranges;
-    const int workers = std::clamp(dataRows / 2, 1, kMaxCalcWorkers);
-    const int chunk = dataRows / workers;
-    for (int k = 0; k < workers; ++k) {
-        RowRange range;
-        range.first = k * chunk + kTitleRows;
-        range.last = k == workers - 1 ? tableRows - 1 : (k + 1) * chunk + kTitleRows - 1;
-        ranges.append(range);
-    }
-    return ranges;
-}
-
 void setCalcInputs(Salary &salary, Amount monthlyGross, Amount insurance, Amount bonus, Amount annuity)
 {
     salary.setMonthly(monthlyGross, insurance, 1);

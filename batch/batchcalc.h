@@ -14,22 +14,6 @@
 
 // Salary tables hold two title rows above the data.
 inline constexpr int kTitleRows = 2;
-// A calculation never starts more workers than this.
-inline constexpr int kMaxCalcWorkers = 30;
-
-// The table rows one worker calculates, first to last inclusive.
-struct RowRange
-{
-    int first = 0;
-    int last = -1;
-    int count() const { return last - first + 1; }
-    bool operator==(const RowRange &) const = default;
-};
-
-// Splits the data rows of a source table of `tableRows` rows (title rows included) among the
-// workers: about two rows a worker, at most kMaxCalcWorkers, equal chunks with the remainder going
-// to the last one. No data rows: no ranges.
-QList<RowRange> calcWorkerRanges(int tableRows);
 
 // A batch calculation's record of one source row: the monthly wage for one month, the year-end
 // bonus and the employer annuity.

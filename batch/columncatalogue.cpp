@@ -1,168 +1,146 @@
 #include "batch/columncatalogue.h"
 
 #include <QIODevice>
-#include <QStringList>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-struct ItemSpec
+// One column of a layout as written down here: the value it holds, its title, its initial width
+// and the other titles a worksheet may give it.
+struct ColumnSpec
 {
+    ColumnId id;
     const char16_t *title;
     quint16 width;
+    std::initializer_list<const char16_t *> synonyms = {};
 };
 
 struct GroupSpec
 {
+    GroupKind kind;
     const char16_t *title;
-    std::initializer_list<ItemSpec> items;
+    std::initializer_list<ColumnSpec> columns;
 };
 
-// Builds one layout; each group starts where the previous one ends and its items take the columns
-// from there, left to right.
-void buildTree(std::vector<std::unique_ptr<ColumnGroup>> &tree, quint16 table,
-               std::initializer_list<GroupSpec> groups)
+using LayoutSpec = std::initializer_list<GroupSpec>;
+
+// The basic source columns. The calculation's six are every basic column there is, so their titles
+// and synonyms are the vocabulary a worksheet's titles are matched against.
+const ColumnSpec kCode{ColCode,
+                       u"编码",
+                       40,
+                       {u"员工编码", u"员工代码", u"职工编码", u"职工代码", u"员工ID", u"职工ID", u"序号",
+                        u"employee id", u"employe id", u"employee code", u"employe code"}};
+const ColumnSpec kName{ColName,
+                       u"姓名",
+                       110,
+                       {u"员工姓名", u"职工姓名", u"职工名称", u"员工名称", u"人名", u"名称", u"employe name",
+                        u"employee name", u"name"}};
+const ColumnSpec kWage{ColMonthlyGross, u"月应发工资", 110, {u"应发工资", u"月工资", u"月收入"}};
+const ColumnSpec kInsurance{
+    ColInsurance, u"三险一金", 110, {u"五险一金", u"保险公积金", u"社会保险", u"社保公积金"}};
+// The year-end bonus and the other bonuses both land in the page's bonus column.
+const ColumnSpec kBonus{
+    ColBonus,
+    u"年终奖金",
+    110,
+    {u"年终奖", u"年终一次性奖金", u"奖金金额", u"月奖金", u"季度奖金", u"季奖金", u"季奖", u"半年奖"}};
+const ColumnSpec kAnnuity{ColAnnuity, u"企业年金", 110, {u"年金"}};
+const ColumnSpec kOtherBonus{ColOtherBonus, u"非全年一次性奖金", 110};
+
+const ColumnSpec kTaxable{ColTaxable, u"应税收入", 110};
+const ColumnSpec kTax{ColTax, u"个人所得税", 110};
+const ColumnSpec kNet{ColNet, u"实发数", 110};
+const ColumnSpec kGross{ColGross, u"应发数", 110};
+const ColumnSpec kRate{ColRate, u"税率", 40};
+const ColumnSpec kQuickDeduction{ColQuickDeduction, u"速算扣除数", 100};
+const ColumnSpec kNetIncrease{ColNetIncrease, u"税后收入增加", 110};
+
+// The results every taxed part shows.
+const std::initializer_list<ColumnSpec> kTaxedPart{kTaxable, kTax, kNet, kRate, kQuickDeduction};
+const std::initializer_list<ColumnSpec> kResultBasic{kCode, kName};
+const GroupSpec kMonthly{
+    GroupMonthly,
+    u"月应发工资",
+    {kGross, {ColInsurance, u"三险一金", 110}, kTaxable, kTax, kNet, kRate, kQuickDeduction}};
+const GroupSpec kRemark{GroupRemark, u"备注", {{ColProcess, u"计算过程", 110}}};
+const GroupSpec kExtension{GroupExtension, u"扩展信息", {}};
+
+// The six layouts, by CatalogueTree.
+const LayoutSpec kLayouts[kCatalogueTrees] = {
+    // TreeCalcSource
+    {{GroupBasic, u"基础信息", {kCode, kName, kWage, kInsurance, kBonus, kAnnuity}}, kExtension},
+    // TreeCalcResult
+    {{GroupBasic, u"基础信息", kResultBasic},
+     {GroupSubtotal, u"小计", {kGross, kTax, kNet}},
+     kMonthly,
+     {GroupBonus, u"年终奖金", kTaxedPart},
+     {GroupAnnuity, u"企业年金", kTaxedPart},
+     kRemark},
+    // TreePlanSource
+    {{GroupBasic, u"基础信息", {kCode, kName, kWage, kInsurance, kBonus}}, kExtension},
+    // TreePlanResult
+    {{GroupBasic, u"基础信息", kResultBasic},
+     {GroupSubtotal, u"小计", {kGross, kTax, kNet, kNetIncrease, {ColCostDecrease, u"单位开支减少", 110}}},
+     kMonthly,
+     {GroupBonus, u"年终奖金", kTaxedPart},
+     kRemark},
+    // TreeApportionSource
+    {{GroupBasic, u"基础信息", {kCode, kName, kWage, kInsurance, kOtherBonus}}, kExtension},
+    // TreeApportionResult
+    {{GroupBasic, u"基础信息", kResultBasic},
+     {GroupSubtotal, u"小计", {kTax, kNet, {ColSpreadMonths, u"分摊月份数", 50}, kNetIncrease}},
+     {GroupMonthly,
+      u"月应发工资",
+      {{ColMonthlyGross, u"月应发工资", 110},
+       {ColInsurance, u"三险一金", 110},
+       {ColOtherBonus, u"非全年一次性奖金", 120},
+       kTaxable,
+       kTax,
+       kNet,
+       kRate,
+       kQuickDeduction}}},
+};
+
+bool isSourceTree(CatalogueTree tree)
 {
-    qint32 start = 0;
-    for (const GroupSpec &spec : groups) {
-        auto group = std::make_unique<ColumnGroup>(QString::fromUtf16(spec.title), start);
-        quint16 column = quint16(start);
-        for (const ItemSpec &item : spec.items)
-            group->addItem(QString::fromUtf16(item.title), table, column++, item.width);
-        start += group->itemCount();
-        tree.push_back(std::move(group));
-    }
+    return tree == TreeCalcSource || tree == TreePlanSource || tree == TreeApportionSource;
 }
 
-// The group number of `kind` in `tree`, or -1.
-int groupIndex(int tree, int kind)
+const ColumnSpec *calcSourceColumns()
 {
-    switch (tree) {
-    case TreeCalcSource:
-    case TreePlanSource:
-    case TreeApportionSource:
-        return kind == GroupBasic ? 0 : kind == GroupExtension ? 1 : -1;
-    case TreeCalcResult:
-        return kind >= GroupBasic && kind <= GroupRemark ? kind : -1;
-    case TreePlanResult:
-        if (kind >= GroupBasic && kind <= GroupBonus)
-            return kind;
-        return kind == GroupRemark ? 4 : -1;
-    case TreeApportionResult:
-        if (kind >= GroupBasic && kind <= GroupMonthly)
-            return kind;
-        return kind == GroupRemark ? 3 : -1; // beyond the tree's three groups
-    default:
-        return -1;
-    }
+    return kLayouts[TreeCalcSource].begin()->columns.begin();
 }
 
-// The index of value `id` inside a group of `kind`, or -1.
-int itemIndex(int tree, int kind, int id)
+int calcSourceColumnCount()
 {
-    if (tree == TreeApportionResult) {
-        if (kind == GroupSubtotal) {
-            switch (id) {
-            case ColTax:
-                return 0;
-            case ColNet:
-                return 1;
-            case ColSpreadMonths:
-                return 2;
-            case ColNetIncrease:
-                return 3;
-            default:
-                // The general rule would put 应发数 (id 11) on the tax column of this shorter
-                // subtotal, which has no gross column.
-                return -1;
-            }
-        } else if (kind == GroupMonthly) {
-            switch (id) {
-            case ColMonthlyGross:
-                return 0;
-            case ColInsurance:
-                return 1;
-            case ColOtherBonus:
-                return 2;
-            case ColTaxable:
-                return 3;
-            case ColTax:
-                return 4;
-            case ColNet:
-                return 5;
-            case ColRate:
-                return 6;
-            case ColQuickDeduction:
-                return 7;
-            default:
-                break;
-            }
-        }
-    }
-    switch (kind) {
-    case GroupBasic:
-        return id == ColCode ? 0 : id == ColName ? 1 : -1;
-    case GroupSubtotal:
-        switch (id) {
-        case ColGross:
-            return 0;
-        case ColTax:
-            return 1;
-        case ColNet:
-            return 2;
-        case ColNetIncrease:
-            return 3;
-        case ColCostDecrease:
-            return 4;
-        default:
-            return -1;
-        }
-    case GroupMonthly:
-        switch (id) {
-        case ColGross:
-            return 0;
-        case ColInsurance:
-            return 1;
-        case ColTaxable:
-            return 2;
-        case ColTax:
-            return 3;
-        case ColNet:
-            return 4;
-        case ColRate:
-            return 5;
-        case ColQuickDeduction:
-            return 6;
-        default:
-            return -1;
-        }
-    case GroupBonus:
-    case GroupAnnuity:
-        switch (id) {
-        case ColTaxable:
-            return 0;
-        case ColTax:
-            return 1;
-        case ColNet:
-            return 2;
-        case ColRate:
-            return 3;
-        case ColQuickDeduction:
-            return 4;
-        default:
-            return -1;
-        }
-    case GroupRemark:
-        return id == ColProcess ? 0 : -1;
-    default:
-        return -1;
-    }
+    return int(kLayouts[TreeCalcSource].begin()->columns.size());
 }
 
 } // namespace
 
-ColumnItem *ColumnGroup::addItem(const QString &itemTitle, quint16 table, quint16 column, quint16 width)
+ColumnGroup::ColumnGroup(const ColumnGroup &other) : title(other.title), start(other.start), kind(other.kind)
+{
+    for (const auto &item : other.items)
+        addItem(item->title, item->table, item->column, item->width, item->id);
+}
+
+ColumnGroup &ColumnGroup::operator=(const ColumnGroup &other)
+{
+    if (this != &other) {
+        title = other.title;
+        start = other.start;
+        kind = other.kind;
+        clearItems();
+        for (const auto &item : other.items)
+            addItem(item->title, item->table, item->column, item->width, item->id);
+    }
+    return *this;
+}
+
+const ColumnItem *ColumnGroup::addItem(const QString &itemTitle, quint16 table, quint16 column, quint16 width,
+                                       int id)
 {
     auto item = std::make_unique<ColumnItem>();
     item->title = itemTitle;
@@ -170,6 +148,7 @@ ColumnItem *ColumnGroup::addItem(const QString &itemTitle, quint16 table, quint1
     item->table = table;
     item->column = column;
     item->width = width;
+    item->id = id;
     items.push_back(std::move(item));
     return items.back().get();
 }
@@ -214,87 +193,43 @@ QDataStream &operator>>(QDataStream &in, ColumnGroup &group)
     return in;
 }
 
-ColumnCatalogue &ColumnCatalogue::instance()
+const ColumnCatalogue &ColumnCatalogue::instance()
 {
     // A function-local static is built once, also when several threads ask at the same time.
-    static ColumnCatalogue catalogue;
+    static const ColumnCatalogue catalogue;
     return catalogue;
 }
 
+// Each group starts where the previous one ends and its columns take the positions from there,
+// left to right; source layouts describe table 0, result layouts table 1.
 ColumnCatalogue::ColumnCatalogue()
 {
-    buildTree(m_trees[TreeCalcSource], 0,
-              {{u"基础信息",
-                {{u"编码", 40},
-                 {u"姓名", 110},
-                 {u"月应发工资", 110},
-                 {u"三险一金", 110},
-                 {u"年终奖金", 110},
-                 {u"企业年金", 110}}},
-               {u"扩展信息", {}}});
-    buildTree(
-        m_trees[TreeCalcResult], 1,
-        {{u"基础信息", {{u"编码", 40}, {u"姓名", 110}}},
-         {u"小计", {{u"应发数", 110}, {u"个人所得税", 110}, {u"实发数", 110}}},
-         {u"月应发工资",
-          {{u"应发数", 110},
-           {u"三险一金", 110},
-           {u"应税收入", 110},
-           {u"个人所得税", 110},
-           {u"实发数", 110},
-           {u"税率", 40},
-           {u"速算扣除数", 100}}},
-         {u"年终奖金",
-          {{u"应税收入", 110}, {u"个人所得税", 110}, {u"实发数", 110}, {u"税率", 40}, {u"速算扣除数", 100}}},
-         {u"企业年金",
-          {{u"应税收入", 110}, {u"个人所得税", 110}, {u"实发数", 110}, {u"税率", 40}, {u"速算扣除数", 100}}},
-         {u"备注", {{u"计算过程", 110}}}});
-    buildTree(
-        m_trees[TreePlanSource], 0,
-        {{u"基础信息",
-          {{u"编码", 40}, {u"姓名", 110}, {u"月应发工资", 110}, {u"三险一金", 110}, {u"年终奖金", 110}}},
-         {u"扩展信息", {}}});
-    buildTree(
-        m_trees[TreePlanResult], 1,
-        {{u"基础信息", {{u"编码", 40}, {u"姓名", 110}}},
-         {u"小计",
-          {{u"应发数", 110},
-           {u"个人所得税", 110},
-           {u"实发数", 110},
-           {u"税后收入增加", 110},
-           {u"单位开支减少", 110}}},
-         {u"月应发工资",
-          {{u"应发数", 110},
-           {u"三险一金", 110},
-           {u"应税收入", 110},
-           {u"个人所得税", 110},
-           {u"实发数", 110},
-           {u"税率", 40},
-           {u"速算扣除数", 100}}},
-         {u"年终奖金",
-          {{u"应税收入", 110}, {u"个人所得税", 110}, {u"实发数", 110}, {u"税率", 40}, {u"速算扣除数", 100}}},
-         {u"备注", {{u"计算过程", 110}}}});
-    buildTree(m_trees[TreeApportionSource], 0,
-              {{u"基础信息",
-                {{u"编码", 40},
-                 {u"姓名", 110},
-                 {u"月应发工资", 110},
-                 {u"三险一金", 110},
-                 {u"非全年一次性奖金", 110}}},
-               {u"扩展信息", {}}});
-    buildTree(
-        m_trees[TreeApportionResult], 1,
-        {{u"基础信息", {{u"编码", 40}, {u"姓名", 110}}},
-         {u"小计", {{u"个人所得税", 110}, {u"实发数", 110}, {u"分摊月份数", 50}, {u"税后收入增加", 110}}},
-         {u"月应发工资",
-          {{u"月应发工资", 110},
-           {u"三险一金", 110},
-           {u"非全年一次性奖金", 120},
-           {u"应税收入", 110},
-           {u"个人所得税", 110},
-           {u"实发数", 110},
-           {u"税率", 40},
-           {u"速算扣除数", 100}}}});
+    for (int tree = 0; tree < kCatalogueTrees; ++tree) {
+        const quint16 table = isSourceTree(CatalogueTree(tree)) ? 0 : 1;
+        qint32 start = 0;
+        for (const GroupSpec &spec : kLayouts[tree]) {
+            auto group = std::make_unique<ColumnGroup>(QString::fromUtf16(spec.title), start, spec.kind);
+            quint16 column = quint16(start);
+            for (const ColumnSpec &item : spec.columns)
+                group->addItem(QString::fromUtf16(item.title), table, column++, item.width, item.id);
+            start += group->itemCount();
+            m_trees[tree].push_back(std::move(group));
+        }
+    }
+}
+
+CatalogueTree ColumnCatalogue::sourceTree(BatchPage page)
+{
+    return page == BatchPlanPage        ? TreePlanSource
+           : page == BatchApportionPage ? TreeApportionSource
+                                        : TreeCalcSource;
+}
+
+CatalogueTree ColumnCatalogue::resultTree(BatchPage page)
+{
+    return page == BatchPlanPage        ? TreePlanResult
+           : page == BatchApportionPage ? TreeApportionResult
+                                        : TreeCalcResult;
 }
 
 QString ColumnCatalogue::columnTitle(int id)
@@ -311,95 +246,92 @@ QString ColumnCatalogue::columnTitle(int id)
 
 int ColumnCatalogue::sourcePosition(int id)
 {
-    switch (id) {
-    case ColCode:
-    case ColName:
-    case ColMonthlyGross:
-    case ColInsurance:
-        return id;
-    case ColBonus:
-    case ColOtherBonus:
-        return 4;
-    case ColAnnuity:
-        return 5;
-    default:
-        return -1;
-    }
-}
-
-int ColumnCatalogue::sourceColumnCount(int page)
-{
-    return page == BatchCalcPage ? 6 : 5;
-}
-
-QString ColumnCatalogue::sourceTitle(int position)
-{
-    return position >= 0 && position <= 5 ? columnTitle(position) : QString();
-}
-
-int ColumnCatalogue::matchSourceTitle(const QString &title)
-{
-    for (int position = 0; position <= 5; ++position) {
-        if (title == sourceTitle(position))
-            return position;
-    }
-    struct Synonyms
-    {
-        int position;
-        std::initializer_list<const char16_t *> titles;
-    };
-    static const Synonyms synonyms[] = {
-        {0,
-         {u"员工编码", u"员工代码", u"职工编码", u"职工代码", u"员工ID", u"职工ID", u"序号", u"employee id",
-          u"employe id", u"employee code", u"employe code"}},
-        {1,
-         {u"员工姓名", u"职工姓名", u"职工名称", u"员工名称", u"人名", u"名称", u"employe name",
-          u"employee name", u"name"}},
-        {2, {u"应发工资", u"月工资", u"月收入"}},
-        {3, {u"五险一金", u"保险公积金", u"社会保险", u"社保公积金"}},
-        // The year-end bonus and the other bonuses both land in the page's bonus column.
-        {4, {u"年终奖", u"年终一次性奖金"}},
-        {4, {u"奖金金额", u"月奖金", u"季度奖金", u"季奖金", u"季奖", u"半年奖"}},
-        {5, {u"年金"}},
-    };
-    for (const Synonyms &list : synonyms) {
-        for (const char16_t *synonym : list.titles) {
-            if (title == QStringView(synonym))
-                return list.position;
+    for (CatalogueTree tree : {TreeCalcSource, TreeApportionSource}) {
+        int position = 0;
+        for (const ColumnSpec &column : kLayouts[tree].begin()->columns) {
+            if (column.id == id)
+                return position;
+            ++position;
         }
     }
     return -1;
 }
 
-const std::vector<std::unique_ptr<ColumnGroup>> &ColumnCatalogue::groups(int tree) const
+int ColumnCatalogue::sourceColumnCount(BatchPage page)
 {
-    static const std::vector<std::unique_ptr<ColumnGroup>> none;
+    // The pages without a salary table of their own count as the planning's five.
+    const CatalogueTree tree = page == BatchCalcPage        ? TreeCalcSource
+                               : page == BatchApportionPage ? TreeApportionSource
+                                                            : TreePlanSource;
+    return int(kLayouts[tree].begin()->columns.size());
+}
+
+QString ColumnCatalogue::sourceTitle(int position)
+{
+    return position >= 0 && position < calcSourceColumnCount()
+               ? QString::fromUtf16(calcSourceColumns()[position].title)
+               : QString();
+}
+
+int ColumnCatalogue::matchSourceTitle(const QString &title)
+{
+    const int count = calcSourceColumnCount();
+    for (int position = 0; position < count; ++position) {
+        if (title == QStringView(calcSourceColumns()[position].title))
+            return position;
+    }
+    for (int position = 0; position < count; ++position) {
+        for (const char16_t *synonym : calcSourceColumns()[position].synonyms) {
+            if (title == QStringView(synonym))
+                return position;
+        }
+    }
+    return -1;
+}
+
+const std::vector<std::unique_ptr<const ColumnGroup>> &ColumnCatalogue::groups(CatalogueTree tree) const
+{
+    static const std::vector<std::unique_ptr<const ColumnGroup>> none;
     return tree >= 0 && tree < kCatalogueTrees ? m_trees[tree] : none;
 }
 
-ColumnGroup *ColumnCatalogue::sourceGroup(int tree, int kind) const
+const ColumnGroup *ColumnCatalogue::sourceGroup(CatalogueTree tree, GroupKind kind) const
 {
-    if (tree != TreeCalcSource && tree != TreePlanSource && tree != TreeApportionSource)
+    if (!isSourceTree(tree) || (kind != GroupBasic && kind != GroupExtension))
         return nullptr;
-    const int index = groupIndex(tree, kind);
-    const auto &list = groups(tree);
-    return index >= 0 && index < int(list.size()) ? list[size_t(index)].get() : nullptr;
+    for (const auto &group : groups(tree)) {
+        if (group->kind == kind)
+            return group.get();
+    }
+    return nullptr;
 }
 
-int ColumnCatalogue::resultColumn(int tree, int kind, int id) const
+ColumnGroup ColumnCatalogue::extensionGroup(CatalogueTree tree) const
 {
-    const int index = groupIndex(tree, kind);
-    const auto &list = groups(tree);
-    if (index < 0 || index >= int(list.size()))
-        return -1;
-    const ColumnGroup &group = *list[size_t(index)];
-    const int k = itemIndex(tree, kind, id);
-    if (k < 0 || k >= group.itemCount())
-        return -1;
-    return group.item(k)->column;
+    const ColumnGroup *blank = sourceGroup(tree, GroupExtension);
+    return blank ? *blank : ColumnGroup();
 }
 
-int ColumnCatalogue::shownColumnCount(int tree, bool basicOnly) const
+int ColumnCatalogue::resultColumn(CatalogueTree tree, GroupKind kind, int id) const
+{
+    if (isSourceTree(tree) && id != ColCode && id != ColName)
+        return -1;
+    for (const auto &group : groups(tree)) {
+        if (group->kind != kind)
+            continue;
+        for (const auto &item : group->items) {
+            if (item->id == id)
+                return item->column;
+        }
+        // A monthly group that shows the wage rather than the gross pay answers for the gross.
+        if (id == ColGross)
+            return resultColumn(tree, kind, ColMonthlyGross);
+        return -1;
+    }
+    return -1;
+}
+
+int ColumnCatalogue::shownColumnCount(CatalogueTree tree, bool basicOnly) const
 {
     int count = 0;
     for (const auto &group : groups(tree)) {

@@ -7,10 +7,9 @@
 // against its vocabulary (matchSourceTitle); the export offers its groups; lumo-cli batch uses the
 // same layouts. It is plain data: no widgets, QtCore only.
 //
-// The one instance is built on first use (thread-safe) and lives to the end of the process. Only
-// the items of the three extension groups ("扩展信息", trees 0, 2, 4) change afterwards: an import
-// adds the user's extra columns there and a history load replaces them. Those changes happen on the
-// user-interface thread.
+// The one instance is built on first use (thread-safe) and never changes afterwards, so any thread
+// may read it. The extra columns an import adds to a source table ("扩展信息") are not the
+// catalogue's: each batch page keeps its own extension group, starting from extensionGroup().
 #pragma once
 
 #include <QDataStream>
@@ -87,24 +86,28 @@ class ColumnGroup;
 // One column of a layout.
 struct ColumnItem
 {
-    QString title;                // header text
-    ColumnGroup *group = nullptr; // the group it belongs to (not owned)
-    quint16 table = 0;            // 0 source table, 1 result table
-    quint16 column = 0;           // index in that table
-    quint16 width = 0;            // initial width in pixels
+    QString title;                      // header text
+    const ColumnGroup *group = nullptr; // the group it belongs to (not owned)
+    quint16 table = 0;                  // 0 source table, 1 result table
+    quint16 column = 0;                 // index in that table
+    quint16 width = 0;                  // initial width in pixels
+    int id = -1;                        // the ColumnId of a catalogue column; -1 for a user's extra column
 };
 
-// A titled run of adjacent columns.
+// A titled run of adjacent columns. A copy has items of its own that point back at it.
 class ColumnGroup
 {
 public:
     ColumnGroup() = default;
-    ColumnGroup(QString title, qint32 start) : title(std::move(title)), start(start) {}
-    ColumnGroup(const ColumnGroup &) = delete;
-    ColumnGroup &operator=(const ColumnGroup &) = delete;
+    ColumnGroup(QString title, qint32 start, GroupKind kind = GroupExtension)
+        : title(std::move(title)), start(start), kind(kind)
+    {}
+    ColumnGroup(const ColumnGroup &other);
+    ColumnGroup &operator=(const ColumnGroup &other);
 
     // Appends an item that points back at this group.
-    ColumnItem *addItem(const QString &title, quint16 table, quint16 column, quint16 width);
+    const ColumnItem *addItem(const QString &title, quint16 table, quint16 column, quint16 width,
+                              int id = -1);
     // Destroys every item.
     void clearItems() { items.clear(); }
     int itemCount() const { return int(items.size()); }
@@ -112,7 +115,8 @@ public:
 
     QString title;
     qint32 start = 0;
-    std::vector<std::unique_ptr<ColumnItem>> items;
+    GroupKind kind = GroupExtension; // not part of the stream form
+    std::vector<std::unique_ptr<const ColumnItem>> items;
 };
 
 // The stream form of a group, as history files store the extension group: title, start, the item
@@ -130,10 +134,14 @@ class ColumnCatalogue
 {
 public:
     // The single catalogue, built on the first call (from any thread).
-    static ColumnCatalogue &instance();
+    static const ColumnCatalogue &instance();
 
     ColumnCatalogue(const ColumnCatalogue &) = delete;
     ColumnCatalogue &operator=(const ColumnCatalogue &) = delete;
+
+    // The layouts of a batch page (the calculation's for any page without one of its own).
+    static CatalogueTree sourceTree(BatchPage page);
+    static CatalogueTree resultTree(BatchPage page);
 
     // The title of a kind of value; empty for ids 12, 13, 15 and ids without a meaning.
     static QString columnTitle(int id);
@@ -141,25 +149,30 @@ public:
     // (the bonus column of whichever page imports), 5 for id 5, otherwise -1.
     static int sourcePosition(int id);
     // The number of basic source columns of a batch page: 6 for tax calculation, 5 for the others.
-    static int sourceColumnCount(int page);
+    static int sourceColumnCount(BatchPage page);
     // The title of basic source position 0–5 ("编码" … "企业年金"); empty otherwise.
     static QString sourceTitle(int position);
     // Recognises a worksheet column title: its source position 0–5, or -1. Exact, case-sensitive
     // comparison of whole texts against the titles and their synonyms; nothing is trimmed.
     static int matchSourceTitle(const QString &title);
 
-    // The groups of a tree (0–5); an empty list for any other number.
-    const std::vector<std::unique_ptr<ColumnGroup>> &groups(int tree) const;
-    // Source trees 0, 2, 4 only: kind 0 gives "基础信息", kind 6 "扩展信息"; otherwise null.
-    ColumnGroup *sourceGroup(int tree, int kind) const;
-    // The table column holding value `id` in group `kind` of `tree`, or -1.
-    int resultColumn(int tree, int kind, int id) const;
+    // The groups of a tree; an empty list for a number beyond the six.
+    const std::vector<std::unique_ptr<const ColumnGroup>> &groups(CatalogueTree tree) const;
+    // Source trees only: kind GroupBasic gives "基础信息", GroupExtension the empty "扩展信息" an
+    // import starts from; otherwise null.
+    const ColumnGroup *sourceGroup(CatalogueTree tree, GroupKind kind) const;
+    // A page's own extension group before any import: titled, starting after the basic columns,
+    // without items.
+    ColumnGroup extensionGroup(CatalogueTree tree) const;
+    // The table column holding value `id` in group `kind` of `tree`, or -1. Of a source tree only
+    // the code and name are looked up this way (its amounts go by sourcePosition).
+    int resultColumn(CatalogueTree tree, GroupKind kind, int id) const;
     // The number of columns a layout shows: the items of every group (of the basic group only
     // when basicOnly). The salary tables add one trailing column of their own.
-    int shownColumnCount(int tree, bool basicOnly) const;
+    int shownColumnCount(CatalogueTree tree, bool basicOnly) const;
 
 private:
     ColumnCatalogue();
 
-    std::vector<std::unique_ptr<ColumnGroup>> m_trees[kCatalogueTrees];
+    std::vector<std::unique_ptr<const ColumnGroup>> m_trees[kCatalogueTrees];
 };

@@ -26,12 +26,13 @@ QString modeGroup(int mode)
     return u"exportSet"_s + QString::number(mode);
 }
 
-QList<ExportColumn> columnsOfTree(int tree, quint16 type)
+// The columns of a layout; a page's own extension group stands in for the layout's empty one.
+QList<ExportColumn> columnsOfTree(CatalogueTree tree, quint16 type, const ColumnGroup *extension = nullptr)
 {
     QList<ExportColumn> list;
     const auto &groups = ColumnCatalogue::instance().groups(tree);
     for (size_t g = 0; g < groups.size(); ++g) {
-        const ColumnGroup &group = *groups[g];
+        const ColumnGroup &group = extension && groups[g]->kind == GroupExtension ? *extension : *groups[g];
         for (int i = 0; i < group.itemCount(); ++i) {
             const ColumnItem *item = group.item(i);
             list.append({item->title, group.title, int(g), type, item->column, item->width});
@@ -65,7 +66,8 @@ std::pair<int, int> savingColumns(int mode)
 
 int processColumn(int mode)
 {
-    return ColumnCatalogue::instance().resultColumn(2 * mode + 1, GroupRemark, ColProcess);
+    return ColumnCatalogue::instance().resultColumn(ColumnCatalogue::resultTree(BatchPage(mode)), GroupRemark,
+                                                    ColProcess);
 }
 
 // A figure as the pages show it, read leniently: commas dropped, anything unreadable is 0.
@@ -134,14 +136,16 @@ QString exportSettingsFileName()
     return settingsFilePath(u"exportset.ini"_s);
 }
 
-QList<ExportColumn> exportOriginalList(int mode)
+QList<ExportColumn> exportOriginalList(int mode, const ColumnGroup *extension)
 {
-    return validMode(mode) ? columnsOfTree(2 * mode, 0) : QList<ExportColumn>();
+    return validMode(mode) ? columnsOfTree(ColumnCatalogue::sourceTree(BatchPage(mode)), 0, extension)
+                           : QList<ExportColumn>();
 }
 
 QList<ExportColumn> exportResultList(int mode)
 {
-    return validMode(mode) ? columnsOfTree(2 * mode + 1, 1) : QList<ExportColumn>();
+    return validMode(mode) ? columnsOfTree(ColumnCatalogue::resultTree(BatchPage(mode)), 1)
+                           : QList<ExportColumn>();
 }
 
 QStringList builtinTemplateNames(int mode)
@@ -331,13 +335,14 @@ bool writeExportSettings(const QString &fileName, int mode, int lastSet, const Q
     return true;
 }
 
-ExportChoice loadExportTemplate(int mode, int index, const ExportSettings &settings, int scope)
+ExportChoice loadExportTemplate(int mode, int index, const ExportSettings &settings, int scope,
+                                const ColumnGroup *extension)
 {
     ExportChoice choice;
     choice.scope = scope;
     if (!validMode(mode))
         return choice;
-    const QList<ExportColumn> original = exportOriginalList(mode);
+    const QList<ExportColumn> original = exportOriginalList(mode, extension);
     const QList<ExportColumn> result = exportResultList(mode);
     switch (index) {
     case 0:

@@ -62,8 +62,10 @@ QString exportSettingsFileName();
 
 // The columns of the mode's original-table groups, group by group (the basic group, then the
 // columns an import added), and of its result groups. A column's index in its list equals its
-// table column. An unknown mode gives empty lists.
-QList<ExportColumn> exportOriginalList(int mode);
+// table column. An unknown mode gives empty lists. The columns an import added are those of the
+// page's `extension` group (none without one).
+class ColumnGroup;
+QList<ExportColumn> exportOriginalList(int mode, const ColumnGroup *extension = nullptr);
 QList<ExportColumn> exportResultList(int mode);
 
 // The names of the four built-in templates of a mode.
@@ -125,7 +127,8 @@ struct ExportChoice
     QList<ExportColumn> columns;
     int scope = ScopeAfter;
 };
-ExportChoice loadExportTemplate(int mode, int index, const ExportSettings &settings, int scope);
+ExportChoice loadExportTemplate(int mode, int index, const ExportSettings &settings, int scope,
+                                const ColumnGroup *extension = nullptr);
 
 // One cell of a page's table as the export reads it.
 struct ExportTableCell

@@ -87,10 +87,8 @@ ImportSetting standardImportSetting(int mode)
 {
     ImportSetting setting;
     setting.name = standardImportSettingName();
-    const int basic = ColumnCatalogue::sourceColumnCount(mode);
-    const auto &groups = ColumnCatalogue::instance().groups(mode == BatchPlanPage        ? TreePlanSource
-                                                            : mode == BatchApportionPage ? TreeApportionSource
-                                                                                         : TreeCalcSource);
+    const int basic = ColumnCatalogue::sourceColumnCount(BatchPage(mode));
+    const auto &groups = ColumnCatalogue::instance().groups(ColumnCatalogue::sourceTree(BatchPage(mode)));
     const ColumnGroup &group = *groups.front();
     for (int k = 0; k < basic && k < group.itemCount(); ++k)
         setting.columns.append({group.item(k)->title, group.item(k)->width, columnLetters(k)});
@@ -221,7 +219,7 @@ bool ImportSettingsFile::save(int mode, qint32 lastSet, qint32 importMode, const
 QStringList autoMatchFormulas(const QStringList &sourceTitles, const QStringList &formulas, int mode)
 {
     QStringList result = formulas;
-    const int basic = ColumnCatalogue::sourceColumnCount(mode);
+    const int basic = ColumnCatalogue::sourceColumnCount(BatchPage(mode));
     for (qsizetype i = 0; i < sourceTitles.size(); ++i) {
         const int position = ColumnCatalogue::matchSourceTitle(sourceTitles[i]);
         if (position >= 0 && position < basic && position < result.size())

@@ -2,7 +2,8 @@
 
 #include <charconv>
 
-void appendResultText(std::vector<ResultText> &out, CatalogueTree tree, int kind, int id, const QString &text)
+void appendResultText(std::vector<ResultText> &out, CatalogueTree tree, GroupKind kind, int id,
+                      const QString &text)
 {
     const int column = ColumnCatalogue::instance().resultColumn(tree, kind, id);
     if (column >= 0)
@@ -47,7 +48,8 @@ QString ResultTextArena::keep(QStringView text)
     return QString::fromRawData(reinterpret_cast<const QChar *>(at), text.size());
 }
 
-void appendResultFigure(std::vector<ResultText> &out, CatalogueTree tree, int kind, int id, Amount amount)
+void appendResultFigure(std::vector<ResultText> &out, CatalogueTree tree, GroupKind kind, int id,
+                        Amount amount)
 {
     const int column = ColumnCatalogue::instance().resultColumn(tree, kind, id);
     if (column < 0)
@@ -63,7 +65,7 @@ void appendResultFigure(std::vector<ResultText> &out, CatalogueTree tree, int ki
 namespace {
 
 // A rate as "20%".
-void appendResultRate(std::vector<ResultText> &out, CatalogueTree tree, int kind, qint32 rate)
+void appendResultRate(std::vector<ResultText> &out, CatalogueTree tree, GroupKind kind, qint32 rate)
 {
     ResultTextArena *arena = ResultTextArena::current();
     if (!arena) {
@@ -83,7 +85,7 @@ void appendResultRate(std::vector<ResultText> &out, CatalogueTree tree, int kind
 
 } // namespace
 
-void appendResultItem(std::vector<ResultText> &out, CatalogueTree tree, int kind, const TaxItem &item)
+void appendResultItem(std::vector<ResultText> &out, CatalogueTree tree, GroupKind kind, const TaxItem &item)
 {
     appendResultFigure(out, tree, kind, ColTaxable, item.amount);
     appendResultFigure(out, tree, kind, ColTax, item.tax);

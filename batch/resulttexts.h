@@ -39,10 +39,11 @@ private:
     ResultTextArena *m_outer = nullptr;
 };
 
-void appendResultText(std::vector<ResultText> &out, CatalogueTree tree, int kind, int id,
+void appendResultText(std::vector<ResultText> &out, CatalogueTree tree, GroupKind kind, int id,
                       const QString &text);
 
-void appendResultFigure(std::vector<ResultText> &out, CatalogueTree tree, int kind, int id, Amount amount);
+void appendResultFigure(std::vector<ResultText> &out, CatalogueTree tree, GroupKind kind, int id,
+                        Amount amount);
 
 // Taxable amount, tax and after-tax of an item, and its row's rate and quick deduction.
-void appendResultItem(std::vector<ResultText> &out, CatalogueTree tree, int kind, const TaxItem &item);
+void appendResultItem(std::vector<ResultText> &out, CatalogueTree tree, GroupKind kind, const TaxItem &item);

@@ -83,11 +83,9 @@ QString suffixOf(const QString &path)
 // The titles of the basic source columns of a page, as --map names them.
 QStringList sourceTitles(BatchPage mode)
 {
-    const int tree = mode == BatchCalcPage   ? TreeCalcSource
-                     : mode == BatchPlanPage ? TreePlanSource
-                                             : TreeApportionSource;
     QStringList titles;
-    if (const ColumnGroup *basic = ColumnCatalogue::instance().sourceGroup(tree, GroupBasic)) {
+    if (const ColumnGroup *basic =
+            ColumnCatalogue::instance().sourceGroup(ColumnCatalogue::sourceTree(mode), GroupBasic)) {
         for (int k = 0; k < basic->itemCount(); ++k)
             titles << basic->item(k)->title;
     }
@@ -330,13 +328,6 @@ void putNames(std::vector<std::optional<ExportTableCell>> &cells, const SheetRec
     put(cells, ColName, record.name, SheetCellStyle::BodyLeft);
 }
 
-int resultTree(BatchPage mode)
-{
-    return mode == BatchCalcPage   ? TreeCalcResult
-           : mode == BatchPlanPage ? TreePlanResult
-                                   : TreeApportionResult;
-}
-
 // The original table: the imported texts of every person, nothing in the title and totals rows.
 RowTable baseTable(const SheetRecords &source, int rows)
 {
@@ -474,7 +465,8 @@ int runBatch(const QStringList &args)
     request.title = o.hasTitle ? o.title.trimmed() : QFileInfo(o.out).completeBaseName();
     request.includeProcess = o.process;
     const int n = int(inputs.size());
-    const int process = ColumnCatalogue::instance().resultColumn(resultTree(o.mode), GroupRemark, ColProcess);
+    const int process = ColumnCatalogue::instance().resultColumn(ColumnCatalogue::resultTree(o.mode),
+                                                                 GroupRemark, ColProcess);
     const auto record = [&source](int row) -> const SheetRecord * {
         const size_t i = size_t(row - kTitleRows);
         return i < source.records.size() ? &source.records[i] : nullptr;

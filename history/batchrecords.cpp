@@ -13,14 +13,14 @@ bool readTable(HistoryReader &reader, CompactTable *table)
 }
 
 // A result table of layout `tree`: its shown columns and the trailing one.
-bool fitsResult(int tree, const CompactTable &table)
+bool fitsResult(CatalogueTree tree, const CompactTable &table)
 {
     return table.columns == ColumnCatalogue::instance().shownColumnCount(tree, false) + 1;
 }
 
 } // namespace
 
-bool extensionFitsSource(int tree, const ColumnGroup &extension, int sourceColumns)
+bool extensionFitsSource(CatalogueTree tree, const ColumnGroup &extension, int sourceColumns)
 {
     const int basic = ColumnCatalogue::instance().shownColumnCount(tree, true);
     return extension.start == basic && sourceColumns == basic + extension.itemCount() + 1 &&

@@ -56,7 +56,7 @@ inline constexpr qint32 kMaxStoredColumns = 16'384 + 1;
 // Whether a stored extension group fits a stored source table of `sourceColumns` columns of
 // source layout `tree`: it starts after the basic columns, and the basic columns, its items and
 // the table's trailing column make up the table.
-bool extensionFitsSource(int tree, const ColumnGroup &extension, int sourceColumns);
+bool extensionFitsSource(CatalogueTree tree, const ColumnGroup &extension, int sourceColumns);
 
 bool readBatchCalcRecord(HistoryReader &reader, BatchCalcRecord *record);
 bool readBatchPlanRecord(HistoryReader &reader, BatchPlanRecord *record);

@@ -79,7 +79,7 @@ void fitCodeAndNameColumns(PTableWidget *table)
     }
 }
 
-void layoutSalaryTable(PTableWidget *table, int tree, bool basicOnly)
+void layoutSalaryTable(PTableWidget *table, CatalogueTree tree, bool basicOnly)
 {
     const ColumnCatalogue &catalogue = ColumnCatalogue::instance();
     table->setFrozenRows(kSalaryTitleRows);

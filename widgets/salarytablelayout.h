@@ -11,9 +11,11 @@ class PTableWidget;
 // The number of title rows a laid-out salary table starts with.
 inline constexpr int kSalaryTitleRows = kTitleRows;
 
-// Lays out `table` from catalogue tree `tree` (0–5); with basicOnly only its first group (the
+#include "batch/columncatalogue.h"
+
+// Lays out `table` from catalogue tree `tree`; with basicOnly only its first group (the
 // source tables show only the basic columns). The table ends with its two title rows and no data.
-void layoutSalaryTable(PTableWidget *table, int tree, bool basicOnly);
+void layoutSalaryTable(PTableWidget *table, CatalogueTree tree, bool basicOnly);
 
 // Widens the code and name columns (0 and 1) to their longest text, titles included, so no code or
 // name is cut; a column never becomes narrower than it is. Cheap on 100,000 rows: the texts are

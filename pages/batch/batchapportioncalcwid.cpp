@@ -258,7 +258,7 @@ void BatchApportionCalcWid::save()
     out.setVersion(kHistoryStreamVersion);
     out << localThreshold() << qint32(m_months->value()) << m_taxDecreaseValue->text()
         << m_netIncreaseValue->text();
-    out << *ColumnCatalogue::instance().sourceGroup(TreeApportionSource, GroupExtension);
+    out << extensionGroup();
     // "全员分摊" is the before and after rows merged: the record keeps those two tables only.
     saveRecord(std::move(record), {m_sourceTable, m_beforeTable, m_afterTable});
 }

@@ -230,7 +230,7 @@ void BatchCalcWid::save()
     QDataStream out(&record.head, QIODevice::WriteOnly);
     out.setVersion(kHistoryStreamVersion);
     out << localThreshold();
-    out << *ColumnCatalogue::instance().sourceGroup(TreeCalcSource, GroupExtension);
+    out << extensionGroup();
     saveRecord(std::move(record), {m_sourceTable, m_resultTable});
 }
 

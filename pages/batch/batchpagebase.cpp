@@ -75,8 +75,9 @@ BatchPageBase::BatchPageBase(const Frame &frame, QWidget *parent)
       m_fullScreenButton(new QToolButton(m_content)), m_tabs(new QTabWidget(m_content)),
       m_contentLayout(new QVBoxLayout(m_content)),
       m_history(new HistoryPanel(frame.historyHeaders, {85, 82, 82}, this)), m_sourceTree(frame.sourceTree),
-      m_mode(frame.mode), m_extension(frame.extension), m_saver(new HistorySaver(m_history->list(), this)),
-      m_jobTick(new QTimer(this))
+      m_mode(frame.mode), m_extension(frame.extension),
+      m_extensionGroup(ColumnCatalogue::instance().extensionGroup(frame.sourceTree)),
+      m_saver(new HistorySaver(m_history->list(), this)), m_jobTick(new QTimer(this))
 {
     ensureRateTable();
     pagekit::makeWhite(this);
@@ -286,6 +287,7 @@ void BatchPageBase::import()
     // Imported rows are appended after the employees, not after the blank row for a new one.
     settleSourceTable();
     ImportWizard wizard(m_sourceTable, m_mode, this);
+    wizard.setExtension(&m_extensionGroup);
     wizard.exec();
     importFinished();
     fitCodeAndNameColumns(m_sourceTable);
@@ -298,7 +300,7 @@ void BatchPageBase::exportResult()
     if (!mayExport())
         return;
     const auto [first, second] = exportedTables();
-    ExportWizard wizard(m_sourceTable, first, second, m_mode, this);
+    ExportWizard wizard(m_sourceTable, first, second, m_mode, this, &m_extensionGroup);
     wizard.exec();
 }
 
@@ -475,12 +477,7 @@ bool BatchPageBase::mayExport()
 
 void BatchPageBase::restoreExtension(const ColumnGroup &stored)
 {
-    ColumnGroup *extension = ColumnCatalogue::instance().sourceGroup(m_sourceTree, GroupExtension);
-    extension->title = stored.title;
-    extension->start = stored.start;
-    extension->clearItems();
-    for (const auto &item : stored.items)
-        extension->addItem(item->title, item->table, item->column, item->width);
+    m_extensionGroup = stored;
 }
 
 void BatchPageBase::fillStoredTables(const QList<StoredTable> &tables, int progressEnd)
@@ -513,7 +510,7 @@ void BatchPageBase::fillStoredTables(const QList<StoredTable> &tables, int progr
         cellsDone += qint64(stored->rows) * stored->columns;
     }
 
-    const ColumnGroup *extension = ColumnCatalogue::instance().sourceGroup(m_sourceTree, GroupExtension);
+    const ColumnGroup *extension = &m_extensionGroup;
     QStringList letters;
     for (int c = 0; c < m_sourceTable->columnCount(); ++c)
         letters << columnLetters(c);

@@ -55,11 +55,11 @@ public:
     {
         QString description;
         QString hint;
-        QString actionText;             // "计算" or "分摊"
-        QStringList historyHeaders;     // the history list's three captions
-        int sourceTree = 0;             // the catalogue tree of the source table
-        BatchPage mode = BatchCalcPage; // what the import and export wizards are opened for
-        QString extension;              // of the page's history records
+        QString actionText;                        // "计算" or "分摊"
+        QStringList historyHeaders;                // the history list's three captions
+        CatalogueTree sourceTree = TreeCalcSource; // the catalogue tree of the source table
+        BatchPage mode = BatchCalcPage;            // what the import and export wizards are opened for
+        QString extension;                         // of the page's history records
     };
 
     // What the page holds: nothing to work on, an imported source table, or results of a run.
@@ -91,6 +91,12 @@ public:
     // What follows an import, whatever its outcome: the source tab shows, the page knows whether
     // there is data to work on, and old results go.
     virtual void importFinished() = 0;
+
+    // The page's group of the extra columns imports added to the source table ("扩展信息"), as a
+    // history entry stores it.
+    const ColumnGroup &extensionGroup() const { return m_extensionGroup; }
+    // Replaces it: by a history entry's, or by what an import the page did not open itself left.
+    void restoreExtension(const ColumnGroup &stored);
 
 public slots:
     void fullScreen();
@@ -183,13 +189,11 @@ protected:
     // The two warnings of 导出 before there is anything to export; true when exporting may go on.
     bool mayExport();
 
-    // Replaces the page's extension group by the stored one.
-    void restoreExtension(const ColumnGroup &stored);
     // A table of the page and what a history record stored for it.
     struct StoredTable
     {
         PTableWidget *table;
-        int tree; // its catalogue layout
+        CatalogueTree tree; // its catalogue layout
         const CompactTable *stored;
     };
     // Lays the page's tables out afresh and puts the stored cells in (the caller has checked them
@@ -230,9 +234,11 @@ private:
     QRadioButton *m_local = nullptr;
     QRadioButton *m_foreign = nullptr;
     HistoryPanel *m_history;
-    int m_sourceTree;
+    CatalogueTree m_sourceTree;
     BatchPage m_mode;
     QString m_extension;
+    // The extra columns imports added to the source table (its "扩展信息"), stored with each entry.
+    ColumnGroup m_extensionGroup;
     QProgressDialog *m_progress = nullptr;
     QElapsedTimer m_progressClock;
     HistorySaver *m_saver;

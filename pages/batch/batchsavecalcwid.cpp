@@ -463,7 +463,7 @@ void BatchSaveCalcWid::save()
     out << localThreshold() << (goal() == 0) << (method() == 0) << qint32(months());
     out << m_methodLabel->text() << m_taxDecreaseLabel->text() << m_costDecreaseLabel->text()
         << m_netIncreaseLabel->text();
-    out << *ColumnCatalogue::instance().sourceGroup(TreePlanSource, GroupExtension);
+    out << extensionGroup();
     // "全员筹划" and "筹划对照" are copies of before and after rows: the record keeps the rows of
     // the employees planning helps instead of a second and third copy of every cell.
     QDataStream tail(&record.tail, QIODevice::WriteOnly);

@@ -26,8 +26,6 @@ private slots:
     void cellNumber_data();
     void cellNumber();
     void worksheetRow();
-    void workerRanges_data();
-    void workerRanges();
     void resultTexts();
     void arenaTextsAsHeapTexts_data();
     void arenaTextsAsHeapTexts();
@@ -159,35 +157,9 @@ void TestBatchCalc::worksheetRow()
     QVERIFY(readAmountCell(row, -1).ok());
 }
 
-void TestBatchCalc::workerRanges_data()
-{
-    QTest::addColumn<int>("dataRows");
-    QTest::addColumn<QList<RowRange>>("ranges");
-    auto r = [](int first, int last) { return RowRange{first, last}; };
-    QTest::newRow("no data") << 0 << QList<RowRange>{};
-    QTest::newRow("one row, one worker") << 1 << QList<RowRange>{r(2, 2)};
-    QTest::newRow("two rows, one worker") << 2 << QList<RowRange>{r(2, 3)};
-    QTest::newRow("five rows, two workers") << 5 << QList<RowRange>{r(2, 3), r(4, 6)};
-    QList<RowRange> hundred;
-    for (int k = 0; k < 29; ++k)
-        hundred.append(r(2 + 3 * k, 4 + 3 * k));
-    hundred.append(r(89, 101)); // the last worker takes the 13 rows left
-    QTest::newRow("hundred rows, thirty workers") << 100 << hundred;
-}
-
-void TestBatchCalc::workerRanges()
-{
-    QFETCH(int, dataRows);
-    QFETCH(QList<RowRange>, ranges);
-    const QList<RowRange> got = calcWorkerRanges(dataRows + kTitleRows);
-    QCOMPARE(got, ranges);
-    if (!ranges.isEmpty())
-        QCOMPARE(ranges.last().count(), dataRows - (ranges.size() - 1) * ranges.first().count());
-}
-
 namespace {
 
-QString textAt(const std::vector<ResultText> &texts, int kind, int id)
+QString textAt(const std::vector<ResultText> &texts, GroupKind kind, int id)
 {
     const int column = ColumnCatalogue::instance().resultColumn(TreeCalcResult, kind, id);
     for (const ResultText &t : texts) {

@@ -27,12 +27,12 @@ Texts byColumn(const std::vector<ResultText> &texts)
     return out;
 }
 
-int planColumn(int kind, int id)
+int planColumn(GroupKind kind, int id)
 {
     return ColumnCatalogue::instance().resultColumn(TreePlanResult, kind, id);
 }
 
-int apportionColumn(int kind, int id)
+int apportionColumn(GroupKind kind, int id)
 {
     return ColumnCatalogue::instance().resultColumn(TreeApportionResult, kind, id);
 }

@@ -25,6 +25,8 @@ private slots:
     void resultColumnsHaveTheirTitles();
     void sourceGroup_data();
     void sourceGroup();
+    void extensionGroupIsACopy_data();
+    void extensionGroupIsACopy();
     void streamRoundTrip_data();
     void streamRoundTrip();
     void streamRefusesBadGroups_data();
@@ -143,7 +145,7 @@ void TestColumnCatalogue::resultColumn()
     QFETCH(int, kind);
     QFETCH(int, id);
     QFETCH(int, column);
-    QCOMPARE(ColumnCatalogue::instance().resultColumn(tree, kind, id), column);
+    QCOMPARE(ColumnCatalogue::instance().resultColumn(CatalogueTree(tree), GroupKind(kind), id), column);
 }
 
 void TestColumnCatalogue::layoutsAreContiguous()
@@ -152,7 +154,7 @@ void TestColumnCatalogue::layoutsAreContiguous()
     const int expectedColumns[kCatalogueTrees] = {6, 23, 5, 20, 5, 14};
     for (int tree = 0; tree < kCatalogueTrees; ++tree) {
         int next = 0;
-        for (const auto &group : catalogue.groups(tree)) {
+        for (const auto &group : catalogue.groups(CatalogueTree(tree))) {
             QCOMPARE(group->start, next);
             for (const auto &item : group->items) {
                 QCOMPARE(int(item->column), next++);
@@ -162,11 +164,11 @@ void TestColumnCatalogue::layoutsAreContiguous()
             }
         }
         if (tree % 2 == 0)
-            QCOMPARE(catalogue.groups(tree).back()->title, u"扩展信息"_s);
-        QCOMPARE(catalogue.shownColumnCount(tree, false), expectedColumns[tree]);
+            QCOMPARE(catalogue.groups(CatalogueTree(tree)).back()->title, u"扩展信息"_s);
+        QCOMPARE(catalogue.shownColumnCount(CatalogueTree(tree), false), expectedColumns[tree]);
     }
     QCOMPARE(catalogue.shownColumnCount(TreeCalcSource, true), 6);
-    QCOMPARE(catalogue.groups(7).size(), size_t(0));
+    QCOMPARE(catalogue.groups(CatalogueTree(7)).size(), size_t(0));
 }
 
 // Every column resultColumn names carries the title of the value it was asked for (where the
@@ -178,12 +180,12 @@ void TestColumnCatalogue::resultColumnsHaveTheirTitles()
         QSet<int> reached;
         for (int kind = 0; kind <= 6; ++kind) {
             for (int id = 0; id <= 17; ++id) {
-                const int column = catalogue.resultColumn(tree, kind, id);
+                const int column = catalogue.resultColumn(CatalogueTree(tree), GroupKind(kind), id);
                 if (column < 0)
                     continue;
                 reached.insert(column);
                 const ColumnItem *item = nullptr;
-                for (const auto &group : catalogue.groups(tree)) {
+                for (const auto &group : catalogue.groups(CatalogueTree(tree))) {
                     for (const auto &candidate : group->items) {
                         if (candidate->column == column)
                             item = candidate.get();
@@ -205,7 +207,7 @@ void TestColumnCatalogue::resultColumnsHaveTheirTitles()
             }
         }
         // Every column of a result layout is reachable: no figure lacks its lookup.
-        QCOMPARE(reached.size(), catalogue.shownColumnCount(tree, false));
+        QCOMPARE(reached.size(), catalogue.shownColumnCount(CatalogueTree(tree), false));
     }
 }
 
@@ -227,8 +229,35 @@ void TestColumnCatalogue::sourceGroup()
     QFETCH(int, tree);
     QFETCH(int, kind);
     QFETCH(QString, title);
-    const ColumnGroup *group = ColumnCatalogue::instance().sourceGroup(tree, kind);
+    const ColumnGroup *group = ColumnCatalogue::instance().sourceGroup(CatalogueTree(tree), GroupKind(kind));
     QCOMPARE(group ? group->title : QString(), title);
+}
+
+void TestColumnCatalogue::extensionGroupIsACopy_data()
+{
+    QTest::addColumn<int>("tree");
+    QTest::addColumn<int>("start");
+    QTest::newRow("calc after six") << 0 << 6;
+    QTest::newRow("plan after five") << 2 << 5;
+    QTest::newRow("apportion after five") << 4 << 5;
+    QTest::newRow("result tree has none") << 1 << 0;
+}
+
+// A page's extension group starts from the catalogue's and grows apart from it; a copy of a group
+// has items of its own.
+void TestColumnCatalogue::extensionGroupIsACopy()
+{
+    QFETCH(int, tree);
+    QFETCH(int, start);
+    ColumnGroup own = ColumnCatalogue::instance().extensionGroup(CatalogueTree(tree));
+    QCOMPARE(own.start, start);
+    QCOMPARE(own.itemCount(), 0);
+    own.addItem(u"部门"_s, 0, quint16(start), 80);
+    const ColumnGroup copy = own;
+    own.clearItems();
+    QCOMPARE(copy.itemCount(), 1);
+    QCOMPARE(copy.item(0)->group, &copy);
+    QCOMPARE(ColumnCatalogue::instance().extensionGroup(CatalogueTree(tree)).itemCount(), 0);
 }
 
 void TestColumnCatalogue::streamRoundTrip_data()

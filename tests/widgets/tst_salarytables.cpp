@@ -551,7 +551,7 @@ void TestSalaryTables::overlayFollowsColumnResize()
     QFETCH(int, width);
 
     PTableWidget table;
-    layoutSalaryTable(&table, tree, tree % 2 == 0);
+    layoutSalaryTable(&table, CatalogueTree(tree), tree % 2 == 0);
     table.setRowCount(50);
     table.resize(800, 400);
     table.show();
@@ -824,7 +824,7 @@ void TestSalaryTables::layoutFromCatalogue()
     QFETCH(QList<int>, widths);
 
     PTableWidget table;
-    layoutSalaryTable(&table, tree, basicOnly);
+    layoutSalaryTable(&table, CatalogueTree(tree), basicOnly);
     QCOMPARE(table.frozenRows(), 2);
     QCOMPARE(table.columnCount(), columns);
     QCOMPARE(table.rowCount(), 2);

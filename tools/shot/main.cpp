@@ -41,13 +41,16 @@ QString screenshotFromArguments(const QStringList &arguments)
 }
 
 // Imports the sample sheet into a batch page's source table as a user would, through the wizard.
-bool importSample(PTableWidget *table, int mode, QWidget *parent)
+bool importSample(BatchPageBase *page, BatchPage mode, QWidget *parent)
 {
-    ImportWizard wizard(table, mode, parent);
+    ImportWizard wizard(page->sourceTable(), mode, parent);
+    ColumnGroup extension = page->extensionGroup();
+    wizard.setExtension(&extension);
     wizard.show();
     if (!wizard.stepTo(ImportWizard::ReadyPageId, sample(QStringLiteral("xlsx")), 1))
         return false;
     wizard.accept();
+    page->restoreExtension(extension);
     return true;
 }
 
@@ -147,18 +150,18 @@ void runSample(QWidget *window, int page)
     } else if (auto *bonus = page == 5 ? window->findChild<CurrentBonusWid *>() : nullptr) {
         bonus->loadSheet(sampleYearImport());
     } else if (auto *calc = page == 1 ? window->findChild<BatchCalcWid *>() : nullptr) {
-        if (!importSample(calc->sourceTable(), BatchCalcPage, window))
+        if (!importSample(calc, BatchCalcPage, window))
             std::fprintf(stderr, "示例工资表未能导入\n");
         calc->importFinished();
         calc->calc();
     } else if (auto *plan = page == 3 ? window->findChild<BatchSaveCalcWid *>() : nullptr) {
-        if (!importSample(plan->sourceTable(), BatchPlanPage, window))
+        if (!importSample(plan, BatchPlanPage, window))
             std::fprintf(stderr, "示例工资表未能导入\n");
         plan->importFinished();
         plan->setOptions(0, 1, 12);
         plan->start();
     } else if (auto *apportion = page == 5 ? window->findChild<BatchApportionCalcWid *>() : nullptr) {
-        if (!importSample(apportion->sourceTable(), BatchApportionPage, window))
+        if (!importSample(apportion, BatchApportionPage, window))
             std::fprintf(stderr, "示例工资表未能导入\n");
         apportion->importFinished();
         apportion->monthsBox()->setValue(3);

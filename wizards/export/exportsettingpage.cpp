@@ -67,7 +67,7 @@ ExportSettingPage::ExportSettingPage(QWidget *parent) : QWizardPage(parent)
     setSubTitle(u"将需要导出的列加入到右侧导出列框。"_s);
     auto *wizard = qobject_cast<ExportWizard *>(parent);
     const int mode = wizard ? wizard->mode() : 0;
-    m_originalList = exportOriginalList(mode);
+    m_originalList = exportOriginalList(mode, wizard ? wizard->extension() : nullptr);
     m_resultList = exportResultList(mode);
 
     m_original = new ExportColumnTable(this);

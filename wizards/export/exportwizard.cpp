@@ -10,9 +10,9 @@
 using namespace Qt::StringLiterals;
 
 ExportWizard::ExportWizard(PTableWidget *baseTable, PTableWidget *beforeTable, PTableWidget *afterTable,
-                           int mode, QWidget *parent)
+                           int mode, QWidget *parent, const ColumnGroup *extension)
     : QWizard(parent), m_baseTable(baseTable), m_beforeTable(beforeTable), m_afterTable(afterTable),
-      m_mode(mode), m_settingsFile(exportSettingsFileName())
+      m_mode(mode), m_extension(extension), m_settingsFile(exportSettingsFileName())
 {
     m_settings = readExportSettings(m_settingsFile, m_mode);
     // The template last used is chosen again, with its columns; the first time, the one with the
@@ -52,7 +52,7 @@ void ExportWizard::selectTemplate(int index)
 
 void ExportWizard::loadTemplate(int index)
 {
-    const ExportChoice choice = loadExportTemplate(m_mode, index, m_settings, m_exportScope);
+    const ExportChoice choice = loadExportTemplate(m_mode, index, m_settings, m_exportScope, m_extension);
     m_columns = choice.columns;
     m_exportScope = choice.scope;
 }

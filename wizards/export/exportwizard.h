@@ -36,13 +36,15 @@ public:
     // The batch tax calculation page passes its original and result tables and no after-table
     // with mode 0; the planning (1) and apportionment (2) pages their original table and the
     // results before and after.
+    // `extension` is the page's group of imported extra columns, offered with the original ones.
     ExportWizard(PTableWidget *baseTable, PTableWidget *beforeTable, PTableWidget *afterTable, int mode,
-                 QWidget *parent = nullptr);
+                 QWidget *parent = nullptr, const ColumnGroup *extension = nullptr);
 
     PTableWidget *baseTable() const { return m_baseTable; }
     PTableWidget *beforeTable() const { return m_beforeTable; }
     PTableWidget *afterTable() const { return m_afterTable; }
     int mode() const { return m_mode; }
+    const ColumnGroup *extension() const { return m_extension; }
 
     QString fileName() const { return m_fileName; }
     void setFileName(const QString &fileName) { m_fileName = fileName; }
@@ -85,6 +87,7 @@ private:
     qint32 m_lastSet = 0;
     bool m_columnsReady = false;
     qint32 m_mode;
+    const ColumnGroup *m_extension;
     qint32 m_exportScope = ScopeAfter;
 
     QString m_settingsFile;

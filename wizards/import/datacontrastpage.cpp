@@ -25,10 +25,7 @@ constexpr int kMinimumWidth = 90;
 
 const ColumnGroup &basicGroup(int mode)
 {
-    const int tree = mode == BatchPlanPage        ? TreePlanSource
-                     : mode == BatchApportionPage ? TreeApportionSource
-                                                  : TreeCalcSource;
-    return *ColumnCatalogue::instance().groups(tree).front();
+    return *ColumnCatalogue::instance().groups(ColumnCatalogue::sourceTree(BatchPage(mode))).front();
 }
 
 // The page's own target columns: the catalogue's basic columns, or the fields of a sheet the core
@@ -39,7 +36,7 @@ QList<SheetTarget> ownTargets(int mode)
         return sheetTargets(mode);
     const ColumnGroup &group = basicGroup(mode);
     QList<SheetTarget> targets;
-    for (int k = 0; k < ColumnCatalogue::sourceColumnCount(mode); ++k)
+    for (int k = 0; k < ColumnCatalogue::sourceColumnCount(BatchPage(mode)); ++k)
         targets.append({group.item(k)->title, k < 2}); // code and name identify a row
     return targets;
 }
@@ -333,7 +330,7 @@ bool DataContrastPage::validatePage()
         importMessage(this, u"取数公式用到了工作表中没有的列"_s, beyond.join(u'\n'));
         return false;
     }
-    const int basic = ColumnCatalogue::sourceColumnCount(m_mode);
+    const int basic = ColumnCatalogue::sourceColumnCount(BatchPage(m_mode));
     QStringList titles, savedFormulas, formulas, names;
     QList<int> widths, ids;
     for (int k = 1; k <= targetCount(); ++k) {

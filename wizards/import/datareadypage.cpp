@@ -25,13 +25,6 @@ namespace {
 
 constexpr int kProgressInterval = 40;
 
-int sourceTree(int mode)
-{
-    return mode == BatchPlanPage        ? TreePlanSource
-           : mode == BatchApportionPage ? TreeApportionSource
-                                        : TreeCalcSource;
-}
-
 QTableWidgetItem *centred(const QString &text)
 {
     auto *item = new QTableWidgetItem(text);
@@ -154,9 +147,9 @@ bool DataReadyPage::importRows()
     progress.setAutoClose(false);
     progress.setAutoReset(false);
 
-    const int tree = sourceTree(m_mode);
-    ColumnGroup *extension = ColumnCatalogue::instance().sourceGroup(tree, GroupExtension);
-    const int basic = ColumnCatalogue::sourceColumnCount(m_mode);
+    const CatalogueTree tree = ColumnCatalogue::sourceTree(BatchPage(m_mode));
+    ColumnGroup *extension = m_wizard->extension();
+    const int basic = ColumnCatalogue::sourceColumnCount(BatchPage(m_mode));
 
     target->setUpdatesEnabled(false);
     if (m_overwrite->isChecked()) {

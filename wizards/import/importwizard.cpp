@@ -26,7 +26,9 @@ void importMessage(QWidget *parent, const QString &text, const QString &informat
 }
 
 ImportWizard::ImportWizard(PTableWidget *targetTable, int mode, QWidget *parent)
-    : QWizard(parent), m_targetTable(targetTable), m_mode(mode), m_settlesSheetImport(isSheetImportMode(mode))
+    : QWizard(parent), m_targetTable(targetTable), m_ownExtension(ColumnCatalogue::instance().extensionGroup(
+                                                       ColumnCatalogue::sourceTree(BatchPage(mode)))),
+      m_mode(mode), m_settlesSheetImport(isSheetImportMode(mode))
 {
     m_settings = m_settingsFile.read(mode);
     m_settingsWarnings = m_settingsFile.warnings();

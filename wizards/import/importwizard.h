@@ -8,6 +8,7 @@
 // cells through excel/'s display rule, titles through the column catalogue.
 #pragma once
 
+#include "batch/columncatalogue.h"
 #include "batch/importsetting.h"
 #include "batch/sheetsource.h"
 
@@ -47,6 +48,10 @@ public:
 
     int mode() const { return m_mode; }
     PTableWidget *targetTable() const { return m_targetTable; }
+    // The extension group of the target table, which an import extends or (overwriting) empties:
+    // the batch page's own when it calls setExtension, else one of the wizard's own.
+    ColumnGroup *extension() const { return m_extension; }
+    void setExtension(ColumnGroup *group) { m_extension = group ? group : &m_ownExtension; }
     // Modes 3 and 4: the wizard hands back a SheetImport and fills no table.
     bool settlesSheetImport() const { return m_settlesSheetImport; }
     // What the wizard settled, for modes 3 and 4 once the mapping page was passed: the file, the
@@ -129,6 +134,8 @@ private:
     QString m_fileName;
     PTableWidget *m_sourceTable = nullptr;
     PTableWidget *m_targetTable;
+    ColumnGroup m_ownExtension;
+    ColumnGroup *m_extension = &m_ownExtension;
     QStringList m_formulas;
     QStringList m_targetNames;
     QList<int> m_targetIds;

@@ -22,7 +22,7 @@ using namespace batchtest;
 
 namespace {
 
-int column(int kind, int id)
+int column(GroupKind kind, int id)
 {
     return ColumnCatalogue::instance().resultColumn(TreeApportionResult, kind, id);
 }

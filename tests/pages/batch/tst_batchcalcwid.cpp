@@ -85,7 +85,7 @@ QString cell(const QTableWidget *table, int row, int column)
     return testkit::cellText(table, row, column);
 }
 
-int column(int kind, int id)
+int column(GroupKind kind, int id)
 {
     return ColumnCatalogue::instance().resultColumn(TreeCalcResult, kind, id);
 }
@@ -445,7 +445,7 @@ void TestBatchCalcWid::damagedHistoryChangesNothing()
     }
     QCOMPARE(allTexts(page.sourceTable()), before);
     QCOMPARE(page.dataState(), BatchPageBase::DataState::Imported);
-    QCOMPARE(ColumnCatalogue::instance().sourceGroup(TreeCalcSource, GroupExtension)->itemCount(), 0);
+    QCOMPARE(page.extensionGroup().itemCount(), 0);
 }
 
 void TestBatchCalcWid::figuresEqualTheCommandLine()
@@ -486,7 +486,7 @@ void TestBatchCalcWid::figuresEqualTheCommandLine()
         QCOMPARE(cell(result, r, column(GroupSubtotal, ColTax)), fen(o, "taxTotal"));
         QCOMPARE(cell(result, r, column(GroupSubtotal, ColNet)), fen(o, "netTotal"));
         QCOMPARE(cell(result, r, column(GroupRemark, ColProcess)), o.value(u"processText"_s).toString());
-        const std::pair<int, const char *> items[] = {
+        const std::pair<GroupKind, const char *> items[] = {
             {GroupMonthly, "monthly"}, {GroupBonus, "bonus"}, {GroupAnnuity, "annuity"}};
         for (const auto &[kind, key] : items) {
             const QJsonObject item = o.value(QLatin1String(key)).toObject();

@@ -22,7 +22,7 @@ using namespace batchtest;
 
 namespace {
 
-int column(int kind, int id)
+int column(GroupKind kind, int id)
 {
     return ColumnCatalogue::instance().resultColumn(TreePlanResult, kind, id);
 }
@@ -506,7 +506,7 @@ void TestBatchSaveCalcWid::figuresEqualTheCommandLine()
             QCOMPARE(cell(table, r, column(GroupSubtotal, ColTax)), fen(s, "taxTotal"));
             QCOMPARE(cell(table, r, column(GroupSubtotal, ColNet)), fen(s, "netTotal"));
             for (const auto &[kind, key] :
-                 {std::pair{int(GroupMonthly), "monthly"}, std::pair{int(GroupBonus), "bonus"}}) {
+                 {std::pair{GroupMonthly, "monthly"}, std::pair{GroupBonus, "bonus"}}) {
                 const QJsonObject item = s.value(QLatin1String(key)).toObject();
                 if (item.isEmpty()) {
                     QCOMPARE(cell(table, r, column(kind, ColTax)), QString());

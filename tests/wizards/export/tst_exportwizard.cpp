@@ -124,7 +124,7 @@ struct PageTables
     {
         const int tree = 2 * mode;
         for (PTableWidget *t : {&base, &before, &after})
-            layoutSalaryTable(t, t == &base ? tree : tree + 1, t == &base);
+            layoutSalaryTable(t, CatalogueTree(t == &base ? tree : tree + 1), t == &base);
         base.setRowCount(2 + people);
         for (int p = 0; p < people; ++p) {
             const int r = 2 + p;
