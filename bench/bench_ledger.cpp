@@ -30,14 +30,37 @@ double cpuSeconds(int who)
 struct Steps
 {
     double read = 0, compute = 0, record = 0, write = 0;
+    // The processor time of each step (every thread of the process), to tell a loaded machine.
+    double readCpu = 0, computeCpu = 0, recordCpu = 0, writeCpu = 0;
     double total() const { return read + compute + record + write; }
+};
+
+// Wall and processor time since the last lap, added to `wall` and `cpu`.
+class Lap
+{
+public:
+    Lap() { restart(); }
+    void restart()
+    {
+        m_wall.start();
+        m_cpu = cpuSeconds(RUSAGE_SELF);
+    }
+    void add(double *wall, double *cpu)
+    {
+        *wall += m_wall.nsecsElapsed() / 1e9;
+        *cpu += cpuSeconds(RUSAGE_SELF) - m_cpu;
+        restart();
+    }
+
+private:
+    QElapsedTimer m_wall;
+    double m_cpu = 0;
 };
 
 // One month from a sheet: read, compute, record, and (with an output path) write the result.
 bool runMonth(PayrollLedger &ledger, const QString &sheetPath, int month, const QString &out, Steps *s)
 {
-    QElapsedTimer t;
-    t.start();
+    Lap t;
     auto book = Workbook::create(sheetPath);
     if (!book->load(sheetPath))
         return false;
@@ -45,27 +68,24 @@ bool runMonth(PayrollLedger &ledger, const QString &sheetPath, int month, const 
     PayrollSheet rows =
         readPayrollSheet(*book, *sheet, payrollAutoFormulas(sheetTitles(*book, *sheet, 1)), {});
     book.reset();
-    s->read += t.nsecsElapsed() / 1e9;
-    t.restart();
+    t.add(&s->read, &s->readCpu);
     PayrollMonthRun run;
     QString error;
     if (!runPayrollMonth(ledger, std::move(rows), 2026, month, CurrentRules::BonusMethod::Separate, &run,
                          &error))
         return false;
-    s->compute += t.nsecsElapsed() / 1e9;
-    t.restart();
+    t.add(&s->compute, &s->computeCpu);
     if (!out.isEmpty()) {
         if (!writeSheetLayout(payrollResultLayout(run.entries, QStringLiteral("bench"), false), out, &error))
             return false;
-        s->write += t.nsecsElapsed() / 1e9;
-        t.restart();
+        t.add(&s->write, &s->writeCpu);
     }
     QList<int> later;
     if (!ledger.recordMonth(2026, month, sheetPath, run.entries, &later, &error)) {
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return false;
     }
-    s->record += t.nsecsElapsed() / 1e9;
+    t.add(&s->record, &s->recordCpu);
     return true;
 }
 
@@ -73,6 +93,8 @@ void print(const char *what, const Steps &s)
 {
     std::printf("%-44s %7.2f s  (read .xlsx %.2f, compute %.2f, record %.2f, write .xlsx %.2f)\n", what,
                 s.total(), s.read, s.compute, s.record, s.write);
+    std::printf("%-44s          processor %.2f, %.2f, %.2f, %.2f\n", "", s.readCpu, s.computeCpu, s.recordCpu,
+                s.writeCpu);
 }
 
 // The child: month 12 of the large ledger, with the result written.
@@ -85,7 +107,8 @@ int childMonth(const QString &ledgerPath, const QString &sheetPath, const QStrin
     Steps s;
     if (!runMonth(ledger, sheetPath, 12, out, &s))
         return 1;
-    std::printf("%.3f %.3f %.3f %.3f\n", s.read, s.compute, s.record, s.write);
+    std::printf("%.3f %.3f %.3f %.3f %.3f %.3f %.3f %.3f\n", s.read, s.compute, s.record, s.write, s.readCpu,
+                s.computeCpu, s.recordCpu, s.writeCpu);
     return 0;
 }
 
@@ -146,11 +169,12 @@ int main(int argc, char **argv)
     child.waitForFinished(-1);
     const double wall = t.nsecsElapsed() / 1e9;
     const QStringList parts = QString::fromLatin1(child.readAllStandardOutput()).split(QLatin1Char(' '));
-    if (child.exitCode() != 0 || parts.size() != 4) {
+    if (child.exitCode() != 0 || parts.size() != 8) {
         std::printf("month of %d employees failed\n", large);
         return 1;
     }
-    Steps s{parts[0].toDouble(), parts[1].toDouble(), parts[2].toDouble(), parts[3].toDouble()};
+    Steps s{parts[0].toDouble(), parts[1].toDouble(), parts[2].toDouble(), parts[3].toDouble(),
+            parts[4].toDouble(), parts[5].toDouble(), parts[6].toDouble(), parts[7].toDouble()};
     rusage usage{};
     getrusage(RUSAGE_CHILDREN, &usage);
     print(qPrintable(QStringLiteral("month 12 of %1 against 11 months").arg(large)), s);
@@ -160,7 +184,7 @@ int main(int argc, char **argv)
     // The year-end plan of month 12 from the eleven months before it (read only).
     Steps plan;
     {
-        t.restart();
+        Lap lap;
         auto book = Workbook::create(sheet);
         if (!book->load(sheet))
             return 1;
@@ -168,20 +192,18 @@ int main(int argc, char **argv)
         PayrollSheet rows =
             readPayrollSheet(*book, *first, payrollAutoFormulas(sheetTitles(*book, *first, 1)), {});
         book.reset();
-        plan.read = t.nsecsElapsed() / 1e9;
-        t.restart();
+        lap.add(&plan.read, &plan.readCpu);
         PayrollLedger ledger(largeLedger);
         QString error;
         LedgerYearPlanRun run;
         if (!ledger.openForReading(&error) ||
             !runLedgerYearPlan(ledger, std::move(rows), 2026, 12, &run, &error))
             return 1;
-        plan.compute = t.nsecsElapsed() / 1e9;
-        t.restart();
+        lap.add(&plan.compute, &plan.computeCpu);
         if (!writeSheetLayout(ledgerYearPlanLayout(run, QStringLiteral("bench")),
                               dir.filePath(QStringLiteral("plan.xlsx")), &error))
             return 1;
-        plan.write = t.nsecsElapsed() / 1e9;
+        lap.add(&plan.write, &plan.writeCpu);
     }
     print(qPrintable(QStringLiteral("year-end plan of month 12, %1 employees").arg(large)), plan);
     return 0;
