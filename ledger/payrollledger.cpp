@@ -10,12 +10,15 @@
 #include <QSettings>
 
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTemporaryFile>
 #include <QVariant>
 #include <algorithm>
+
+#include <sqlite3.h>
 
 using CurrentRules::BonusMethod;
 
@@ -172,6 +175,103 @@ quint32 bigEndian(const QByteArray &b, int at, int bytes)
     for (int i = 0; i < bytes; ++i)
         v = (v << 8) | quint8(b[at + i]);
     return v;
+}
+
+// How many employees the ledger knows, to size the tables read from it (0 when it cannot say).
+qsizetype employeeCount(const QSqlDatabase &db)
+{
+    QSqlQuery q(db);
+    return q.exec(QStringLiteral("SELECT count(*) FROM employees")) && q.next() ? q.value(0).toLongLong() : 0;
+}
+
+// A text never bound as NULL: the ledger's text columns are NOT NULL, and an empty cell is "".
+QString nonNull(const QString &text)
+{
+    return text.isNull() ? QStringLiteral("") : text;
+}
+
+// Inserts the entries of a month with ids[i] the employee of entries[i], inside the caller's
+// transaction. False with SQLite's message in *error ("busy" when another program holds the file).
+bool insertEntries(QSqlDatabase &db, int year, int month, const std::vector<PayrollEntry> &entries,
+                   const std::vector<qint64> &ids, QString *error)
+{
+    const QVariant handle = db.driver()->handle();
+    sqlite3 *connection = handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0
+                              ? *static_cast<sqlite3 *const *>(handle.constData())
+                              : nullptr;
+    if (!connection) {
+        *error = QStringLiteral("数据库驱动不是 SQLite");
+        return false;
+    }
+    const QStringList columns = entryColumns();
+    QString placeholders;
+    for (qsizetype i = 0; i < columns.size(); ++i)
+        placeholders += i ? QStringLiteral(", ?") : QStringLiteral("?");
+    const QByteArray sql = QStringLiteral("INSERT INTO entries (%1) VALUES (%2)")
+                               .arg(columns.join(QStringLiteral(", ")), placeholders)
+                               .toUtf8();
+    sqlite3_stmt *statement = nullptr;
+    int rc = sqlite3_prepare_v2(connection, sql.constData(), int(sql.size()), &statement, nullptr);
+    const auto text = [&](int k, const QString &t) {
+        return t.isEmpty() ? sqlite3_bind_text(statement, k, "", 0, SQLITE_STATIC)
+                           : sqlite3_bind_text16(statement, k, t.utf16(), int(t.size() * 2), SQLITE_STATIC);
+    };
+    for (size_t i = 0; rc == SQLITE_OK && i < entries.size(); ++i) {
+        const PayrollEntry &e = entries[i];
+        const PayrollInput &in = e.input;
+        int k = 1;
+        const auto number = [&](qint64 v) {
+            if (rc == SQLITE_OK)
+                rc = sqlite3_bind_int64(statement, k, v);
+            ++k;
+        };
+        number(year);
+        number(month);
+        number(ids[i]);
+        number(in.sheetRow);
+        for (const QString *t : {&in.code, &in.name, &in.remark}) {
+            if (rc == SQLITE_OK)
+                rc = text(k, *t);
+            ++k;
+        }
+        for (int f = 0; f < PfFieldCount; ++f)
+            if (amountColumn(f))
+                number(in.amounts[size_t(f)]);
+        for (qint64 v : {qint64(e.months),
+                         qint64(e.firstJob),
+                         qint64(e.sixty),
+                         e.special,
+                         e.additional,
+                         e.other,
+                         e.relief,
+                         e.cumulativeIncome,
+                         e.cumulativeExempt,
+                         e.cumulativeBasic,
+                         e.cumulativeSpecial,
+                         e.cumulativeAdditional,
+                         e.cumulativeOther,
+                         e.cumulativeDonation,
+                         e.cumulativeTaxable,
+                         qint64(e.rate),
+                         e.quickDeduction,
+                         e.cumulativeTax,
+                         e.cumulativeRelief,
+                         e.withheldBefore,
+                         e.withheld,
+                         qint64(e.bonusMethod == BonusMethod::Merged),
+                         e.bonusTax,
+                         e.net})
+            number(v);
+        if (rc == SQLITE_OK) {
+            rc = sqlite3_step(statement);
+            rc = rc == SQLITE_DONE ? sqlite3_reset(statement) : rc;
+        }
+    }
+    if (rc != SQLITE_OK)
+        *error = rc == SQLITE_BUSY || rc == SQLITE_LOCKED ? QStringLiteral("busy")
+                                                          : QString::fromUtf8(sqlite3_errmsg(connection));
+    sqlite3_finalize(statement);
+    return rc == SQLITE_OK;
 }
 
 } // namespace
@@ -467,16 +567,32 @@ QHash<QString, PayrollState> PayrollLedger::statesBefore(int year, int month, QS
     QHash<QString, PayrollState> states;
     if (!m_open)
         return states;
-    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    const QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    states.reserve(employeeCount(db));
+    // The separate method is taken once a year: the first month before this one that took it, for
+    // the few employees who took it. One pass over the year's months through the key's index.
+    QHash<qint64, int> separateBonusMonth;
+    {
+        QSqlQuery q(db);
+        q.setForwardOnly(true);
+        q.prepare(QStringLiteral("SELECT employee, min(month) FROM entries WHERE year = ? AND month < ? AND "
+                                 "bonus > 0 AND bonus_merged = 0 GROUP BY employee"));
+        q.addBindValue(year);
+        q.addBindValue(month);
+        if (!q.exec()) {
+            *error = QStringLiteral("无法读取台账：%1").arg(sqlText(q.lastError()));
+            return states;
+        }
+        while (q.next())
+            separateBonusMonth.insert(q.value(0).toLongLong(), q.value(1).toInt());
+    }
+    QSqlQuery q(db);
     q.setForwardOnly(true);
     // Each entry keeps the cumulative figures, so the latest earlier entry of each employee is the
     // state: found per employee through the index, instead of summing every earlier month.
     q.prepare(QStringLiteral(
         "SELECT p.id_type, p.id_number, e.months, e.cum_income, e.cum_exempt, e.cum_special, e.cum_other, "
-        "e.cum_donation, e.cum_relief, e.withheld_before + e.withheld, e.first_job, e.sixty, "
-        // The separate method is taken once a year: the first month that took it, if any.
-        "(SELECT min(y.month) FROM entries y WHERE y.employee = p.id AND y.year = e.year AND "
-        "y.month <= e.month AND y.bonus > 0 AND y.bonus_merged = 0) "
+        "e.cum_donation, e.cum_relief, e.withheld_before + e.withheld, e.first_job, e.sixty, p.id "
         "FROM employees p CROSS JOIN entries e ON e.employee = p.id AND e.year = ? AND e.month = "
         "(SELECT max(x.month) FROM entries x WHERE x.employee = p.id AND x.year = ? AND x.month < ?)"));
     q.addBindValue(year);
@@ -498,7 +614,7 @@ QHash<QString, PayrollState> PayrollLedger::statesBefore(int year, int month, QS
         s.withheld = q.value(9).toLongLong();
         s.firstJob = q.value(10).toInt() != 0;
         s.sixty = q.value(11).toInt();
-        s.separateBonusMonth = q.value(12).toInt();
+        s.separateBonusMonth = separateBonusMonth.value(q.value(12).toLongLong());
         states.insert(employeeKey(q.value(0).toString(), q.value(1).toString()), s);
     }
     return states;
@@ -544,7 +660,9 @@ QHash<QString, LedgerEmployee> PayrollLedger::employees(QString *error) const
     QHash<QString, LedgerEmployee> list;
     if (!m_open)
         return list;
-    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    const QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    list.reserve(employeeCount(db));
+    QSqlQuery q(db);
     q.setForwardOnly(true);
     if (!q.exec(QStringLiteral("SELECT id_type, id_number, code, name FROM employees"))) {
         *error = QStringLiteral("无法读取台账：%1").arg(sqlText(q.lastError()));
@@ -681,87 +799,60 @@ bool PayrollLedger::recordMonth(int year, int month, const QString &source,
     }
 
     // Employee ids: those the ledger knows, the others inserted; 工号 and 姓名 become the newest.
-    QHash<QString, qint64> ids;
-    QHash<QString, QPair<QString, QString>> names;
+    struct Known
     {
+        qint64 id;
+        QString code, name;
+    };
+    QHash<QString, Known> known;
+    {
+        known.reserve(employeeCount(db) + qsizetype(entries.size()));
         QSqlQuery q(db);
         q.setForwardOnly(true);
         if (!q.exec(QStringLiteral("SELECT id, id_type, id_number, code, name FROM employees")))
             return fail(q);
-        while (q.next()) {
-            const QString key = employeeKey(q.value(1).toString(), q.value(2).toString());
-            ids.insert(key, q.value(0).toLongLong());
-            names.insert(key, {q.value(3).toString(), q.value(4).toString()});
-        }
+        while (q.next())
+            known.insert(employeeKey(q.value(1).toString(), q.value(2).toString()),
+                         {q.value(0).toLongLong(), q.value(3).toString(), q.value(4).toString()});
     }
-    QSqlQuery insertEmployee(db), updateEmployee(db), insertEntry(db);
+    QSqlQuery insertEmployee(db), updateEmployee(db);
     insertEmployee.prepare(
         QStringLiteral("INSERT INTO employees (id_type, id_number, code, name) VALUES (?, ?, ?, ?)"));
     updateEmployee.prepare(QStringLiteral("UPDATE employees SET code = ?, name = ? WHERE id = ?"));
-    const QStringList columns = entryColumns();
-    QString placeholders;
-    for (qsizetype i = 0; i < columns.size(); ++i)
-        placeholders += i ? QStringLiteral(", ?") : QStringLiteral("?");
-    insertEntry.prepare(QStringLiteral("INSERT INTO entries (%1) VALUES (%2)")
-                            .arg(columns.join(QStringLiteral(", ")), placeholders));
+    std::vector<qint64> ids;
+    ids.reserve(entries.size());
     for (const PayrollEntry &e : entries) {
         const PayrollInput &in = e.input;
         const QString key = employeeKey(in.idType, in.idNumber);
-        auto id = ids.constFind(key);
-        if (id == ids.constEnd()) {
+        auto person = known.find(key);
+        if (person == known.end()) {
             insertEmployee.addBindValue(in.idType);
             insertEmployee.addBindValue(in.idNumber);
-            insertEmployee.addBindValue(in.code);
-            insertEmployee.addBindValue(in.name);
+            insertEmployee.addBindValue(nonNull(in.code));
+            insertEmployee.addBindValue(nonNull(in.name));
             if (!insertEmployee.exec())
                 return fail(insertEmployee);
-            id = ids.insert(key, insertEmployee.lastInsertId().toLongLong());
-        } else if (names.value(key) != qMakePair(in.code, in.name)) {
-            updateEmployee.addBindValue(in.code);
-            updateEmployee.addBindValue(in.name);
-            updateEmployee.addBindValue(*id);
+            person = known.insert(key, {insertEmployee.lastInsertId().toLongLong(), in.code, in.name});
+        } else if (person->code != in.code || person->name != in.name) {
+            updateEmployee.addBindValue(nonNull(in.code));
+            updateEmployee.addBindValue(nonNull(in.name));
+            updateEmployee.addBindValue(person->id);
             if (!updateEmployee.exec())
                 return fail(updateEmployee);
+            person->code = in.code;
+            person->name = in.name;
         }
-        int k = 0;
-        const auto bind = [&](const QVariant &v) { insertEntry.bindValue(k++, v); };
-        bind(year);
-        bind(month);
-        bind(*id);
-        bind(in.sheetRow);
-        bind(in.code);
-        bind(in.name);
-        bind(in.remark.isNull() ? QStringLiteral("") : in.remark);
-        for (int f = 0; f < PfFieldCount; ++f)
-            if (amountColumn(f))
-                bind(in.amounts[size_t(f)]);
-        for (qint64 v : {qint64(e.months),
-                         qint64(e.firstJob),
-                         qint64(e.sixty),
-                         e.special,
-                         e.additional,
-                         e.other,
-                         e.relief,
-                         e.cumulativeIncome,
-                         e.cumulativeExempt,
-                         e.cumulativeBasic,
-                         e.cumulativeSpecial,
-                         e.cumulativeAdditional,
-                         e.cumulativeOther,
-                         e.cumulativeDonation,
-                         e.cumulativeTaxable,
-                         qint64(e.rate),
-                         e.quickDeduction,
-                         e.cumulativeTax,
-                         e.cumulativeRelief,
-                         e.withheldBefore,
-                         e.withheld,
-                         qint64(e.bonusMethod == BonusMethod::Merged),
-                         e.bonusTax,
-                         e.net})
-            bind(v);
-        if (!insertEntry.exec())
-            return fail(insertEntry);
+        ids.push_back(person->id);
+    }
+    // The entries, the bulk of a month, go through one statement of SQLite's own on the same
+    // connection and transaction, bound column by column without a QVariant per value.
+    QString insertError;
+    if (!insertEntries(db, year, month, entries, ids, &insertError)) {
+        *error = insertError == QLatin1String("busy")
+                     ? busyMessage()
+                     : QStringLiteral("无法记入台账：%1，本月未记入").arg(insertError);
+        run(db, QStringLiteral("ROLLBACK"), &ignored);
+        return false;
     }
     if (!run(db, QStringLiteral("COMMIT"), error)) {
         run(db, QStringLiteral("ROLLBACK"), &ignored);

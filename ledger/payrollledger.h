@@ -86,7 +86,7 @@ public:
     // The recorded months, of one year or (year 0) of every year, in order.
     QList<LedgerMonth> months(int year, QString *error) const;
     // Each employee's state of `year` before `month`: the recorded months of that year before it,
-    // by employeeKey. One query.
+    // by employeeKey. Two queries, whatever the number of employees.
     QHash<QString, PayrollState> statesBefore(int year, int month, QString *error) const;
     // Whether any month of `year` is recorded.
     bool hasYear(int year, QString *error) const;

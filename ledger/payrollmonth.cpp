@@ -38,7 +38,9 @@ bool runPayrollMonth(const PayrollLedger &ledger, PayrollSheet sheet, int year, 
 
     // Identity numbers first: a number given twice is left out in every row that gives it.
     QHash<QString, int> seen;
+    seen.reserve(qsizetype(sheet.rows.size()));
     std::vector<char> valid(sheet.rows.size(), 1);
+    std::vector<QString> keys(sheet.rows.size());
     for (size_t i = 0; i < sheet.rows.size(); ++i) {
         PayrollInput &in = sheet.rows[i];
         const QString given = in.idNumber;
@@ -51,7 +53,8 @@ bool runPayrollMonth(const PayrollLedger &ledger, PayrollSheet sheet, int year, 
                 {in.sheetRow, payrollFieldTitle(PfName), in.name, QStringLiteral("缺少姓名")});
             valid[i] = 0;
         } else {
-            ++seen[employeeKey(in.idType, in.idNumber)];
+            keys[i] = employeeKey(in.idType, in.idNumber);
+            ++seen[keys[i]];
         }
     }
     out->entries.reserve(sheet.rows.size());
@@ -59,7 +62,7 @@ bool runPayrollMonth(const PayrollLedger &ledger, PayrollSheet sheet, int year, 
         if (!valid[i])
             continue;
         const PayrollInput &in = sheet.rows[i];
-        const QString key = employeeKey(in.idType, in.idNumber);
+        const QString &key = keys[i];
         if (seen.value(key) > 1) {
             out->problems.push_back(
                 {in.sheetRow, payrollFieldTitle(PfIdNumber), in.idNumber,

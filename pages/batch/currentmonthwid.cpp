@@ -406,8 +406,8 @@ void CurrentMonthWid::loadSheet(const SheetImport &import)
                 return;
             }
             m_import = import;
-            m_sheet = std::move(j.sheet);
-            m_problems = m_sheet.problems;
+            m_sheet = std::make_shared<const PayrollSheet>(std::move(j.sheet));
+            m_problems = m_sheet->problems;
             m_problemModel->reset(
                 {{QStringLiteral("行号"), 60, Qt::AlignRight | Qt::AlignVCenter,
                   [this](int r) { return QString::number(m_problems[size_t(r)].sheetRow); }},
@@ -422,8 +422,8 @@ void CurrentMonthWid::loadSheet(const SheetImport &import)
             m_tabs->setTabText(1, QStringLiteral("未计算的行（%1）").arg(m_problems.size()));
             QString text = QStringLiteral("已读取 %1：%2 行，%3 人待计算，%4 行有问题。")
                                .arg(QFileInfo(import.file).fileName())
-                               .arg(m_sheet.rowsRead)
-                               .arg(m_sheet.rows.size())
+                               .arg(m_sheet->rowsRead)
+                               .arg(m_sheet->rows.size())
                                .arg(m_problems.size());
             if (!j.warnings.isEmpty())
                 text += QStringLiteral("\n警告：") + j.warnings.join(QStringLiteral("；"));
@@ -457,13 +457,13 @@ void CurrentMonthWid::calculate()
     const int y = year(), m = month();
     const BonusMethod method = bonusMethod();
     const QString path = m_ledgerPath;
-    auto sheet = std::make_shared<PayrollSheet>(m_sheet);
+    const std::shared_ptr<const PayrollSheet> sheet = m_sheet;
     startJob(
         QStringLiteral("正在按台账计算 %1…").arg(periodText()), true,
         [=](Job &j) {
             PayrollLedger ledger(path);
             j.ok = ledger.openForReading(&j.error) &&
-                   runPayrollMonth(ledger, std::move(*sheet), y, m, method, &j.run, &j.error);
+                   runPayrollMonth(ledger, PayrollSheet(*sheet), y, m, method, &j.run, &j.error);
         },
         [this](Job &j) {
             if (!j.ok) {

@@ -60,7 +60,7 @@ public:
     void setPeriod(int year, int month);
 
     // The sheet read, the month computed (its entries in sheet order, the rows left out).
-    const PayrollSheet &sheet() const { return m_sheet; }
+    const PayrollSheet &sheet() const { return *m_sheet; }
     const PayrollMonthRun &run() const { return m_run; }
     bool isRecorded() const { return m_recorded; }
     QTableView *resultView() const { return m_resultView; }
@@ -119,7 +119,9 @@ private:
     QString m_ledgerPath;
     QList<LedgerMonth> m_months; // the ledger's recorded months, every year
     std::optional<SheetImport> m_import;
-    PayrollSheet m_sheet;
+    // Shared with a calculation under way, which copies it on its own thread: the window never
+    // copies a hundred thousand rows, and a sheet read meanwhile replaces the pointer, not the rows.
+    std::shared_ptr<const PayrollSheet> m_sheet = std::make_shared<const PayrollSheet>();
     PayrollMonthRun m_run;
     bool m_recorded = false;
     QString m_recordedAt;
