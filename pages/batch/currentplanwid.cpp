@@ -158,13 +158,12 @@ void CurrentPlanWid::prepareJob()
     m_jobOptions = {fromLedger(), m_ledgerPath, m_year->value(), m_month->value()};
 }
 
-bool CurrentPlanWid::compute(const SheetImport &import, const std::function<bool()> &cancelled,
-                             std::atomic<int> *percent, QString *error)
+bool CurrentPlanWid::compute(const SheetImport &import, const RunControl &control, QString *error)
 {
     if (m_jobOptions.fromLedger)
         return runLedgerYearSheet(import, m_jobOptions.ledger, m_jobOptions.year, m_jobOptions.month,
-                                  &m_pendingLedger, error, cancelled, percent);
-    return runYearSheet(import, &m_pendingSheet, error, cancelled, percent);
+                                  &m_pendingLedger, error, control);
+    return runYearSheet(import, &m_pendingSheet, error, control);
 }
 
 void CurrentPlanWid::showPending()
