@@ -1,7 +1,6 @@
 #include "pages/batch/currentplanwid.h"
 
 #include "batch/columncatalogue.h"
-#include "batch/settingsfiles.h"
 #include "engine/currentrules.h"
 #include "history/historyrecord.h"
 #include "widgets/resulttablemodel.h"
@@ -12,7 +11,6 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
-#include <QSettings>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
@@ -21,13 +19,6 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr int kFirstYear = kCurrentFirstYear, kLastYear = kCurrentLastYear;
-
-// The ledger the month's payroll remembers, or empty.
-QString rememberedLedger()
-{
-    const QSettings settings(settingsFilePath(u"user.ini"_s), QSettings::IniFormat);
-    return settings.value(u"config/ledger"_s).toString();
-}
 
 QString amountText(Amount fen)
 {
@@ -85,7 +76,7 @@ CurrentPlanWid::CurrentPlanWid(QWidget *parent)
         m_year->setEnabled(on);
         m_month->setEnabled(on);
     });
-    setLedgerPath(rememberedLedger());
+    setLedgerPath(rememberedLedgerPath());
 }
 
 CurrentPlanWid::~CurrentPlanWid()
