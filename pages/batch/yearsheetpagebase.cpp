@@ -78,7 +78,7 @@ YearSheetPageBase::YearSheetPageBase(const Frame &frame, QWidget *parent) : QWid
 
     m_options = new QGroupBox(u"选项"_s, this);
     new QVBoxLayout(m_options);
-    m_history = new HistoryPanel(frame.historyHeaders, {120, 90, 90}, this);
+    m_history = new HistoryPanel(frame.historyHeaders, {85, 82, 82}, this);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     QSplitter *body = pagekit::pageSplitter(work, m_options, m_history, false, this);

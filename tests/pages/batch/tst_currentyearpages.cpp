@@ -20,6 +20,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -28,6 +29,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -330,6 +332,11 @@ void TestCurrentYearPages::planFigures()
     QCOMPARE(text(model, totals, u"奖金盲区"_s), u"%1 人"_s.arg(inZone));
     if (ledger) // the refused row is named on the page
         QVERIFY(page->summary()->text().contains(u"1 行未筹划"_s));
+    // No heading is cut: every column is at least as wide as its heading.
+    const QHeaderView *headings = page->table()->horizontalHeader();
+    for (int c = 0; c < model->columnCount(); ++c)
+        QVERIFY2(page->table()->columnWidth(c) >= headings->sectionSizeHint(c),
+                 qPrintable(model->headerData(c, Qt::Horizontal).toString()));
 }
 
 void TestCurrentYearPages::bonusFigures_data()
