@@ -137,7 +137,10 @@ void YearSheetPageBase::loadSheet(const SheetImport &import)
     m_progress->setAutoReset(false);
     m_progress->show();
     // The flag is set at the click: the job's runs look at it every few rows.
-    connect(m_progress, &QProgressDialog::canceled, this, [job] { job->cancel = true; });
+    connect(m_progress, &QProgressDialog::canceled, this, [this, job] {
+        if (m_job.get() == job)
+            job->cancel = true;
+    });
     // The thread touches the page's pending results and the job's members only; the window reads
     // them after joining it.
     job->thread = std::thread([this, job, import] {
