@@ -36,13 +36,12 @@ namespace {
 constexpr qsizetype kStep = 16;
 
 // Works the slice in steps, counting the records done.
-void workSlice(const TaxEngine &engine, RunSlice slice,
-               const std::function<void(const TaxEngine &, qsizetype, qsizetype)> &work,
+void workSlice(RunSlice slice, const std::function<void(qsizetype, qsizetype)> &work,
                const RunControl &control, std::atomic<qsizetype> &done, const std::function<void()> &between)
 {
     for (qsizetype i = slice.first; i < slice.last && !control.cancelled(); i += kStep) {
         const qsizetype end = std::min(slice.last, i + kStep);
-        work(engine, i, end);
+        work(i, end);
         done.fetch_add(end - i, std::memory_order_relaxed);
         if (between)
             between();
@@ -51,23 +50,19 @@ void workSlice(const TaxEngine &engine, RunSlice slice,
 
 } // namespace
 
-void runOnEveryCore(qsizetype count, Amount threshold,
-                    const std::function<void(const TaxEngine &, qsizetype, qsizetype)> &work, int threads,
-                    const RunControl &control)
+void runInParallel(qsizetype count, const std::function<void(qsizetype, qsizetype)> &work, int threads,
+                   const RunControl &control)
 {
     const std::vector<RunSlice> slices = runSlices(count, threads);
     if (slices.empty())
         return;
-    // The rate table is shared read-only by the engines; it must exist before they start.
-    ensureRateTable();
     std::atomic<qsizetype> done = 0;
     std::atomic<size_t> finished = 0;
     std::vector<std::thread> others;
     others.reserve(slices.size() - 1);
     for (size_t k = 1; k < slices.size(); ++k) {
         others.emplace_back([&, slice = slices[k]] {
-            const TaxEngine engine(static_cast<qint32>(threshold));
-            workSlice(engine, slice, work, control, done, {});
+            workSlice(slice, work, control, done, {});
             finished.fetch_add(1, std::memory_order_release);
         });
     }
@@ -79,8 +74,7 @@ void runOnEveryCore(qsizetype count, Amount threshold,
             clock.start();
         }
     };
-    const TaxEngine first(static_cast<qint32>(threshold));
-    workSlice(first, slices.front(), work, control, done,
+    workSlice(slices.front(), work, control, done,
               control.progress ? std::function<void()>(report) : nullptr);
     // The other slices may still be under way: report while waiting for them.
     while (control.progress && finished.load(std::memory_order_acquire) < others.size()) {
@@ -91,6 +85,25 @@ void runOnEveryCore(qsizetype count, Amount threshold,
         t.join();
     if (control.progress && !control.cancelled())
         control.progress(count, count);
+}
+
+void runOnEveryCore(qsizetype count, Amount threshold,
+                    const std::function<void(const TaxEngine &, qsizetype, qsizetype)> &work, int threads,
+                    const RunControl &control)
+{
+    if (count <= 0)
+        return;
+    // The rate table is shared read-only by the engines; it must exist before they start.
+    ensureRateTable();
+    // An engine is a threshold and nothing else: one for each run of records costs nothing and is
+    // never shared between threads.
+    runInParallel(
+        count,
+        [&](qsizetype first, qsizetype last) {
+            const TaxEngine engine(static_cast<qint32>(threshold));
+            work(engine, first, last);
+        },
+        threads, control);
 }
 
 std::vector<Salary> runCalcRecords(const std::vector<CalcRecordInput> &inputs, Amount threshold, int threads,

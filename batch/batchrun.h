@@ -39,10 +39,15 @@ struct RunControl
     bool cancelled() const { return cancel && cancel->load(std::memory_order_relaxed); }
 };
 
-// Calls work(engine, first, last) over every record of `count`, split into one slice per thread,
-// each thread with its own TaxEngine for `threshold`, and returns when every slice is done (or
-// cancelled). One slice runs on the calling thread. `work` is called on short runs of a slice's
-// records and must only write to the records it is given.
+// Calls work(first, last) over every record of `count`, split into one slice per thread, and
+// returns when every slice is done (or cancelled). One slice runs on the calling thread. `work` is
+// called on short runs of a slice's records, so a cancel takes effect within one run per thread,
+// and must only write to the records it is given.
+void runInParallel(qsizetype count, const std::function<void(qsizetype, qsizetype)> &work, int threads = 0,
+                   const RunControl &control = {});
+
+// The same with a TaxEngine for `threshold` (the rules of 2011) handed to `work`; no engine is
+// used by two threads.
 void runOnEveryCore(qsizetype count, Amount threshold,
                     const std::function<void(const TaxEngine &, qsizetype, qsizetype)> &work, int threads = 0,
                     const RunControl &control = {});

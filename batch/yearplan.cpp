@@ -8,7 +8,6 @@
 #include "excel/workbook.h"
 
 #include <algorithm>
-#include <thread>
 
 using namespace Qt::StringLiterals;
 
@@ -163,22 +162,19 @@ void YearPlanTotals::add(const YearPlan &plan)
         ++inBlindZone;
 }
 
-YearPlanRun runYearPlans(const std::vector<YearPlanInput> &inputs, int threads)
+YearPlanRun runYearPlans(const std::vector<YearPlanInput> &inputs, int threads, const RunControl &control)
 {
     YearPlanRun run;
     run.plans.resize(inputs.size());
-    const auto work = [&](RunSlice slice) {
-        for (qsizetype i = slice.first; i < slice.last; ++i)
-            run.plans[size_t(i)] = planYear(inputs[size_t(i)]);
-    };
-    const std::vector<RunSlice> slices = runSlices(qsizetype(inputs.size()), threads);
-    std::vector<std::thread> others;
-    for (size_t k = 1; k < slices.size(); ++k)
-        others.emplace_back(work, slices[k]);
-    if (!slices.empty())
-        work(slices.front());
-    for (std::thread &t : others)
-        t.join();
+    runInParallel(
+        qsizetype(inputs.size()),
+        [&](qsizetype first, qsizetype last) {
+            for (qsizetype i = first; i < last; ++i)
+                run.plans[size_t(i)] = planYear(inputs[size_t(i)]);
+        },
+        threads, control);
+    if (control.cancelled())
+        return run; // plans left undone have nothing to add up
     for (const YearPlan &p : run.plans)
         run.totals.add(p);
     return run;
@@ -339,21 +335,20 @@ SheetRecords readYearSheet(const LoadedSheet &loaded, const SheetImport &import)
                             kSheetAmounts);
 }
 
-bool runYearSheet(const SheetImport &import, YearSheetRun *out, QString *error,
-                  const std::function<bool()> &cancelled, std::atomic<int> *percent)
+bool runYearSheet(const SheetImport &import, YearSheetRun *out, QString *error, const RunControl &control)
 {
     *out = YearSheetRun();
     const auto step = [&](int value) {
-        if (percent)
-            percent->store(value, std::memory_order_relaxed);
-        return !(cancelled && cancelled());
+        if (control.progress)
+            control.progress(value, 100);
+        return !control.cancelled();
     };
     if (import.formulas.value(YearCode).isEmpty() && import.formulas.value(YearName).isEmpty()) {
         *error = u"没有【编码】和【姓名】列，不能执行导入！"_s;
         return false;
     }
     LoadedSheet loaded;
-    if (!loadSheetImport(import, &loaded, error, cancelled))
+    if (!loadSheetImport(import, &loaded, error, [&control] { return control.cancelled(); }))
         return false;
     if (!step(50))
         return false;
@@ -365,7 +360,14 @@ bool runYearSheet(const SheetImport &import, YearSheetRun *out, QString *error,
     inputs.reserve(source.records.size());
     for (const SheetRecord &r : source.records)
         inputs.push_back(yearPlanInputOf(r));
-    YearPlanRun run = runYearPlans(inputs);
+    RunControl planning{control.cancel, nullptr};
+    if (control.progress)
+        planning.progress = [&control](qsizetype done, qsizetype count) {
+            control.progress(80 + int(done * 19 / std::max<qsizetype>(count, 1)), 100);
+        };
+    YearPlanRun run = runYearPlans(inputs, 0, planning);
+    if (control.cancelled())
+        return false;
     out->records = std::move(source.records);
     out->plans = std::move(run.plans);
     out->totals = run.totals;

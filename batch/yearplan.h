@@ -13,6 +13,7 @@
 // window show the same sheet. QtCore only.
 #pragma once
 
+#include "batch/batchrun.h"
 #include "batch/sheetlayout.h"
 #include "batch/sheetsource.h"
 #include "engine/amount.h"
@@ -21,7 +22,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -105,8 +105,10 @@ struct YearPlanRun
     std::vector<YearPlan> plans; // in input order
     YearPlanTotals totals;
 };
-// Every input planned, one slice of rows per core (`threads` 0: every core).
-YearPlanRun runYearPlans(const std::vector<YearPlanInput> &inputs, int threads = 0);
+// Every input planned, one slice of rows per core (`threads` 0: every core). `control` as for the
+// batch runs: a cancelled run's plans and totals are not meaningful.
+YearPlanRun runYearPlans(const std::vector<YearPlanInput> &inputs, int threads = 0,
+                         const RunControl &control = {});
 
 // "36,000–38,566.67" for a zone's index, empty for -1.
 QString blindZoneText(int zone);
@@ -159,10 +161,12 @@ struct YearSheetRun
     std::vector<UnreadableCell> unreadable;
 };
 // Loads, reads and plans the sheet of an import. False with a Chinese message when the workbook
-// cannot be read, the import maps neither 编码 nor 姓名, or `cancelled` answered true. `percent`,
-// when given, is moved on as the steps end.
+// cannot be read or the import maps neither 编码 nor 姓名; false with no message when
+// `control.cancel` was set, which the read of the workbook and the planning look at every few
+// rows. `control.progress`, when given, is called with the part done in percent (done of 100):
+// half for reading the workbook, up to 80 for its rows, the rest for planning them.
 bool runYearSheet(const SheetImport &import, YearSheetRun *out, QString *error,
-                  const std::function<bool()> &cancelled = {}, std::atomic<int> *percent = nullptr);
+                  const RunControl &control = {});
 
 // What an export of a planned sheet holds: every employee with the planned, all-as-wages and best
 // splits; the planned split only; the best split only; or the comparison of the employees whose

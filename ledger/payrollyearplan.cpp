@@ -9,7 +9,7 @@
 using namespace Qt::StringLiterals;
 
 bool runLedgerYearPlan(const PayrollLedger &ledger, PayrollSheet sheet, int year, int month,
-                       LedgerYearPlanRun *out, QString *error, int threads)
+                       LedgerYearPlanRun *out, QString *error, int threads, const RunControl &control)
 {
     *out = LedgerYearPlanRun();
     out->year = year;
@@ -51,8 +51,10 @@ bool runLedgerYearPlan(const PayrollLedger &ledger, PayrollSheet sheet, int year
     // The month's own run matches and checks the rows and gives each employee's cumulative
     // figures with the planned bonus taxed separately.
     PayrollMonthRun period;
-    if (!runPayrollMonth(ledger, std::move(sheet), year, month, CurrentRules::BonusMethod::Separate, &period,
-                         error, SecondSeparateBonus::Kept))
+    if (control.cancelled() ||
+        !runPayrollMonth(ledger, std::move(sheet), year, month, CurrentRules::BonusMethod::Separate, &period,
+                         error, SecondSeparateBonus::Kept) ||
+        control.cancelled())
         return false;
     out->problems = std::move(period.problems);
 
@@ -75,7 +77,9 @@ bool runLedgerYearPlan(const PayrollLedger &ledger, PayrollSheet sheet, int year
         in.relief = e.cumulativeRelief;
         inputs.push_back(in);
     }
-    YearPlanRun plans = runYearPlans(inputs, threads);
+    YearPlanRun plans = runYearPlans(inputs, threads, control);
+    if (control.cancelled())
+        return false;
     inputs = {};
     out->records.reserve(period.entries.size());
     for (size_t i = 0; i < period.entries.size(); ++i) {
@@ -105,14 +109,13 @@ bool runLedgerYearPlan(const PayrollLedger &ledger, PayrollSheet sheet, int year
 }
 
 bool runLedgerYearSheet(const SheetImport &import, const QString &ledgerPath, int year, int month,
-                        LedgerYearPlanRun *out, QString *error, const std::function<bool()> &cancelled,
-                        std::atomic<int> *percent)
+                        LedgerYearPlanRun *out, QString *error, const RunControl &control)
 {
     *out = LedgerYearPlanRun();
     const auto step = [&](int value) {
-        if (percent)
-            percent->store(value, std::memory_order_relaxed);
-        return !(cancelled && cancelled());
+        if (control.progress)
+            control.progress(value, 100);
+        return !control.cancelled();
     };
     QStringList formulas = import.formulas.mid(0, PfFieldCount);
     while (formulas.size() < PfFieldCount)
@@ -125,13 +128,18 @@ bool runLedgerYearSheet(const SheetImport &import, const QString &ledgerPath, in
     if (!ledger.openForReading(error))
         return false;
     LoadedSheet loaded;
-    if (!loadSheetImport(import, &loaded, error, cancelled) || !step(50))
+    if (!loadSheetImport(import, &loaded, error, [&control] { return control.cancelled(); }) || !step(50))
         return false;
     PayrollSheet rows = readPayrollSheet(*loaded.book, *loaded.sheet, formulas, import.range);
     loaded = LoadedSheet();
     if (!step(70))
         return false;
-    if (!runLedgerYearPlan(ledger, std::move(rows), year, month, out, error))
+    RunControl planning{control.cancel, nullptr};
+    if (control.progress)
+        planning.progress = [&control](qsizetype done, qsizetype count) {
+            control.progress(80 + int(done * 19 / std::max<qsizetype>(count, 1)), 100);
+        };
+    if (!runLedgerYearPlan(ledger, std::move(rows), year, month, out, error, 0, planning))
         return false;
     return step(100);
 }

@@ -46,18 +46,20 @@ struct LedgerYearPlanRun
 
 // False with a Chinese message when the ledger cannot be read, when the year no longer allows a
 // separately taxed bonus, or when a month of the year after the period is recorded (the period must
-// be the year's last). `ledger` is open (a missing file reads as empty). Rows are planned on every
-// core (`threads` 0).
+// be the year's last); false with no message when `control.cancel` was set. Rows are planned on
+// every core (`threads` 0), `control.progress` told of the rows planned. `ledger` is open (a
+// missing file reads as empty).
 bool runLedgerYearPlan(const PayrollLedger &ledger, PayrollSheet sheet, int year, int month,
-                       LedgerYearPlanRun *out, QString *error, int threads = 0);
+                       LedgerYearPlanRun *out, QString *error, int threads = 0,
+                       const RunControl &control = {});
 
 // The same from an import of the period's sheet (formulas by payroll field) and the ledger file
 // at `ledgerPath`, which is only read: loads the workbook, reads the rows and plans them. False
-// with a Chinese message when the import maps no 姓名 or 证件号码, a file cannot be read, the plan
-// refuses, or `cancelled` answered true. `percent`, when given, is moved on as the steps end.
+// with a Chinese message when the import maps no 姓名 or 证件号码, a file cannot be read or the
+// plan refuses; false with no message when `control.cancel` was set. `control.progress`, when
+// given, is called with the part done in percent (done of 100).
 bool runLedgerYearSheet(const SheetImport &import, const QString &ledgerPath, int year, int month,
-                        LedgerYearPlanRun *out, QString *error, const std::function<bool()> &cancelled = {},
-                        std::atomic<int> *percent = nullptr);
+                        LedgerYearPlanRun *out, QString *error, const RunControl &control = {});
 
 // The result sheet: per employee the recorded months, the period's planned pay, the year, the
 // planned, all-as-wages and best splits with the period's wages and withholding; a totals row.

@@ -434,6 +434,37 @@ void PTableWidget::freeSlice()
     }
 }
 
+void PTableWidget::discardLater()
+{
+    hide();
+    setUpdatesEnabled(false);
+    // The overlay hides every row but the frozen ones: each removal would walk its hidden rows.
+    setFrozenRows(0);
+    auto *timer = new QTimer(this);
+    timer->setInterval(0);
+    connect(timer, &QTimer::timeout, this, &PTableWidget::discardSlice);
+    timer->start();
+}
+
+void PTableWidget::discardSlice()
+{
+    QElapsedTimer clock;
+    clock.start();
+    // Rows go from the end, a few hundred at a time (their items with them), and the clock is read
+    // between: the last rows of the model's list go without moving the others.
+    constexpr int kRowsPerStep = 256;
+    while (rowCount() > 0 && clock.elapsed() < kFreeSliceMs) {
+        const int count = std::min(rowCount(), kRowsPerStep);
+        model()->removeRows(rowCount() - count, count);
+    }
+    // Items of rows dropped earlier are freed by their own slices first.
+    if (rowCount() == 0 && m_toFree.empty()) {
+        if (auto *timer = qobject_cast<QTimer *>(sender()))
+            timer->stop();
+        deleteLater();
+    }
+}
+
 void PTableWidget::setSpan(int row, int column, int rowSpan, int columnSpan)
 {
     QTableWidget::setSpan(row, column, rowSpan, columnSpan);

@@ -61,6 +61,10 @@ public:
     void setRowCount(int rows);
     // Items of dropped rows that are still to be freed (for tests; the window never waits for them).
     qsizetype itemsToFree() const;
+    // Hides the table and deletes it later, its rows dropped from the end a slice at a time while
+    // the window goes on: a table nobody shows any more (the results of a stopped run) goes
+    // without touching every item at once, which for a few hundred thousand rows takes a second.
+    void discardLater();
     // A span, mirrored into the overlay when its cell lies in the frozen area.
     void setSpan(int row, int column, int rowSpan, int columnSpan);
     void clearSpans();
@@ -147,4 +151,5 @@ private:
     std::vector<QTableWidgetItem *> m_toFree;
     QTimer *m_freeTimer = nullptr;
     void freeSlice();
+    void discardSlice();
 };

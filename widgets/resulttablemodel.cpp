@@ -4,6 +4,8 @@
 #include <QHeaderView>
 #include <QTableView>
 
+#include <algorithm>
+
 ResultTableModel::ResultTableModel(QObject *parent) : QAbstractTableModel(parent) {}
 
 void ResultTableModel::reset(std::vector<ResultColumn> columns, int rows, bool withTotals)
@@ -108,6 +110,8 @@ void applyResultColumns(QTableView *view, const ResultTableModel &model)
     rows->setSectionResizeMode(QHeaderView::Fixed);
     rows->setDefaultSectionSize(view->fontMetrics().height() + 8);
     const std::vector<ResultColumn> &columns = model.columns();
+    // A column is at least as wide as its heading, so no heading is ever cut.
+    const QHeaderView *headings = view->horizontalHeader();
     for (size_t c = 0; c < columns.size(); ++c)
-        view->setColumnWidth(int(c), columns[c].width);
+        view->setColumnWidth(int(c), std::max(columns[c].width, headings->sectionSizeHint(int(c))));
 }

@@ -21,7 +21,9 @@
 #include <QTabWidget>
 #include <QTimer>
 
+#include <iterator>
 #include <optional>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -132,6 +134,12 @@ void BatchApportionCalcWid::start()
     const int sourceRows = m_sourceTable->rowCount();
     const int dataRows = sourceRows - kTitleRows;
     const int columns = layoutColumns();
+    // The rows go into fresh tables that replace the shown ones once complete; a stop leaves them
+    // to be dropped a slice at a time (emptying three tables of them at once takes about a second).
+    PTableWidget *const shown[] = {m_resultTable, m_beforeTable, m_afterTable};
+    PTableWidget **const members[] = {&m_resultTable, &m_beforeTable, &m_afterTable};
+    for (PTableWidget **member : members)
+        *member = stagedTable(TreeApportionResult);
     for (PTableWidget *table : {m_resultTable, m_beforeTable, m_afterTable})
         table->setUpdatesEnabled(false);
     m_beforeTable->setRowCount(sourceRows + 1);
@@ -197,17 +205,24 @@ void BatchApportionCalcWid::start()
         cancelled = !progress() || progress()->wasCanceled();
     }
     quiet.reset();
+    for (PTableWidget *table : {m_resultTable, m_beforeTable, m_afterTable})
+        table->setUpdatesEnabled(true);
+    for (size_t i = 0; i < std::size(members); ++i) {
+        if (cancelled) {
+            (*members[i])->discardLater();
+            *members[i] = shown[i];
+        } else {
+            takeOver(shown[i], *members[i]);
+        }
+    }
+    freeOffThread(std::move(run));
     if (cancelled) {
         reset();
-        for (PTableWidget *table : {m_resultTable, m_beforeTable, m_afterTable})
-            table->setUpdatesEnabled(true);
         closeProgress();
         m_running = false;
         return;
     }
 
-    for (PTableWidget *table : {m_resultTable, m_beforeTable, m_afterTable})
-        table->setUpdatesEnabled(true);
     m_taxDecreaseValue->setText(formatAmount(totals.taxDecrease()));
     m_netIncreaseValue->setText(formatAmount(totals.netIncrease()));
     m_netIncreaseSum = double(totals.netIncrease()) / 100;

@@ -418,6 +418,32 @@ BatchPageBase::QuietFill::QuietFill(std::initializer_list<QTableWidget *> tables
         m_blocked << table->model()->blockSignals(true);
 }
 
+PTableWidget *BatchPageBase::stagedTable(CatalogueTree tree)
+{
+    auto *table = new PTableWidget(this);
+    table->hide();
+    layoutSalaryTable(table, tree, false);
+    return table;
+}
+
+void BatchPageBase::takeOver(PTableWidget *shown, PTableWidget *staged)
+{
+    const int columns = std::min(shown->columnCount(), staged->columnCount());
+    for (int c = 0; c < columns; ++c) {
+        staged->setColumnWidth(c, shown->columnWidth(c));
+        staged->setColumnHidden(c, shown->isColumnHidden(c));
+    }
+    if (const int tab = m_tabs->indexOf(shown); tab >= 0) {
+        const QString caption = m_tabs->tabText(tab);
+        const bool current = m_tabs->currentIndex() == tab;
+        m_tabs->insertTab(tab, staged, caption);
+        m_tabs->removeTab(tab + 1);
+        if (current)
+            m_tabs->setCurrentIndex(tab);
+    }
+    shown->discardLater();
+}
+
 BatchPageBase::QuietFill::~QuietFill()
 {
     for (qsizetype i = 0; i < m_tables.size(); ++i) {

@@ -23,10 +23,12 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QThreadPool>
 #include <QWidget>
 
 #include <functional>
 #include <memory>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -181,6 +183,22 @@ protected:
         QList<QTableWidget *> m_tables;
         QList<bool> m_blocked;
     };
+
+    // A hidden, empty table laid out as `tree`'s results, for a run to fill in place of a table the
+    // page shows: the run's results take that table's place once they are complete (takeOver),
+    // and a stopped run's table goes with discardLater, a slice at a time, instead of being emptied
+    // item by item while the clerk waits.
+    PTableWidget *stagedTable(CatalogueTree tree);
+    // `staged` takes the place of `shown` (its tab, its column widths and hidden columns), and
+    // `shown` goes.
+    void takeOver(PTableWidget *shown, PTableWidget *staged);
+    // Frees a run's records on a pool thread: a hundred thousand of them take a good part of a
+    // second, which the window would otherwise wait.
+    template<typename T> static void freeOffThread(T &&value)
+    {
+        auto held = std::make_shared<std::decay_t<T>>(std::forward<T>(value));
+        QThreadPool::globalInstance()->start([held = std::move(held)]() mutable { held.reset(); });
+    }
 
     // Reads the tables' items into `record` (the part of a save that needs them) with the window
     // kept alive, then has the record deflated and written on a worker thread.

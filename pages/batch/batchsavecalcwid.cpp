@@ -25,6 +25,8 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <iterator>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -290,9 +292,15 @@ void BatchSaveCalcWid::runFinished(bool completed)
     if (progress())
         progress()->setLabelText(u"筹划已完成，正在显示..."_s);
 
-    // Filling a hundred thousand rows takes seconds: in slices, with "停止" still answered.
+    // Filling a hundred thousand rows takes seconds: in slices, with "停止" still answered. The
+    // rows go into fresh tables that replace the shown ones once complete; a stop leaves them to
+    // be dropped a slice at a time (emptying four tables of them at once would take over a second).
     m_filling = true;
     m_fillStopped = false;
+    PTableWidget *const shown[] = {m_allTable, m_effectiveTable, m_beforeTable, m_afterTable};
+    PTableWidget **const members[] = {&m_allTable, &m_effectiveTable, &m_beforeTable, &m_afterTable};
+    for (PTableWidget **member : members)
+        *member = stagedTable(TreePlanResult);
     // "全员筹划" and "筹划对照" get their rows when they are filled.
     const int rows = kTitleRows + int(m_run.records.size()) + 2;
     m_beforeTable->setRowCount(rows);
@@ -303,6 +311,14 @@ void BatchSaveCalcWid::runFinished(bool completed)
     for (PTableWidget *table : {m_allTable, m_effectiveTable, m_beforeTable, m_afterTable})
         table->setUpdatesEnabled(true);
     m_filling = false;
+    for (size_t i = 0; i < std::size(members); ++i) {
+        if (filled) {
+            takeOver(shown[i], *members[i]);
+        } else {
+            (*members[i])->discardLater();
+            *members[i] = shown[i];
+        }
+    }
     if (!filled) {
         discardCalculation();
         return;
@@ -317,13 +333,7 @@ void BatchSaveCalcWid::runFinished(bool completed)
         progress()->setLabelText(u"正在保存计算记录..."_s);
     }
     save();
-    // A hundred thousand records take a while to free as well: in slices, with the window alive.
-    for (size_t i = 0; i < m_run.records.size(); ++i) {
-        keepAlive(100, QEventLoop::ExcludeUserInputEvents);
-        m_run.records[i] = Salary();
-        m_run.results[i].reset();
-    }
-    m_run = {};
+    freeOffThread(std::exchange(m_run, {}));
     m_calculating = false;
     closeProgress();
     QMessageBox::information(this, u"筹划提示"_s, planCompletionMessage(count, m_unreadableCells),
@@ -432,7 +442,7 @@ void BatchSaveCalcWid::discardCalculation()
 {
     // The run looks at its cancel flag every few records: this waits no longer than that.
     stopOffThread();
-    m_run = {};
+    freeOffThread(std::exchange(m_run, {}));
     if (m_calculating) {
         // A stopped run leaves no results behind.
         resetResults();

@@ -79,10 +79,9 @@ int CurrentBonusWid::importMode() const
     return YearSheetPage;
 }
 
-bool CurrentBonusWid::compute(const SheetImport &import, const std::function<bool()> &cancelled,
-                              std::atomic<int> *percent, QString *error)
+bool CurrentBonusWid::compute(const SheetImport &import, const RunControl &control, QString *error)
 {
-    return runYearSheet(import, &m_pending, error, cancelled, percent);
+    return runYearSheet(import, &m_pending, error, control);
 }
 
 void CurrentBonusWid::showPending()

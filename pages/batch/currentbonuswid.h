@@ -35,8 +35,7 @@ public:
 
 protected:
     int importMode() const override;
-    bool compute(const SheetImport &import, const std::function<bool()> &cancelled, std::atomic<int> *percent,
-                 QString *error) override;
+    bool compute(const SheetImport &import, const RunControl &control, QString *error) override;
     void showPending() override;
     void writeOptions(CurrentSheetRecord *record) const override;
     void readOptions(const CurrentSheetRecord &record) override;

@@ -1,7 +1,6 @@
 #include "pages/batch/currentplanwid.h"
 
 #include "batch/columncatalogue.h"
-#include "batch/settingsfiles.h"
 #include "engine/currentrules.h"
 #include "history/historyrecord.h"
 #include "widgets/resulttablemodel.h"
@@ -12,7 +11,6 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
-#include <QSettings>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
@@ -21,13 +19,6 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr int kFirstYear = kCurrentFirstYear, kLastYear = kCurrentLastYear;
-
-// The ledger the month's payroll remembers, or empty.
-QString rememberedLedger()
-{
-    const QSettings settings(settingsFilePath(u"user.ini"_s), QSettings::IniFormat);
-    return settings.value(u"config/ledger"_s).toString();
-}
 
 QString amountText(Amount fen)
 {
@@ -85,7 +76,7 @@ CurrentPlanWid::CurrentPlanWid(QWidget *parent)
         m_year->setEnabled(on);
         m_month->setEnabled(on);
     });
-    setLedgerPath(rememberedLedger());
+    setLedgerPath(rememberedLedgerPath());
 }
 
 CurrentPlanWid::~CurrentPlanWid()
@@ -158,13 +149,12 @@ void CurrentPlanWid::prepareJob()
     m_jobOptions = {fromLedger(), m_ledgerPath, m_year->value(), m_month->value()};
 }
 
-bool CurrentPlanWid::compute(const SheetImport &import, const std::function<bool()> &cancelled,
-                             std::atomic<int> *percent, QString *error)
+bool CurrentPlanWid::compute(const SheetImport &import, const RunControl &control, QString *error)
 {
     if (m_jobOptions.fromLedger)
         return runLedgerYearSheet(import, m_jobOptions.ledger, m_jobOptions.year, m_jobOptions.month,
-                                  &m_pendingLedger, error, cancelled, percent);
-    return runYearSheet(import, &m_pendingSheet, error, cancelled, percent);
+                                  &m_pendingLedger, error, control);
+    return runYearSheet(import, &m_pendingSheet, error, control);
 }
 
 void CurrentPlanWid::showPending()

@@ -20,6 +20,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <thread>
 
 using namespace Qt::StringLiterals;
@@ -77,7 +78,7 @@ YearSheetPageBase::YearSheetPageBase(const Frame &frame, QWidget *parent) : QWid
 
     m_options = new QGroupBox(u"选项"_s, this);
     new QVBoxLayout(m_options);
-    m_history = new HistoryPanel(frame.historyHeaders, {120, 90, 90}, this);
+    m_history = new HistoryPanel(frame.historyHeaders, {85, 82, 82}, this);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     QSplitter *body = pagekit::pageSplitter(work, m_options, m_history, false, this);
@@ -135,12 +136,21 @@ void YearSheetPageBase::loadSheet(const SheetImport &import)
     m_progress->setAutoClose(false);
     m_progress->setAutoReset(false);
     m_progress->show();
+    // The flag is set at the click: the job's runs look at it every few rows.
+    connect(m_progress, &QProgressDialog::canceled, this, [this, job] {
+        if (m_job.get() == job)
+            job->cancel = true;
+    });
     // The thread touches the page's pending results and the job's members only; the window reads
     // them after joining it.
     job->thread = std::thread([this, job, import] {
         QString error;
-        const bool ok = compute(
-            import, [job] { return job->cancel.load(std::memory_order_relaxed); }, &job->percent, &error);
+        RunControl control;
+        control.cancel = &job->cancel;
+        control.progress = [job](qsizetype done, qsizetype count) {
+            job->percent.store(int(done * 100 / std::max<qsizetype>(count, 1)), std::memory_order_relaxed);
+        };
+        const bool ok = compute(import, control, &error);
         job->ok = ok && !job->cancel.load();
         job->error = error;
         job->ended.store(true, std::memory_order_release);

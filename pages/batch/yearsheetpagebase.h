@@ -10,6 +10,7 @@
 // options, never the cells; reopening it reads the sheet again and recomputes.
 #pragma once
 
+#include "batch/batchrun.h"
 #include "batch/sheetsource.h"
 #include "history/currentrecords.h"
 #include "wizards/export/sheetexportwizard.h"
@@ -88,9 +89,10 @@ protected:
     // widgets, which the job must not touch.
     virtual void prepareJob() {}
     // On the job's thread: reads and computes the sheet into the page's pending results; false
-    // with a Chinese message on failure (or when `cancelled` answers true).
-    virtual bool compute(const SheetImport &import, const std::function<bool()> &cancelled,
-                         std::atomic<int> *percent, QString *error) = 0;
+    // with a Chinese message on failure, or with none when the job's cancel flag (`control.cancel`,
+    // which the core's runs look at every few rows) was set. `control.progress` takes the part
+    // done in percent.
+    virtual bool compute(const SheetImport &import, const RunControl &control, QString *error) = 0;
     // On the window's thread once compute() succeeded: the pending results become the shown
     // ones, the model is reset over them and the summary line is set.
     virtual void showPending() = 0;

@@ -1,6 +1,7 @@
 // Batch runs on every core: the slices cover every record exactly once, and whatever the number
 // of threads, every record comes out as the same calculation done alone, in input order.
 #include "batch/batchrun.h"
+#include "batch/yearplan.h"
 #include "engine/taxengine.h"
 
 #include <QTest>
@@ -278,10 +279,13 @@ void TestBatchRun::nothingToRun()
 // the start or from a progress report ends the run early, for every runner.
 void TestBatchRun::controlReportsAndCancels_data()
 {
-    QTest::addColumn<int>("runner");   // 0 calc, 1 plan, 2 apportion
+    QTest::addColumn<int>("runner");   // 0 calc, 1 plan, 2 apportion, 3 the current rules' year plan
     QTest::addColumn<int>("cancelAt"); // -1 never, 0 before the start, else at the first report
-    for (int runner : {0, 1, 2}) {
-        const char *name = runner == 0 ? "calc" : runner == 1 ? "plan" : "apportion";
+    for (int runner : {0, 1, 2, 3}) {
+        const char *name = runner == 0   ? "calc"
+                           : runner == 1 ? "plan"
+                           : runner == 2 ? "apportion"
+                                         : "year plan";
         QTest::addRow("%s runs to the end", name) << runner << -1;
         QTest::addRow("%s cancelled before it starts", name) << runner << 0;
         QTest::addRow("%s cancelled while it runs", name) << runner << 1;
@@ -294,6 +298,14 @@ void TestBatchRun::controlReportsAndCancels()
     QFETCH(int, cancelAt);
     const std::vector<CalcRecordInput> inputs = sampleInputs(runner == 1 ? 3000 : 20000);
     const auto count = qsizetype(inputs.size());
+    std::vector<YearPlanInput> years;
+    for (const CalcRecordInput &in : inputs) {
+        YearPlanInput year;
+        year.annual = 12 * in.monthlyGross + in.bonus;
+        year.insurance = 12 * in.insurance;
+        year.plannedBonus = in.bonus;
+        years.push_back(year);
+    }
     std::atomic<bool> cancel = cancelAt == 0;
     qsizetype last = -1;
     bool otherThread = false;
@@ -310,8 +322,10 @@ void TestBatchRun::controlReportsAndCancels()
             runCalcRecords(inputs, 500000, 4, false, control);
         else if (runner == 1)
             runPlanRecords(inputs, 500000, LowerCost, true, 12, 4, false, control);
-        else
+        else if (runner == 2)
             runApportionRecords(inputs, 500000, 3, 4, false, control);
+        else
+            runYearPlans(years, 4, control);
     };
     run();
     QVERIFY(!otherThread);

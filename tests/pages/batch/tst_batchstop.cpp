@@ -1,8 +1,9 @@
 // "停止" on the three batch pages, clicked on the progress dialog's own button in each phase of a
-// large run: while the amounts are read, while the records are calculated off the window's thread
-// and while the result tables fill (early, and late when they are nearly full). The run ends with
-// no message, no history entry and no results, the dropped rows' items are all freed, and the page
-// calculates again afterwards.
+// large run: while the amounts are read, while the records are calculated off the window's thread,
+// while the result tables fill (early, and late when they are nearly full), and half way through a
+// run of 100,000 rows. The run ends with no message, no history entry and no results, the dropped
+// rows' items and the tables a stopped run was filling are all freed, and the page calculates again
+// afterwards.
 #include "pages/batch/batchapportioncalcwid.h"
 #include "pages/batch/batchcalcwid.h"
 #include "pages/batch/batchsavecalcwid.h"
@@ -26,7 +27,8 @@ enum Phase
     Reading,
     Working,
     Filling,
-    LateFilling // at 97 % or later, the result tables nearly full
+    LateFilling, // at 97 % or later, the result tables nearly full
+    Halfway      // at 50 % or later of 100,000 rows, whatever the page is doing then
 };
 
 // What the test needs of a page: the page, how a run starts, whether it is under way, the tables
@@ -113,7 +115,8 @@ void TestBatchStop::stopInEveryPhase_data()
     const std::pair<int, const char *> phases[] = {{Reading, "reading the amounts"},
                                                    {Working, "off the window's thread"},
                                                    {Filling, "filling the tables"},
-                                                   {LateFilling, "filling the tables, at 97 % or later"}};
+                                                   {LateFilling, "filling the tables, at 97 % or later"},
+                                                   {Halfway, "half way through 100,000 rows"}};
     for (const auto &[function, name] : functions) {
         for (const auto &[phase, when] : phases)
             QTest::addRow("%s, %s", name, when) << function << phase;
@@ -130,9 +133,11 @@ void TestBatchStop::stopInEveryPhase()
     page.show();
     // Large enough that every phase gives the window a few turns; the run is stopped, not finished.
     // The late click needs a fill that lasts a few turns of the window past 97 %.
-    fillSource(page.sourceTable(), generatedRows(phase == LateFilling ? 50000 : 20000, 21));
+    const int rows = phase == Halfway ? 100000 : phase == LateFilling ? 50000 : 20000;
+    fillSource(page.sourceTable(), generatedRows(rows, 21));
     page.importFinished();
     const QStringList source = allTexts(page.sourceTable());
+    const qsizetype tables = page.findChildren<PTableWidget *>().size();
 
     // The phase is told by the page: reading before the job starts, the job, filling after it.
     bool sawJob = false;
@@ -145,6 +150,8 @@ void TestBatchStop::stopInEveryPhase()
         const auto *dialog = page.findChild<QProgressDialog *>();
         if (now == Filling && dialog && dialog->isVisible() && dialog->value() >= 97)
             now = LateFilling;
+        if (phase == Halfway && dialog && dialog->isVisible() && dialog->value() >= 50)
+            now = Halfway;
         const bool wanted = now == phase || (phase == Filling && now == LateFilling);
         QPushButton *button = clickedIn < 0 && wanted ? stopButton(page) : nullptr;
         if (!button)
@@ -169,6 +176,8 @@ void TestBatchStop::stopInEveryPhase()
     // The dropped rows' items are freed while the window goes on.
     for (const PTableWidget *table : std::as_const(d.results))
         QTRY_COMPARE(table->itemsToFree(), qsizetype(0));
+    // So are the tables the stopped run was filling.
+    QTRY_COMPARE_WITH_TIMEOUT(page.findChildren<PTableWidget *>().size(), tables, 60000);
     QCOMPARE(allTexts(page.sourceTable()), source);
 
     // The page runs afresh afterwards.

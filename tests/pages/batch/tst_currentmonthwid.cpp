@@ -1,6 +1,7 @@
 // The month's payroll page under the current rules: a generated year run month by month through the
 // page equals lumo-cli month on the same sheets figure by figure and leaves the same ledger;
-// corrections, refusals and undo; rows left out; reopening a history entry.
+// corrections, refusals and undo; rows left out; reopening a history entry; both exports through
+// the page, read back by openpyxl and xlrd.
 #include "excel/workbook.h"
 #include "history/payrollrecords.h"
 #include "ledger/payrollmonth.h"
@@ -8,6 +9,7 @@
 #include "pages/batch/payrolldialogs.h"
 #include "tests/cli/clirunner.h"
 #include "tests/ledger/generatedyear.h"
+#include "tests/pages/batch/sheetreadback.h"
 #include "tests/testkit.h"
 #include "widgets/resulttablemodel.h"
 
@@ -91,6 +93,8 @@ private slots:
     void corrections_data();
     void corrections();
     void problemRows();
+    void exportReadBack_data();
+    void exportReadBack();
     void reopenHistory();
 
 private:
@@ -273,6 +277,53 @@ void TestCurrentMonthWid::problemRows()
         QCOMPARE(model->index(i, 3).data().toString(), p.value(u"reason"_s).toString());
         QVERIFY(model->index(i, 0).data(Qt::BackgroundRole).value<QColor>().isValid());
     }
+}
+
+void TestCurrentMonthWid::exportReadBack_data()
+{
+    QTest::addColumn<QString>("choice");
+    QTest::addColumn<QString>("suffix");
+    const QString results = u"本月计算结果"_s, declaration = payrollTemplateName();
+    QTest::newRow("the month's results as .xlsx, read by openpyxl") << results << u"xlsx"_s;
+    QTest::newRow("the month's results as .xls, read by xlrd") << results << u"xls"_s;
+    QTest::newRow("扣缴申报 as .xlsx, read by openpyxl") << declaration << u"xlsx"_s;
+    QTest::newRow("扣缴申报 as .xls, read by xlrd") << declaration << u"xls"_s;
+}
+
+void TestCurrentMonthWid::exportReadBack()
+{
+    QFETCH(QString, choice);
+    QFETCH(QString, suffix);
+    const QString path = m_dir.filePath(u"export-%1.%2"_s.arg(QTest::currentDataTag()).arg(suffix));
+    if (!readback::havePythonModule(readback::readerOf(path)))
+        LUMO_SKIP_WITHOUT_TOOL("/usr/bin/python3 with openpyxl and xlrd is needed to read the exports back");
+    CurrentMonthWid page;
+    answer(page);
+    QVERIFY(page.setLedger(m_dir.filePath(u"export.sqlite"_s)));
+    QVERIFY(calculateSheet(page, sheet(3), 3));
+    testkit::MessageCatcher catcher;
+    QCOMPARE(readback::exportThroughPage([&] { page.exportResult(); }, choice, path), path);
+    QCOMPARE(catcher.takeAll(), QStringList());
+    const QJsonArray rows = readback::readRows(path);
+    const ResultTableModel &model = *page.resultModel();
+    QVERIFY(model.dataRows() > 0);
+    // The results: the table's columns under its titles, below the title, with the totals row.
+    // 扣缴申报: no title, the template's titles, the inputs (the table's first columns) and no totals.
+    const bool declaration = choice == payrollTemplateName();
+    int headingRow = 0;
+    if (!declaration)
+        QCOMPARE(readback::sheetColumn(rows, model.headerData(0, Qt::Horizontal).toString(), &headingRow), 0);
+    QVERIFY(declaration || headingRow > 0);
+    QCOMPARE(rows.at(headingRow).toArray().size(), declaration ? kTemplateFieldCount : model.columnCount());
+    std::vector<int> columns;
+    for (int c = 0; c < (declaration ? kTemplateFieldCount - 1 : model.columnCount()); ++c) {
+        columns.push_back(c);
+        if (!declaration)
+            QCOMPARE(rows.at(headingRow).toArray().at(c).toString(),
+                     model.headerData(c, Qt::Horizontal).toString());
+    }
+    const QString differs = readback::compareWithModel(rows, headingRow, columns, model, !declaration);
+    QVERIFY2(differs.isEmpty(), qPrintable(differs));
 }
 
 void TestCurrentMonthWid::reopenHistory()

@@ -1,7 +1,9 @@
 // The year-sheet pages under the current rules: the year-end bonus planning (from a sheet alone and
 // from a ledger's year) and the bonus methods compared, against lumo-cli batch plan --rules 2019 on
-// the same workbook; the blind-zone tint, every export choice written and read back, history
-// reopening, a stopped or failing load, and the window's batch buttons 3 and 5.
+// the same workbook; the blind-zone tint, every export choice written and read back, an export
+// through each page read back by openpyxl and xlrd, history reopening, a stopped or failing load, a
+// 停止 clicked while a large sheet is planned, the ledger the month's payroll remembers, and the
+// window's batch buttons 3 and 5.
 #include "batch/sheetlayout.h"
 #include "batch/yearplan.h"
 #include "excel/workbook.h"
@@ -11,21 +13,28 @@
 #include "pages/batch/currentbonuswid.h"
 #include "pages/batch/currentplanwid.h"
 #include "shell/lumo.h"
+#include "tests/pages/batch/sheetreadback.h"
 #include "widgets/historylist.h"
 #include "widgets/resulttablemodel.h"
 #include "widgets/taxrules.h"
 
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
 #include <QProcess>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QSignalSpy>
+#include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <atomic>
 
 using namespace Qt::StringLiterals;
 
@@ -144,6 +153,24 @@ QString fenText(const QJsonValue &v)
     return formatAmount(Amount(v.toDouble()));
 }
 
+// A page that keeps the last progress its core run reported, to tell a run stopped inside from one
+// that went to its end: the planning of every row is reported as 99, the end as 100.
+template<class Page> class Watched : public Page
+{
+public:
+    std::atomic<int> lastPercent{-1};
+
+protected:
+    bool compute(const SheetImport &import, const RunControl &control, QString *error) override
+    {
+        RunControl watched{control.cancel, [this, &control](qsizetype done, qsizetype count) {
+                               lastPercent = int(done * 100 / count);
+                               control.progress(done, count);
+                           }};
+        return Page::compute(import, watched, error);
+    }
+};
+
 bool loadAndWait(YearSheetPageBase *page, const SheetImport &import)
 {
     QSignalSpy done(page, &YearSheetPageBase::loadFinished);
@@ -167,10 +194,16 @@ private slots:
     void bonusFigures();
     void exportChoices_data();
     void exportChoices();
+    void exportReadBack_data();
+    void exportReadBack();
     void historyReopens_data();
     void historyReopens();
     void failedOrStoppedLoadKeepsResults_data();
     void failedOrStoppedLoadKeepsResults();
+    void stopWhilePlanning_data();
+    void stopWhilePlanning();
+    void remembersTheMonthPagesLedger_data();
+    void remembersTheMonthPagesLedger();
     void windowButtons_data();
     void windowButtons();
 
@@ -299,6 +332,11 @@ void TestCurrentYearPages::planFigures()
     QCOMPARE(text(model, totals, u"奖金盲区"_s), u"%1 人"_s.arg(inZone));
     if (ledger) // the refused row is named on the page
         QVERIFY(page->summary()->text().contains(u"1 行未筹划"_s));
+    // No heading is cut: every column is at least as wide as its heading.
+    const QHeaderView *headings = page->table()->horizontalHeader();
+    for (int c = 0; c < model->columnCount(); ++c)
+        QVERIFY2(page->table()->columnWidth(c) >= headings->sectionSizeHint(c),
+                 qPrintable(model->headerData(c, Qt::Horizontal).toString()));
 }
 
 void TestCurrentYearPages::bonusFigures_data()
@@ -410,6 +448,91 @@ void TestCurrentYearPages::exportChoices()
     }
 }
 
+void TestCurrentYearPages::exportReadBack_data()
+{
+    QTest::addColumn<int>("page"); // 0 plan from the sheet, 1 plan from the ledger, 2 bonus methods
+    QTest::addColumn<QString>("suffix");
+    QTest::addColumn<QString>("choice");
+    // The table's columns: their titles and, in the file, "group/column" under the two heading rows.
+    QTest::addColumn<QStringList>("columns");
+    const QString all = yearPlanScopeName(YearPlanScope::Compare);
+    const QStringList sheetPlan{u"编码=基础信息/编码"_s,
+                                u"姓名=基础信息/姓名"_s,
+                                u"全年应发=全年/全年应发"_s,
+                                u"计划奖金=计划方案/全年一次性奖金"_s,
+                                u"计划全年税额=计划方案/全年税额"_s,
+                                u"奖金盲区=计划方案/奖金盲区"_s,
+                                u"并入工资全年税额=全部并入工资/全年税额"_s,
+                                u"最优奖金=最优方案/全年一次性奖金"_s,
+                                u"最优每月工资=最优方案/每月工资"_s,
+                                u"最优全年税额=最优方案/全年税额"_s,
+                                u"节税=最优方案/节税"_s};
+    QTest::newRow("plan from the sheet, all employees, .xlsx by openpyxl")
+        << 0 << u"xlsx"_s << all << sheetPlan;
+    QTest::newRow("plan from the sheet, all employees, .xls by xlrd") << 0 << u"xls"_s << all << sheetPlan;
+    QTest::newRow("plan from the ledger, all employees, .xls by xlrd")
+        << 1 << u"xls"_s << all
+        << QStringList{u"工号=基础信息/工号"_s,
+                       u"姓名=基础信息/姓名"_s,
+                       u"证件号码=基础信息/证件号码"_s,
+                       u"本期收入=本期（计划）/本期收入"_s,
+                       u"计划奖金=本期（计划）/全年一次性奖金"_s,
+                       u"计划全年税额=计划方案/全年税额"_s,
+                       u"奖金盲区=计划方案/奖金盲区"_s,
+                       u"并入工资全年税额=全部并入工资/全年税额"_s,
+                       u"最优奖金=最优方案/全年一次性奖金"_s,
+                       u"本期工资=最优方案/本期工资"_s,
+                       u"本期应预扣预缴=最优方案/本期应预扣预缴税额"_s,
+                       u"奖金税额=最优方案/奖金税额"_s,
+                       u"最优全年税额=最优方案/全年税额"_s,
+                       u"节税=最优方案/节税"_s};
+    const QStringList bonus{u"编码=基础信息/编码"_s,
+                            u"姓名=基础信息/姓名"_s,
+                            u"全年应发=全年/全年应发"_s,
+                            u"全年一次性奖金=全年/全年一次性奖金"_s,
+                            u"单独计税全年税额=全年税额/奖金单独计税"_s,
+                            u"并入工资全年税额=全年税额/奖金并入工资"_s,
+                            u"较省税的方式=较省税的方式/计税方式"_s,
+                            u"较省方式全年税额=较省税的方式/全年税额"_s};
+    QTest::newRow("bonus methods compared, .xlsx by openpyxl")
+        << 2 << u"xlsx"_s << u"奖金计税方式比较"_s << bonus;
+    QTest::newRow("bonus methods compared, .xls by xlrd") << 2 << u"xls"_s << u"奖金计税方式比较"_s << bonus;
+}
+
+void TestCurrentYearPages::exportReadBack()
+{
+    QFETCH(int, page);
+    QFETCH(QString, suffix);
+    QFETCH(QString, choice);
+    QFETCH(QStringList, columns);
+    const QString path = m_dir.filePath(u"page%1.%2"_s.arg(page).arg(suffix));
+    if (!readback::havePythonModule(readback::readerOf(path)))
+        LUMO_SKIP_WITHOUT_TOOL("/usr/bin/python3 with openpyxl and xlrd is needed to read the exports back");
+    YearSheetPageBase *p = page == 2 ? new CurrentBonusWid : makePage(page == 1);
+    if (page == 2)
+        m_pages.emplace_back(p);
+    QVERIFY(loadCase(p, page == 1));
+    testkit::MessageCatcher catcher;
+    QCOMPARE(readback::exportThroughPage([p] { p->exportResult(); }, choice, path), path);
+    QCOMPARE(catcher.takeAll(), QStringList());
+    const QJsonArray rows = readback::readRows(path);
+    const ResultTableModel &model = *p->model();
+    QCOMPARE(model.columnCount(), columns.size());
+    std::vector<int> inFile;
+    int headingRow = -1;
+    for (int c = 0; c < model.columnCount(); ++c) {
+        const QString title = columns[c].section(u'=', 0, 0);
+        QCOMPARE(model.headerData(c, Qt::Horizontal).toString(), title);
+        int row = -1;
+        inFile.push_back(readback::sheetColumn(rows, columns[c].section(u'=', 1), &row));
+        QVERIFY2(inFile.back() >= 0, qPrintable(columns[c]));
+        QVERIFY(headingRow < 0 || row == headingRow);
+        headingRow = row;
+    }
+    const QString differs = readback::compareWithModel(rows, headingRow, inFile, model);
+    QVERIFY2(differs.isEmpty(), qPrintable(differs));
+}
+
 void TestCurrentYearPages::historyReopens_data()
 {
     QTest::addColumn<int>("page");
@@ -498,6 +621,142 @@ void TestCurrentYearPages::failedOrStoppedLoadKeepsResults()
     else
         QVERIFY2(page->summary()->text().contains(message), qPrintable(page->summary()->text()));
     QCOMPARE(page->historyList()->rowCount(), 1);
+}
+
+void TestCurrentYearPages::stopWhilePlanning_data()
+{
+    QTest::addColumn<int>("page"); // 0 plan from the sheet, 1 plan from the ledger, 2 bonus methods
+    QTest::newRow("year-end planning from the sheet") << 0;
+    QTest::newRow("year-end planning from the ledger's year") << 1;
+    QTest::newRow("bonus methods compared") << 2;
+}
+
+void TestCurrentYearPages::stopWhilePlanning()
+{
+    QFETCH(int, page);
+    // Large enough that planning the rows gives the window a few turns: the run is stopped, not
+    // finished.
+    const int rows = 60000;
+    const QString path = m_dir.filePath(u"large%1.xlsx"_s.arg(page == 1 ? u"-payroll"_s : QString()));
+    SheetImport import;
+    if (page == 1) {
+        if (!QFileInfo::exists(path)) {
+            std::vector<std::vector<SheetCell>> cells;
+            cells.reserve(rows);
+            for (int k = 0; k < rows; ++k) {
+                // Numbers the ledger does not know, each valid: planned from the period alone.
+                const QString first17 = u"1101051985%1%2%3"_s.arg(1 + k / 18000 % 12, 2, 10, QLatin1Char('0'))
+                                            .arg(10 + k / 1000 % 18)
+                                            .arg(k % 1000, 3, 10, QLatin1Char('0'));
+                const PayrollInput in = payrollRow(k % kLedgerEmployees, 12);
+                cells.push_back({textCell(QString::number(k)), textCell(u"新职工%1"_s.arg(k)),
+                                 textCell(in.idType), textCell(first17 + idCheckCharacter(first17)),
+                                 amountCell(in.amounts[PfIncome]), amountCell(in.amounts[PfPension]),
+                                 amountCell(0), amountCell(in.amounts[PfBonus])});
+            }
+            writeSheet(path, payrollTitles(), cells);
+        }
+        import = importOf(path, payrollAutoFormulas(payrollTitles()));
+    } else {
+        if (!QFileInfo::exists(path)) {
+            std::vector<std::vector<SheetCell>> cells;
+            cells.reserve(rows);
+            for (int k = 0; k < rows; ++k)
+                cells.push_back({textCell(QString::number(k)), textCell(u"员工%1"_s.arg(k)),
+                                 amountCell(300000 + Amount(k % 997) * 4513), amountCell(30000),
+                                 amountCell(0), amountCell(0), amountCell(Amount(k % 613) * 97001)});
+            writeSheet(path, yearPlanSourceTitles(), cells);
+        }
+        import = yearImport(path);
+    }
+    std::atomic<int> *lastPercent = nullptr;
+    YearSheetPageBase *p = nullptr;
+    if (page == 2) {
+        auto *bonus = new Watched<CurrentBonusWid>;
+        lastPercent = &bonus->lastPercent;
+        p = bonus;
+    } else {
+        auto *plan = new Watched<CurrentPlanWid>;
+        plan->setLedgerPath(page == 1 ? m_ledger : QString());
+        lastPercent = &plan->lastPercent;
+        p = plan;
+    }
+    m_pages.emplace_back(p);
+    QVERIFY(loadCase(p, page == 1)); // something shown before, which the stop keeps
+    const int shownRows = p->model()->rowCount();
+    const QString shownSummary = p->summary()->text();
+
+    // The click lands once the dialog shows the rows being planned (past the read, well before the
+    // end).
+    bool clicked = false;
+    QTimer watcher;
+    connect(&watcher, &QTimer::timeout, p, [&] {
+        const auto *dialog = p->findChild<QProgressDialog *>();
+        if (clicked || !dialog || !dialog->isVisible() || dialog->value() <= 80 || dialog->value() > 90)
+            return;
+        for (auto *button : dialog->findChildren<QPushButton *>()) {
+            if (button->text() == u"停止"_s && button->isVisible()) {
+                clicked = true;
+                QTest::mouseClick(button, Qt::LeftButton);
+                return;
+            }
+        }
+    });
+    watcher.start(1);
+    QSignalSpy done(p, &YearSheetPageBase::loadFinished);
+    p->loadSheet(import);
+    QVERIFY(done.wait(120000));
+    watcher.stop();
+    QVERIFY(clicked);
+    QCOMPARE(done.first().first().toBool(), false);
+    // The run itself was stopped while it planned, not left to finish: planning reports 80 to 99.
+    QVERIFY2(*lastPercent > 80 && *lastPercent < 99, qPrintable(QString::number(*lastPercent)));
+    QVERIFY(!p->isWorking());
+    // What was shown stays, no history entry is added for the stopped run.
+    QCOMPARE(p->model()->rowCount(), shownRows);
+    QCOMPARE(p->summary()->text(), shownSummary);
+    QCOMPARE(p->historyList()->rowCount(), 1);
+    // The page plans afresh afterwards.
+    QVERIFY(loadCase(p, page == 1));
+    QCOMPARE(p->model()->rowCount(), shownRows);
+}
+
+void TestCurrentYearPages::remembersTheMonthPagesLedger_data()
+{
+    QTest::addColumn<QString>("remembered"); // what user.ini holds: a file name, or empty for none
+    QTest::addColumn<bool>("defaultExists"); // whether ~/lumo/ledger.sqlite exists
+    QTest::addColumn<QString>("offered");    // the ledger the page offers, empty for none
+    QTest::newRow("the remembered ledger") << u"ledger.sqlite"_s << false << u"ledger.sqlite"_s;
+    QTest::newRow("a remembered ledger since deleted: none") << u"gone.sqlite"_s << true << QString();
+    QTest::newRow("nothing remembered: the default ledger when it exists")
+        << QString() << true << u"lumo/ledger.sqlite"_s;
+    QTest::newRow("nothing remembered and no default ledger: none") << QString() << false << QString();
+}
+
+void TestCurrentYearPages::remembersTheMonthPagesLedger()
+{
+    QFETCH(QString, remembered);
+    QFETCH(bool, defaultExists);
+    QFETCH(QString, offered);
+    const QString ini = m_dir.filePath(u"config/lumo/user.ini"_s);
+    QFile::remove(ini);
+    if (!remembered.isEmpty())
+        QVERIFY(rememberLedgerPath(m_dir.filePath(remembered)));
+    const QString fallback = m_dir.filePath(u"lumo/ledger.sqlite"_s);
+    QFile::remove(fallback);
+    if (defaultExists) {
+        QVERIFY(QDir().mkpath(QFileInfo(fallback).path()));
+        QVERIFY(QFile::copy(m_ledger, fallback));
+    }
+    CurrentPlanWid page;
+    const bool usable = !offered.isEmpty();
+    if (usable)
+        QCOMPARE(page.ledgerPath(), m_dir.filePath(offered));
+    // Planning from the ledger is offered, and chosen for its next month, only for a ledger file.
+    page.setFromLedger(true);
+    QCOMPARE(page.fromLedger(), usable);
+    QFile::remove(ini);
+    QFile::remove(fallback);
 }
 
 void TestCurrentYearPages::windowButtons_data()
