@@ -82,31 +82,39 @@ CurrentMonthWid::CurrentMonthWid(QWidget *parent) : QWidget(parent)
     m_method = new QComboBox(this);
     m_method->addItems({QStringLiteral("单独计税"), QStringLiteral("并入当月工资")});
 
-    auto *ledgerRow = new QHBoxLayout;
-    ledgerRow->addWidget(new QLabel(QStringLiteral("账套："), this));
-    ledgerRow->addWidget(m_ledgerEdit, 1);
-    ledgerRow->addWidget(m_chooseButton);
-    ledgerRow->addWidget(m_newButton);
-    ledgerRow->addSpacing(12);
-    ledgerRow->addWidget(new QLabel(QStringLiteral("纳税年度"), this));
-    ledgerRow->addWidget(m_year);
-    ledgerRow->addWidget(new QLabel(QStringLiteral("月份"), this));
-    ledgerRow->addWidget(m_month);
-    ledgerRow->addWidget(new QLabel(QStringLiteral("全年一次性奖金"), this));
-    ledgerRow->addWidget(m_method);
-
     m_importButton = pagekit::actionButton(QStringLiteral("导入"), this);
     m_calcButton = pagekit::actionButton(QStringLiteral("计算"), this);
     m_recordButton = pagekit::actionButton(QStringLiteral("记录本月"), this);
     m_undoButton = new QPushButton(QStringLiteral("撤销最近记录的月份"), this);
     m_exportButton = pagekit::actionButton(QStringLiteral("导出"), this);
     m_settleButton = new QPushButton(QStringLiteral("年度汇算预估"), this);
+
+    // Three rows, so that the page fits the smallest window: what concerns the ledger file, the
+    // period being paid, and the month's steps.
+    auto *ledgerRow = new QHBoxLayout;
+    ledgerRow->addWidget(new QLabel(QStringLiteral("账套："), this));
+    m_ledgerEdit->setMinimumWidth(120);
+    ledgerRow->addWidget(m_ledgerEdit, 1);
+    ledgerRow->addWidget(m_chooseButton);
+    ledgerRow->addWidget(m_newButton);
+    ledgerRow->addWidget(m_undoButton);
+    ledgerRow->addWidget(m_settleButton);
+
+    auto *periodRow = new QHBoxLayout;
+    periodRow->addWidget(new QLabel(QStringLiteral("纳税年度"), this));
+    periodRow->addWidget(m_year);
+    periodRow->addSpacing(8);
+    periodRow->addWidget(new QLabel(QStringLiteral("月份"), this));
+    periodRow->addWidget(m_month);
+    periodRow->addSpacing(8);
+    periodRow->addWidget(new QLabel(QStringLiteral("全年一次性奖金"), this));
+    periodRow->addWidget(m_method);
+    periodRow->addStretch(1);
+
     auto *buttonRow = new QHBoxLayout;
     for (QPushButton *b : {m_importButton, m_calcButton, m_recordButton, m_exportButton})
         buttonRow->addWidget(b);
     buttonRow->addStretch(1);
-    buttonRow->addWidget(m_undoButton);
-    buttonRow->addWidget(m_settleButton);
 
     m_status = new QLabel(this);
     m_status->setWordWrap(true);
@@ -124,6 +132,7 @@ CurrentMonthWid::CurrentMonthWid(QWidget *parent) : QWidget(parent)
 
     auto *work = new QVBoxLayout;
     work->addLayout(ledgerRow);
+    work->addLayout(periodRow);
     work->addLayout(buttonRow);
     work->addWidget(m_status);
     work->addWidget(m_tabs, 1);
