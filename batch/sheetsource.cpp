@@ -173,7 +173,8 @@ int copiedColumn(const FormulaTokens &tokens, const WorksheetRow &row)
 } // namespace
 
 SheetRecords readSheetRecords(const Workbook &book, const Sheet &sheet, const QStringList &targetNames,
-                              const QStringList &formulas, SheetRange range, int amountColumns)
+                              const QStringList &formulas, SheetRange range, int amountColumns,
+                              const std::function<bool()> &cancelled)
 {
     amountColumns = std::clamp(amountColumns, 0, kSheetAmounts);
     SheetRecords out;
@@ -196,6 +197,8 @@ SheetRecords readSheetRecords(const Workbook &book, const Sheet &sheet, const QS
     QList<FormulaCell> cells;
     RowResults results;
     for (int sheetRow = r.first; sheetRow <= r.last; ++sheetRow) {
+        if (cancelled && (sheetRow - r.first) % 512 == 0 && cancelled())
+            break;
         ++out.rowsRead;
         row.setRow(sheetRow - 1);
         // As the formula sheet computes a row, in column order, with the copies taken directly.

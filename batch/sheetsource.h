@@ -138,6 +138,8 @@ struct SheetRecords
 // one column reference reads that worksheet cell directly, so a number cell gives its number and
 // not its shown text; any other formula goes through the formula rewriting and its result text.
 // Target columns 2 to 2 + amountColumns − 1 (at most kSheetAmounts) are read as amounts; the
-// batch pages have four.
+// batch pages have four. When `cancelled` answers true (it is asked every few hundred rows) the
+// read stops where it is, and the caller drops what it got.
 SheetRecords readSheetRecords(const Workbook &book, const Sheet &sheet, const QStringList &targetNames,
-                              const QStringList &formulas, SheetRange range, int amountColumns = 4);
+                              const QStringList &formulas, SheetRange range, int amountColumns = 4,
+                              const std::function<bool()> &cancelled = {});

@@ -9,8 +9,10 @@ using CurrentRules::BonusMethod;
 
 bool runPayrollMonth(const PayrollLedger &ledger, PayrollSheet sheet, int year, int month,
                      BonusMethod bonusMethod, PayrollMonthRun *out, QString *error,
-                     SecondSeparateBonus second)
+                     SecondSeparateBonus second, const std::function<bool()> &cancelled)
 {
+    // Asked every few hundred rows; a stopped run is false with no message.
+    const auto stopped = [&cancelled](size_t i) { return cancelled && i % 512 == 0 && cancelled(); };
     out->year = year;
     out->month = month;
     out->bonusMethod = bonusMethod;
@@ -35,6 +37,8 @@ bool runPayrollMonth(const PayrollLedger &ledger, PayrollSheet sheet, int year, 
         *error = readError;
         return false;
     }
+    if (stopped(0))
+        return false;
 
     // Identity numbers first: a number given twice is left out in every row that gives it.
     QHash<QString, int> seen;
@@ -42,6 +46,8 @@ bool runPayrollMonth(const PayrollLedger &ledger, PayrollSheet sheet, int year, 
     std::vector<char> valid(sheet.rows.size(), 1);
     std::vector<QString> keys(sheet.rows.size());
     for (size_t i = 0; i < sheet.rows.size(); ++i) {
+        if (stopped(i))
+            return false;
         PayrollInput &in = sheet.rows[i];
         const QString given = in.idNumber;
         const QString reason = checkIdNumber(in.idType, &in.idNumber, year, month);
@@ -59,6 +65,8 @@ bool runPayrollMonth(const PayrollLedger &ledger, PayrollSheet sheet, int year, 
     }
     out->entries.reserve(sheet.rows.size());
     for (size_t i = 0; i < sheet.rows.size(); ++i) {
+        if (stopped(i))
+            return false;
         if (!valid[i])
             continue;
         const PayrollInput &in = sheet.rows[i];

@@ -32,10 +32,12 @@ enum class SecondSeparateBonus
 };
 
 // False with a Chinese message when the ledger cannot be read, or when a separate bonus is asked
-// for in a year that no longer allows it. `ledger` is open (a missing file reads as empty).
+// for in a year that no longer allows it; false with no message when `cancelled` stopped it.
+// `ledger` is open (a missing file reads as empty).
 bool runPayrollMonth(const PayrollLedger &ledger, PayrollSheet sheet, int year, int month,
                      CurrentRules::BonusMethod bonusMethod, PayrollMonthRun *out, QString *error,
-                     SecondSeparateBonus second = SecondSeparateBonus::Refused);
+                     SecondSeparateBonus second = SecondSeparateBonus::Refused,
+                     const std::function<bool()> &cancelled = {});
 
 // The result sheet: the inputs and the cumulative figures per employee, then a totals row. With
 // `withMonth` a 所属月份 column leads (the ledger's export of a year).

@@ -135,7 +135,7 @@ QStringList payrollSettingFormulas(const ImportSetting &setting)
 }
 
 PayrollSheet readPayrollSheet(const Workbook &book, const Sheet &sheet, const QStringList &formulas,
-                              SheetRange range)
+                              SheetRange range, const std::function<bool()> &cancelled)
 {
     PayrollSheet out;
     const auto &order = readOrder();
@@ -155,7 +155,9 @@ PayrollSheet readPayrollSheet(const Workbook &book, const Sheet &sheet, const QS
         }
         readFormulas << formula;
     }
-    SheetRecords source = readSheetRecords(book, sheet, names, readFormulas, range);
+    SheetRecords source = readSheetRecords(book, sheet, names, readFormulas, range, 4, cancelled);
+    if (cancelled && cancelled())
+        return out;
     out.rowsRead = source.rowsRead;
     out.rowsSkipped = source.rowsSkipped;
 
@@ -168,6 +170,8 @@ PayrollSheet readPayrollSheet(const Workbook &book, const Sheet &sheet, const QS
     SheetWorksheetRow row(book, sheet);
     out.rows.reserve(source.records.size());
     for (SheetRecord &r : source.records) {
+        if (cancelled && out.rows.size() % 512 == 0 && cancelled())
+            return out;
         PayrollInput in;
         in.sheetRow = r.sheetRow;
         QString texts[PfFieldCount];
@@ -270,6 +274,6 @@ bool readPayrollImport(const SheetImport &import, PayrollSheet *out, QString *er
         *error = QStringLiteral("工作簿 %1 中没有第 %2 个工作表").arg(import.file).arg(import.sheetIndex + 1);
         return false;
     }
-    *out = readPayrollSheet(*book, *sheet, formulas, import.range);
-    return true;
+    *out = readPayrollSheet(*book, *sheet, formulas, import.range, cancelled);
+    return !(cancelled && cancelled());
 }

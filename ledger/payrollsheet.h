@@ -49,9 +49,10 @@ struct PayrollSheet
     std::vector<PayrollProblem> problems;
 };
 
-// Reads the rows of `range` with one formula per field.
+// Reads the rows of `range` with one formula per field. A read that `cancelled` stops is
+// incomplete: the caller drops it.
 PayrollSheet readPayrollSheet(const Workbook &book, const Sheet &sheet, const QStringList &formulas,
-                              SheetRange range);
+                              SheetRange range, const std::function<bool()> &cancelled = {});
 
 // The workbook at `path` loaded whole, or null with the Chinese reason in *error (a cancelled read
 // says Workbook::cancelledMessage()). What reading had to leave out goes to *warnings.

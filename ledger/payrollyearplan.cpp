@@ -53,7 +53,7 @@ bool runLedgerYearPlan(const PayrollLedger &ledger, PayrollSheet sheet, int year
     PayrollMonthRun period;
     if (control.cancelled() ||
         !runPayrollMonth(ledger, std::move(sheet), year, month, CurrentRules::BonusMethod::Separate, &period,
-                         error, SecondSeparateBonus::Kept) ||
+                         error, SecondSeparateBonus::Kept, [&control] { return control.cancelled(); }) ||
         control.cancelled())
         return false;
     out->problems = std::move(period.problems);
@@ -130,7 +130,8 @@ bool runLedgerYearSheet(const SheetImport &import, const QString &ledgerPath, in
     LoadedSheet loaded;
     if (!loadSheetImport(import, &loaded, error, [&control] { return control.cancelled(); }) || !step(50))
         return false;
-    PayrollSheet rows = readPayrollSheet(*loaded.book, *loaded.sheet, formulas, import.range);
+    PayrollSheet rows = readPayrollSheet(*loaded.book, *loaded.sheet, formulas, import.range,
+                                         [&control] { return control.cancelled(); });
     loaded = LoadedSheet();
     if (!step(70))
         return false;

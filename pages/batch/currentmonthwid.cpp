@@ -348,8 +348,8 @@ void CurrentMonthWid::startJob(const QString &label, bool cancellable, std::func
     if (!cancellable)
         m_progress->setCancelButton(nullptr);
     connect(m_progress, &QProgressDialog::canceled, this, [this, j, before] {
-        // The result of a cancelled job is dropped; its thread ends on its own (a read within a
-        // fraction of a second, a calculation when it is through) and is joined then.
+        // The result of a cancelled job is dropped; its thread sees the flag within a fraction of
+        // a second, ends on its own and is joined then.
         if (m_job.get() != j)
             return;
         j->cancel = true;
@@ -472,7 +472,8 @@ void CurrentMonthWid::calculate()
         [=](Job &j) {
             PayrollLedger ledger(path);
             j.ok = ledger.openForReading(&j.error) &&
-                   runPayrollMonth(ledger, PayrollSheet(*sheet), y, m, method, &j.run, &j.error);
+                   runPayrollMonth(ledger, PayrollSheet(*sheet), y, m, method, &j.run, &j.error,
+                                   SecondSeparateBonus::Refused, [&j] { return j.cancel.load(); });
         },
         [this](Job &j) {
             if (!j.ok) {

@@ -92,6 +92,8 @@ private slots:
     void yearBoundary_data();
     void yearBoundary();
     void rowsLeftOut();
+    void cancelledRun_data();
+    void cancelledRun();
     void secondSeparateBonus_data();
     void secondSeparateBonus();
     void hostileFiles_data();
@@ -252,6 +254,39 @@ void TestPayrollLedger::rowsLeftOut()
         QVERIFY2(run.problems[size_t(i)].reason.contains(expected[i].second),
                  qPrintable(run.problems[size_t(i)].reason));
     }
+}
+
+void TestPayrollLedger::cancelledRun_data()
+{
+    QTest::addColumn<int>("answersBeforeStop");
+    QTest::addColumn<bool>("completes");
+    QTest::newRow("never asked to stop") << -1 << true;
+    QTest::newRow("stopped before the first row") << 0 << false;
+    QTest::newRow("stopped while checking numbers") << 2 << false;
+    QTest::newRow("stopped while computing") << 6 << false;
+}
+
+void TestPayrollLedger::cancelledRun()
+{
+    QFETCH(int, answersBeforeStop);
+    QFETCH(bool, completes);
+    QTemporaryDir dir;
+    PayrollLedger ledger(dir.filePath(u"l.sqlite"_s));
+    QString error;
+    QVERIFY(ledger.openForWriting(&error));
+    PayrollSheet sheet;
+    for (int k = 0; k < 2000; ++k)
+        sheet.rows.push_back(person(k, 9000 + k));
+    int asked = 0;
+    const auto cancelled = [&] { return answersBeforeStop >= 0 && asked++ >= answersBeforeStop; };
+    PayrollMonthRun run;
+    QCOMPARE(runPayrollMonth(ledger, sheet, 2026, 1, BonusMethod::Merged, &run, &error,
+                             SecondSeparateBonus::Refused, cancelled),
+             completes);
+    // A stopped run says nothing; a finished one has every row.
+    QVERIFY(error.isEmpty());
+    if (completes)
+        QCOMPARE(run.entries.size(), size_t(2000));
 }
 
 void TestPayrollLedger::secondSeparateBonus_data()
