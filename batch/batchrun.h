@@ -9,6 +9,7 @@
 #include "engine/amount.h"
 #include "engine/salary.h"
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -37,6 +38,26 @@ struct RunControl
     std::function<void(qsizetype done, qsizetype count)> progress;
 
     bool cancelled() const { return cancel && cancel->load(std::memory_order_relaxed); }
+
+    // For a job counted in percent: reports `percent` done; false when the job is to stop.
+    bool reached(int percent) const
+    {
+        if (progress)
+            progress(percent, 100);
+        return !cancelled();
+    }
+
+    // The same cancel flag for one step of a longer job whose progress is counted in percent: the
+    // step's records done are reported as `from` to `to` of 100.
+    RunControl step(int from, int to) const
+    {
+        RunControl part{cancel, nullptr};
+        if (progress)
+            part.progress = [whole = progress, from, to](qsizetype done, qsizetype count) {
+                whole(from + int(done * (to - from) / std::max<qsizetype>(count, 1)), 100);
+            };
+        return part;
+    }
 };
 
 // Calls work(first, last) over every record of `count`, split into one slice per thread, and

@@ -338,11 +338,6 @@ SheetRecords readYearSheet(const LoadedSheet &loaded, const SheetImport &import)
 bool runYearSheet(const SheetImport &import, YearSheetRun *out, QString *error, const RunControl &control)
 {
     *out = YearSheetRun();
-    const auto step = [&](int value) {
-        if (control.progress)
-            control.progress(value, 100);
-        return !control.cancelled();
-    };
     if (import.formulas.value(YearCode).isEmpty() && import.formulas.value(YearName).isEmpty()) {
         *error = u"没有【编码】和【姓名】列，不能执行导入！"_s;
         return false;
@@ -350,22 +345,17 @@ bool runYearSheet(const SheetImport &import, YearSheetRun *out, QString *error, 
     LoadedSheet loaded;
     if (!loadSheetImport(import, &loaded, error, [&control] { return control.cancelled(); }))
         return false;
-    if (!step(50))
+    if (!control.reached(50))
         return false;
     SheetRecords source = readYearSheet(loaded, import);
     loaded = LoadedSheet();
-    if (!step(80))
+    if (!control.reached(80))
         return false;
     std::vector<YearPlanInput> inputs;
     inputs.reserve(source.records.size());
     for (const SheetRecord &r : source.records)
         inputs.push_back(yearPlanInputOf(r));
-    RunControl planning{control.cancel, nullptr};
-    if (control.progress)
-        planning.progress = [&control](qsizetype done, qsizetype count) {
-            control.progress(80 + int(done * 19 / std::max<qsizetype>(count, 1)), 100);
-        };
-    YearPlanRun run = runYearPlans(inputs, 0, planning);
+    YearPlanRun run = runYearPlans(inputs, 0, control.step(80, 99));
     if (control.cancelled())
         return false;
     out->records = std::move(source.records);
@@ -374,7 +364,7 @@ bool runYearSheet(const SheetImport &import, YearSheetRun *out, QString *error, 
     out->rowsRead = source.rowsRead;
     out->rowsSkipped = source.rowsSkipped;
     out->unreadable = std::move(source.unreadable);
-    return step(100);
+    return control.reached(100);
 }
 
 QString yearPlanScopeName(YearPlanScope scope)

@@ -112,11 +112,6 @@ bool runLedgerYearSheet(const SheetImport &import, const QString &ledgerPath, in
                         LedgerYearPlanRun *out, QString *error, const RunControl &control)
 {
     *out = LedgerYearPlanRun();
-    const auto step = [&](int value) {
-        if (control.progress)
-            control.progress(value, 100);
-        return !control.cancelled();
-    };
     QStringList formulas = import.formulas.mid(0, PfFieldCount);
     while (formulas.size() < PfFieldCount)
         formulas << QString();
@@ -128,21 +123,17 @@ bool runLedgerYearSheet(const SheetImport &import, const QString &ledgerPath, in
     if (!ledger.openForReading(error))
         return false;
     LoadedSheet loaded;
-    if (!loadSheetImport(import, &loaded, error, [&control] { return control.cancelled(); }) || !step(50))
+    if (!loadSheetImport(import, &loaded, error, [&control] { return control.cancelled(); }) ||
+        !control.reached(50))
         return false;
     PayrollSheet rows = readPayrollSheet(*loaded.book, *loaded.sheet, formulas, import.range,
                                          [&control] { return control.cancelled(); });
     loaded = LoadedSheet();
-    if (!step(70))
+    if (!control.reached(70))
         return false;
-    RunControl planning{control.cancel, nullptr};
-    if (control.progress)
-        planning.progress = [&control](qsizetype done, qsizetype count) {
-            control.progress(80 + int(done * 19 / std::max<qsizetype>(count, 1)), 100);
-        };
-    if (!runLedgerYearPlan(ledger, std::move(rows), year, month, out, error, 0, planning))
+    if (!runLedgerYearPlan(ledger, std::move(rows), year, month, out, error, 0, control.step(80, 99)))
         return false;
-    return step(100);
+    return control.reached(100);
 }
 
 namespace {
