@@ -8,12 +8,18 @@
 #include <QMessageBox>
 #include <QRegularExpression>
 #include <QTableWidget>
-#include <QThread>
+#include <QTimer>
+
 #include <algorithm>
+#include <atomic>
 #include <memory>
+#include <thread>
 #include <unordered_map>
 
 namespace {
+
+// How often the window looks whether a record's write has ended, while one is under way.
+constexpr int kPollInterval = 10; // ms
 
 QTableWidgetItem *figureItem(double yuan)
 {
@@ -187,41 +193,58 @@ bool packCompactTable(const QTableWidget *table, CompactTableWriter *packed,
     return true;
 }
 
-HistorySaver::HistorySaver(QTableWidget *list, QObject *parent) : QObject(parent), m_list(list) {}
+struct HistorySaver::Write
+{
+    std::thread thread;
+    std::atomic<bool> done = false;
+    WrittenRecord result; // the thread's until `done`, then the window's once joined
+};
+
+HistorySaver::HistorySaver(QTableWidget *list, QObject *parent)
+    : QObject(parent), m_list(list), m_poll(new QTimer(this))
+{
+    m_poll->setInterval(kPollInterval);
+    connect(m_poll, &QTimer::timeout, this, &HistorySaver::poll);
+}
 
 HistorySaver::~HistorySaver()
 {
     // The file is finished (or left out whole); the list may already be gone.
-    if (m_thread) {
-        m_thread->wait();
-        delete m_thread;
-    }
+    if (m_write)
+        m_write->thread.join();
 }
 
 void HistorySaver::save(PendingRecord record)
 {
     wait();
     record.newest = historyPathAt(m_list, 0);
-    const quint64 generation = ++m_generation;
-    m_thread = QThread::create([this, record = std::move(record)] { m_result = writePendingRecord(record); });
-    connect(m_thread, &QThread::finished, this, [this, generation] { collect(generation); });
-    m_thread->start();
+    m_write = std::make_unique<Write>();
+    Write *w = m_write.get();
+    w->thread = std::thread([w, record = std::move(record)] {
+        w->result = writePendingRecord(record);
+        w->done.store(true, std::memory_order_release);
+    });
+    m_poll->start();
 }
 
 void HistorySaver::wait()
 {
-    collect(m_generation);
+    if (m_write)
+        collect();
 }
 
-void HistorySaver::collect(quint64 generation)
+void HistorySaver::poll()
 {
-    // A finished signal of a save that wait() already collected comes late: nothing to do.
-    if (!m_thread || generation != m_generation)
-        return;
-    m_thread->wait();
-    delete m_thread;
-    m_thread = nullptr;
-    const WrittenRecord result = std::exchange(m_result, {});
+    if (m_write && m_write->done.load(std::memory_order_acquire))
+        collect();
+}
+
+void HistorySaver::collect()
+{
+    m_poll->stop();
+    m_write->thread.join();
+    const WrittenRecord result = std::move(m_write->result);
+    m_write.reset();
     if (result.written)
         addHistoryRow(m_list, result.path, result.timeText, result.value1, result.value2);
     emit saved(result.written);

@@ -8,10 +8,11 @@
 #include <QObject>
 
 #include <functional>
+#include <memory>
 
 class QFont;
 class QTableWidget;
-class QThread;
+class QTimer;
 class QWidget;
 
 // The time of a record as the list shows it: with a four-digit year ("2026-12-10 08:00"). Records
@@ -62,6 +63,9 @@ bool packCompactTable(const QTableWidget *table, CompactTableWriter *packed,
 // Writes a page's records on a worker thread, one after the other, and puts each written one at
 // the top of the page's history list once it is on disk. File names are chosen by what is on
 // disk, so a save waits for the one before it. Destroying the saver waits for a write in progress.
+// The writing thread hands nothing to the window through Qt's event queue: the window looks at a
+// flag every few milliseconds and joins the thread before it reads the result, so the hand-over
+// is one the thread checker sees even with an uninstrumented Qt.
 class HistorySaver : public QObject
 {
     Q_OBJECT
@@ -71,7 +75,7 @@ public:
 
     // Compares with the list's newest entry and writes off the user-interface thread.
     void save(PendingRecord record);
-    bool isSaving() const { return m_thread != nullptr; }
+    bool isSaving() const { return m_write != nullptr; }
     // Waits for the write in progress and lists its entry.
     void wait();
 
@@ -80,12 +84,13 @@ signals:
     void saved(bool written);
 
 private:
-    void collect(quint64 generation);
+    struct Write;
+    void poll();
+    void collect();
 
     QTableWidget *m_list;
-    QThread *m_thread = nullptr;
-    quint64 m_generation = 0;
-    WrittenRecord m_result;
+    QTimer *m_poll;
+    std::unique_ptr<Write> m_write;
 };
 
 // Puts the stored cells into a table whose row and column counts the caller has already set to

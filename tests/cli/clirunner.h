@@ -1,7 +1,8 @@
 // Runs lumo-cli as a user's script would and keeps what it printed.
 #pragma once
 
-#include <QProcess>
+#include "tests/childrun.h"
+
 #include <QStringList>
 
 struct CliRun
@@ -13,16 +14,10 @@ struct CliRun
 
 inline CliRun runCli(const QStringList &args, const QByteArray &stdinData = {})
 {
-    QProcess p;
-    p.start(QStringLiteral(LUMO_CLI_PATH), args);
-    p.waitForStarted();
-    if (!stdinData.isEmpty())
-        p.write(stdinData);
-    p.closeWriteChannel();
-    p.waitForFinished(60000);
+    const childrun::Result run = childrun::run(QStringLiteral(LUMO_CLI_PATH), args, stdinData);
     CliRun r;
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
+    r.exitCode = run.exitCode;
+    r.out = QString::fromUtf8(run.out);
+    r.err = QString::fromUtf8(run.err);
     return r;
 }

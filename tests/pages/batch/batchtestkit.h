@@ -4,12 +4,12 @@
 
 #include "engine/amount.h"
 #include "excel/cellkind.h"
+#include "tests/childrun.h"
 #include "tests/testkit.h"
 #include "widgets/ptablewidget.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QTableWidget>
 
@@ -81,16 +81,11 @@ inline QList<QJsonObject> askCli(const QStringList &args, const QList<QJsonObjec
     QByteArray lines;
     for (const QJsonObject &o : inputs)
         lines += QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
-    QProcess cli;
-    cli.start(QStringLiteral(LUMO_CLI_PATH), args);
-    if (!cli.waitForStarted())
-        return {};
-    cli.write(lines);
-    cli.closeWriteChannel();
-    if (!cli.waitForFinished(120000))
+    const childrun::Result cli = childrun::run(QStringLiteral(LUMO_CLI_PATH), args, lines, 120000);
+    if (cli.exitCode < 0)
         return {};
     QList<QJsonObject> answers;
-    for (const QByteArray &line : cli.readAllStandardOutput().split('\n')) {
+    for (const QByteArray &line : cli.out.split('\n')) {
         if (!line.isEmpty())
             answers << QJsonDocument::fromJson(line).object();
     }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "batch/sheetlayout.h"
+#include "tests/childrun.h"
 #include "tests/testkit.h"
 #include "widgets/resulttablemodel.h"
 #include "wizards/export/sheetexportwizard.h"
@@ -14,7 +15,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLineEdit>
-#include <QProcess>
 #include <QTimer>
 
 #include <functional>
@@ -32,10 +32,7 @@ inline QString readerOf(const QString &path)
 
 inline bool havePythonModule(const QString &module)
 {
-    QProcess probe;
-    probe.start(u"/usr/bin/python3"_s, {u"-c"_s, u"import "_s + module});
-    return probe.waitForFinished(30000) && probe.exitStatus() == QProcess::NormalExit &&
-           probe.exitCode() == 0;
+    return childrun::run(u"/usr/bin/python3"_s, {u"-c"_s, u"import "_s + module}, {}, 30000).exitCode == 0;
 }
 
 // Runs `exportCall` (the page's 导出, which shows the export dialog and returns when it closes),
@@ -88,13 +85,12 @@ else:
     rows = [list(row) for row in s.iter_rows(values_only=True)]
 print(json.dumps(rows, ensure_ascii=False))
 )";
-    QProcess python;
-    python.start(u"/usr/bin/python3"_s, {u"-c"_s, QString::fromUtf8(script), path});
-    if (!python.waitForFinished(60000) || python.exitCode() != 0) {
-        qWarning() << python.readAllStandardError();
+    const childrun::Result python = childrun::run(u"/usr/bin/python3"_s, {u"-c"_s, QString::fromUtf8(script), path});
+    if (python.exitCode != 0) {
+        qWarning() << python.err;
         return {};
     }
-    return QJsonDocument::fromJson(python.readAllStandardOutput()).array();
+    return QJsonDocument::fromJson(python.out).array();
 }
 
 inline QJsonValue cellAt(const QJsonArray &rows, int r, int c)

@@ -6,6 +6,7 @@
 #include "engine/amount.h"
 #include "excel/cellkind.h"
 #include "pages/batch/batchcalcwid.h"
+#include "tests/childrun.h"
 #include "tests/testkit.h"
 #include "widgets/historylist.h"
 #include "widgets/ptablewidget.h"
@@ -17,7 +18,6 @@
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRandomGenerator>
@@ -466,13 +466,9 @@ void TestBatchCalcWid::figuresEqualTheCommandLine()
                       {u"annuity"_s, row.annuity}};
         lines += QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
     }
-    QProcess cli;
-    cli.start(QStringLiteral(LUMO_CLI_PATH), {u"calc"_s, u"--jsonl"_s});
-    QVERIFY(cli.waitForStarted());
-    cli.write(lines);
-    cli.closeWriteChannel();
-    QVERIFY(cli.waitForFinished(60000));
-    const QList<QByteArray> answers = cli.readAllStandardOutput().split('\n');
+    const childrun::Result cli = childrun::run(QStringLiteral(LUMO_CLI_PATH), {u"calc"_s, u"--jsonl"_s}, lines);
+    QVERIFY(cli.exitCode >= 0);
+    const QList<QByteArray> answers = cli.out.split('\n');
     QVERIFY(answers.size() >= rows);
 
     const QTableWidget *result = page.resultTable();

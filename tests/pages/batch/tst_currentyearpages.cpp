@@ -13,6 +13,7 @@
 #include "pages/batch/currentbonuswid.h"
 #include "pages/batch/currentplanwid.h"
 #include "shell/lumo.h"
+#include "tests/childrun.h"
 #include "tests/pages/batch/sheetreadback.h"
 #include "widgets/historylist.h"
 #include "widgets/resulttablemodel.h"
@@ -25,7 +26,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
-#include <QProcess>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -130,14 +130,14 @@ SheetImport yearImport(const QString &path)
 
 QJsonObject cliPlan(const QStringList &extra)
 {
-    QProcess cli;
-    cli.start(QStringLiteral(LUMO_CLI_PATH),
-              QStringList{u"batch"_s, u"plan"_s, u"--rules"_s, u"2019"_s} + extra);
-    if (!cli.waitForFinished(120000) || cli.exitCode() != 0) {
-        qWarning() << cli.readAllStandardError();
+    const childrun::Result cli = childrun::run(
+        QStringLiteral(LUMO_CLI_PATH), QStringList{u"batch"_s, u"plan"_s, u"--rules"_s, u"2019"_s} + extra, {},
+        120000);
+    if (cli.exitCode != 0) {
+        qWarning() << cli.err;
         return {};
     }
-    return QJsonDocument::fromJson(cli.readAllStandardOutput()).object();
+    return QJsonDocument::fromJson(cli.out).object();
 }
 
 QString text(const ResultTableModel *model, int row, const QString &title)
