@@ -121,7 +121,8 @@ inline Result run(const QString &program, const QStringList &args, const QByteAr
             break;
         }
         if (fds[0].revents) {
-            const ssize_t n = ::write(inWrite.fd, input.constData() + written, size_t(input.size() - written));
+            const ssize_t n =
+                ::write(inWrite.fd, input.constData() + written, size_t(input.size() - written));
             if (n > 0)
                 written += n;
             if ((n < 0 && errno != EAGAIN && errno != EINTR) || written == input.size())

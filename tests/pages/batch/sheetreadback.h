@@ -85,7 +85,8 @@ else:
     rows = [list(row) for row in s.iter_rows(values_only=True)]
 print(json.dumps(rows, ensure_ascii=False))
 )";
-    const childrun::Result python = childrun::run(u"/usr/bin/python3"_s, {u"-c"_s, QString::fromUtf8(script), path});
+    const childrun::Result python =
+        childrun::run(u"/usr/bin/python3"_s, {u"-c"_s, QString::fromUtf8(script), path});
     if (python.exitCode != 0) {
         qWarning() << python.err;
         return {};

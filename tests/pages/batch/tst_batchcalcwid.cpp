@@ -466,7 +466,8 @@ void TestBatchCalcWid::figuresEqualTheCommandLine()
                       {u"annuity"_s, row.annuity}};
         lines += QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
     }
-    const childrun::Result cli = childrun::run(QStringLiteral(LUMO_CLI_PATH), {u"calc"_s, u"--jsonl"_s}, lines);
+    const childrun::Result cli =
+        childrun::run(QStringLiteral(LUMO_CLI_PATH), {u"calc"_s, u"--jsonl"_s}, lines);
     QVERIFY(cli.exitCode >= 0);
     const QList<QByteArray> answers = cli.out.split('\n');
     QVERIFY(answers.size() >= rows);

@@ -130,9 +130,9 @@ SheetImport yearImport(const QString &path)
 
 QJsonObject cliPlan(const QStringList &extra)
 {
-    const childrun::Result cli = childrun::run(
-        QStringLiteral(LUMO_CLI_PATH), QStringList{u"batch"_s, u"plan"_s, u"--rules"_s, u"2019"_s} + extra, {},
-        120000);
+    const childrun::Result cli =
+        childrun::run(QStringLiteral(LUMO_CLI_PATH),
+                      QStringList{u"batch"_s, u"plan"_s, u"--rules"_s, u"2019"_s} + extra, {}, 120000);
     if (cli.exitCode != 0) {
         qWarning() << cli.err;
         return {};
