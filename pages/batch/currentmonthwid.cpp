@@ -44,6 +44,10 @@ struct CurrentMonthWid::Job
 {
     QThread *thread = nullptr;
     std::atomic<bool> cancel{false};
+    // Set by the thread when the work has ended, read by the window before it looks at the
+    // results: Qt's finished signal crosses its event queue under locks the thread checker cannot
+    // see, this hand-over it can.
+    std::atomic<bool> ended{false};
     std::function<void(Job &)> done;
     bool ok = false;
     QString error;
@@ -339,7 +343,10 @@ void CurrentMonthWid::startJob(const QString &label, bool cancellable, std::func
     auto job = std::make_unique<Job>();
     Job *j = job.get();
     j->done = std::move(done);
-    j->thread = QThread::create([j, work = std::move(work)] { work(*j); });
+    j->thread = QThread::create([j, work = std::move(work)] {
+        work(*j);
+        j->ended.store(true, std::memory_order_release);
+    });
     m_progress = new QProgressDialog(label, cancellable ? QStringLiteral("取消") : QString(), 0, 0, this);
     m_progress->setWindowModality(Qt::WindowModal);
     m_progress->setMinimumDuration(300);
@@ -359,6 +366,7 @@ void CurrentMonthWid::startJob(const QString &label, bool cancellable, std::func
         setState(before);
     });
     connect(j->thread, &QThread::finished, this, [this, j] {
+        j->ended.load(std::memory_order_acquire); // true: the thread has finished
         if (m_job.get() == j) {
             std::unique_ptr<Job> finished = std::move(m_job);
             if (m_progress) {
