@@ -20,6 +20,10 @@
 
 #include <algorithm>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace {
 
 // Dropping fewer cells than this frees their items at once, as the table itself would.
@@ -432,6 +436,13 @@ void PTableWidget::freeSlice()
         // The list's own memory goes with the last item.
         std::vector<QTableWidgetItem *>().swap(m_toFree);
     }
+}
+
+void PTableWidget::freeItemsPromptly()
+{
+#ifdef __GLIBC__
+    mallopt(M_MXFAST, 0);
+#endif
 }
 
 void PTableWidget::discardLater()
