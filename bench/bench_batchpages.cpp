@@ -14,6 +14,7 @@
 #include "pages/batch/batchcalcwid.h"
 #include "pages/batch/batchsavecalcwid.h"
 #include "widgets/historylist.h"
+#include "widgets/ptablewidget.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -194,6 +195,7 @@ int main(int argc, char **argv)
         }
         return 0;
     }
+    PTableWidget::freeItemsPromptly(); // as the program does
     QTemporaryDir home;
     qputenv("HOME", home.path().toLocal8Bit());
     QApplication app(argc, argv);

@@ -5,6 +5,7 @@
 #include "batch/datafolders.h"
 #include "shell/lumo.h"
 #include "shell/startup.h"
+#include "widgets/ptablewidget.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -13,6 +14,7 @@
 
 int main(int argc, char **argv)
 {
+    PTableWidget::freeItemsPromptly();
     preferChineseDates();
     QApplication app(argc, argv);
     // Ties the window to the menu entry (its icon and name in a Wayland dock).

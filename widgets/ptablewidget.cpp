@@ -1,10 +1,10 @@
 #include "widgets/ptablewidget.h"
 
 #include "batch/amountcell.h"
-#include "batch/columncatalogue.h"
 #include "excel/cellkind.h"
 #include "excel/columnletters.h"
 #include "widgets/formulabox.h"
+#include "widgets/pheaderview.h"
 
 #include <QDataStream>
 #include <QElapsedTimer>
@@ -19,6 +19,10 @@
 #include <QTimer>
 
 #include <algorithm>
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace {
 
@@ -434,6 +438,13 @@ void PTableWidget::freeSlice()
     }
 }
 
+void PTableWidget::freeItemsPromptly()
+{
+#ifdef __GLIBC__
+    mallopt(M_MXFAST, 0);
+#endif
+}
+
 void PTableWidget::discardLater()
 {
     hide();
@@ -560,7 +571,10 @@ bool PTableWidget::dropMimeData(int row, int column, const QMimeData *data, Qt::
     }
     if (auto *box = qobject_cast<FormulaBox *>(cellWidget(row, column)))
         box->setEditText(letters);
-    if (column >= ColumnCatalogue::sourceColumnCount(BatchCalcPage) && !title.isEmpty()) {
+    // Only a column of the clerk's own takes the worksheet's title: the header's fixed sections (the
+    // caption and the page's own columns) keep theirs.
+    const auto *header = qobject_cast<const PHeaderView *>(horizontalHeader());
+    if (column >= (header ? header->fixedSections() : 1) && !title.isEmpty()) {
         if (QTableWidgetItem *header = horizontalHeaderItem(column))
             header->setText(title);
         else

@@ -136,10 +136,7 @@ void BatchApportionCalcWid::start()
     const int columns = layoutColumns();
     // The rows go into fresh tables that replace the shown ones once complete; a stop leaves them
     // to be dropped a slice at a time (emptying three tables of them at once takes about a second).
-    PTableWidget *const shown[] = {m_resultTable, m_beforeTable, m_afterTable};
-    PTableWidget **const members[] = {&m_resultTable, &m_beforeTable, &m_afterTable};
-    for (PTableWidget **member : members)
-        *member = stagedTable(TreeApportionResult);
+    StagedTables staged(this, TreeApportionResult, {&m_resultTable, &m_beforeTable, &m_afterTable});
     for (PTableWidget *table : {m_resultTable, m_beforeTable, m_afterTable})
         table->setUpdatesEnabled(false);
     m_beforeTable->setRowCount(sourceRows + 1);
@@ -207,14 +204,7 @@ void BatchApportionCalcWid::start()
     quiet.reset();
     for (PTableWidget *table : {m_resultTable, m_beforeTable, m_afterTable})
         table->setUpdatesEnabled(true);
-    for (size_t i = 0; i < std::size(members); ++i) {
-        if (cancelled) {
-            (*members[i])->discardLater();
-            *members[i] = shown[i];
-        } else {
-            takeOver(shown[i], *members[i]);
-        }
-    }
+    staged.finish(!cancelled);
     freeOffThread(std::move(run));
     if (cancelled) {
         reset();

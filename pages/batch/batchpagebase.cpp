@@ -418,30 +418,47 @@ BatchPageBase::QuietFill::QuietFill(std::initializer_list<QTableWidget *> tables
         m_blocked << table->model()->blockSignals(true);
 }
 
-PTableWidget *BatchPageBase::stagedTable(CatalogueTree tree)
+BatchPageBase::StagedTables::StagedTables(BatchPageBase *page, CatalogueTree tree,
+                                          std::initializer_list<PTableWidget **> members)
+    : m_page(page), m_members(members)
 {
-    auto *table = new PTableWidget(this);
-    table->hide();
-    layoutSalaryTable(table, tree, false);
-    return table;
+    for (PTableWidget **member : members) {
+        m_shown << *member;
+        auto *table = new PTableWidget(page);
+        table->hide();
+        layoutSalaryTable(table, tree, false);
+        *member = table;
+    }
 }
 
-void BatchPageBase::takeOver(PTableWidget *shown, PTableWidget *staged)
+void BatchPageBase::StagedTables::finish(bool complete)
 {
-    const int columns = std::min(shown->columnCount(), staged->columnCount());
-    for (int c = 0; c < columns; ++c) {
-        staged->setColumnWidth(c, shown->columnWidth(c));
-        staged->setColumnHidden(c, shown->isColumnHidden(c));
+    QTabWidget *tabs = m_page->m_tabs;
+    for (qsizetype i = 0; i < m_members.size(); ++i) {
+        PTableWidget *staged = *m_members[i];
+        PTableWidget *shown = m_shown[i];
+        if (!complete) {
+            staged->discardLater();
+            *m_members[i] = shown;
+            continue;
+        }
+        const int columns = std::min(shown->columnCount(), staged->columnCount());
+        for (int c = 0; c < columns; ++c) {
+            staged->setColumnWidth(c, shown->columnWidth(c));
+            staged->setColumnHidden(c, shown->isColumnHidden(c));
+        }
+        if (const int tab = tabs->indexOf(shown); tab >= 0) {
+            const QString caption = tabs->tabText(tab);
+            const bool current = tabs->currentIndex() == tab;
+            tabs->insertTab(tab, staged, caption);
+            tabs->removeTab(tab + 1);
+            if (current)
+                tabs->setCurrentIndex(tab);
+        }
+        shown->discardLater();
     }
-    if (const int tab = m_tabs->indexOf(shown); tab >= 0) {
-        const QString caption = m_tabs->tabText(tab);
-        const bool current = m_tabs->currentIndex() == tab;
-        m_tabs->insertTab(tab, staged, caption);
-        m_tabs->removeTab(tab + 1);
-        if (current)
-            m_tabs->setCurrentIndex(tab);
-    }
-    shown->discardLater();
+    m_members.clear();
+    m_shown.clear();
 }
 
 BatchPageBase::QuietFill::~QuietFill()

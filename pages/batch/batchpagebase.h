@@ -184,14 +184,22 @@ protected:
         QList<bool> m_blocked;
     };
 
-    // A hidden, empty table laid out as `tree`'s results, for a run to fill in place of a table the
-    // page shows: the run's results take that table's place once they are complete (takeOver),
-    // and a stopped run's table goes with discardLater, a slice at a time, instead of being emptied
-    // item by item while the clerk waits.
-    PTableWidget *stagedTable(CatalogueTree tree);
-    // `staged` takes the place of `shown` (its tab, its column widths and hidden columns), and
-    // `shown` goes.
-    void takeOver(PTableWidget *shown, PTableWidget *staged);
+    // A run's fresh tables. Each member pointer is pointed at a hidden, empty table laid out as
+    // `tree`'s results while the table it pointed at stays shown. finish(true) lets each fresh table
+    // take its shown table's place (its tab, column widths and hidden columns); finish(false), for a
+    // stopped run, points the members back and drops the fresh tables a slice at a time instead of
+    // emptying them item by item while the clerk waits.
+    class StagedTables
+    {
+    public:
+        StagedTables(BatchPageBase *page, CatalogueTree tree, std::initializer_list<PTableWidget **> members);
+        void finish(bool complete);
+
+    private:
+        BatchPageBase *m_page;
+        QList<PTableWidget **> m_members;
+        QList<PTableWidget *> m_shown;
+    };
     // Frees a run's records on a thread of their own: a hundred thousand of them take a good part
     // of a second, which the window would otherwise wait. A thread's start hands them over in a
     // way the thread checker sees; Qt's pool hands its tasks over under a lock it cannot see.

@@ -297,10 +297,8 @@ void BatchSaveCalcWid::runFinished(bool completed)
     // be dropped a slice at a time (emptying four tables of them at once would take over a second).
     m_filling = true;
     m_fillStopped = false;
-    PTableWidget *const shown[] = {m_allTable, m_effectiveTable, m_beforeTable, m_afterTable};
-    PTableWidget **const members[] = {&m_allTable, &m_effectiveTable, &m_beforeTable, &m_afterTable};
-    for (PTableWidget **member : members)
-        *member = stagedTable(TreePlanResult);
+    StagedTables staged(this, TreePlanResult,
+                        {&m_allTable, &m_effectiveTable, &m_beforeTable, &m_afterTable});
     // "全员筹划" and "筹划对照" get their rows when they are filled.
     const int rows = kTitleRows + int(m_run.records.size()) + 2;
     m_beforeTable->setRowCount(rows);
@@ -311,14 +309,7 @@ void BatchSaveCalcWid::runFinished(bool completed)
     for (PTableWidget *table : {m_allTable, m_effectiveTable, m_beforeTable, m_afterTable})
         table->setUpdatesEnabled(true);
     m_filling = false;
-    for (size_t i = 0; i < std::size(members); ++i) {
-        if (filled) {
-            takeOver(shown[i], *members[i]);
-        } else {
-            (*members[i])->discardLater();
-            *members[i] = shown[i];
-        }
-    }
+    staged.finish(filled);
     if (!filled) {
         discardCalculation();
         return;

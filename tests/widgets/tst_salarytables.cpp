@@ -2,6 +2,7 @@
 #include "excel/cellkind.h"
 #include "widgets/etablewidget.h"
 #include "widgets/formulabox.h"
+#include "widgets/pheaderview.h"
 #include "widgets/plistview.h"
 #include "widgets/ptablewidget.h"
 #include "widgets/salarytablelayout.h"
@@ -41,6 +42,8 @@ void fillSheet(QTableWidget *table, int rows, int columns)
 // column, one row.
 void makeMapping(PTableWidget *table)
 {
+    // The caption and the six columns of the calculation page are fixed, as in the import wizard.
+    table->setHorizontalHeader(new PHeaderView(7, Qt::Horizontal, table));
     table->setRowCount(1);
     table->setColumnCount(2);
     table->setHorizontalHeaderItem(0, new QTableWidgetItem(QStringLiteral("目的数据 =>")));
@@ -48,6 +51,7 @@ void makeMapping(PTableWidget *table)
         table->addEntryCol(false);
         table->horizontalHeaderItem(k + 1)->setText(ColumnCatalogue::sourceTitle(k));
     }
+    table->addEntryCol(false);
 }
 
 QByteArray ptablePayload(const QString &letters, const QString &title)
@@ -244,16 +248,18 @@ void TestSalaryTables::dropOnTargetColumn_data()
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("header");
 
-    // Columns 1–5 of the mapping table are basic columns whose titles stay; from 6 on a worksheet
-    // title names the column.
+    // Columns 1–6 of the mapping table are the page's own, whose titles stay; a column of the
+    // clerk's own (7 on) takes a worksheet title.
     QTest::newRow("column 3 with title: header kept") << 3 << "实发工资"
                                                       << "月应发工资";
     QTest::newRow("column 5 with title: header kept") << 5 << "实发工资"
                                                       << "年终奖金";
-    QTest::newRow("column 6 with title: header renamed") << 6 << "实发工资"
-                                                         << "实发工资";
-    QTest::newRow("column 6 without title: header kept") << 6 << ""
-                                                         << "企业年金";
+    QTest::newRow("column 6 (the page's last) with title: header kept") << 6 << "实发工资"
+                                                                        << "企业年金";
+    QTest::newRow("column 7 (the clerk's) with title: header renamed") << 7 << "实发工资"
+                                                                       << "实发工资";
+    QTest::newRow("column 7 without title: header kept") << 7 << ""
+                                                         << "未命名";
     QTest::newRow("column 4 without title: header kept") << 4 << ""
                                                          << "三险一金";
 }
