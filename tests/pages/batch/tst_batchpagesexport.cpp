@@ -22,6 +22,7 @@
 #include <QDir>
 #include <QJsonArray>
 #include <QLineEdit>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSpinBox>
 #include <QTemporaryDir>
