@@ -26,9 +26,10 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
-#include <QThread>
+#include <QTimer>
 #include <QVBoxLayout>
 
+#include <thread>
 #include <utility>
 
 using CurrentRules::BonusMethod;
@@ -37,16 +38,19 @@ namespace {
 
 const QColor kProblemTint(255, 214, 214);
 
+// How often the window looks whether a job's thread has ended (milliseconds).
+constexpr int kJobPollMs = 10;
+
 } // namespace
 
 // A job off the window's thread and what it hands back; the thread writes only here.
 struct CurrentMonthWid::Job
 {
-    QThread *thread = nullptr;
+    std::thread thread;
     std::atomic<bool> cancel{false};
-    // Set by the thread when the work has ended, read by the window before it looks at the
-    // results: Qt's finished signal crosses its event queue under locks the thread checker cannot
-    // see, this hand-over it can.
+    // Set by the thread when the work has ended. The window polls it and joins the thread before
+    // it looks at the results: a hand-over the thread checker follows, where a queued signal
+    // crosses Qt's event queue under locks it cannot see.
     std::atomic<bool> ended{false};
     std::function<void(Job &)> done;
     bool ok = false;
@@ -60,11 +64,9 @@ struct CurrentMonthWid::Job
 
     ~Job()
     {
-        if (thread) {
+        if (thread.joinable()) {
             cancel = true;
-            thread->requestInterruption();
-            thread->wait();
-            delete thread;
+            thread.join();
         }
     }
 };
@@ -343,10 +345,6 @@ void CurrentMonthWid::startJob(const QString &label, bool cancellable, std::func
     auto job = std::make_unique<Job>();
     Job *j = job.get();
     j->done = std::move(done);
-    j->thread = QThread::create([j, work = std::move(work)] {
-        work(*j);
-        j->ended.store(true, std::memory_order_release);
-    });
     m_progress = new QProgressDialog(label, cancellable ? QStringLiteral("取消") : QString(), 0, 0, this);
     m_progress->setWindowModality(Qt::WindowModal);
     m_progress->setMinimumDuration(300);
@@ -365,8 +363,14 @@ void CurrentMonthWid::startJob(const QString &label, bool cancellable, std::func
         m_progress = nullptr;
         setState(before);
     });
-    connect(j->thread, &QThread::finished, this, [this, j] {
-        j->ended.load(std::memory_order_acquire); // true: the thread has finished
+    auto *poll = new QTimer(this);
+    poll->setInterval(kJobPollMs);
+    connect(poll, &QTimer::timeout, this, [this, j, poll] {
+        if (!j->ended.load(std::memory_order_acquire))
+            return;
+        poll->stop();
+        poll->deleteLater();
+        j->thread.join();
         if (m_job.get() == j) {
             std::unique_ptr<Job> finished = std::move(m_job);
             if (m_progress) {
@@ -387,7 +391,11 @@ void CurrentMonthWid::startJob(const QString &label, bool cancellable, std::func
     });
     m_job = std::move(job);
     setState(label.contains(QStringLiteral("读取")) ? State::Reading : State::Working);
-    j->thread->start();
+    j->thread = std::thread([j, work = std::move(work)] {
+        work(*j);
+        j->ended.store(true, std::memory_order_release);
+    });
+    poll->start();
 }
 
 void CurrentMonthWid::import()

@@ -31,7 +31,6 @@ class QPushButton;
 class QSpinBox;
 class QTabWidget;
 class QTableView;
-class QThread;
 class ResultTableModel;
 class SheetRowColumns;
 
